@@ -1,0 +1,258 @@
+#include "app/Main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+
+#include "app/About.h"
+#include "intake/FileSelect.h"
+#include "intake/TargetListView.h"
+#include "settings/Config.h"
+#include "widgets/BarMeter.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/FlatButton.h"
+#include "widgets/Label3D.h"
+#include "widgets/PixelFont.h"
+
+namespace omrek {
+
+namespace {
+
+const QString kArial = QStringLiteral("Arial");
+const QString kKillMe = QStringLiteral("Kill Me!");
+
+constexpr int kClientWidth = 720;
+constexpr int kClientHeight = 466;
+constexpr int kButtonLeft = 24;
+constexpr int kButtonWidth = 100;
+constexpr int kButtonHeight = 40;
+
+const QColor kMaroon(128, 0, 0);
+const QColor kGreen(0, 128, 0);
+const QColor kBlue(0, 0, 255);
+const QColor kSilver(192, 192, 192);
+
+template <typename Widget>
+Widget* Place(Widget* widget, const char* name, const QRect& geometry, const QString& hint = {}) {
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(geometry);
+  if (!hint.isEmpty()) widget->setToolTip(hint);
+  return widget;
+}
+
+QLabel* MakeStatusLabel(QWidget* parent, const char* name, int top) {
+  auto* label = Place(new QLabel(QStringLiteral("STATUS"), parent), name, QRect(544, top, 101, 16));
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  label->setAttribute(Qt::WA_TranslucentBackground);
+  label->setFont(PixelFont(kArial, 13));
+  return label;
+}
+
+ClickLabel* MakeLabelButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+  auto* label = Place(new ClickLabel(caption, parent), name, geometry, kKillMe);
+  label->setFont(PixelFont(kArial, 13, Bold));
+  return label;
+}
+
+struct CommandButton {
+  const char* name;
+  int top;
+  QStringList caption;
+  QString hint;
+  QColor colour;
+  int style;
+};
+
+FlatButton* MakeCommandButton(QWidget* parent, const CommandButton& spec) {
+  auto* button = Place(new FlatButton(spec.caption, parent), spec.name,
+                       QRect(kButtonLeft, spec.top, kButtonWidth, kButtonHeight), spec.hint);
+  button->setFont(PixelFont(kArial, 11, spec.style));
+  FlatButton::Colours colours;
+  colours.text = spec.colour;
+  button->setColours(colours);
+  return button;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+  setObjectName(QStringLiteral("TfrmMain"));
+  setWindowTitle(kProgramTitle);
+  setFixedSize(kClientWidth, kClientHeight);
+  setFont(PixelFont(kArial, 11));
+
+  CreateTitleAndStatus();
+  CreateListPanel();
+  CreateCommandButtons();
+  WireHandlers();
+  FormCreate();
+}
+
+void TfrmMain::CreateTitleAndStatus() {
+  lblTitle1 = Place(new Label3D(QStringLiteral("Omrek"), Label3D::Effect::Raised, this), "lblTitle1",
+                    QRect(19, 16, 80, 36), QStringLiteral("Drag files to window below and click \"Destroy\""));
+  lblTitle1->setFont(PixelFont(kArial, 27, Bold | Italic));
+  lblTitle2 = Place(new Label3D(QStringLiteral("Filebane"), Label3D::Effect::Raised, this), "lblTitle2",
+                    QRect(19, 48, 202, 28));
+  lblTitle2->setFont(PixelFont(kArial, 21, Bold | Italic));
+
+  lblStatus = MakeStatusLabel(this, "lblStatus", 15);
+  lblStatus2 = MakeStatusLabel(this, "lblStatus2", 31);
+  lblStatus3 = MakeStatusLabel(this, "lblStatus3", 47);
+
+  btnMin = MakeLabelButton(this, "btnMin", QStringLiteral("="), QRect(684, 19, 8, 16));
+  lblExit = MakeLabelButton(this, "lblExit", QStringLiteral("X"), QRect(696, 16, 9, 16));
+}
+
+void TfrmMain::CreateListPanel() {
+  pnlMain = Place(new QFrame(this), "pnlMain", QRect(143, 97, 566, 357));
+  pnlMain->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  pnlMain->setAutoFillBackground(true);
+  QPalette silver = pnlMain->palette();
+  silver.setColor(QPalette::Window, kSilver);
+  pnlMain->setPalette(silver);
+
+  lstView = Place(new TargetListView(pnlMain), "lstView", QRect(1, 1, 564, 335),
+                  QStringLiteral("Press the DELETE key to remove files from this list individually"));
+  lstView->setFont(PixelFont(kArial, 11));
+  Meter = Place(new BarMeter(pnlMain), "Meter", QRect(1, 336, 564, 20));
+}
+
+void TfrmMain::CreateCommandButtons() {
+  const QColor windowText = palette().color(QPalette::WindowText);
+  btnDestroy = MakeCommandButton(this, {"btnDestroy", 92, {QStringLiteral("  Destroy"), QStringLiteral("Listed Files")},
+                                        QStringLiteral("Destroy the files listed in the window"), kMaroon, Plain});
+  btnWipeSlack =
+      MakeCommandButton(this, {"btnWipeSlack", 136, {QStringLiteral("  Wipe Slack "), QStringLiteral("of Listed Files")},
+                               QStringLiteral("Wipe the slack space of files listed in the window"), windowText, Plain});
+  btnWipeSpace = MakeCommandButton(this, {"btnWipeSpace", 180, {QStringLiteral("Wipe Space")},
+                                          QStringLiteral("wipe the empty space on your disk"), windowText, Plain});
+  btnSelectFiles = MakeCommandButton(
+      this, {"btnSelectFiles", 224, {QStringLiteral("Select Files")},
+             QStringLiteral("You can also just drag and drop files from Windows Explorer\nto the main window here."),
+             kGreen, Bold});
+  btnHelp = MakeCommandButton(this, {"btnHelp", 268, {QStringLiteral("Help/About")}, {}, kGreen, Plain});
+  btnConfig = MakeCommandButton(this, {"btnConfig", 312, {QStringLiteral("Config")}, {}, kGreen, Plain});
+  btnCancel = MakeCommandButton(this, {"btnCancel", 368, {QStringLiteral("Cancel")},
+                                       QStringLiteral("Cancels the current operation, if any"), kBlue, Bold});
+  btnExit = MakeCommandButton(this, {"btnExit", 412, {QStringLiteral("EXIT")}, kKillMe, kBlue, Bold});
+}
+
+void TfrmMain::WireHandlers() {
+  // Every handler runs guarded: an error that escapes it reaches the user in
+  // the error box and the program goes on.
+  const auto wire = [this](auto* sender, auto signal, void (TfrmMain::*handler)()) {
+    connect(sender, signal, this, [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+  };
+  wire(btnExit, &FlatButton::clicked, &TfrmMain::btnExitClick);
+  wire(lblExit, &ClickLabel::clicked, &TfrmMain::lblExitClick);
+  wire(btnMin, &ClickLabel::clicked, &TfrmMain::btnMinClick);
+  wire(btnHelp, &FlatButton::clicked, &TfrmMain::btnHelpClick);
+  wire(btnConfig, &FlatButton::clicked, &TfrmMain::btnConfigClick);
+  wire(btnSelectFiles, &FlatButton::clicked, &TfrmMain::btnSelectFilesClick);
+  wire(btnCancel, &FlatButton::clicked, &TfrmMain::btnCancelClick);
+  connect(lstView, &TargetListView::keyReleased, this,
+          [this](int key) { RunGuarded([&] { lstViewKeyUp(key); }); });
+}
+
+void TfrmMain::FormCreate() { engine_.ClusterSize = ShredEngine::kDefaultClusterSize; }
+
+void TfrmMain::AttachDialogs(TfrmConfig* config, TfrmAbout* about, TfrmSelect* select) {
+  frmConfig_ = config;
+  frmAbout_ = about;
+  frmSelect_ = select;
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  RunGuarded([this] { FormShow(); });
+}
+
+void TfrmMain::FormShow() {
+  SetCancelFlag(true);
+  SetStatus("READY", "", "");
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  // Closing the main window ends the program, even while a dialog is open.
+  // The request takes effect once control is back in the event loop, so a
+  // running command first reaches its end.
+  event->accept();
+  QCoreApplication::quit();
+}
+
+void TfrmMain::AddTarget(const QString& path) {
+  lstView->AppendTarget(path);
+  SetStatus("READY", "", "");
+}
+
+bool TfrmMain::RunCommand(const std::function<void()>& command) {
+  if (commandRunning_) {
+    QApplication::beep();
+    return false;
+  }
+  // Whatever ends the command, even an error, the program is idle again
+  // afterwards so the next command can run.
+  struct Release {
+    TfrmMain& window;
+    ~Release() {
+      window.SetCancelFlag(true);
+      window.commandRunning_ = false;
+    }
+  };
+  commandRunning_ = true;
+  SetCancelFlag(false);
+  Release release{*this};
+  command();
+  return true;
+}
+
+void TfrmMain::SetStatus(const std::string& line1, const std::string& line2, const std::string& line3) {
+  lblStatus->setText(QString::fromStdString(line1));
+  lblStatus2->setText(QString::fromStdString(line2));
+  lblStatus3->setText(QString::fromStdString(line3));
+  QCoreApplication::processEvents();
+}
+
+void TfrmMain::AddProgress(std::uint16_t amount) {
+  engine_.Progress += amount;
+  Meter->setPosition(engine_.Progress);
+}
+
+void TfrmMain::ResetProgress() {
+  engine_.Progress = 0;
+  Meter->setMaximum(engine_.WorkTotal);
+  Meter->setPosition(engine_.Progress);
+}
+
+void TfrmMain::btnExitClick() {
+  SetCancelFlag(true);
+  close();
+}
+
+void TfrmMain::lblExitClick() { close(); }
+
+void TfrmMain::btnMinClick() {
+  // The whole program goes to its taskbar button, dialogs included.
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->isVisible() && window->windowType() == Qt::Window) window->showMinimized();
+  }
+}
+
+void TfrmMain::btnHelpClick() { frmAbout_->ShowModeless(); }
+
+void TfrmMain::btnConfigClick() { frmConfig_->ShowModeless(); }
+
+void TfrmMain::btnSelectFilesClick() { frmSelect_->ShowModeless(); }
+
+void TfrmMain::btnCancelClick() { SetCancelFlag(true); }
+
+void TfrmMain::lstViewKeyUp(int key) {
+  if (key == Qt::Key_Delete) lstView->DeleteSelectedRows();
+}
+
+}  // namespace omrek

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "engine/JobMonitor.h"
+#include "engine/ShredEngine.h"
+
+class QFrame;
+class QLabel;
+
+namespace omrek {
+
+class BarMeter;
+class ClickLabel;
+class FlatButton;
+class Label3D;
+class TargetListView;
+class TfrmAbout;
+class TfrmConfig;
+class TfrmSelect;
+
+// The main window: the target list, three status lines, the meter and the
+// column of command buttons. It owns the engine state and is the job
+// monitor every command reports through.
+class TfrmMain : public QWidget, public JobMonitor {
+  Q_OBJECT
+
+ public:
+  explicit TfrmMain(QWidget* parent = nullptr);
+
+  // The dialogs are created after the main window, so they are attached
+  // once they exist.
+  void AttachDialogs(TfrmConfig* config, TfrmAbout* about, TfrmSelect* select);
+
+  ShredEngine& Engine() { return engine_; }
+
+  // Appends a row for the path and shows "READY". An IoError from the size
+  // lookup escapes; the row then stays without a size text.
+  void AddTarget(const QString& path);
+
+  // Runs one command with the engine to itself: CancelFlag is cleared for
+  // it and set again however it ends. A command asked for while another
+  // runs is refused (returns false), since both would share one open file,
+  // one meter and one cancel flag.
+  bool RunCommand(const std::function<void()>& command);
+  bool CommandRunning() const { return commandRunning_; }
+
+  void SetStatus(const std::string& line1, const std::string& line2, const std::string& line3) override;
+  void AddProgress(std::uint16_t amount) override;
+  void ResetProgress() override;
+  bool CancelFlag() const override { return engine_.CancelFlag; }
+  void SetCancelFlag(bool value) override { engine_.CancelFlag = value; }
+
+  Label3D* lblTitle1;
+  Label3D* lblTitle2;
+  QLabel* lblStatus;
+  QLabel* lblStatus2;
+  QLabel* lblStatus3;
+  ClickLabel* btnMin;
+  ClickLabel* lblExit;
+  QFrame* pnlMain;
+  TargetListView* lstView;
+  BarMeter* Meter;
+  FlatButton* btnDestroy;
+  FlatButton* btnWipeSlack;
+  FlatButton* btnWipeSpace;
+  FlatButton* btnSelectFiles;
+  FlatButton* btnHelp;
+  FlatButton* btnConfig;
+  FlatButton* btnCancel;
+  FlatButton* btnExit;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateTitleAndStatus();
+  void CreateListPanel();
+  void CreateCommandButtons();
+  void WireHandlers();
+  void FormCreate();
+  void FormShow();
+
+  void btnExitClick();
+  void lblExitClick();
+  void btnMinClick();
+  void btnHelpClick();
+  void btnConfigClick();
+  void btnSelectFilesClick();
+  void btnCancelClick();
+  void lstViewKeyUp(int key);
+
+  ShredEngine engine_;
+  bool commandRunning_ = false;
+  bool shownOnce_ = false;
+  TfrmConfig* frmConfig_ = nullptr;
+  TfrmAbout* frmAbout_ = nullptr;
+  TfrmSelect* frmSelect_ = nullptr;
+};
+
+}  // namespace omrek

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+#include "app/About.h"
+#include "app/Main.h"
+#include "intake/FileSelect.h"
+#include "settings/Config.h"
+
+namespace omrek {
+
+// The program's four windows, created in this order and kept for the whole
+// run: the main window, then the configuration, about and file selection
+// dialogs (hidden until asked for).
+class OmrekProgram {
+ public:
+  OmrekProgram();
+
+  // Centres the main window on the desktop and shows it.
+  void Start();
+
+  TfrmMain& Main() { return frmMain_; }
+  TfrmConfig& Config() { return frmConfig_; }
+  TfrmAbout& About() { return frmAbout_; }
+  TfrmSelect& Select() { return frmSelect_; }
+
+  std::array<QWidget*, 4> WindowsInCreationOrder() { return {&frmMain_, &frmConfig_, &frmAbout_, &frmSelect_}; }
+
+ private:
+  // Members are constructed in declaration order, which is the order the
+  // windows must be created in.
+  TfrmMain frmMain_;
+  TfrmConfig frmConfig_;
+  TfrmAbout frmAbout_;
+  TfrmSelect frmSelect_;
+};
+
+}  // namespace omrek

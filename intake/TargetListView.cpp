@@ -1,0 +1,91 @@
+#include "intake/TargetListView.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QStyledItemDelegate>
+
+#include "intake/TargetFile.h"
+
+namespace omrek {
+
+namespace {
+
+constexpr int kCaptionWidth = 445;
+constexpr int kStateWidth = 99;
+constexpr int kMinimumColumnWidth = 5;
+constexpr auto kRightAligned = Qt::AlignRight | Qt::AlignVCenter;
+
+// Only the caption is editable; the state column belongs to the commands.
+class ReadOnlyColumnDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const override {
+    return nullptr;
+  }
+};
+
+std::string ToNativePath(const QString& caption) { return QFile::encodeName(caption).toStdString(); }
+
+}  // namespace
+
+TargetListView::TargetListView(QWidget* parent) : QTreeWidget(parent) {
+  setColumnCount(2);
+  setHeaderLabels({QStringLiteral("Filename"), QStringLiteral("Size (kb)")});
+  headerItem()->setTextAlignment(kStateColumn, kRightAligned);
+  setRootIsDecorated(false);
+  setUniformRowHeights(true);
+  setSortingEnabled(false);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+  setItemDelegateForColumn(kStateColumn, new ReadOnlyColumnDelegate(this));
+
+  QHeaderView* columns = header();
+  columns->setSectionsClickable(false);
+  columns->setSectionsMovable(false);
+  columns->setMinimumSectionSize(kMinimumColumnWidth);
+  columns->setStretchLastSection(true);
+  columns->resizeSection(kCaptionColumn, kCaptionWidth);
+  columns->resizeSection(kStateColumn, kStateWidth);
+}
+
+void TargetListView::AppendTarget(const QString& path) {
+  auto* row = new QTreeWidgetItem(this);
+  row->setFlags(row->flags() | Qt::ItemIsEditable);
+  row->setText(kCaptionColumn, path);
+  row->setTextAlignment(kStateColumn, kRightAligned);
+  const std::string nativePath = ToNativePath(path);
+  const std::string state = IsFolder(nativePath) ? "folder" : SizeToKbText(FileSizeOf(nativePath));
+  row->setText(kStateColumn, QString::fromStdString(state));
+}
+
+void TargetListView::DeleteSelectedRows() {
+  // From the last row up, so deleting never shifts a row still to be visited.
+  for (int row = topLevelItemCount() - 1; row >= 0; --row) {
+    if (topLevelItem(row)->isSelected()) delete takeTopLevelItem(row);
+  }
+}
+
+QString TargetListView::RowStateText(int row) const { return topLevelItem(row)->text(kStateColumn); }
+
+int TargetListView::RowCount() const { return topLevelItemCount(); }
+
+std::string TargetListView::RowCaption(int row) const {
+  return ToNativePath(topLevelItem(row)->text(kCaptionColumn));
+}
+
+void TargetListView::SetRowState(int row, const std::string& text) {
+  topLevelItem(row)->setText(kStateColumn, QString::fromStdString(text));
+}
+
+void TargetListView::DeleteRow(int row) { delete takeTopLevelItem(row); }
+
+void TargetListView::keyReleaseEvent(QKeyEvent* event) {
+  // Holding a key repeats its release; the action happens once, when the key
+  // is really let go.
+  if (!event->isAutoRepeat()) emit keyReleased(event->key());
+  QTreeWidget::keyReleaseEvent(event);
+}
+
+}  // namespace omrek

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace omrek {
+
+// The rows of the target list as the commands see them. Rows are addressed
+// by position from 0; deleting a row moves the rows below it up.
+class TargetRows {
+ public:
+  virtual ~TargetRows() = default;
+
+  virtual int RowCount() const = 0;
+  // The row's path exactly as it was added or edited.
+  virtual std::string RowCaption(int row) const = 0;
+  // Replaces the size column's text ("skipped", "-slack", ...).
+  virtual void SetRowState(int row, const std::string& text) = 0;
+  virtual void DeleteRow(int row) = 0;
+};
+
+}  // namespace omrek

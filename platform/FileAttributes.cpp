@@ -1,0 +1,30 @@
+#include "platform/FileAttributes.h"
+
+#include <sys/stat.h>
+
+#include <string_view>
+
+namespace omrek {
+
+namespace {
+
+std::string_view LastComponent(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const auto slash = path.find_last_of('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::uint32_t ReadFileAttributes(const std::string& path) {
+  struct stat st{};
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0) return FileAttribute::Invalid;
+
+  std::uint32_t word = 0;
+  if (!S_ISREG(st.st_mode)) word |= FileAttribute::Directory;
+  if ((st.st_mode & S_IWUSR) == 0) word |= FileAttribute::ReadOnly;
+  if (LastComponent(path).starts_with('.')) word |= FileAttribute::Hidden;
+  return word;
+}
+
+}  // namespace omrek

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace omrek {
+
+// An open file that the program owns and closes on every path. Positions and
+// sizes are 64-bit. Every failure raises IoError.
+class FileHandle {
+ public:
+  enum class Access { Read, ReadWrite };
+
+  // Opens an existing file. A symbolic link is never followed and opening
+  // never blocks on a FIFO. For ReadWrite only a regular file whose owner
+  // write bit is set is accepted: anything else fails with "File access
+  // denied", even for root, so a read-only file is never written by mistake.
+  static FileHandle OpenExisting(const std::string& path, Access access);
+
+  // Creates the file, or empties it if it exists, and opens it for reading
+  // and writing.
+  static FileHandle Create(const std::string& path);
+
+  static void Delete(const std::string& path);
+
+  FileHandle(FileHandle&& other) noexcept;
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle();
+
+  bool IsOpen() const { return fd_ >= 0; }
+  std::uint64_t Size() const;
+
+  // Reads up to `count` bytes at `offset`; fewer at the end of the file,
+  // which is not an error.
+  std::size_t ReadAt(void* buffer, std::size_t count, std::uint64_t offset) const;
+
+  // Writes all `count` bytes at `offset`, growing the file as needed.
+  void WriteAt(const void* buffer, std::size_t count, std::uint64_t offset);
+
+  void SetLength(std::uint64_t length);
+
+  // Returns only once the written data has reached the medium.
+  void Flush();
+
+  void Close();
+
+ private:
+  explicit FileHandle(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+}  // namespace omrek

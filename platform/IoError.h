@@ -1,0 +1,31 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace omrek {
+
+// A failed file or volume operation. Carries the system's error code and the
+// run-time text the user sees in a status line or the error box.
+class IoError : public std::runtime_error {
+ public:
+  IoError(int code, const std::string& text);
+
+  // Translates an errno value into the code and text a Windows run-time
+  // would have reported for the same failure.
+  static IoError FromErrno(int err);
+
+  // Another program holds the file; Windows calls this a sharing violation.
+  static IoError SharingViolation();
+
+  int Code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+// The run-time text for a Windows-style error code: 2 "File not found",
+// 5 "File access denied", 101 "Disk full", else "I/O error %d".
+std::string IoErrorText(int code);
+
+}  // namespace omrek

@@ -1,0 +1,33 @@
+# Sourced by the scripts that run Omrek on a virtual display.
+
+# Starts Xvfb on a free display and exports DISPLAY; it is stopped when the
+# calling script exits.
+start_virtual_display() {
+  local display_file
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+  XVFB_PID=$!
+  trap 'kill "$XVFB_PID" 2>/dev/null || true' EXIT
+  for _ in $(seq 100); do
+    [[ -s "$display_file" ]] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n1 "$display_file")"
+  rm -f "$display_file"
+}
+
+# Waits until a window with the given title is mapped; prints its id.
+wait_for_window() {
+  local title=$1
+  for _ in $(seq 150); do
+    local id
+    id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n1 || true)
+    if [[ -n "$id" ]]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "no window titled '$title' appeared" >&2
+  return 1
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with the tests, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+scripts/build.sh -DOMREK_BUILD_TESTS=ON
+cd build
+ctest --output-on-failure --timeout 600 -j2

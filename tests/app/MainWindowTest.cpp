@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+
+#include "app/OmrekProgram.h"
+#include "intake/TargetListView.h"
+#include "widgets/BarMeter.h"
+#include "widgets/FlatButton.h"
+
+namespace omrek {
+namespace {
+
+class MainWindow : public ::testing::Test {
+ protected:
+  MainWindow() { program_.Start(); }
+
+  template <typename Widget = QWidget>
+  Widget* Control(const char* name) {
+    return program_.Main().findChild<Widget*>(QString::fromLatin1(name));
+  }
+
+  OmrekProgram program_;
+};
+
+TEST_F(MainWindow, StartsReadyWithNoCommandRunning) {
+  TfrmMain& main = program_.Main();
+  EXPECT_EQ(main.lblStatus->text(), "READY");
+  EXPECT_EQ(main.lblStatus2->text(), "");
+  EXPECT_EQ(main.lblStatus3->text(), "");
+  EXPECT_TRUE(main.CancelFlag());
+  EXPECT_FALSE(main.CommandRunning());
+  EXPECT_EQ(main.Engine().ClusterSize, 32768u);
+  EXPECT_EQ(main.lstView->RowCount(), 0);
+}
+
+TEST_F(MainWindow, FourWindowsInOrderWithTheirCaptions) {
+  const auto windows = program_.WindowsInCreationOrder();
+  const QStringList names{"TfrmMain", "TfrmConfig", "TfrmAbout", "TfrmSelect"};
+  const QStringList captions{"Omrek, Filebane", "Configuration", "About / Help", "Select Files to Destroy"};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(windows[i]->objectName(), names[i]);
+    EXPECT_EQ(windows[i]->windowTitle(), captions[i]);
+    EXPECT_TRUE(windows[i]->isWindow());
+    EXPECT_EQ(windows[i]->isVisible(), i == 0) << names[i].toStdString();
+  }
+}
+
+TEST_F(MainWindow, BorderlessAtTheGivenSize) {
+  TfrmMain& main = program_.Main();
+  EXPECT_TRUE(main.windowFlags().testFlag(Qt::FramelessWindowHint));
+  EXPECT_EQ(main.size(), QSize(720, 466));
+  EXPECT_EQ(main.font().family(), "Arial");
+  EXPECT_EQ(main.font().pixelSize(), 11);
+}
+
+struct Expected {
+  const char* name;
+  QRect geometry;
+  QString caption;
+  QString hint;
+};
+
+TEST_F(MainWindow, LabelsHaveTheirPlacesCaptionsAndHints) {
+  const QString killMe = "Kill Me!";
+  const std::vector<Expected> labels{
+      {"lblTitle1", {19, 16, 80, 36}, "Omrek", "Drag files to window below and click \"Destroy\""},
+      {"lblTitle2", {19, 48, 202, 28}, "Filebane", ""},
+      {"lblStatus", {544, 15, 101, 16}, "READY", ""},
+      {"lblStatus2", {544, 31, 101, 16}, "", ""},
+      {"lblStatus3", {544, 47, 101, 16}, "", ""},
+      {"btnMin", {684, 19, 8, 16}, "=", killMe},
+      {"lblExit", {696, 16, 9, 16}, "X", killMe},
+  };
+  for (const Expected& expected : labels) {
+    auto* label = Control<QLabel>(expected.name);
+    ASSERT_NE(label, nullptr) << expected.name;
+    EXPECT_EQ(label->geometry(), expected.geometry) << expected.name;
+    EXPECT_EQ(label->text(), expected.caption) << expected.name;
+    EXPECT_EQ(label->toolTip(), expected.hint) << expected.name;
+  }
+  EXPECT_EQ(Control<QLabel>("lblStatus")->alignment() & Qt::AlignRight, Qt::AlignRight);
+  EXPECT_EQ(Control<QLabel>("lblTitle1")->font().pixelSize(), 27);
+  EXPECT_TRUE(Control<QLabel>("lblTitle1")->font().bold());
+  EXPECT_TRUE(Control<QLabel>("lblTitle2")->font().italic());
+}
+
+TEST_F(MainWindow, CommandButtonsInTheirColumn) {
+  const std::vector<Expected> buttons{
+      {"btnDestroy", {24, 92, 100, 40}, "  Destroy\nListed Files", "Destroy the files listed in the window"},
+      {"btnWipeSlack", {24, 136, 100, 40}, "  Wipe Slack \nof Listed Files",
+       "Wipe the slack space of files listed in the window"},
+      {"btnWipeSpace", {24, 180, 100, 40}, "Wipe Space", "wipe the empty space on your disk"},
+      {"btnSelectFiles", {24, 224, 100, 40}, "Select Files",
+       "You can also just drag and drop files from Windows Explorer\nto the main window here."},
+      {"btnHelp", {24, 268, 100, 40}, "Help/About", ""},
+      {"btnConfig", {24, 312, 100, 40}, "Config", ""},
+      {"btnCancel", {24, 368, 100, 40}, "Cancel", "Cancels the current operation, if any"},
+      {"btnExit", {24, 412, 100, 40}, "EXIT", "Kill Me!"},
+  };
+  for (const Expected& expected : buttons) {
+    auto* button = Control<FlatButton>(expected.name);
+    ASSERT_NE(button, nullptr) << expected.name;
+    EXPECT_EQ(button->geometry(), expected.geometry) << expected.name;
+    EXPECT_EQ(button->text(), expected.caption) << expected.name;
+    EXPECT_EQ(button->toolTip(), expected.hint) << expected.name;
+    EXPECT_EQ(button->colours().face, QColor(Qt::white)) << expected.name;
+  }
+  EXPECT_EQ(Control<FlatButton>("btnDestroy")->colours().text, QColor(128, 0, 0));
+  EXPECT_EQ(Control<FlatButton>("btnSelectFiles")->colours().text, QColor(0, 128, 0));
+  EXPECT_TRUE(Control<FlatButton>("btnSelectFiles")->font().bold());
+  EXPECT_EQ(Control<FlatButton>("btnExit")->colours().text, QColor(0, 0, 255));
+}
+
+TEST_F(MainWindow, ListPanelListAndMeter) {
+  EXPECT_EQ(Control("pnlMain")->geometry(), QRect(143, 97, 566, 357));
+  auto* list = Control<TargetListView>("lstView");
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->parentWidget(), Control("pnlMain"));
+  EXPECT_EQ(list->geometry(), QRect(1, 1, 564, 335));
+  EXPECT_EQ(list->toolTip(), "Press the DELETE key to remove files from this list individually");
+  EXPECT_EQ(list->headerItem()->text(0), "Filename");
+  EXPECT_EQ(list->headerItem()->text(1), "Size (kb)");
+  EXPECT_EQ(list->columnWidth(0), 445);
+  EXPECT_GE(list->columnWidth(1), 99) << "the last column stretches over what is left";
+  EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+  auto* meter = Control<BarMeter>("Meter");
+  ASSERT_NE(meter, nullptr);
+  EXPECT_EQ(meter->geometry(), QRect(1, 336, 564, 20));
+}
+
+TEST_F(MainWindow, DialogButtonsShowEachDialogOnceAndKeepIt) {
+  TfrmMain& main = program_.Main();
+  const std::vector<std::pair<FlatButton*, QWidget*>> pairs{
+      {main.btnConfig, &program_.Config()}, {main.btnHelp, &program_.About()}, {main.btnSelectFiles, &program_.Select()}};
+  for (const auto& [button, dialog] : pairs) {
+    const auto before = QApplication::topLevelWidgets().size();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible()) << dialog->objectName().toStdString();
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), before) << "no second window";
+    dialog->close();
+    EXPECT_FALSE(dialog->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible()) << "shown again after its close box";
+    dialog->hide();
+  }
+  EXPECT_TRUE(main.isVisible());
+}
+
+TEST_F(MainWindow, CancelWhenIdleChangesNothingVisible) {
+  TfrmMain& main = program_.Main();
+  QTest::mouseClick(main.btnCancel, Qt::LeftButton);
+  EXPECT_TRUE(main.CancelFlag());
+  EXPECT_EQ(main.lblStatus->text(), "READY");
+}
+
+}  // namespace
+}  // namespace omrek

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include "app/Main.h"
+#include "intake/TargetListView.h"
+#include "platform/FileHandle.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/LoopImage.h"
+#include "tests/support/ModalBoxCatcher.h"
+#include "tests/support/TempDir.h"
+#include "widgets/ErrorBox.h"
+
+namespace omrek {
+namespace {
+
+using test::LoopImage;
+using test::TempDir;
+using test::WriteFile;
+
+class TargetList : public ::testing::Test {
+ protected:
+  TargetList() { main_.show(); }
+
+  QStringList States() const {
+    QStringList states;
+    for (int row = 0; row < main_.lstView->RowCount(); ++row) states << main_.lstView->RowStateText(row);
+    return states;
+  }
+  QStringList Captions() const {
+    QStringList captions;
+    for (int row = 0; row < main_.lstView->RowCount(); ++row) {
+      captions << QString::fromStdString(main_.lstView->RowCaption(row));
+    }
+    return captions;
+  }
+
+  TfrmMain main_;
+};
+
+TEST_F(TargetList, SizeColumnInKilobytesRoundedUp) {
+  LoopImage image(16, 4096, "targets");
+  OMREK_REQUIRE_MOUNTED(image);
+  WriteFile(image.File("0"), "");
+  WriteFile(image.File("1"), "x");
+  WriteFile(image.File("1024"), std::string(1024, 'x'));
+  WriteFile(image.File("1025"), std::string(1025, 'x'));
+  FileHandle::Create(image.File("5GiB")).SetLength(5ull << 30);
+
+  main_.SetStatus("busy", "a", "b");
+  for (const char* name : {"0", "1", "1024", "1025", "5GiB"}) {
+    main_.AddTarget(QString::fromStdString(image.File(name)));
+  }
+  EXPECT_EQ(States(), QStringList({"0", "1", "1", "2", "5242880"}));
+  EXPECT_EQ(main_.lblStatus->text(), "READY");
+  EXPECT_EQ(main_.lblStatus2->text(), "");
+  EXPECT_EQ(main_.lblStatus3->text(), "");
+}
+
+TEST_F(TargetList, DuplicatesFoldersAndVanishedPathsAreKeptAsGiven) {
+  TempDir dir;
+  const QString file = QString::fromStdString(WriteFile(dir.File("twice"), std::string(2048, 'x')));
+  const QString folder = QString::fromStdString(dir.Path());
+  const QString gone = QString::fromStdString(dir.File("gone"));
+
+  for (const QString& path : {file, file, folder, gone}) main_.AddTarget(path);
+  EXPECT_EQ(Captions(), QStringList({file, file, folder, gone}));
+  EXPECT_EQ(States(), QStringList({"2", "2", "folder", "folder"}));
+}
+
+TEST_F(TargetList, DeleteKeyRemovesExactlyTheSelectedRows) {
+  TempDir dir;
+  for (int i = 0; i < 5; ++i) main_.AddTarget(QString::fromStdString(dir.File("row" + std::to_string(i))));
+  TargetListView& list = *main_.lstView;
+
+  QTest::keyRelease(&list, Qt::Key_Delete);
+  EXPECT_EQ(list.RowCount(), 5) << "nothing selected";
+
+  for (int row : {0, 2, 4}) list.topLevelItem(row)->setSelected(true);
+  QTest::keyRelease(&list, Qt::Key_A);
+  EXPECT_EQ(list.RowCount(), 5) << "another key";
+  QKeyEvent repeated(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier, QString(), true);
+  QApplication::sendEvent(&list, &repeated);
+  EXPECT_EQ(list.RowCount(), 5) << "a held key acts only when let go";
+
+  QTest::keyRelease(&list, Qt::Key_Delete, Qt::ShiftModifier);
+  const QString base = QString::fromStdString(dir.Path());
+  EXPECT_EQ(Captions(), QStringList({base + "/row1", base + "/row3"}));
+}
+
+TEST_F(TargetList, OnlyTheCaptionCanBeEditedAndTheEditIsThePath) {
+  TempDir dir;
+  main_.AddTarget(QString::fromStdString(dir.File("before")));
+  TargetListView& list = *main_.lstView;
+  QTreeWidgetItem* row = list.topLevelItem(0);
+
+  list.editItem(row, TargetListView::kStateColumn);
+  EXPECT_EQ(list.findChild<QLineEdit*>(), nullptr);
+
+  list.editItem(row, TargetListView::kCaptionColumn);
+  auto* editor = list.findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->setText(QString::fromStdString(dir.File("after")));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QCoreApplication::processEvents();  // the view commits the edit from a queued call
+  EXPECT_EQ(list.RowCaption(0), dir.File("after"));
+  EXPECT_EQ(list.RowStateText(0), "folder");
+}
+
+// Root reads every file, so the unreadable file is added by a child that
+// runs as nobody; this is the parent half.
+TEST(TargetListUnreadable, EndsTheBatchWithTheErrorBoxAndKeepsEarlierRows) {
+  TempDir dir;
+  const std::string readable = WriteFile(dir.File("readable"), "x");
+  const std::string locked = WriteFile(dir.File("locked"), "secret");
+  ::chmod(locked.c_str(), 0000);
+  const std::string later = WriteFile(dir.File("later"), "x");
+
+  EXPECT_EQ(test::RunTestCaseAsNobody("TargetListChild.AddBatchWithUnreadableFile",
+                                      {{"READABLE", readable}, {"LOCKED", locked}, {"LATER", later}}),
+            0);
+}
+
+TEST(TargetListChild, AddBatchWithUnreadableFile) {
+  const QString readable = QString::fromStdString(test::ChildArgument("READABLE"));
+  const QString locked = QString::fromStdString(test::ChildArgument("LOCKED"));
+  const QString later = QString::fromStdString(test::ChildArgument("LATER"));
+  TfrmMain main;
+  main.show();
+  test::ModalBoxCatcher catcher;
+
+  RunGuarded([&] {
+    for (const QString& path : {readable, locked, later}) main.AddTarget(path);
+  });
+
+  ASSERT_EQ(catcher.Boxes().size(), 1u);
+  EXPECT_EQ(catcher.Boxes()[0].text, "File access denied.");
+  EXPECT_EQ(catcher.Boxes()[0].title, "Omrek, Filebane");
+  ASSERT_EQ(main.lstView->RowCount(), 2) << "the batch ends at the failed file";
+  EXPECT_EQ(main.lstView->RowStateText(0), "1");
+  EXPECT_EQ(QString::fromStdString(main.lstView->RowCaption(1)), locked);
+  EXPECT_EQ(main.lstView->RowStateText(1), "") << "no size text";
+}
+
+}  // namespace
+}  // namespace omrek

@@ -1,0 +1,109 @@
+#include "platform/FileHandle.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "platform/IoError.h"
+#include "tests/support/LoopImage.h"
+#include "tests/support/TempDir.h"
+
+namespace omrek {
+namespace {
+
+using Access = FileHandle::Access;
+using test::LoopImage;
+using test::ReadWholeFile;
+using test::WriteFile;
+
+std::string ErrorTextOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const IoError& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
+class FileHandleOnExt4 : public ::testing::Test {
+ protected:
+  LoopImage image_{16, 4096, "handles"};
+};
+
+TEST_F(FileHandleOnExt4, PositionsAndSizesAre64Bit) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string path = WriteFile(image_.File("big"), "head");
+  constexpr std::uint64_t kFiveGiB = 5ull << 30;
+
+  FileHandle file = FileHandle::OpenExisting(path, Access::ReadWrite);
+  file.WriteAt("tail", 4, kFiveGiB);
+  EXPECT_EQ(file.Size(), kFiveGiB + 4);
+
+  char buffer[8] = {};
+  EXPECT_EQ(file.ReadAt(buffer, 8, kFiveGiB), 4u) << "a read at the end is short, not an error";
+  EXPECT_EQ(std::string(buffer, 4), "tail");
+  EXPECT_EQ(file.ReadAt(buffer, 8, kFiveGiB + 100), 0u);
+  EXPECT_EQ(file.ReadAt(buffer, 4, 0), 4u);
+  EXPECT_EQ(std::string(buffer, 4), "head");
+
+  file.SetLength(2);
+  file.Flush();
+  file.Close();
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(ReadWholeFile(path), "he");
+}
+
+TEST_F(FileHandleOnExt4, WritingRefusesReadOnlyFilesEvenForRoot) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string path = WriteFile(image_.File("locked"), "keep me");
+  ::chmod(path.c_str(), 0444);
+
+  EXPECT_EQ(ErrorTextOf([&] { FileHandle::OpenExisting(path, Access::ReadWrite); }), "File access denied");
+  EXPECT_EQ(FileHandle::OpenExisting(path, Access::Read).Size(), 7u);
+  EXPECT_EQ(ReadWholeFile(path), "keep me");
+}
+
+TEST_F(FileHandleOnExt4, NeverOpensThroughLinksOrIntoFifos) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string target = WriteFile(image_.File("target"), "keep me");
+  ASSERT_EQ(::symlink(target.c_str(), image_.File("link").c_str()), 0);
+  ASSERT_EQ(::mkfifo(image_.File("fifo").c_str(), 0644), 0);
+
+  EXPECT_NE(ErrorTextOf([&] { FileHandle::OpenExisting(image_.File("link"), Access::ReadWrite); }), "no error");
+  EXPECT_NE(ErrorTextOf([&] { FileHandle::OpenExisting(image_.File("link"), Access::Read); }), "no error");
+  // Neither open may block waiting for a writer at the other end.
+  EXPECT_EQ(ErrorTextOf([&] { FileHandle::OpenExisting(image_.File("fifo"), Access::ReadWrite); }),
+            "File access denied");
+  EXPECT_EQ(FileHandle::OpenExisting(image_.File("fifo"), Access::Read).Size(), 0u);
+  EXPECT_EQ(ReadWholeFile(target), "keep me");
+}
+
+TEST_F(FileHandleOnExt4, CreateEmptiesAndDeleteRemoves) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string path = WriteFile(image_.File("filler"), "old content");
+  FileHandle file = FileHandle::Create(path);
+  EXPECT_EQ(file.Size(), 0u);
+  file.Close();
+  FileHandle::Delete(path);
+
+  EXPECT_EQ(ErrorTextOf([&] { FileHandle::Delete(path); }), "File not found");
+  EXPECT_EQ(ErrorTextOf([&] { FileHandle::OpenExisting(path, Access::Read); }), "File not found");
+}
+
+TEST(FileHandleFullDisk, WritingPastTheFreeSpaceReportsDiskFull) {
+  LoopImage image(4, 1024, "tiny");
+  OMREK_REQUIRE_MOUNTED(image);
+  FileHandle file = FileHandle::Create(image.File("fill"));
+  const std::vector<char> chunk(1 << 20, 'x');
+  const std::string text = ErrorTextOf([&] {
+    for (std::uint64_t offset = 0; offset < (8u << 20); offset += chunk.size()) {
+      file.WriteAt(chunk.data(), chunk.size(), offset);
+    }
+  });
+  EXPECT_EQ(text, "Disk full");
+}
+
+}  // namespace
+}  // namespace omrek

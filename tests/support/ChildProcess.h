@@ -1,0 +1,19 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace omrek::test {
+
+// The test runner is root, who may open any file. A test that needs a
+// permission failure runs its other half, the case `childTest` of this same
+// binary (a suite named *Child), in a child process with root's privileges
+// dropped to nobody's. `environment` is how the parent hands it paths.
+// Returns the child's exit status: 0 when the child case passed.
+int RunTestCaseAsNobody(const std::string& childTest, const std::map<std::string, std::string>& environment);
+
+// For the child half: the value the parent handed over, or skip the case
+// when it runs without a parent.
+std::string ChildArgument(const std::string& name);
+
+}  // namespace omrek::test

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+namespace omrek::test {
+
+// A small ext4 file system of the test's own: an image file made with the
+// given block size and label, loop-mounted on a fresh folder, unmounted and
+// removed at the end. Mounting needs root; when it cannot be done,
+// Mounted() is false and Reason() says why, and the test skips.
+class LoopImage {
+ public:
+  LoopImage(int megabytes, int blockSize, const std::string& label);
+  ~LoopImage();
+  LoopImage(const LoopImage&) = delete;
+  LoopImage& operator=(const LoopImage&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Reason() const { return reason_; }
+  const std::string& MountPoint() const { return mountPoint_; }
+  std::string File(const std::string& name) const { return mountPoint_ + "/" + name; }
+
+ private:
+  std::string folder_;
+  std::string image_;
+  std::string mountPoint_;
+  std::string reason_;
+  bool mounted_ = false;
+};
+
+#define OMREK_REQUIRE_MOUNTED(image) \
+  if (!(image).Mounted()) GTEST_SKIP() << (image).Reason()
+
+}  // namespace omrek::test
