@@ -5,4 +5,6 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 scripts/build.sh -DOMREK_BUILD_TESTS=ON
 cd build
-ctest --output-on-failure --timeout 600 -j2
+# One at a time: tests that mount file systems change the drive letters
+# other tests read.
+ctest --output-on-failure --timeout 600

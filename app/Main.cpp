@@ -6,6 +6,7 @@
 #include <QLabel>
 
 #include "app/About.h"
+#include "disk/DiskList.h"
 #include "intake/FileSelect.h"
 #include "intake/TargetListView.h"
 #include "settings/Config.h"
@@ -174,6 +175,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::FormShow() {
   SetCancelFlag(true);
+  frmConfig_->lstDisk->RefreshDrives();
   SetStatus("READY", "", "");
 }
 

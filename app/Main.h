@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "disk/DiskInfo.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 
@@ -51,6 +52,9 @@ class TfrmMain : public QWidget, public JobMonitor {
   void ResetProgress() override;
   bool CancelFlag() const override { return engine_.CancelFlag; }
   void SetCancelFlag(bool value) override { engine_.CancelFlag = value; }
+
+  // Volume facts of the drive measured last.
+  TDiskInfo DiskInfo;
 
   Label3D* lblTitle1;
   Label3D* lblTitle2;

@@ -2,7 +2,11 @@
 
 #include "widgets/ModelessWindow.h"
 
+class QFrame;
+
 namespace omrek {
+
+class TDiskListView;
 
 // The configuration dialog: the live wipe options of both modes.
 class TfrmConfig : public ModelessWindow {
@@ -10,6 +14,9 @@ class TfrmConfig : public ModelessWindow {
 
  public:
   explicit TfrmConfig(QWidget* parent = nullptr);
+
+  QFrame* BackPanel2;
+  TDiskListView* lstDisk;
 };
 
 }  // namespace omrek

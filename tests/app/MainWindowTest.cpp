@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "app/OmrekProgram.h"
+#include "disk/DiskList.h"
 #include "intake/TargetListView.h"
 #include "widgets/BarMeter.h"
 #include "widgets/FlatButton.h"
@@ -32,6 +33,15 @@ TEST_F(MainWindow, StartsReadyWithNoCommandRunning) {
   EXPECT_FALSE(main.CommandRunning());
   EXPECT_EQ(main.Engine().ClusterSize, 32768u);
   EXPECT_EQ(main.lstView->RowCount(), 0);
+}
+
+TEST_F(MainWindow, FirstShowingFillsTheDriveList) {
+  TDiskListView* drives = program_.Config().lstDisk;
+  EXPECT_EQ(drives->objectName(), "lstDisk");
+  EXPECT_EQ(drives->geometry(), QRect(8, 8, 137, 233));
+  EXPECT_EQ(drives->parentWidget()->geometry(), QRect(8, 280, 393, 249));
+  ASSERT_GT(drives->topLevelItemCount(), 0);
+  EXPECT_TRUE(drives->SelectedDriveLetters().startsWith('C')) << "the fixed drive C is preselected";
 }
 
 TEST_F(MainWindow, FourWindowsInOrderWithTheirCaptions) {

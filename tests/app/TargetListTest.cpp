@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/Main.h"
+#include "app/OmrekProgram.h"
 #include "intake/TargetListView.h"
 #include "platform/FileHandle.h"
 #include "tests/support/ChildProcess.h"
@@ -23,7 +23,7 @@ using test::WriteFile;
 
 class TargetList : public ::testing::Test {
  protected:
-  TargetList() { main_.show(); }
+  TargetList() { program_.Start(); }
 
   QStringList States() const {
     QStringList states;
@@ -38,7 +38,8 @@ class TargetList : public ::testing::Test {
     return captions;
   }
 
-  TfrmMain main_;
+  OmrekProgram program_;
+  TfrmMain& main_ = program_.Main();
 };
 
 TEST_F(TargetList, SizeColumnInKilobytesRoundedUp) {
@@ -128,8 +129,9 @@ TEST(TargetListChild, AddBatchWithUnreadableFile) {
   const QString readable = QString::fromStdString(test::ChildArgument("READABLE"));
   const QString locked = QString::fromStdString(test::ChildArgument("LOCKED"));
   const QString later = QString::fromStdString(test::ChildArgument("LATER"));
-  TfrmMain main;
-  main.show();
+  OmrekProgram program;
+  program.Start();
+  TfrmMain& main = program.Main();
   test::ModalBoxCatcher catcher;
 
   RunGuarded([&] {

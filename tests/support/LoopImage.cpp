@@ -6,13 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/Shell.h"
+
 namespace omrek::test {
-
-namespace {
-
-bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-}  // namespace
 
 LoopImage::LoopImage(int megabytes, int blockSize, const std::string& label) {
   if (::geteuid() != 0) {
@@ -32,11 +28,11 @@ LoopImage::LoopImage(int megabytes, int blockSize, const std::string& label) {
 
   const std::string make = "truncate -s " + std::to_string(megabytes) + "M '" + image_ + "' && mkfs.ext4 -q -F -b " +
                            std::to_string(blockSize) + " -L '" + label + "' '" + image_ + "'";
-  if (!Run(make)) {
+  if (!RunQuietly(make)) {
     reason_ = "mkfs.ext4 failed";
     return;
   }
-  if (!Run("mount -o loop '" + image_ + "' '" + mountPoint_ + "'")) {
+  if (!RunQuietly("mount -o loop '" + image_ + "' '" + mountPoint_ + "'")) {
     reason_ = "cannot loop-mount an image here";
     return;
   }
@@ -45,11 +41,17 @@ LoopImage::LoopImage(int megabytes, int blockSize, const std::string& label) {
 }
 
 LoopImage::~LoopImage() {
-  if (mounted_ && !Run("umount '" + mountPoint_ + "'")) Run("umount -l '" + mountPoint_ + "'");
+  if (mounted_ && !RunQuietly("umount '" + mountPoint_ + "'")) RunQuietly("umount -l '" + mountPoint_ + "'");
   if (!folder_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
 }
+
+}  // namespace omrek::test
+
+namespace omrek::test {
+
+std::string LoopImage::Device() const { return OutputOf("findmnt -n -o SOURCE --target '" + mountPoint_ + "'"); }
 
 }  // namespace omrek::test

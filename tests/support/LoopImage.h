@@ -19,6 +19,8 @@ class LoopImage {
   const std::string& Reason() const { return reason_; }
   const std::string& MountPoint() const { return mountPoint_; }
   std::string File(const std::string& name) const { return mountPoint_ + "/" + name; }
+  // The loop device the image is attached to, e.g. /dev/loop3.
+  std::string Device() const;
 
  private:
   std::string folder_;

@@ -1,0 +1,30 @@
+#include "disk/ClusterSize.h"
+
+#include "disk/DiskInfo.h"
+#include "platform/DriveTable.h"
+
+namespace omrek {
+
+namespace {
+
+void KeepIfMeasured(std::uint32_t& clusterSize, const Volume& volume) {
+  if (volume.ClusterSize() != 0) clusterSize = volume.ClusterSize();
+}
+
+}  // namespace
+
+void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char driveLetter) {
+  const auto drive = DriveTable::Read().Find(driveLetter);
+  if (!drive) return;
+  diskInfo.SetDisk(driveLetter);
+  KeepIfMeasured(clusterSize, *drive);
+}
+
+void MeasureClusterSizeOfPath(TDiskInfo& diskInfo, std::uint32_t& clusterSize, const std::string& path) {
+  const auto volume = VolumeHoldingPath(path);
+  if (!volume) return;
+  if (const char letter = DriveTable::Read().LetterOf(volume->RootDirectory)) diskInfo.SetDisk(letter);
+  KeepIfMeasured(clusterSize, *volume);
+}
+
+}  // namespace omrek

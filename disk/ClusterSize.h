@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace omrek {
+
+class TDiskInfo;
+
+// Refreshes `diskInfo` for the drive and stores the drive's cluster size in
+// `clusterSize`. When nothing can be measured (not a letter, nothing
+// mounted) both keep their values, so the cluster size never becomes 0:
+// every sector count divides by it.
+void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char driveLetter);
+
+// The same for the file system that actually holds `path`, whether or not
+// it has a drive letter; `diskInfo` follows when it has one.
+void MeasureClusterSizeOfPath(TDiskInfo& diskInfo, std::uint32_t& clusterSize, const std::string& path);
+
+}  // namespace omrek

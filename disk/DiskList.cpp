@@ -1,0 +1,66 @@
+#include "disk/DiskList.h"
+
+#include <QFileIconProvider>
+#include <QHeaderView>
+
+#include "platform/DriveTable.h"
+
+namespace omrek {
+
+namespace {
+
+QIcon IconFor(DriveKind kind) {
+  const QFileIconProvider icons;
+  return icons.icon(kind == DriveKind::Remote ? QFileIconProvider::Network : QFileIconProvider::Drive);
+}
+
+}  // namespace
+
+TDiskListView::TDiskListView(QWidget* parent) : QTreeWidget(parent) {
+  setColumnCount(1);
+  setHeaderLabels({QStringLiteral("Select drives")});
+  header()->setSectionsClickable(false);
+  header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  setRootIsDecorated(false);
+  setSortingEnabled(false);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setIconSize(QSize(16, 16));
+}
+
+void TDiskListView::RefreshDrives() {
+  setUpdatesEnabled(false);
+  clear();
+  for (const Drive& drive : DriveTable::Read().Drives()) {
+    if (drive.Kind == DriveKind::Unknown || drive.Kind == DriveKind::NoRootDirectory) continue;
+    auto* item = new QTreeWidgetItem(this, {QString::fromStdString(drive.DisplayName())});
+    item->setIcon(0, IconFor(drive.Kind));
+    if (drive.Kind == DriveKind::Fixed && selectLocalDrives_) item->setSelected(true);
+  }
+  setUpdatesEnabled(true);
+}
+
+QString TDiskListView::SelectedDriveLetters() const {
+  QString letters;
+  for (int row = 0; row < topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (!item->isSelected()) continue;
+    const QChar letter = DriveLetterOfDisplayName(item->text(0));
+    if (!letter.isNull()) letters += letter;
+  }
+  return letters;
+}
+
+QChar DriveLetterOfDisplayName(const QString& displayName) {
+  // The letter is read from the marker that ends the name, so a label with
+  // " (" of its own, such as "My (old) disk", still yields its own drive.
+  static const QString kOpen = QStringLiteral(" (");
+  static const QString kClose = QStringLiteral(":)");
+  if (!displayName.endsWith(kClose) || displayName.size() < kOpen.size() + 1 + kClose.size()) return {};
+  const qsizetype letterAt = displayName.size() - kClose.size() - 1;
+  if (displayName.mid(letterAt - kOpen.size(), kOpen.size()) != kOpen) return {};
+  const QChar letter = displayName.at(letterAt).toUpper();
+  return letter >= QLatin1Char('A') && letter <= QLatin1Char('Z') ? letter : QChar();
+}
+
+}  // namespace omrek

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QTreeWidget>
+
+namespace omrek {
+
+// lstDisk: the drives with their icons and display names, several
+// selectable, captions read-only. The fixed drives start selected when
+// SelectLocalDrives is on.
+class TDiskListView : public QTreeWidget {
+  Q_OBJECT
+
+ public:
+  explicit TDiskListView(QWidget* parent = nullptr);
+
+  bool SelectLocalDrives() const { return selectLocalDrives_; }
+  void SetSelectLocalDrives(bool value) { selectLocalDrives_ = value; }
+
+  // Empties the list and fills it from the drives mounted now.
+  void RefreshDrives();
+
+  // The selected drives' letters in list order, upper case, no separators:
+  // "CE" for C and E.
+  QString SelectedDriveLetters() const;
+
+ private:
+  bool selectLocalDrives_ = true;
+};
+
+// The drive letter that a display name such as "My (old) disk (D:)" ends
+// with, or 0 when it does not end with one.
+QChar DriveLetterOfDisplayName(const QString& displayName);
+
+}  // namespace omrek

@@ -1,0 +1,73 @@
+#include "platform/MountTable.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace omrek {
+
+namespace {
+
+// The kernel writes space, tab, newline and backslash in paths as \ooo.
+std::string Unescape(const std::string& field) {
+  std::string out;
+  out.reserve(field.size());
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      const std::string digits = field.substr(i + 1, 3);
+      if (digits.find_first_not_of("01234567") == std::string::npos) {
+        out.push_back(static_cast<char>(std::stoi(digits, nullptr, 8)));
+        i += 3;
+        continue;
+      }
+    }
+    out.push_back(field[i]);
+  }
+  return out;
+}
+
+bool ParseLine(const std::string& line, MountEntry& entry) {
+  // id parent major:minor root mount-point options [optional...] - type source super-options
+  std::istringstream fields(line);
+  std::string id, parent, device, root, mountPoint, options;
+  if (!(fields >> id >> parent >> device >> root >> mountPoint >> options)) return false;
+  std::string field;
+  while (fields >> field && field != "-") {
+  }
+  std::string type, source;
+  if (field != "-" || !(fields >> type >> source)) return false;
+
+  const auto colon = device.find(':');
+  if (colon == std::string::npos) return false;
+  entry.Major = static_cast<unsigned>(std::stoul(device.substr(0, colon)));
+  entry.Minor = static_cast<unsigned>(std::stoul(device.substr(colon + 1)));
+  entry.MountPoint = Unescape(mountPoint);
+  entry.Type = type;
+  entry.Source = Unescape(source);
+  return true;
+}
+
+}  // namespace
+
+std::vector<MountEntry> ParseMountTable(const std::string& text) {
+  std::vector<MountEntry> entries;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    MountEntry entry;
+    try {
+      if (ParseLine(line, entry)) entries.push_back(std::move(entry));
+    } catch (const std::exception&) {
+      // A line we cannot read describes no drive we could use.
+    }
+  }
+  return entries;
+}
+
+std::vector<MountEntry> ReadMountTable() {
+  std::ifstream file("/proc/self/mountinfo");
+  std::ostringstream text;
+  text << file.rdbuf();
+  return ParseMountTable(text.str());
+}
+
+}  // namespace omrek

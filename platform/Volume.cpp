@@ -1,0 +1,112 @@
+#include "platform/Volume.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/BlockDevice.h"
+
+namespace omrek {
+
+namespace {
+
+bool IsOneOf(const std::string& value, std::initializer_list<const char*> names) {
+  return std::any_of(names.begin(), names.end(), [&](const char* name) { return value == name; });
+}
+
+DriveKind KindOf(const MountEntry& entry, const BlockDeviceFacts* block) {
+  if (IsOneOf(entry.Type, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p"})) {
+    return DriveKind::Remote;
+  }
+  if (IsOneOf(entry.Type, {"iso9660", "udf"})) return DriveKind::CdRom;
+  if (IsOneOf(entry.Type, {"tmpfs", "ramfs"})) return DriveKind::RamDisk;
+  if (block != nullptr && block->Removable) return DriveKind::Removable;
+  return DriveKind::Fixed;
+}
+
+// FAT volumes carry the names Windows gives them, told apart by their count
+// of clusters as FAT itself does.
+std::string FatName(std::uint64_t clusters) {
+  if (clusters < 4085) return "FAT12";
+  if (clusters < 65525) return "FAT16";
+  return "FAT32";
+}
+
+std::string FileSystemName(const MountEntry& entry, const BlockDeviceFacts* block, const struct statvfs* space) {
+  const std::string type = entry.Type == "fuseblk" && block != nullptr && !block->Type.empty() ? block->Type : entry.Type;
+  if (IsOneOf(type, {"vfat", "msdos", "fat"})) return space != nullptr ? FatName(space->f_blocks) : "FAT32";
+  if (IsOneOf(type, {"ntfs", "ntfs3"})) return "NTFS";
+  if (type == "exfat") return "exFAT";
+  return type;
+}
+
+bool IsBlockDevice(const MountEntry& entry) {
+  struct stat st{};
+  return entry.Major != 0 && entry.Source.starts_with("/dev/") && ::stat(entry.Source.c_str(), &st) == 0 &&
+         S_ISBLK(st.st_mode);
+}
+
+}  // namespace
+
+DiskSpace QueryDiskSpace(const std::string& path) {
+  struct statvfs space{};
+  if (::statvfs(path.c_str(), &space) != 0) return {};
+  return {static_cast<std::int64_t>(space.f_blocks * space.f_frsize),
+          static_cast<std::int64_t>(space.f_bavail * space.f_frsize)};
+}
+
+Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
+  Volume volume;
+  volume.RootDirectory = entry.MountPoint;
+  volume.Device = entry.Source;
+
+  std::optional<BlockDeviceFacts> block;
+  if (IsBlockDevice(entry)) block = ProbeBlockDevice(entry.Source, entry.Major, entry.Minor);
+  const BlockDeviceFacts* blockFacts = block ? &*block : nullptr;
+
+  struct statvfs space{};
+  const bool measured = ::statvfs(path.c_str(), &space) == 0 && space.f_frsize > 0;
+  volume.FileSystem = FileSystemName(entry, blockFacts, measured ? &space : nullptr);
+  volume.Kind = KindOf(entry, blockFacts);
+  if (block) {
+    volume.Label = block->Label;
+    volume.Serial = SerialFromUuid(block->Uuid);
+  }
+  if (measured) {
+    volume.TotalBytes = static_cast<std::int64_t>(space.f_blocks * space.f_frsize);
+    volume.FreeBytes = static_cast<std::int64_t>(space.f_bavail * space.f_frsize);
+    // A cluster is the file system's allocation unit; it is counted in
+    // sectors when it divides evenly, else taken whole as one sector.
+    const std::uint32_t cluster = static_cast<std::uint32_t>(space.f_frsize);
+    const std::uint32_t sector = block ? block->LogicalSectorSize : 512;
+    volume.BytesPerSector = cluster % sector == 0 ? sector : cluster;
+    volume.SectorsPerCluster = cluster / volume.BytesPerSector;
+  }
+  return volume;
+}
+
+std::optional<Volume> VolumeHoldingPath(const std::string& path) {
+  struct stat st{};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  std::error_code error;
+  const std::string canonical = std::filesystem::weakly_canonical(path, error).string();
+  if (error) return std::nullopt;
+
+  // The visible mount that holds the path: the same device, and of several
+  // such (bind mounts) the one whose mount point is the longest prefix.
+  const MountEntry* best = nullptr;
+  const auto entries = ReadMountTable();
+  for (const MountEntry& entry : entries) {
+    if (entry.Major != major(st.st_dev) || entry.Minor != minor(st.st_dev)) continue;
+    const bool holds = entry.MountPoint == "/" || canonical == entry.MountPoint ||
+                       canonical.starts_with(entry.MountPoint + "/");
+    if (holds && (best == nullptr || entry.MountPoint.size() >= best->MountPoint.size())) best = &entry;
+  }
+  if (best == nullptr) return std::nullopt;
+  return DescribeVolume(*best, path);
+}
+
+}  // namespace omrek

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/MountTable.h"
+
+namespace omrek {
+
+// Drive kinds, numbered as Windows numbers them.
+enum class DriveKind : std::uint8_t { Unknown, NoRootDirectory, Removable, Fixed, Remote, CdRom, RamDisk };
+
+// The facts of one mounted file system.
+struct Volume {
+  std::string RootDirectory;  // the mount point
+  std::string Device;         // the mount source
+  std::string FileSystem;     // "ext4", "FAT32", "NTFS", ...
+  std::string Label;
+  std::uint32_t Serial = 0;
+  DriveKind Kind = DriveKind::Unknown;
+  std::int64_t TotalBytes = -1;  // -1 when the space query fails
+  std::int64_t FreeBytes = -1;   // free to this user; -1 when the query fails
+  std::uint32_t BytesPerSector = 0;
+  std::uint32_t SectorsPerCluster = 0;
+
+  // 0 when the geometry could not be measured.
+  std::uint32_t ClusterSize() const { return BytesPerSector * SectorsPerCluster; }
+};
+
+// Total bytes and bytes free to this user of the file system holding a path.
+struct DiskSpace {
+  std::int64_t TotalBytes = -1;
+  std::int64_t FreeBytes = -1;
+};
+DiskSpace QueryDiskSpace(const std::string& path);
+
+// Describes the file system that `entry` mounts, measured at `path` (the
+// mount point or any path inside it).
+Volume DescribeVolume(const MountEntry& entry, const std::string& path);
+
+// The file system that holds `path`, whether or not it has a drive letter.
+// Nothing when the path cannot be examined.
+std::optional<Volume> VolumeHoldingPath(const std::string& path);
+
+}  // namespace omrek

@@ -1,0 +1,122 @@
+#include "platform/DriveTable.h"
+
+#include <gtest/gtest.h>
+#include <sys/statvfs.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/support/LoopImage.h"
+#include "tests/support/Shell.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
+
+namespace omrek {
+namespace {
+
+using test::LoopImage;
+using test::TempDir;
+
+std::optional<Drive> DriveMountedAt(const std::string& mountPoint) {
+  for (const Drive& drive : DriveTable::Read().Drives()) {
+    if (drive.RootDirectory == mountPoint) return drive;
+  }
+  return std::nullopt;
+}
+
+TEST(DriveTable, LettersFollowTheRootThenMountPointsAsText) {
+  TempDir dir;
+  for (const char* name : {"a", "b", "c", "run", "zz"}) std::filesystem::create_directory(dir.File(name));
+  const std::vector<MountEntry> mounts{
+      {8, 1, dir.File("zz"), "ext4", "/dev/sdz"},
+      {0, 20, "/proc", "proc", "proc"},
+      {8, 2, dir.File("b"), "xfs", "/dev/sdb"},
+      {254, 0, "/", "ext4", "/dev/vda"},
+      {8, 2, dir.File("a"), "xfs", "/dev/sdb"},         // the same device again
+      {0, 30, dir.File("c"), "tmpfs", "tmpfs"},         // a RAM disk of the user's
+      {0, 31, "/run/user", "tmpfs", "tmpfs"},           // one the system keeps
+      {0, 32, dir.File("run"), "cgroup2", "cgroup2"},   // virtual
+      {9, 9, dir.File("missing"), "ext4", "/dev/sdq"},  // nothing there to hold files
+  };
+  const DriveTable table = DriveTable::FromMounts(mounts);
+  EXPECT_EQ(table.LetterOf("/"), 'C');
+  EXPECT_EQ(table.LetterOf(dir.File("a")), 'D') << "first of the two mounts of one device";
+  EXPECT_EQ(table.LetterOf(dir.File("b")), 0);
+  EXPECT_EQ(table.LetterOf(dir.File("c")), 'E');
+  EXPECT_EQ(table.LetterOf(dir.File("zz")), 'F');
+  EXPECT_EQ(table.LetterOf("/proc"), 0);
+  EXPECT_EQ(table.LetterOf("/run/user"), 0);
+  EXPECT_EQ(table.LetterOf(dir.File("run")), 0);
+  EXPECT_EQ(table.LetterOf(dir.File("missing")), 0);
+}
+
+TEST(DriveTable, NothingPastZ) {
+  TempDir dir;
+  std::vector<MountEntry> mounts{{254, 0, "/", "ext4", "/dev/vda"}};
+  for (unsigned i = 0; i < 30; ++i) {
+    const std::string folder = dir.File("m" + std::to_string(100 + i));
+    std::filesystem::create_directory(folder);
+    mounts.push_back({0, 100 + i, folder, "tmpfs", "tmpfs"});
+  }
+  const DriveTable table = DriveTable::FromMounts(mounts);
+  EXPECT_EQ(table.LetterOf(dir.File("m122")), 'Z');
+  EXPECT_EQ(table.LetterOf(dir.File("m123")), 0);
+}
+
+TEST(DriveTable, LoopMountedExt4ImagesWithTheirFacts) {
+  for (const int blockSize : {1024, 4096}) {
+    const std::string label = "blocks" + std::to_string(blockSize);
+    LoopImage image(32, blockSize, label);
+    OMREK_REQUIRE_MOUNTED(image);
+
+    const auto drive = DriveMountedAt(image.MountPoint());
+    ASSERT_TRUE(drive) << label;
+    EXPECT_GE(drive->Letter, 'D');
+    EXPECT_LE(drive->Letter, 'Z');
+    EXPECT_EQ(drive->Kind, DriveKind::Fixed);
+    EXPECT_EQ(drive->FileSystem, "ext4");
+    EXPECT_EQ(drive->Label, label);
+    EXPECT_EQ(drive->DisplayName(), label + " (" + drive->Letter + ":)");
+    const std::string uuid = test::OutputOf("blkid -p -s UUID -o value " + image.Device());
+    ASSERT_GE(uuid.size(), 8u);
+    EXPECT_EQ(drive->Serial, std::stoul(uuid.substr(0, 8), nullptr, 16));
+    EXPECT_EQ(drive->ClusterSize(), static_cast<std::uint32_t>(blockSize));
+
+    struct statvfs space{};
+    ASSERT_EQ(::statvfs(image.MountPoint().c_str(), &space), 0);
+    EXPECT_EQ(drive->TotalBytes, static_cast<std::int64_t>(space.f_blocks * space.f_frsize));
+    EXPECT_EQ(drive->FreeBytes, static_cast<std::int64_t>(space.f_bavail * space.f_frsize));
+    EXPECT_EQ(DriveTable::Read().Find(static_cast<char>(drive->Letter + 32))->RootDirectory, image.MountPoint())
+        << "found by a lower-case letter too";
+  }
+}
+
+TEST(DriveTable, TmpfsIsARamDiskAndLeavesWhenUnmounted) {
+  test::TmpfsMount ram;
+  if (!ram.Mounted()) GTEST_SKIP() << ram.Reason();
+  const auto drive = DriveMountedAt(ram.MountPoint());
+  ASSERT_TRUE(drive);
+  EXPECT_EQ(drive->Kind, DriveKind::RamDisk);
+  EXPECT_EQ(drive->FileSystem, "tmpfs");
+  EXPECT_EQ(drive->DisplayName(), ram.MountPoint() + " (" + drive->Letter + ":)");
+
+  ram.Unmount();
+  EXPECT_FALSE(DriveMountedAt(ram.MountPoint()));
+}
+
+TEST(VolumeHoldingPath, FindsTheFileSystemOfAnyPath) {
+  LoopImage image(16, 1024, "holder");
+  OMREK_REQUIRE_MOUNTED(image);
+  std::filesystem::create_directories(image.File("deep/er"));
+  test::WriteFile(image.File("deep/er/file"), "x");
+
+  const auto volume = VolumeHoldingPath(image.File("deep/er/file"));
+  ASSERT_TRUE(volume);
+  EXPECT_EQ(volume->RootDirectory, image.MountPoint());
+  EXPECT_EQ(volume->ClusterSize(), 1024u);
+  EXPECT_EQ(VolumeHoldingPath("/")->RootDirectory, "/");
+  EXPECT_FALSE(VolumeHoldingPath(image.File("not/there")));
+}
+
+}  // namespace
+}  // namespace omrek

@@ -1,0 +1,38 @@
+#include "tests/support/TmpfsMount.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/support/Shell.h"
+
+namespace omrek::test {
+
+TmpfsMount::TmpfsMount() {
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/omrek-tmpfs-XXXXXX";
+  if (::geteuid() != 0 || ::mkdtemp(pattern.data()) == nullptr) {
+    reason_ = "mounting a tmpfs needs root";
+    return;
+  }
+  mountPoint_ = pattern;
+  if (!RunQuietly("mount -t tmpfs -o size=4m omrek-test '" + mountPoint_ + "'")) {
+    reason_ = "cannot mount a tmpfs here";
+    return;
+  }
+  ::chmod(mountPoint_.c_str(), 0755);
+  mounted_ = true;
+}
+
+void TmpfsMount::Unmount() {
+  if (mounted_) RunQuietly("umount '" + mountPoint_ + "' || umount -l '" + mountPoint_ + "'");
+  mounted_ = false;
+}
+
+TmpfsMount::~TmpfsMount() {
+  Unmount();
+  if (!mountPoint_.empty()) ::rmdir(mountPoint_.c_str());
+}
+
+}  // namespace omrek::test

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+namespace omrek::test {
+
+// A small tmpfs mounted on a fresh folder for the test's life. Needs root;
+// when it cannot be mounted, Mounted() is false and the test skips.
+class TmpfsMount {
+ public:
+  TmpfsMount();
+  ~TmpfsMount();
+  TmpfsMount(const TmpfsMount&) = delete;
+  TmpfsMount& operator=(const TmpfsMount&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Reason() const { return reason_; }
+  const std::string& MountPoint() const { return mountPoint_; }
+
+  // Unmounts before the end of the test.
+  void Unmount();
+
+ private:
+  std::string mountPoint_;
+  std::string reason_;
+  bool mounted_ = false;
+};
+
+}  // namespace omrek::test
