@@ -5,7 +5,9 @@
 
 namespace omrek {
 
-OmrekProgram::OmrekProgram() { frmMain_.AttachDialogs(&frmConfig_, &frmAbout_, &frmSelect_); }
+OmrekProgram::OmrekProgram() : frmSelect_([this](const QString& path) { frmMain_.AddTarget(path); }) {
+  frmMain_.AttachDialogs(&frmConfig_, &frmAbout_, &frmSelect_);
+}
 
 void OmrekProgram::Start() {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -12,7 +12,8 @@ namespace omrek {
 
 // The program's four windows, created in this order and kept for the whole
 // run: the main window, then the configuration, about and file selection
-// dialogs (hidden until asked for).
+// dialogs (hidden until asked for). The selection dialog adds its entries
+// through the main window's AddTarget.
 class OmrekProgram {
  public:
   OmrekProgram();

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The file selection dialog in the real program on a virtual display:
+# "Select Files" opens it beside the main window at 604 x 441, a screenshot
+# of it can be taken, and "Close" hides it while the program goes on.
+set -euo pipefail
+program=$1
+shot=$2
+source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+
+start_virtual_display
+"$program" &
+program_pid=$!
+trap 'kill "$program_pid" 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
+
+main=$(wait_for_window "Omrek, Filebane")
+# "Select Files" sits at 24, 224 (100 x 40) in the main window.
+xdotool mousemove --window "$main" 74 244 click 1
+dialog=$(wait_for_window "Select Files to Destroy")
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+[[ "$WIDTH" == 604 && "$HEIGHT" == 441 ]] || { echo "dialog is ${WIDTH}x${HEIGHT}"; exit 1; }
+
+sleep 0.5
+import -window "$dialog" "$shot"
+[[ -s "$shot" ]] || { echo "no screenshot"; exit 1; }
+
+# "Close" sits at 504, 16 (86 x 22) in the dialog's top panel.
+xdotool mousemove --window "$dialog" 547 27 click 1
+for _ in $(seq 50); do
+  xdotool search --onlyvisible --name "^Select Files to Destroy\$" >/dev/null 2>&1 || break
+  sleep 0.1
+done
+if xdotool search --onlyvisible --name "^Select Files to Destroy\$" >/dev/null 2>&1; then
+  echo "Close did not hide the dialog"
+  exit 1
+fi
+kill -0 "$program_pid" 2>/dev/null || { echo "the program ended with the dialog"; exit 1; }
+echo "dialog ${WIDTH}x${HEIGHT}; screenshot $shot; Close hid it"
