@@ -7,6 +7,7 @@
 
 #include "app/About.h"
 #include "disk/DiskList.h"
+#include "engine/FileDestruction.h"
 #include "intake/FileSelect.h"
 #include "intake/TargetListView.h"
 #include "settings/Config.h"
@@ -154,6 +155,7 @@ void TfrmMain::WireHandlers() {
   wire(btnConfig, &FlatButton::clicked, &TfrmMain::btnConfigClick);
   wire(btnSelectFiles, &FlatButton::clicked, &TfrmMain::btnSelectFilesClick);
   wire(btnCancel, &FlatButton::clicked, &TfrmMain::btnCancelClick);
+  wire(btnDestroy, &FlatButton::clicked, &TfrmMain::btnDestroyClick);
   connect(lstView, &TargetListView::keyReleased, this,
           [this](int key) { RunGuarded([&] { lstViewKeyUp(key); }); });
 }
@@ -217,8 +219,10 @@ void TfrmMain::SetStatus(const std::string& line1, const std::string& line2, con
   lblStatus->setText(QString::fromStdString(line1));
   lblStatus2->setText(QString::fromStdString(line2));
   lblStatus3->setText(QString::fromStdString(line3));
-  QCoreApplication::processEvents();
+  PumpEvents();
 }
+
+void TfrmMain::PumpEvents() { QCoreApplication::processEvents(); }
 
 void TfrmMain::AddProgress(std::uint16_t amount) {
   engine_.Progress += amount;
@@ -252,6 +256,12 @@ void TfrmMain::btnConfigClick() { frmConfig_->ShowModeless(); }
 void TfrmMain::btnSelectFilesClick() { frmSelect_->ShowModeless(); }
 
 void TfrmMain::btnCancelClick() { SetCancelFlag(true); }
+
+void TfrmMain::btnDestroyClick() {
+  RunCommand([this] {
+    FileDestruction(engine_, *this, frmConfig_->FileModeProfile(), DiskInfo, Wave1).DestroyListedFiles(*lstView);
+  });
+}
 
 void TfrmMain::lstViewKeyUp(int key) {
   if (key == Qt::Key_Delete) lstView->DeleteSelectedRows();

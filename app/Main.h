@@ -6,6 +6,7 @@
 #include "disk/DiskInfo.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
+#include "platform/WavePlayer.h"
 
 class QFrame;
 class QLabel;
@@ -48,6 +49,7 @@ class TfrmMain : public QWidget, public JobMonitor {
   bool CommandRunning() const { return commandRunning_; }
 
   void SetStatus(const std::string& line1, const std::string& line2, const std::string& line3) override;
+  void PumpEvents() override;
   void AddProgress(std::uint16_t amount) override;
   void ResetProgress() override;
   bool CancelFlag() const override { return engine_.CancelFlag; }
@@ -55,6 +57,8 @@ class TfrmMain : public QWidget, public JobMonitor {
 
   // Volume facts of the drive measured last.
   TDiskInfo DiskInfo;
+  // The sound played when the passes over a file begin.
+  WavePlayer Wave1;
 
   Label3D* lblTitle1;
   Label3D* lblTitle2;
@@ -94,6 +98,7 @@ class TfrmMain : public QWidget, public JobMonitor {
   void btnConfigClick();
   void btnSelectFilesClick();
   void btnCancelClick();
+  void btnDestroyClick();
   void lstViewKeyUp(int key);
 
   ShredEngine engine_;

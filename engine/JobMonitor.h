@@ -16,6 +16,9 @@ class JobMonitor {
   // window events run, so the window repaints and Cancel can be clicked.
   virtual void SetStatus(const std::string& line1, const std::string& line2, const std::string& line3) = 0;
 
+  // Lets pending window events run: repaints, clicks on Cancel.
+  virtual void PumpEvents() = 0;
+
   // Advances the running count and the meter. Does not pump events.
   virtual void AddProgress(std::uint16_t amount) = 0;
 

@@ -1,22 +1,56 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/RandomStream.h"
+#include "platform/FileHandle.h"
 
 namespace omrek {
 
 // The state of the one command the program runs at a time. The main window
 // holds exactly one.
 struct ShredEngine {
+  static constexpr std::uint32_t kDefaultClusterSize = 32768;
+  static constexpr std::size_t kSectorSize = 512;
+
+  ShredEngine();
+
+  // The one file the engine has open, and the path it was opened by.
+  std::optional<FileHandle> WorkFile;
+  std::string WorkPath;
+
+  // The invert pass's sector buffer. Its contents carry over from sector to
+  // sector and file to file, and decide what the pass writes past a file's
+  // end; zero when the engine is made, never cleared.
+  std::array<std::uint8_t, kSectorSize> BlockBuffer{};
+
+  // Sectors each pass writes over the current file: up to the end of its
+  // last cluster.
+  std::int64_t SectorCount = 0;
+
   // Bytes per cluster of the volume last measured; never 0, because the
   // sector counts divide by it.
-  static constexpr std::uint32_t kDefaultClusterSize = 32768;
-
   std::uint32_t ClusterSize = kDefaultClusterSize;
+
   // 64-bit: sector totals of files past 4 GiB would overflow 32 bits.
   std::int64_t WorkTotal = 0;
   std::int64_t Progress = 0;
-  std::uint16_t RowIndex = 0;
+  // 32-bit: a 16-bit index would wrap, and loop forever, past 65535 rows.
+  std::int32_t RowIndex = 0;
   bool CancelFlag = false;
+
+  // The program's one random stream, and what reseeds it: the UTC time of
+  // day in milliseconds (tests set a fixed seed here).
+  RandomStream Random;
+  std::function<std::uint32_t()> TimeOfDaySeed;
+
+  // One large buffer for the passes' writes, allocated once for the run.
+  std::vector<std::uint8_t> IoBuffer;
 };
 
 }  // namespace omrek

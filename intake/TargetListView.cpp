@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 
 #include "intake/TargetFile.h"
@@ -26,6 +27,17 @@ class ReadOnlyColumnDelegate : public QStyledItemDelegate {
 };
 
 std::string ToNativePath(const QString& caption) { return QFile::encodeName(caption).toStdString(); }
+
+// The model keeps a persistent index on its row however rows move, and
+// invalidates it when the row is removed.
+class PersistentRowHandle : public TargetRows::RowHandle {
+ public:
+  explicit PersistentRowHandle(const QModelIndex& index) : index_(index) {}
+  int Index() const override { return index_.isValid() ? index_.row() : -1; }
+
+ private:
+  QPersistentModelIndex index_;
+};
 
 }  // namespace
 
@@ -80,6 +92,10 @@ void TargetListView::SetRowState(int row, const std::string& text) {
 }
 
 void TargetListView::DeleteRow(int row) { delete takeTopLevelItem(row); }
+
+std::unique_ptr<TargetRows::RowHandle> TargetListView::HandleOf(int row) {
+  return std::make_unique<PersistentRowHandle>(indexFromItem(topLevelItem(row)));
+}
 
 void TargetListView::keyReleaseEvent(QKeyEvent* event) {
   // Holding a key repeats its release; the action happens once, when the key

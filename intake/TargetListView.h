@@ -32,6 +32,7 @@ class TargetListView : public QTreeWidget, public TargetRows {
   std::string RowCaption(int row) const override;
   void SetRowState(int row, const std::string& text) override;
   void DeleteRow(int row) override;
+  std::unique_ptr<RowHandle> HandleOf(int row) override;
 
  signals:
   // A key was released (not an auto-repeat) while the list had the focus.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace omrek {
@@ -16,6 +17,16 @@ class TargetRows {
   // Replaces the size column's text ("skipped", "-slack", ...).
   virtual void SetRowState(int row, const std::string& text) = 0;
   virtual void DeleteRow(int row) = 0;
+
+  // Follows one row while events run and rows above it come and go, so a
+  // command acts on the row it worked on and no other.
+  class RowHandle {
+   public:
+    virtual ~RowHandle() = default;
+    // The row's position now, or -1 once the row is gone.
+    virtual int Index() const = 0;
+  };
+  virtual std::unique_ptr<RowHandle> HandleOf(int row) = 0;
 };
 
 }  // namespace omrek

@@ -1,8 +1,14 @@
 #include "platform/FileAttributes.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <string_view>
+
+#include "platform/IoError.h"
 
 namespace omrek {
 
@@ -25,6 +31,26 @@ std::uint32_t ReadFileAttributes(const std::string& path) {
   if ((st.st_mode & S_IWUSR) == 0) word |= FileAttribute::ReadOnly;
   if (LastComponent(path).starts_with('.')) word |= FileAttribute::Hidden;
   return word;
+}
+
+void WriteFileAttributes(const std::string& path, std::uint32_t word) {
+  // Through a descriptor opened without following links, so the change can
+  // only ever reach the regular file the path names.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw IoError::FromErrno(errno);
+  struct stat st{};
+  int error = 0;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = EACCES;
+  } else {
+    const mode_t mode = (word & FileAttribute::ReadOnly) != 0 ? st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)
+                                                               : st.st_mode | S_IWUSR;
+    if (mode != st.st_mode && ::fchmod(fd, mode & 07777) != 0) error = errno;
+  }
+  ::close(fd);
+  if (error != 0) throw IoError::FromErrno(error);
 }
 
 }  // namespace omrek

@@ -23,4 +23,9 @@ constexpr std::uint32_t Invalid = 0xFFFFFFFF;
 // Returns FileAttribute::Invalid when the path cannot be examined.
 std::uint32_t ReadFileAttributes(const std::string& path);
 
+// Applies an attribute word to a regular file. Only the read-only bit has a
+// counterpart here: clearing it sets the owner write bit, setting it clears
+// the write bits. Raises IoError when the file cannot be changed.
+void WriteFileAttributes(const std::string& path, std::uint32_t word);
+
 }  // namespace omrek

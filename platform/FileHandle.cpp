@@ -81,9 +81,10 @@ std::size_t FileHandle::ReadAt(void* buffer, std::size_t count, std::uint64_t of
   return done;
 }
 
-void FileHandle::WriteAt(const void* buffer, std::size_t count, std::uint64_t offset) {
+void FileHandle::WriteAt(const void* buffer, std::size_t count, std::uint64_t offset, std::size_t* written) {
   const auto* bytes = static_cast<const unsigned char*>(buffer);
   std::size_t done = 0;
+  if (written != nullptr) *written = 0;
   while (done < count) {
     const ssize_t n = ::pwrite(fd_, bytes + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
@@ -91,6 +92,7 @@ void FileHandle::WriteAt(const void* buffer, std::size_t count, std::uint64_t of
     // A write that makes no progress and reports no error means no room.
     if (n == 0) throw IoError::FromErrno(ENOSPC);
     done += static_cast<std::size_t>(n);
+    if (written != nullptr) *written = done;
   }
 }
 

@@ -37,8 +37,9 @@ class FileHandle {
   // which is not an error.
   std::size_t ReadAt(void* buffer, std::size_t count, std::uint64_t offset) const;
 
-  // Writes all `count` bytes at `offset`, growing the file as needed.
-  void WriteAt(const void* buffer, std::size_t count, std::uint64_t offset);
+  // Writes all `count` bytes at `offset`, growing the file as needed. When
+  // it fails part-way, `written` (if given) tells how many bytes did land.
+  void WriteAt(const void* buffer, std::size_t count, std::uint64_t offset, std::size_t* written = nullptr);
 
   void SetLength(std::uint64_t length);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/WipeProfile.h"
 #include "widgets/ModelessWindow.h"
 
 class QFrame;
@@ -15,8 +16,17 @@ class TfrmConfig : public ModelessWindow {
  public:
   explicit TfrmConfig(QWidget* parent = nullptr);
 
+  // The options of both modes, as the commands read them.
+  const WipeProfile& FileModeProfile() const { return fileMode_; }
+  const WipeProfile& DiskModeProfile() const { return diskMode_; }
+  StoredWipeProfile& StoredFileModeProfile() { return fileMode_; }
+
   QFrame* BackPanel2;
   TDiskListView* lstDisk;
+
+ private:
+  StoredWipeProfile fileMode_;
+  StoredWipeProfile diskMode_;
 };
 
 }  // namespace omrek

@@ -16,4 +16,9 @@ inline QFont PixelFont(const QString& family, int pixelHeight, int style = Plain
   return font;
 }
 
+// The windows name the Windows fonts. fontconfig finds Liberation Sans, with
+// Arial's metrics, for "Arial" but not for "MS Sans Serif", whose wider
+// stand-in would cut captions short.
+inline void SubstituteWindowsFonts() { QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Arial")); }
+
 }  // namespace omrek

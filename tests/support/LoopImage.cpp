@@ -40,8 +40,13 @@ LoopImage::LoopImage(int megabytes, int blockSize, const std::string& label) {
   mounted_ = true;
 }
 
-LoopImage::~LoopImage() {
+void LoopImage::Unmount() {
   if (mounted_ && !RunQuietly("umount '" + mountPoint_ + "'")) RunQuietly("umount -l '" + mountPoint_ + "'");
+  mounted_ = false;
+}
+
+LoopImage::~LoopImage() {
+  Unmount();
   if (!folder_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);

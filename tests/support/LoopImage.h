@@ -21,6 +21,10 @@ class LoopImage {
   std::string File(const std::string& name) const { return mountPoint_ + "/" + name; }
   // The loop device the image is attached to, e.g. /dev/loop3.
   std::string Device() const;
+  // The image file itself, to read what reached the disk once unmounted.
+  const std::string& ImagePath() const { return image_; }
+  // Unmounts before the end of the test, flushing everything to the image.
+  void Unmount();
 
  private:
   std::string folder_;

@@ -1,0 +1,106 @@
+#include "engine/FileDestruction.h"
+
+#include <exception>
+
+#include "engine/OverwritePasses.h"
+#include "engine/PassPlan.h"
+#include "engine/WorkTotal.h"
+#include "intake/TargetFile.h"
+#include "platform/FileAttributes.h"
+#include "platform/IoError.h"
+#include "platform/WavePlayer.h"
+
+namespace omrek {
+
+FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
+                                 TDiskInfo& diskInfo, WavePlayer& sound)
+    : engine_(engine), monitor_(monitor), profile_(profile), diskInfo_(diskInfo), sound_(sound) {}
+
+void FileDestruction::DestroyListedFiles(TargetRows& rows) {
+  ComputeWorkTotal(WorkKind::PerSector, engine_, diskInfo_, rows, profile_);
+  monitor_.ResetProgress();
+  engine_.RowIndex = 0;
+  while (engine_.RowIndex < rows.RowCount()) {
+    monitor_.PumpEvents();
+    // The user may have removed rows while events ran.
+    if (engine_.RowIndex >= rows.RowCount()) break;
+    const auto row = rows.HandleOf(engine_.RowIndex);
+    const bool destroyed = DestroyFile(rows.RowCaption(engine_.RowIndex));
+    if (const int now = row->Index(); now >= 0) {
+      if (destroyed) {
+        rows.DeleteRow(now);
+        engine_.RowIndex = now;
+      } else {
+        rows.SetRowState(now, "skipped");
+        engine_.RowIndex = now + 1;
+      }
+    }
+    if (monitor_.CancelFlag()) break;
+  }
+  monitor_.SetCancelFlag(true);
+  monitor_.ResetProgress();
+}
+
+bool FileDestruction::DestroyFile(const std::string& path) {
+  if (IsFolder(path)) return false;
+  ClearAttributes(path);
+  try {
+    const std::uint64_t size = FileSizeOf(path);
+    ComputeSectorCount(engine_, diskInfo_, path, size);
+    engine_.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
+    engine_.WorkPath = path;
+
+    // Once the file is open it is discarded whatever the passes do.
+    std::exception_ptr passFailure;
+    try {
+      RunPasses();
+    } catch (const std::exception&) {
+      passFailure = std::current_exception();
+    }
+    try {
+      engine_.WorkFile->Flush();
+    } catch (const IoError&) {
+      // Every pass flushed already; this one only tidies up.
+    }
+    DiscardFile();
+    monitor_.SetStatus("File DONE", "", "");
+    if (passFailure) std::rethrow_exception(passFailure);
+    return true;
+  } catch (const std::exception&) {
+    engine_.WorkFile.reset();
+    monitor_.SetStatus("ERROR", "", "");
+    return false;
+  }
+}
+
+void FileDestruction::RunPasses() {
+  monitor_.SetStatus("wiping", "", "");
+  sound_.PlayAsync();
+  for (int step = 0; step < kDestructionSteps; ++step) {
+    const PlanStep planned = DestructionStep(step, profile_);
+    for (std::int64_t pass = 0; pass < planned.repeat; ++pass) RunPass(engine_, monitor_, planned.pass);
+  }
+}
+
+void FileDestruction::ClearAttributes(const std::string& path) {
+  monitor_.PumpEvents();
+  constexpr std::uint32_t kInTheWay = FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System |
+                                      0x08 | FileAttribute::Directory;
+  constexpr std::uint32_t kCleared = FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System;
+  const std::uint32_t word = ReadFileAttributes(path);
+  if ((word & kInTheWay) == 0) return;
+  try {
+    WriteFileAttributes(path, word & ~kCleared);
+  } catch (const IoError&) {
+  }
+}
+
+void FileDestruction::DiscardFile() {
+  FileHandle file = std::move(*engine_.WorkFile);
+  engine_.WorkFile.reset();
+  file.SetLength(0);
+  file.Close();
+  FileHandle::Delete(engine_.WorkPath);
+}
+
+}  // namespace omrek

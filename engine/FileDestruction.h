@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+
+#include "engine/JobMonitor.h"
+#include "engine/ShredEngine.h"
+#include "engine/WipeProfile.h"
+#include "intake/TargetRows.h"
+
+namespace omrek {
+
+class TDiskInfo;
+class WavePlayer;
+
+// Destroys listed files: each is overwritten from its first byte to the end
+// of its last cluster by the passes of the file-mode profile, cut to zero
+// length and deleted.
+//
+// What this cannot promise: file systems that write new data elsewhere
+// (copy-on-write, log-structured, some journaling modes) and drives that
+// remap or compress blocks may keep old copies the passes never reach.
+class FileDestruction {
+ public:
+  FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, TDiskInfo& diskInfo,
+                  WavePlayer& sound);
+
+  // The destroy command over every row: a destroyed file's row goes, any
+  // other row reads "skipped". Stops between rows when CancelFlag is set.
+  // The caller clears CancelFlag before and sets it after.
+  void DestroyListedFiles(TargetRows& rows);
+
+  // True when the file was overwritten, emptied and deleted without error.
+  // A folder, link, device or vanished path is left alone with no status
+  // change; any other failure shows "ERROR".
+  bool DestroyFile(const std::string& path);
+
+  // Lets events run, then clears read-only (and the rest where this system
+  // has them) so the file can be opened for writing. Failures are ignored:
+  // opening the file then reports them.
+  void ClearAttributes(const std::string& path);
+
+  // Cuts WorkFile to zero length, closes it and deletes it by its path. The
+  // file is closed whatever fails.
+  void DiscardFile();
+
+ private:
+  void RunPasses();
+
+  ShredEngine& engine_;
+  JobMonitor& monitor_;
+  const WipeProfile& profile_;
+  TDiskInfo& diskInfo_;
+  WavePlayer& sound_;
+};
+
+}  // namespace omrek

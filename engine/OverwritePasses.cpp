@@ -1,0 +1,121 @@
+#include "engine/OverwritePasses.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/IoError.h"
+
+namespace omrek {
+
+namespace {
+
+constexpr std::size_t kSector = ShredEngine::kSectorSize;
+
+// Sectors per write call: the engine's buffer holds this many.
+std::int64_t ChunkSectors(const ShredEngine& engine) {
+  return static_cast<std::int64_t>(engine.IoBuffer.size() / kSector);
+}
+
+// Calls `chunk(first, count)` over all SectorCount sectors, a buffer at a
+// time, counting progress for each chunk that `chunk` reports written.
+template <typename Chunk>
+void ForEachChunk(ShredEngine& engine, JobMonitor& monitor, Chunk&& chunk) {
+  const std::int64_t step = ChunkSectors(engine);
+  for (std::int64_t first = 0; first < engine.SectorCount; first += step) {
+    const std::int64_t count = std::min(step, engine.SectorCount - first);
+    chunk(first, count);
+    monitor.AddProgress(static_cast<std::uint16_t>(count));
+  }
+}
+
+// Writes `count` sectors of the buffer at sector `first`. On failure the
+// sectors that fully landed still count as progress before the error goes on.
+void WriteSectors(ShredEngine& engine, JobMonitor& monitor, std::int64_t first, std::int64_t count) {
+  std::size_t written = 0;
+  try {
+    engine.WorkFile->WriteAt(engine.IoBuffer.data(), static_cast<std::size_t>(count) * kSector,
+                             static_cast<std::uint64_t>(first) * kSector, &written);
+  } catch (const IoError&) {
+    monitor.AddProgress(static_cast<std::uint16_t>(written / kSector));
+    throw;
+  }
+}
+
+void Invert(std::uint8_t* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
+}
+
+// Turns `read` bytes of original data at the start of the buffer into the
+// `sectors` sectors the invert pass writes there, carrying BlockBuffer: a
+// sector read whole is inverted; a short one keeps BlockBuffer's bytes past
+// what was read before the whole buffer is inverted; a sector past the end
+// of the file is BlockBuffer inverted again.
+void InvertBuffered(ShredEngine& engine, std::size_t read, std::size_t sectors) {
+  std::uint8_t* data = engine.IoBuffer.data();
+  const std::size_t whole = read / kSector;
+  Invert(data, whole * kSector);
+  if (whole > 0) std::memcpy(engine.BlockBuffer.data(), data + (whole - 1) * kSector, kSector);
+  for (std::size_t sector = whole; sector < sectors; ++sector) {
+    const std::size_t got = sector == whole ? read % kSector : 0;
+    std::memcpy(engine.BlockBuffer.data(), data + sector * kSector, got);
+    Invert(engine.BlockBuffer.data(), kSector);
+    std::memcpy(data + sector * kSector, engine.BlockBuffer.data(), kSector);
+  }
+}
+
+void Flush(ShredEngine& engine) { engine.WorkFile->Flush(); }
+
+}  // namespace
+
+void InvertPass(ShredEngine& engine, JobMonitor& monitor) {
+  monitor.SetStatus("invert", "", "");
+  try {
+    ForEachChunk(engine, monitor, [&](std::int64_t first, std::int64_t count) {
+      const auto bytes = static_cast<std::size_t>(count) * kSector;
+      const std::size_t read =
+          engine.WorkFile->ReadAt(engine.IoBuffer.data(), bytes, static_cast<std::uint64_t>(first) * kSector);
+      InvertBuffered(engine, read, static_cast<std::size_t>(count));
+      WriteSectors(engine, monitor, first, count);
+    });
+  } catch (const IoError&) {
+    // A sector that cannot be read or written ends the pass, not the plan.
+  }
+  try {
+    Flush(engine);
+  } catch (const IoError&) {
+  }
+}
+
+void RandomPass(ShredEngine& engine, JobMonitor& monitor) {
+  monitor.SetStatus("random", "", "");
+  engine.Random.Reseed(engine.TimeOfDaySeed());
+  ForEachChunk(engine, monitor, [&](std::int64_t first, std::int64_t count) {
+    engine.Random.Fill(engine.IoBuffer.data(), static_cast<std::size_t>(count) * kSector);
+    WriteSectors(engine, monitor, first, count);
+  });
+  Flush(engine);
+}
+
+void FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value) {
+  monitor.SetStatus("zeroing", "", "");
+  std::memset(engine.IoBuffer.data(), value, engine.IoBuffer.size());
+  ForEachChunk(engine, monitor,
+               [&](std::int64_t first, std::int64_t count) { WriteSectors(engine, monitor, first, count); });
+  Flush(engine);
+}
+
+void RunPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass) {
+  switch (pass.kind) {
+    case PassKind::Fill:
+      FillPass(engine, monitor, pass.value);
+      break;
+    case PassKind::Invert:
+      InvertPass(engine, monitor);
+      break;
+    case PassKind::Random:
+      RandomPass(engine, monitor);
+      break;
+  }
+}
+
+}  // namespace omrek

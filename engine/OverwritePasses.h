@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/JobMonitor.h"
+#include "engine/PassPlan.h"
+#include "engine/ShredEngine.h"
+
+namespace omrek {
+
+// The passes over the engine's open WorkFile. Each shows its name, rewrites
+// SectorCount sectors of 512 bytes from offset 0 (which reaches the end of
+// the file's last cluster, growing the file there), counts one unit of
+// progress per sector and flushes the file to the medium at its end.
+//
+// The writes go out a megabyte at a time; what reaches the file, and at
+// which offsets, is exactly what writing the sectors one by one would give.
+
+// "invert": every byte b becomes 255 - b. Past the file's end the carried
+// BlockBuffer supplies the bytes. A failure ends the pass quietly: the
+// sectors already rewritten stay so, and the plan goes on.
+void InvertPass(ShredEngine& engine, JobMonitor& monitor);
+
+// "random": reseeds the stream from the time of day, then writes its bytes.
+// A failure propagates.
+void RandomPass(ShredEngine& engine, JobMonitor& monitor);
+
+// "zeroing": the byte `value` everywhere (whatever the value). A failure
+// propagates.
+void FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value);
+
+void RunPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass);
+
+}  // namespace omrek

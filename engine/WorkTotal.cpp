@@ -1,0 +1,43 @@
+#include "engine/WorkTotal.h"
+
+#include "disk/ClusterSize.h"
+#include "engine/PassPlan.h"
+#include "intake/TargetFile.h"
+
+namespace omrek {
+
+namespace {
+constexpr std::uint64_t kSector = ShredEngine::kSectorSize;
+}
+
+std::int64_t SectorsToClusterEnd(std::uint64_t size, std::uint32_t clusterSize) {
+  std::uint64_t sectors = size / kSector + (size % kSector != 0 ? 1 : 0);
+  const std::uint64_t rest = (sectors * kSector) % clusterSize;
+  if (rest != 0) sectors += (clusterSize - rest) / kSector;
+  return static_cast<std::int64_t>(sectors);
+}
+
+void ComputeSectorCount(ShredEngine& engine, TDiskInfo& diskInfo, const std::string& path, std::uint64_t size) {
+  MeasureClusterSizeOfPath(diskInfo, engine.ClusterSize, path);
+  engine.SectorCount = SectorsToClusterEnd(size, engine.ClusterSize);
+}
+
+void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, TDiskInfo& diskInfo, const TargetRows& rows,
+                      const WipeProfile& profile) {
+  engine.WorkTotal = 0;
+  for (engine.RowIndex = 0; engine.RowIndex < rows.RowCount(); ++engine.RowIndex) {
+    const std::int64_t passes = DestructionPassCount(profile);
+    if (kind == WorkKind::PerPass) {
+      engine.WorkTotal += passes;
+      continue;
+    }
+    const std::string path = rows.RowCaption(engine.RowIndex);
+    if (IsFolder(path)) continue;
+    const std::uint64_t size = FileSizeOf(path);
+    if (size == 0) continue;
+    ComputeSectorCount(engine, diskInfo, path, size);
+    engine.WorkTotal += passes * engine.SectorCount;
+  }
+}
+
+}  // namespace omrek

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/ShredEngine.h"
+#include "engine/WipeProfile.h"
+#include "intake/TargetRows.h"
+
+namespace omrek {
+
+class TDiskInfo;
+
+// Sectors of 512 bytes from a file's start to the end of its last cluster:
+// the size rounded up to whole sectors, then up to a whole cluster.
+std::int64_t SectorsToClusterEnd(std::uint64_t size, std::uint32_t clusterSize);
+
+// Measures the cluster size of the file system holding `path` and sets
+// SectorCount for a file of `size` bytes there.
+void ComputeSectorCount(ShredEngine& engine, TDiskInfo& diskInfo, const std::string& path, std::uint64_t size);
+
+enum class WorkKind {
+  PerSector,  // the destroy command: one unit per sector each pass writes
+  PerPass,    // the slack command: one unit per pass over each file
+};
+
+// Sets WorkTotal for a command over every row of the list, reading the
+// profile once per row. PerSector skips folders (and vanished paths) and
+// empty files; a file that exists but cannot be measured raises IoError,
+// which abandons the command before any file is touched.
+void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, TDiskInfo& diskInfo, const TargetRows& rows,
+                      const WipeProfile& profile);
+
+}  // namespace omrek

@@ -1,0 +1,64 @@
+#include "engine/WorkTotal.h"
+
+#include <gtest/gtest.h>
+
+#include "disk/DiskInfo.h"
+#include "tests/support/LoopImage.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VectorRows.h"
+
+namespace omrek {
+namespace {
+
+using test::LoopImage;
+using test::VectorRows;
+using test::WriteFile;
+
+TEST(WorkTotal, PerSectorAndPerPassOverTheList) {
+  LoopImage image(16, 4096, "totals");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string file = WriteFile(image.File("thousand"), std::string(1000, 'x'));
+  const std::string empty = WriteFile(image.File("empty"), "");
+  ShredEngine engine;
+  TDiskInfo diskInfo;
+  StoredWipeProfile profile;
+
+  VectorRows one({file});
+  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, one, profile);
+  EXPECT_EQ(engine.WorkTotal, 40) << "5 passes of 8 sectors";
+  EXPECT_EQ(engine.ClusterSize, 4096u);
+  ComputeWorkTotal(WorkKind::PerPass, engine, diskInfo, one, profile);
+  EXPECT_EQ(engine.WorkTotal, 5);
+
+  VectorRows mixed({file, image.MountPoint(), image.File("gone"), empty});
+  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, mixed, profile);
+  EXPECT_EQ(engine.WorkTotal, 40) << "folders, vanished paths and empty files add nothing";
+  ComputeWorkTotal(WorkKind::PerPass, engine, diskInfo, mixed, profile);
+  EXPECT_EQ(engine.WorkTotal, 20) << "every row counts its passes";
+
+  profile.numRandomize = 0;
+  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, one, profile);
+  EXPECT_EQ(engine.WorkTotal, 32);
+
+  VectorRows none({});
+  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, none, profile);
+  EXPECT_EQ(engine.WorkTotal, 0);
+  ComputeWorkTotal(WorkKind::PerPass, engine, diskInfo, none, profile);
+  EXPECT_EQ(engine.WorkTotal, 0);
+}
+
+TEST(WorkTotal, ClusterSizeOfEachFilesOwnVolume) {
+  LoopImage small(16, 1024, "small");
+  LoopImage large(16, 4096, "large");
+  OMREK_REQUIRE_MOUNTED(small);
+  OMREK_REQUIRE_MOUNTED(large);
+  VectorRows rows({WriteFile(small.File("a"), "x"), WriteFile(large.File("b"), "x")});
+  ShredEngine engine;
+  TDiskInfo diskInfo;
+  StoredWipeProfile profile;
+  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, rows, profile);
+  EXPECT_EQ(engine.WorkTotal, 5 * 2 + 5 * 8);
+}
+
+}  // namespace
+}  // namespace omrek

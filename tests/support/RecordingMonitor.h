@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/JobMonitor.h"
+#include "engine/ShredEngine.h"
+
+namespace omrek::test {
+
+// A job monitor for engine tests without a window: keeps every first status
+// line shown and counts progress into the engine, as the main window does.
+class RecordingMonitor : public JobMonitor {
+ public:
+  explicit RecordingMonitor(ShredEngine& engine) : engine_(engine) {}
+
+  void SetStatus(const std::string& line1, const std::string&, const std::string&) override {
+    statuses.push_back(line1);
+  }
+  void PumpEvents() override { ++pumps; }
+  void AddProgress(std::uint16_t amount) override { engine_.Progress += amount; }
+  void ResetProgress() override { engine_.Progress = 0; }
+  bool CancelFlag() const override { return engine_.CancelFlag; }
+  void SetCancelFlag(bool value) override { engine_.CancelFlag = value; }
+
+  std::vector<std::string> statuses;
+  int pumps = 0;
+
+ private:
+  ShredEngine& engine_;
+};
+
+}  // namespace omrek::test
