@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev
-  libblkid-dev libjpeg62-turbo-dev libsdl2-dev
+  libblkid-dev libjpeg62-turbo-dev libsdl2-dev libsimpleini-dev
   libgtest-dev
   fonts-liberation
   xvfb xdotool x11-utils imagemagick
