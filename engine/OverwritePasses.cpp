@@ -32,13 +32,16 @@ void ForEachChunk(ShredEngine& engine, JobMonitor& monitor, Chunk&& chunk) {
 // sectors that fully landed still count as progress before the error goes on.
 void WriteSectors(ShredEngine& engine, JobMonitor& monitor, std::int64_t first, std::int64_t count) {
   std::size_t written = 0;
+  const auto offset = static_cast<std::uint64_t>(first) * kSector;
+  const auto bytes = static_cast<std::size_t>(count) * kSector;
   try {
-    engine.WorkFile->WriteAt(engine.IoBuffer.data(), static_cast<std::size_t>(count) * kSector,
-                             static_cast<std::uint64_t>(first) * kSector, &written);
+    engine.WorkFile->WriteAt(engine.IoBuffer.data(), bytes, offset, &written);
   } catch (const IoError&) {
     monitor.AddProgress(static_cast<std::uint16_t>(written / kSector));
     throw;
   }
+  // The disk takes this chunk while the next one is prepared.
+  engine.WorkFile->StartWriteback(offset, bytes);
 }
 
 void Invert(std::uint8_t* bytes, std::size_t count) {

@@ -15,10 +15,16 @@ class RandomStream {
   std::uint32_t Seed() const { return seed_; }
   void Reseed(std::uint32_t seed) { seed_ = seed; }
 
-  // Draws `count` bytes in order. Fast on any length: blocks of 32 bytes
-  // are drawn by 32 lanes at once where the processor has AVX2, with
-  // exactly the bytes and end seed of drawing them one by one.
+  // Draws `count` bytes in order. Fast on any length: blocks of bytes are
+  // drawn by many lanes at once where the processor has AVX-512 or AVX2,
+  // with exactly the bytes and end seed of drawing them one by one.
   void Fill(std::uint8_t* out, std::size_t count);
+
+  // The ways of drawing, fastest first; Fill takes the best the processor
+  // has. Tests use FillWith to check each one the processor can run.
+  enum class Kernel { Avx512, Avx2, OneByOne };
+  static bool Supports(Kernel kernel);
+  void FillWith(Kernel kernel, std::uint8_t* out, std::size_t count);
 
   // One draw at a time; the definition the fast path must match.
   static std::uint8_t Draw(std::uint32_t& seed) {

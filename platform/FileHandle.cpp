@@ -108,6 +108,10 @@ void FileHandle::Flush() {
   if (::fsync(fd_) != 0) ThrowErrno();
 }
 
+void FileHandle::StartWriteback(std::uint64_t offset, std::uint64_t length) {
+  ::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(length), SYNC_FILE_RANGE_WRITE);
+}
+
 void FileHandle::Close() {
   // The descriptor is gone after close() whatever it reports, so it is never
   // closed twice.

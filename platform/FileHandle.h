@@ -46,6 +46,11 @@ class FileHandle {
   // Returns only once the written data has reached the medium.
   void Flush();
 
+  // Starts writing a range to the medium without waiting for it, so the
+  // disk works while the program prepares the next data. Only a head start
+  // for Flush, which still has to follow.
+  void StartWriteback(std::uint64_t offset, std::uint64_t length);
+
   void Close();
 
  private:

@@ -19,16 +19,20 @@ std::vector<std::uint8_t> Reference(std::uint32_t& seed, std::size_t count) {
   return bytes;
 }
 
-TEST(RandomStream, FastFillDrawsExactlyTheReferenceBytes) {
-  for (const std::uint32_t seed : {0u, 1u, 12345u, 86399999u, 0xFFFFFFFFu}) {
-    for (const std::size_t count : {0u, 1u, 31u, 32u, 33u, 64u, 511u, 512u, 4096u + 7u, (1u << 20) + 13u}) {
-      std::uint32_t expectedSeed = seed;
-      const auto expected = Reference(expectedSeed, count);
-      RandomStream stream(seed);
-      std::vector<std::uint8_t> bytes(count);
-      stream.Fill(bytes.data(), count);
-      ASSERT_EQ(bytes, expected) << "seed " << seed << ", " << count << " bytes";
-      ASSERT_EQ(stream.Seed(), expectedSeed) << "the stream goes on where one-by-one draws would";
+TEST(RandomStream, EveryKernelDrawsExactlyTheReferenceBytes) {
+  using Kernel = RandomStream::Kernel;
+  for (const Kernel kernel : {Kernel::Avx512, Kernel::Avx2, Kernel::OneByOne}) {
+    if (!RandomStream::Supports(kernel)) continue;
+    for (const std::uint32_t seed : {0u, 1u, 12345u, 86399999u, 0xFFFFFFFFu}) {
+      for (const std::size_t count : {0u, 1u, 31u, 32u, 33u, 63u, 64u, 65u, 511u, 512u, 4103u, (1u << 20) + 13u}) {
+        std::uint32_t expectedSeed = seed;
+        const auto expected = Reference(expectedSeed, count);
+        RandomStream stream(seed);
+        std::vector<std::uint8_t> bytes(count);
+        stream.FillWith(kernel, bytes.data(), count);
+        ASSERT_EQ(bytes, expected) << "kernel " << static_cast<int>(kernel) << ", seed " << seed << ", " << count;
+        ASSERT_EQ(stream.Seed(), expectedSeed) << "the stream goes on where one-by-one draws would";
+      }
     }
   }
 }

@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "app/OmrekProgram.h"
+#include "intake/TargetListView.h"
+#include "tests/support/Extents.h"
+#include "tests/support/LoopImage.h"
+#include "tests/support/Shell.h"
+#include "tests/support/TempDir.h"
+#include "widgets/FlatButton.h"
+
+namespace omrek {
+namespace {
+
+using test::LoopImage;
+using test::ReadWholeFile;
+using test::WriteFile;
+
+const std::string kMarker = "OMREK-MARKER-7f3a9c-";
+
+std::string MarkerText(std::size_t size) {
+  std::string text;
+  while (text.size() < size) text += kMarker;
+  text.resize(size);
+  return text;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st{};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+class DestroyCommand : public ::testing::Test {
+ protected:
+  DestroyCommand() { program_.Start(); }
+
+  void Add(const std::string& path) { main_.AddTarget(QString::fromStdString(path)); }
+  void ClickDestroy() { QTest::mouseClick(main_.btnDestroy, Qt::LeftButton); }
+  QStringList States() const {
+    QStringList states;
+    for (int row = 0; row < main_.lstView->RowCount(); ++row) states << main_.lstView->RowStateText(row);
+    return states;
+  }
+
+  LoopImage image_{32, 4096, "destroy"};
+  OmrekProgram program_;
+  TfrmMain& main_ = program_.Main();
+};
+
+TEST_F(DestroyCommand, OverwritesToTheClusterEndThenDeletesLeavingNoCopy) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string path = WriteFile(image_.File("secret.txt"), MarkerText(10000));
+  ::sync();
+  const auto extents = test::PhysicalExtents(path);
+  ASSERT_FALSE(extents.empty());
+  Add(path);
+
+  ClickDestroy();
+
+  EXPECT_FALSE(Exists(path));
+  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  EXPECT_EQ(main_.lblStatus->text(), "File DONE");
+  EXPECT_TRUE(main_.CancelFlag());
+  EXPECT_EQ(main_.Engine().Progress, 0) << "the meter is reset at the end";
+
+  image_.Unmount();
+  const std::string disk = ReadWholeFile(image_.ImagePath());
+  EXPECT_EQ(disk.find(kMarker), std::string::npos) << "a copy of the file's data is left on the disk";
+  std::uint64_t covered = 0;
+  for (const auto& extent : extents) {
+    const std::string freed = test::ReadRange(image_.ImagePath(), extent.physical, extent.length);
+    EXPECT_EQ(freed, std::string(extent.length, '\xFE')) << "the last pass's byte fills the freed blocks";
+    covered += extent.length;
+  }
+  EXPECT_EQ(covered, 12288u) << "three 4096-byte clusters, slack included";
+}
+
+TEST_F(DestroyCommand, ReadOnlyHiddenAndEmptyFilesAreDestroyed) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string locked = WriteFile(image_.File("locked"), "read only");
+  ::chmod(locked.c_str(), 0444);
+  const std::string hidden = WriteFile(image_.File(".hidden"), "hidden");
+  const std::string empty = WriteFile(image_.File("empty"), "");
+  for (const auto& path : {locked, hidden, empty}) Add(path);
+
+  ClickDestroy();
+
+  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  for (const auto& path : {locked, hidden, empty}) EXPECT_FALSE(Exists(path)) << path;
+}
+
+TEST_F(DestroyCommand, NonFilesAreSkippedWithoutAStatusAndLeftAlone) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  test::TempDir elsewhere;
+  const std::string target = WriteFile(elsewhere.File("target"), "keep me");
+  const std::string link = image_.File("link");
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  const std::string fifo = image_.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::string folder = image_.File("folder");
+  std::filesystem::create_directory(folder);
+  for (const auto& path : {folder, image_.File("gone"), link, fifo}) Add(path);
+  main_.SetStatus("before", "", "");
+
+  ClickDestroy();
+
+  EXPECT_EQ(States(), QStringList({"skipped", "skipped", "skipped", "skipped"}));
+  EXPECT_EQ(main_.lblStatus->text(), "before") << "no status for rows that are not files";
+  EXPECT_TRUE(Exists(link));
+  EXPECT_TRUE(Exists(fifo));
+  EXPECT_EQ(ReadWholeFile(target), "keep me");
+}
+
+TEST_F(DestroyCommand, AFileThatCannotBeOpenedForWritingKeepsItsContent) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string path = WriteFile(image_.File("immutable"), "still here");
+  ASSERT_TRUE(test::RunQuietly("chattr +i '" + path + "'"));
+  Add(path);
+
+  ClickDestroy();
+
+  EXPECT_EQ(States(), QStringList({"skipped"}));
+  EXPECT_EQ(main_.lblStatus->text(), "ERROR");
+  EXPECT_EQ(ReadWholeFile(path), "still here");
+  test::RunQuietly("chattr -i '" + path + "'");
+}
+
+TEST_F(DestroyCommand, CancelDuringTheSecondFileStopsBeforeTheThird) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  std::vector<std::string> files;
+  for (const char* name : {"one", "two", "three"}) files.push_back(WriteFile(image_.File(name), MarkerText(300000)));
+  for (const auto& path : files) Add(path);
+
+  // Clicks Cancel as soon as the first row has gone, that is while the
+  // command works on the second file.
+  QTimer watch;
+  bool cancelled = false;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (main_.lstView->RowCount() == 2) {
+      watch.stop();
+      cancelled = true;
+      QTest::mouseClick(main_.btnCancel, Qt::LeftButton);
+    }
+  });
+  watch.start(0);
+  ClickDestroy();
+
+  ASSERT_TRUE(cancelled);
+  EXPECT_FALSE(Exists(files[0]));
+  EXPECT_FALSE(Exists(files[1])) << "the file in progress is finished";
+  EXPECT_EQ(ReadWholeFile(files[2]), MarkerText(300000));
+  ASSERT_EQ(main_.lstView->RowCount(), 1);
+  EXPECT_EQ(main_.lstView->RowCaption(0), files[2]);
+  EXPECT_EQ(States(), QStringList({"293"})) << "the third row is untouched";
+}
+
+TEST_F(DestroyCommand, RowsDeletedWhileItRunsNeverRedirectIt) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  std::vector<std::string> files;
+  for (const char* name : {"a", "b", "c"}) files.push_back(WriteFile(image_.File(name), MarkerText(200000)));
+  const std::string folder = image_.File("dir");
+  std::filesystem::create_directory(folder);
+  Add(folder);
+  for (const auto& path : files) Add(path);
+
+  // While the first file is destroyed, the user deletes the folder's row
+  // above it: the command must still remove the row of the file it
+  // destroyed, and go on with the next file.
+  QTimer watch;
+  bool deleted = false;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (main_.lblStatus->text() == "wiping" && main_.lstView->RowCount() == 4 &&
+        main_.lstView->RowStateText(0) == "skipped") {
+      watch.stop();
+      deleted = true;
+      main_.lstView->clearSelection();
+      main_.lstView->topLevelItem(0)->setSelected(true);
+      QTest::keyRelease(main_.lstView, Qt::Key_Delete);
+    }
+  });
+  watch.start(0);
+  ClickDestroy();
+
+  ASSERT_TRUE(deleted);
+  for (const auto& path : files) EXPECT_FALSE(Exists(path)) << path;
+  EXPECT_EQ(main_.lstView->RowCount(), 0);
+}
+
+// A short 8-bit mono wave, 8000 samples a second.
+std::vector<std::uint8_t> WaveImage(std::uint32_t samples) {
+  std::vector<std::uint8_t> image;
+  const auto put32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) image.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  const auto put16 = [&](std::uint16_t v) {
+    image.push_back(static_cast<std::uint8_t>(v));
+    image.push_back(static_cast<std::uint8_t>(v >> 8));
+  };
+  const auto tag = [&](const char* text) { image.insert(image.end(), text, text + 4); };
+  tag("RIFF");
+  put32(36 + samples);
+  tag("WAVE");
+  tag("fmt ");
+  put32(16);
+  put16(1);
+  put16(1);
+  put32(8000);
+  put32(8000);
+  put16(1);
+  put16(8);
+  tag("data");
+  put32(samples);
+  for (std::uint32_t i = 0; i < samples; ++i) image.push_back(static_cast<std::uint8_t>(128 + (i % 32) * 2));
+  return image;
+}
+
+// SDL's "disk" audio driver writes what it plays to a file: proof that the
+// sound was started, on a machine without speakers.
+TEST_F(DestroyCommand, TheLoadedSoundPlaysWhenThePassesBegin) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  test::TempDir dir;
+  const std::string played = dir.File("played.raw");
+  ::setenv("SDL_AUDIODRIVER", "disk", 1);
+  ::setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+  main_.Wave1.Load(WaveImage(4000));
+  Add(WriteFile(image_.File("noisy"), "x"));
+
+  ClickDestroy();
+
+  EXPECT_EQ(main_.lblStatus->text(), "File DONE");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(played) && std::filesystem::file_size(played) > 0; },
+                              10000));
+}
+
+TEST_F(DestroyCommand, NoSoundLoadedPlaysNothing) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  test::TempDir dir;
+  const std::string played = dir.File("played.raw");
+  ::setenv("SDL_AUDIODRIVER", "disk", 1);
+  ::setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+  Add(WriteFile(image_.File("quiet"), "x"));
+
+  ClickDestroy();
+
+  EXPECT_EQ(main_.lblStatus->text(), "File DONE");
+  EXPECT_FALSE(std::filesystem::exists(played));
+}
+
+}  // namespace
+}  // namespace omrek
