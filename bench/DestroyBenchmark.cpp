@@ -4,11 +4,11 @@
 //
 //   omrek_bench_destroy [folder]     (default: the current folder)
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/SilentMonitor.h"
 #include "engine/OverwritePasses.h"
 #include "engine/RandomStream.h"
 #include "platform/FileHandle.h"
@@ -16,31 +16,9 @@
 namespace {
 
 using namespace omrek;
-using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kFileSize = 256ull << 20;
 constexpr std::size_t kChunk = 1 << 20;
-
-class SilentMonitor : public JobMonitor {
- public:
-  explicit SilentMonitor(ShredEngine& engine) : engine_(engine) {}
-  void SetStatus(const std::string&, const std::string&, const std::string&) override {}
-  void PumpEvents() override {}
-  void AddProgress(std::uint16_t amount) override { engine_.Progress += amount; }
-  void ResetProgress() override { engine_.Progress = 0; }
-  bool CancelFlag() const override { return false; }
-  void SetCancelFlag(bool) override {}
-
- private:
-  ShredEngine& engine_;
-};
-
-template <typename Work>
-double SecondsOf(Work&& work) {
-  const auto start = Clock::now();
-  work();
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 double MiBPerSecond(std::uint64_t bytes, double seconds) { return static_cast<double>(bytes) / (1 << 20) / seconds; }
 

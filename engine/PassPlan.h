@@ -32,4 +32,9 @@ PlanStep DestructionStep(int step, const WipeProfile& profile);
 // How many passes the whole plan runs with the profile as it is now.
 std::int64_t DestructionPassCount(const WipeProfile& profile);
 
+// The slack wipe of a file runs the same options in an order of its own:
+// inversion, NumRandomize random passes, DOD, 0x00, 0xFF, the custom byte.
+constexpr int kSlackSteps = 6;
+PlanStep SlackStep(int step, const WipeProfile& profile);
+
 }  // namespace omrek

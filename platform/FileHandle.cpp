@@ -1,10 +1,12 @@
 #include "platform/FileHandle.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
 #include <utility>
 
 #include "platform/IoError.h"
@@ -15,13 +17,29 @@ namespace {
 
 [[noreturn]] void ThrowErrno() { throw IoError::FromErrno(errno); }
 
-int OpenOrThrow(const std::string& path, int flags, mode_t mode = 0) {
+int OpenOrThrow(int folder, const std::string& path, int flags, mode_t mode = 0) {
   int fd;
   do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, mode);
+    fd = ::openat(folder, path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) ThrowErrno();
   return fd;
+}
+
+int OpenOrThrow(const std::string& path, int flags, mode_t mode = 0) { return OpenOrThrow(AT_FDCWD, path, flags, mode); }
+
+// When another process opens a leased file, the kernel signals the holder
+// with SIGIO, whose default action ends the process. The holder lets go
+// within moments anyway, so the signal only has to be survived.
+void SurviveLeaseBreaks() {
+  static std::once_flag installed;
+  std::call_once(installed, [] {
+    struct sigaction action{};
+    action.sa_handler = [](int) {};
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGIO, &action, nullptr);
+  });
 }
 
 struct stat StatOrThrow(int fd) {
@@ -42,6 +60,17 @@ FileHandle FileHandle::OpenExisting(const std::string& path, Access access) {
   return file;
 }
 
+FileHandle FileHandle::OpenExclusive(const std::string& path) { return OpenExclusiveIn(AT_FDCWD, path); }
+
+FileHandle FileHandle::OpenExclusiveIn(int folder, const std::string& name) {
+  SurviveLeaseBreaks();
+  FileHandle file(OpenOrThrow(folder, name, O_RDWR));
+  if (!IsWritableRegularFile(StatOrThrow(file.fd_))) throw IoError::FromErrno(EACCES);
+  if (::fcntl(file.fd_, F_SETLEASE, F_WRLCK) != 0) throw IoError::SharingViolation();
+  file.leased_ = true;
+  return file;
+}
+
 FileHandle FileHandle::Create(const std::string& path) {
   FileHandle file(OpenOrThrow(path, O_RDWR | O_CREAT | O_TRUNC, 0644));
   if (!S_ISREG(StatOrThrow(file.fd_).st_mode)) throw IoError::FromErrno(EACCES);
@@ -52,18 +81,27 @@ void FileHandle::Delete(const std::string& path) {
   if (::unlink(path.c_str()) != 0) ThrowErrno();
 }
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), leased_(std::exchange(other.leased_, false)) {}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
+    ReleaseLease();
     if (fd_ >= 0) ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
+    leased_ = std::exchange(other.leased_, false);
   }
   return *this;
 }
 
 FileHandle::~FileHandle() {
+  ReleaseLease();
   if (fd_ >= 0) ::close(fd_);
+}
+
+void FileHandle::ReleaseLease() {
+  if (leased_) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
+  leased_ = false;
 }
 
 std::uint64_t FileHandle::Size() const { return static_cast<std::uint64_t>(StatOrThrow(fd_).st_size); }
@@ -104,6 +142,16 @@ void FileHandle::SetLength(std::uint64_t length) {
   if (rc != 0) ThrowErrno();
 }
 
+FileTime FileHandle::LastWriteTime() const {
+  const struct stat st = StatOrThrow(fd_);
+  return {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+void FileHandle::SetLastWriteTime(const FileTime& time) {
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time.seconds), time.nanoseconds}};
+  if (::futimens(fd_, times) != 0) ThrowErrno();
+}
+
 void FileHandle::Flush() {
   if (::fsync(fd_) != 0) ThrowErrno();
 }
@@ -112,9 +160,19 @@ void FileHandle::StartWriteback(std::uint64_t offset, std::uint64_t length) {
   ::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(length), SYNC_FILE_RANGE_WRITE);
 }
 
+void FileHandle::WriteOut(std::uint64_t offset, std::uint64_t length) {
+  constexpr unsigned kWait = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  if (::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(length), kWait) != 0) ThrowErrno();
+}
+
+void FileHandle::FlushFileSystem() {
+  if (::syncfs(fd_) != 0) ThrowErrno();
+}
+
 void FileHandle::Close() {
   // The descriptor is gone after close() whatever it reports, so it is never
   // closed twice.
+  ReleaseLease();
   const int fd = std::exchange(fd_, -1);
   if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) ThrowErrno();
 }

@@ -28,7 +28,7 @@ std::vector<Extent> PhysicalExtents(const std::string& path) {
 
   std::vector<Extent> extents;
   for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
-    extents.push_back({map->fm_extents[i].fe_physical, map->fm_extents[i].fe_length});
+    extents.push_back({map->fm_extents[i].fe_logical, map->fm_extents[i].fe_physical, map->fm_extents[i].fe_length});
   }
   return extents;
 }

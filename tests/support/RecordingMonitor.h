@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,10 @@ class RecordingMonitor : public JobMonitor {
   void SetStatus(const std::string& line1, const std::string&, const std::string&) override {
     statuses.push_back(line1);
   }
-  void PumpEvents() override { ++pumps; }
+  void PumpEvents() override {
+    ++pumps;
+    if (onPump) onPump();
+  }
   void AddProgress(std::uint16_t amount) override { engine_.Progress += amount; }
   void ResetProgress() override { engine_.Progress = 0; }
   bool CancelFlag() const override { return engine_.CancelFlag; }
@@ -25,6 +29,8 @@ class RecordingMonitor : public JobMonitor {
 
   std::vector<std::string> statuses;
   int pumps = 0;
+  // Runs at each pump: where a click on Cancel would be handled.
+  std::function<void()> onPump;
 
  private:
   ShredEngine& engine_;

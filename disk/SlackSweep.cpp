@@ -1,0 +1,120 @@
+#include "disk/SlackSweep.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "disk/FileRestorer.h"
+#include "platform/Directory.h"
+#include "platform/IoError.h"
+
+namespace omrek {
+
+namespace {
+
+std::string Counter(int count, const char* what) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%6d %s", count, what);
+  return text;
+}
+
+std::string ChildPath(const std::string& folder, const std::string& name) {
+  return folder.ends_with('/') ? folder + name : folder + "/" + name;
+}
+
+bool IsHidden(const std::string& name) { return name.starts_with('.'); }
+
+}  // namespace
+
+SlackSweep::SlackSweep(ShredEngine& engine, JobMonitor& monitor) : engine_(engine), monitor_(monitor) {}
+
+void SlackSweep::SweepDriveSlack(const std::string& root) {
+  fileCount_ = 0;
+  skipCount_ = 0;
+  monitor_.SetStatus("FILE SLACK", Counter(fileCount_, "wipe"), Counter(skipCount_, "skip"));
+  const Directory top = Directory::Open(root);
+  rootDevice_ = top.Device();
+  log_ = FileHandle::Create(ChildPath(root, kLogName));
+  logEnd_ = 0;
+  openFolders_.clear();
+  SweepDirectory(top, root);
+  FileHandle log = std::move(*log_);
+  log_.reset();
+  // One flush of the drive's caches for all the files' zeros, and the log.
+  log.FlushFileSystem();
+  log.Close();
+}
+
+bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path) {
+  openFolders_.insert(folder.Inode());
+  for (const Directory::Entry& entry : folder.Entries()) {
+    monitor_.PumpEvents();
+    if (monitor_.CancelFlag()) return false;
+    if (IsHidden(entry.name)) continue;
+    const std::string entryPath = ChildPath(path, entry.name);
+    if (entry.kind == Directory::EntryKind::File) {
+      SweepFile(folder, entry.name, entryPath);
+    } else if (entry.kind == Directory::EntryKind::Folder) {
+      std::optional<Directory> child;
+      try {
+        child.emplace(folder.OpenChild(entry.name));
+      } catch (const IoError&) {
+        continue;  // a folder that cannot be read holds nothing to sweep
+      }
+      // Another file system mounted here is another drive; a folder already
+      // on the way down (a bind mount of an ancestor) would never end.
+      if (child->Device() != rootDevice_ || openFolders_.count(child->Inode()) != 0) continue;
+      if (!SweepDirectory(*child, entryPath)) return false;
+    }
+  }
+  openFolders_.erase(folder.Inode());
+  return true;
+}
+
+void SlackSweep::SweepFile(const Directory& folder, const std::string& name, const std::string& path) {
+  bool skipped = false;
+  try {
+    FileHandle file = folder.OpenFileExclusive(name);
+    try {
+      ZeroSlack(file);
+      ShowCounters();
+    } catch (const IoError&) {
+      skipped = true;
+    }
+    file.Close();
+  } catch (const IoError&) {
+    skipped = true;
+  }
+  if (skipped) {
+    ++skipCount_;
+    LogSkipped(path);
+  }
+  ++fileCount_;
+}
+
+void SlackSweep::ZeroSlack(FileHandle& file) {
+  FileRestorer restorer(file);
+  const std::uint64_t slack = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
+  std::vector<std::uint8_t>& zeros = engine_.IoBuffer;
+  for (std::uint64_t done = 0; done < slack;) {
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), slack - done));
+    std::memset(zeros.data(), 0, count);
+    file.WriteAt(zeros.data(), count, restorer.Length() + done);
+    done += count;
+  }
+  // The zeros must be on the device before the cut drops them from memory.
+  file.WriteOut(restorer.Length(), slack);
+  restorer.Restore();
+}
+
+void SlackSweep::ShowCounters() {
+  // Shown as they stood before this file was counted.
+  monitor_.SetStatus("FILE SLACK", Counter(fileCount_, "wipe"), Counter(skipCount_, "skip"));
+}
+
+void SlackSweep::LogSkipped(const std::string& path) {
+  const std::string line = path + "\r\n";
+  log_->WriteAt(line.data(), line.size(), logEnd_);
+  logEnd_ += line.size();
+}
+
+}  // namespace omrek

@@ -1,0 +1,87 @@
+#include "disk/SlackWipe.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "disk/ClusterSize.h"
+#include "disk/FileRestorer.h"
+#include "engine/WorkTotal.h"
+#include "intake/TargetFile.h"
+#include "platform/FileHandle.h"
+
+namespace omrek {
+
+SlackWipe::SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, TDiskInfo& diskInfo)
+    : engine_(engine), monitor_(monitor), profile_(profile), diskInfo_(diskInfo) {}
+
+void SlackWipe::WipeListedFiles(TargetRows& rows) {
+  monitor_.PumpEvents();
+  ComputeWorkTotal(WorkKind::PerPass, engine_, diskInfo_, rows, profile_);
+  monitor_.ResetProgress();
+  engine_.RowIndex = 0;
+  while (engine_.RowIndex < rows.RowCount()) {
+    const auto row = rows.HandleOf(engine_.RowIndex);
+    const bool wiped = WipeFileSlack(rows.RowCaption(engine_.RowIndex));
+    // The user may have removed rows while events ran.
+    if (const int now = row->Index(); now >= 0) {
+      rows.SetRowState(now, wiped ? "-slack" : "skipped");
+      engine_.RowIndex = now + 1;
+    }
+    monitor_.PumpEvents();
+    if (monitor_.CancelFlag()) break;
+  }
+  monitor_.SetCancelFlag(true);
+  monitor_.SetStatus("READY", "", "");
+  monitor_.ResetProgress();
+}
+
+bool SlackWipe::WipeFileSlack(const std::string& path) {
+  if (IsFolder(path)) return false;
+  try {
+    FileHandle file = FileHandle::OpenExclusive(path);
+    {
+      FileRestorer restorer(file);
+      MeasureClusterSizeOfPath(diskInfo_, engine_.ClusterSize, path);
+      const std::uint64_t slackLength = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
+      WipeOpenFile(file, restorer.Length(), slackLength);
+      restorer.Restore();
+    }
+    file.Close();
+    monitor_.SetStatus("SLACK", "WIPED", "");
+    return true;
+  } catch (const std::exception&) {
+    monitor_.SetStatus("FAILED", "", "");
+    return false;
+  }
+}
+
+void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength) {
+  for (int step = 0; step < kSlackSteps; ++step) {
+    const PlanStep planned = SlackStep(step, profile_);
+    for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
+      RunPass(file, oldSize, slackLength, planned.pass);
+      file.Flush();
+      monitor_.AddProgress(1);
+    }
+  }
+}
+
+void SlackWipe::RunPass(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength, const Pass& pass) {
+  if (pass.kind == PassKind::Invert) {
+    // Always a whole 32768-byte buffer, whatever the cluster size.
+    for (auto& byte : inversion_) byte = static_cast<std::uint8_t>(~byte);
+    file.WriteAt(inversion_.data(), inversion_.size(), oldSize);
+    return;
+  }
+  if (pass.kind == PassKind::Random) engine_.Random.Reseed(engine_.TimeOfDaySeed());
+  std::vector<std::uint8_t>& buffer = engine_.IoBuffer;
+  if (pass.kind == PassKind::Fill) std::memset(buffer.data(), pass.value, buffer.size());
+  for (std::uint64_t done = 0; done < slackLength;) {
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), slackLength - done));
+    if (pass.kind == PassKind::Random) engine_.Random.Fill(buffer.data(), count);
+    file.WriteAt(buffer.data(), count, oldSize + done);
+    done += count;
+  }
+}
+
+}  // namespace omrek

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "engine/JobMonitor.h"
+#include "engine/PassPlan.h"
+#include "engine/ShredEngine.h"
+#include "engine/WipeProfile.h"
+#include "intake/TargetRows.h"
+
+namespace omrek {
+
+class FileHandle;
+class TDiskInfo;
+
+// Wipes the slack of listed files: the bytes between a file's end and the
+// end of its last cluster, which the file system keeps but no file call can
+// address. Each pass lengthens the file by writing past its end up to the
+// cluster's end; the file is then cut back and its last-write time put back.
+//
+// The file is opened only while no other program has it open (a write
+// lease), so a database or log being written is never cut back under its
+// writer. Whatever fails once the file is open, it leaves with its old
+// length and time, and closed.
+class SlackWipe {
+ public:
+  SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, TDiskInfo& diskInfo);
+
+  // The slack command over every row: "-slack" when wiped, "skipped" when
+  // not. Stops between rows when CancelFlag is set; ends on "READY".
+  void WipeListedFiles(TargetRows& rows);
+
+  // True when the file's slack was wiped ("SLACK" "WIPED"); false for a
+  // folder, link or vanished path (no status) or on failure ("FAILED").
+  bool WipeFileSlack(const std::string& path);
+
+ private:
+  static constexpr std::size_t kInversionSize = 32768;
+
+  void WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength);
+  void RunPass(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength, const Pass& pass);
+
+  ShredEngine& engine_;
+  JobMonitor& monitor_;
+  const WipeProfile& profile_;
+  TDiskInfo& diskInfo_;
+  // What the inversion pass complements and writes: nothing is read past a
+  // file's end, so it carries over from pass to pass.
+  std::array<std::uint8_t, kInversionSize> inversion_{};
+};
+
+}  // namespace omrek

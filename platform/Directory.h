@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/FileHandle.h"
+
+namespace omrek {
+
+// An open folder for walking a tree. Folders are opened inside their parent
+// without following links, so a walk can never be led out of the tree by a
+// link, whatever changes under it while it runs.
+class Directory {
+ public:
+  enum class EntryKind { Folder, File, Other };  // Other: links, devices, FIFOs, sockets
+  struct Entry {
+    std::string name;
+    EntryKind kind;
+  };
+
+  // Raises IoError when the folder cannot be opened.
+  static Directory Open(const std::string& path);
+  Directory OpenChild(const std::string& name) const;
+
+  Directory(Directory&& other) noexcept;
+  Directory& operator=(Directory&&) = delete;
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+  ~Directory();
+
+  // The entries in the order the file system gives them, without "." and
+  // "..". Names beginning with a dot are hidden ones.
+  std::vector<Entry> Entries() const;
+
+  // The file system and the folder itself; a child on another device is a
+  // mount point.
+  std::uint64_t Device() const { return device_; }
+  std::uint64_t Inode() const { return inode_; }
+
+  // See FileHandle::OpenExclusive.
+  FileHandle OpenFileExclusive(const std::string& name) const { return FileHandle::OpenExclusiveIn(fd_, name); }
+
+ private:
+  explicit Directory(int fd);
+  int fd_ = -1;
+  std::uint64_t device_ = 0;
+  std::uint64_t inode_ = 0;
+};
+
+}  // namespace omrek

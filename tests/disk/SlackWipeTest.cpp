@@ -1,0 +1,188 @@
+#include "disk/SlackWipe.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "disk/DiskInfo.h"
+#include "tests/support/Extents.h"
+#include "tests/support/LoopImage.h"
+#include "tests/support/RecordingMonitor.h"
+#include "tests/support/Shell.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VectorRows.h"
+
+namespace omrek {
+namespace {
+
+using test::LoopImage;
+using test::ReadWholeFile;
+using test::RecordingMonitor;
+using test::VectorRows;
+using test::WriteFile;
+
+struct timespec ModificationTime(const std::string& path) {
+  struct stat st{};
+  ::stat(path.c_str(), &st);
+  return st.st_mtim;
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// An odd second and nanoseconds, which a two-second DOS time would lose.
+void SetOddTime(const std::string& path) {
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {1700000001, 123456789}};
+  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// The bytes on the device from a file's end to the end of its last block.
+std::string SlackOnDevice(const LoopImage& image, const std::string& path, std::uint64_t size, unsigned block) {
+  const auto extents = test::PhysicalExtents(path);
+  for (const auto& extent : extents) {
+    if (size > extent.logical && size <= extent.logical + extent.length) {
+      const std::uint64_t blockEnd = (size + block - 1) / block * block;
+      return test::ReadRange(image.ImagePath(), extent.physical + (size - extent.logical), blockEnd - size);
+    }
+  }
+  return {};
+}
+
+class SlackWipeOnExt4 : public ::testing::TestWithParam<unsigned> {
+ protected:
+  SlackWipeOnExt4() : image_(32, static_cast<int>(GetParam()), "slack"), monitor_(engine_) {}
+
+  LoopImage image_;
+  ShredEngine engine_;
+  RecordingMonitor monitor_;
+  StoredWipeProfile profile_;
+  TDiskInfo diskInfo_;
+};
+
+TEST_P(SlackWipeOnExt4, FilesKeepLengthContentAndTimeWhileTheirSlackIsOverwritten) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const unsigned block = GetParam();
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const std::size_t size : {std::size_t{1000}, std::size_t{block * 2}, std::size_t{0}, std::size_t{block + 5}}) {
+    std::string content(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>('a' + i % 26);
+    const std::string path = WriteFile(image_.File("file" + std::to_string(size)), content);
+    SetOddTime(path);
+    files.emplace_back(path, content);
+  }
+  std::vector<std::string> paths;
+  for (const auto& [path, content] : files) paths.push_back(path);
+  VectorRows rows(paths);
+  const auto before = ModificationTime(paths[0]);
+
+  SlackWipe(engine_, monitor_, profile_, diskInfo_).WipeListedFiles(rows);
+
+  EXPECT_EQ(engine_.ClusterSize, block);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(rows.rows[i].state, "-slack") << files[i].first;
+    EXPECT_EQ(ReadWholeFile(files[i].first), files[i].second) << "same length and content";
+    EXPECT_TRUE(SameTime(ModificationTime(files[i].first), before)) << "time to the nanosecond";
+  }
+  EXPECT_EQ(monitor_.statuses.back(), "READY");
+  EXPECT_EQ(engine_.WorkTotal, 4 * 5);
+  EXPECT_TRUE(engine_.CancelFlag);
+
+  ::sync();
+  const std::string slack = SlackOnDevice(image_, files[0].first, 1000, block);
+  ASSERT_EQ(slack.size(), block - 1000 % block);
+  // The last pass writes 0xFE there; ext4 then zeroes the part of a block
+  // past a file's end when the file is cut, so either byte shows that the
+  // old slack is gone.
+  EXPECT_TRUE(slack == std::string(slack.size(), '\xFE') || slack == std::string(slack.size(), '\0'))
+      << "slack on the device: " << static_cast<int>(static_cast<unsigned char>(slack[0]));
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, SlackWipeOnExt4, ::testing::Values(1024u, 4096u));
+
+TEST(SlackWipe, AFullDiskPartWayLeavesTheFileAsItWas) {
+  LoopImage full(4, 1024, "full");
+  LoopImage roomy(16, 4096, "roomy");
+  OMREK_REQUIRE_MOUNTED(full);
+  OMREK_REQUIRE_MOUNTED(roomy);
+  const std::string victim = WriteFile(full.File("victim"), std::string(1500, 'v'));
+  SetOddTime(victim);
+  const auto before = ModificationTime(victim);
+  test::RunQuietly("dd if=/dev/zero of='" + full.File("filler") + "' bs=1k");
+  const std::string next = WriteFile(roomy.File("next"), "next");
+
+  ShredEngine engine;
+  RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  TDiskInfo diskInfo;
+  VectorRows rows({victim, next});
+  SlackWipe(engine, monitor, profile, diskInfo).WipeListedFiles(rows);
+
+  EXPECT_EQ(rows.rows[0].state, "skipped");
+  EXPECT_EQ(ReadWholeFile(victim), std::string(1500, 'v')) << "no pass bytes left past its end";
+  EXPECT_TRUE(SameTime(ModificationTime(victim), before));
+  EXPECT_EQ(rows.rows[1].state, "-slack") << "the next row is done";
+  EXPECT_NE(std::find(monitor.statuses.begin(), monitor.statuses.end(), "FAILED"), monitor.statuses.end());
+}
+
+TEST(SlackWipe, NonFilesReadOnlyAndBusyFilesAreSkipped) {
+  LoopImage image(16, 4096, "skips");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string readOnly = WriteFile(image.File("ro"), "ro");
+  ::chmod(readOnly.c_str(), 0444);
+  const std::string busy = WriteFile(image.File("busy"), "busy");
+  const std::string folder = image.File("folder");
+  std::filesystem::create_directory(folder);
+  const std::string link = image.File("link");
+  ::symlink(busy.c_str(), link.c_str());
+
+  // Another process holds the file open: its writer must never see it cut.
+  const pid_t holder = ::fork();
+  if (holder == 0) {
+    const int fd = ::open(busy.c_str(), O_RDONLY);
+    ::pause();
+    ::_exit(fd);
+  }
+  ASSERT_TRUE(test::RunQuietly("for i in $(seq 100); do ls -l /proc/" + std::to_string(holder) +
+                               "/fd | grep -q busy && exit 0; sleep 0.05; done; exit 1"));
+
+  ShredEngine engine;
+  RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  TDiskInfo diskInfo;
+  VectorRows rows({folder, image.File("gone"), link, readOnly, busy});
+  SlackWipe(engine, monitor, profile, diskInfo).WipeListedFiles(rows);
+  ::kill(holder, SIGKILL);
+
+  for (const auto& row : rows.rows) EXPECT_EQ(row.state, "skipped") << row.caption;
+  EXPECT_EQ(std::count(monitor.statuses.begin(), monitor.statuses.end(), "FAILED"), 2)
+      << "folders, vanished paths and links show no status";
+  EXPECT_EQ(ReadWholeFile(busy), "busy");
+  EXPECT_EQ(ReadWholeFile(readOnly), "ro");
+}
+
+TEST(SlackWipe, NoPassSelectedStillCutsAndRestores) {
+  test::TempDir dir;
+  const std::string path = WriteFile(dir.File("plain"), "plain");
+  SetOddTime(path);
+  const auto before = ModificationTime(path);
+  ShredEngine engine;
+  RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  profile.inversion = profile.randomize = profile.nullify1 = profile.nullify2 = profile.nullifyCustom = false;
+  TDiskInfo diskInfo;
+  VectorRows rows({path});
+  SlackWipe(engine, monitor, profile, diskInfo).WipeListedFiles(rows);
+  EXPECT_EQ(rows.rows[0].state, "-slack");
+  EXPECT_EQ(ReadWholeFile(path), "plain");
+  EXPECT_TRUE(SameTime(ModificationTime(path), before));
+  EXPECT_EQ(monitor.statuses, (std::vector<std::string>{"SLACK", "READY"}));
+}
+
+}  // namespace
+}  // namespace omrek
