@@ -1,25 +1,279 @@
 #include "settings/Config.h"
 
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTreeWidgetItem>
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
 
 #include "disk/DiskList.h"
+#include "platform/WavePlayer.h"
+#include "settings/SettingsFile.h"
+#include "settings/SoundFile.h"
+#include "widgets/ByteEdit.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/FileNameEdit.h"
+#include "widgets/FlatButton.h"
+#include "widgets/GradientLabel.h"
 #include "widgets/PixelFont.h"
+#include "widgets/SpinEdit.h"
 
 namespace omrek {
 
-TfrmConfig::TfrmConfig(QWidget* parent) : ModelessWindow(QStringLiteral("Configuration"), parent) {
+namespace {
+
+constexpr int kPanelWidth = 393;
+constexpr int kHeadingHeight = 22;
+constexpr int kCheckHeight = 17;
+constexpr int kEditHeight = 21;
+constexpr int kSpinHeight = 22;
+constexpr int kMaxPasses = 100;
+
+template <typename Widget>
+Widget* Place(Widget* widget, const QString& name, const QRect& geometry, const QString& hint = {}) {
+  widget->setObjectName(name);
+  widget->setGeometry(geometry);
+  if (!hint.isEmpty()) widget->setToolTip(hint);
+  return widget;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, const QPoint& at) {
+  auto* label = new QLabel(caption, parent);
+  return Place(label, name, QRect(at, label->sizeHint()));
+}
+
+// A check box as wide as its caption, but never reaching `right`, where the
+// next control on its line begins.
+QCheckBox* MakeCheck(QWidget* parent, const QString& name, const QString& caption, const QPoint& at, int right) {
+  auto* check = new QCheckBox(caption, parent);
+  const int width = std::min(check->sizeHint().width(), right - at.x());
+  return Place(check, name, QRect(at, QSize(width, kCheckHeight)));
+}
+
+GradientLabel* MakeHeading(QWidget* parent, const char* name, const QString& caption, int top,
+                           const QString& hint = {}) {
+  auto* heading = Place(new GradientLabel(caption, GradientLabel::Effect::Raised, parent), QString::fromLatin1(name),
+                        QRect(8, top, kPanelWidth, kHeadingHeight), hint);
+  heading->setFont(PixelFont(QStringLiteral("Arial"), 19, Bold));
+  return heading;
+}
+
+QFrame* MakePanel(QWidget* parent, const char* name, int top, int height) {
+  auto* panel = Place(new QFrame(parent), QString::fromLatin1(name), QRect(8, top, kPanelWidth, height));
+  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  return panel;
+}
+
+FlatButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int left, const QColor& pressed) {
+  auto* button = Place(new FlatButton({caption}, parent), QString::fromLatin1(name), QRect(left, 536, 86, 22));
+  FlatButton::Colours colours;
+  colours.face = parent->palette().color(QPalette::Button);
+  colours.hover = Qt::yellow;
+  colours.pressed = pressed;
+  colours.border = QColor(153, 143, 130);
+  colours.text = Qt::black;
+  button->setColours(colours);
+  return button;
+}
+
+// Where one mode's option controls stand in its panel: the check boxes in
+// one column, the pass count and the custom byte further right.
+struct OptionColumns {
+  int checks;
+  int passesLabel;
+  int passes;
+  int byteValue;
+};
+
+// The check boxes, pass count and byte edit of one mode. The disk mode's
+// names end in "Disk".
+WipeControls MakeWipeOptions(QWidget* panel, const OptionColumns& at, const QString& suffix,
+                             const QString& passesLabelName) {
+  const auto named = [&](const char* name) { return QString::fromLatin1(name) + suffix; };
+  const int right = panel->width() - 8;
+  WipeControls controls{};
+  controls.dod =
+      MakeCheck(panel, named("chkDOD"), QStringLiteral("Use DOD 5220.22M specifications"), QPoint(at.checks, 8), right);
+  controls.inversion =
+      MakeCheck(panel, named("chkInvert"), QStringLiteral("Data Inversion"), QPoint(at.checks, 32), right);
+  controls.randomize =
+      MakeCheck(panel, named("chkRandomize"), QStringLiteral("Randomize"), QPoint(at.checks, 56), at.passesLabel);
+  MakeLabel(panel, passesLabelName, QStringLiteral("# of Passes"), QPoint(at.passesLabel, 59));
+  controls.numRandomize =
+      Place(new SpinEdit(0, kMaxPasses, panel), named("numRandomize"), QRect(at.passes, 56, 57, kSpinHeight));
+  controls.nullify1 =
+      MakeCheck(panel, named("chkNullify1"), QStringLiteral("Nullication Pass 1 (all bits set to ZERO)"),
+                QPoint(at.checks, 80), right);
+  controls.nullify2 = MakeCheck(panel, named("chkNullify2"), QStringLiteral("Nullication Pass 2 (all bits set to ONE)"),
+                                QPoint(at.checks, 104), right);
+  controls.nullifyCustom =
+      MakeCheck(panel, named("chkNullifyCustom"), QStringLiteral("Nullification, Custom Set Byte Value: "),
+                QPoint(at.checks, 128), at.byteValue);
+  controls.nullValue = Place(new ByteEdit(panel), named("edtNullValue"), QRect(at.byteValue, 127, 25, kEditHeight));
+  return controls;
+}
+
+}  // namespace
+
+TfrmConfig::TfrmConfig(QWidget* parent)
+    : ModelessWindow(QStringLiteral("Configuration"), parent),
+      programPath_(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString()) {
   setObjectName(QStringLiteral("TfrmConfig"));
   setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
   PlaceByOuterGeometry(516, 242, 417, 593);
 
-  BackPanel2 = new QFrame(this);
-  BackPanel2->setObjectName(QStringLiteral("BackPanel2"));
-  BackPanel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  BackPanel2->setGeometry(8, 280, 393, 249);
-
-  lstDisk = new TDiskListView(BackPanel2);
-  lstDisk->setObjectName(QStringLiteral("lstDisk"));
-  lstDisk->setGeometry(8, 8, 137, 233);
+  CreateHeadingsAndButtons();
+  CreateFileModePanel();
+  CreateDiskModePanel();
+  WireHandlers();
 }
+
+void TfrmConfig::CreateHeadingsAndButtons() {
+  lblFileMode = MakeHeading(this, "lblFileMode", QStringLiteral("Individual File Mode"), 8,
+                            QStringLiteral("options for when you are destroying individual files"));
+  lblDiskWipeMode = MakeHeading(this, "lblDiskWipeMode", QStringLiteral("Disk Wipe Mode"), 256);
+  BackPanel1 = MakePanel(this, "BackPanel1", 32, 209);
+  BackPanel2 = MakePanel(this, "BackPanel2", 280, 249);
+  btnOK = MakeButton(this, "btnOK", QStringLiteral("OK"), 88, QColor(0, 128, 0));
+  btnQuit = MakeButton(this, "btnQuit", QStringLiteral("Cancel"), 248, Qt::red);
+}
+
+void TfrmConfig::CreateFileModePanel() {
+  fileControls_ = MakeWipeOptions(BackPanel1, {8, 104, 168, 208}, QString(), QStringLiteral("Label1"));
+  lblHex1 = MakeLabel(BackPanel1, QStringLiteral("lblHex1"), QStringLiteral("(2 hexadecimal chars)"), QPoint(244, 132));
+  Label2 = MakeLabel(BackPanel1, QStringLiteral("Label2"),
+                     QStringLiteral("Sound file to play when file is destroyed (click on folder to browse)"),
+                     QPoint(8, 160));
+  edtSoundFile = Place(new FileNameEdit(QStringLiteral("*.wav"), BackPanel1), QStringLiteral("edtSoundFile"),
+                       QRect(8, 176, 345, kEditHeight));
+}
+
+void TfrmConfig::CreateDiskModePanel() {
+  lstDisk = Place(new TDiskListView(BackPanel2), QStringLiteral("lstDisk"), QRect(8, 8, 137, 233));
+  diskControls_ = MakeWipeOptions(BackPanel2, {152, 264, 328, 360}, QStringLiteral("Disk"), QStringLiteral("Label3"));
+  diskControls_.nullValue->setToolTip(QStringLiteral("2 hexadecimal chars in the range of 0 to 9, A to F"));
+  const int right = BackPanel2->width() - 8;
+  chkWipeSlack = MakeCheck(BackPanel2, QStringLiteral("chkWipeSlack"),
+                           QStringLiteral("Wipe slack at end of used clusters"), QPoint(152, 152), right);
+  // Background wiping was never built: the box is kept, hidden and off, for
+  // the settings key it is written to.
+  chkWipeBackground = MakeCheck(BackPanel2, QStringLiteral("chkWipeBackground"),
+                                QStringLiteral("Perform wipe of empty space in background"), QPoint(152, 176), right);
+  chkWipeBackground->hide();
+}
+
+void TfrmConfig::WireHandlers() {
+  // The handlers run guarded: a failed save reaches the user in the error
+  // box, and the dialog stays open with the options as they were.
+  const auto wire = [this](FlatButton* button, void (TfrmConfig::*handler)()) {
+    connect(button, &FlatButton::clicked, this, [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+  };
+  wire(btnOK, &TfrmConfig::btnOKclick);
+  wire(btnQuit, &TfrmConfig::btnQuitClick);
+}
+
+bool TfrmConfig::WipeSlack() const { return chkWipeSlack->isChecked(); }
+
+bool TfrmConfig::WipeBackground() const { return chkWipeBackground->isChecked(); }
+
+QString TfrmConfig::SelectedDrives() const { return lstDisk->SelectedDriveLetters(); }
+
+std::string TfrmConfig::SettingsFilePath() const { return SettingsPathFor(programPath_); }
+
+template <typename Control>
+Control* TfrmConfig::ControlOf(const SettingKey& key) const {
+  auto* control = findChild<Control*>(QString::fromLatin1(key.control));
+  if (control == nullptr) throw std::logic_error(std::string("no control for the setting ") + key.name);
+  return control;
+}
+
+void TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
+  const SettingsFile file(SettingsFilePath());
+  for (const SettingKey& key : kSettingKeys) {
+    if (key.loaded) PutIntoControl(file, key);
+  }
+  LoadSound(sound);
+  chkWipeBackground->setChecked(false);
+  wipeSpace.setCaptionLines({QStringLiteral("Wipe Space")});
+}
+
+void TfrmConfig::SaveSettings() {
+  SettingsFile file(SettingsFilePath());
+  for (const SettingKey& key : kSettingKeys) TakeFromControl(file, key);
+}
+
+void TfrmConfig::PutIntoControl(const SettingsFile& file, const SettingKey& key) {
+  switch (key.type) {
+    case SettingType::Boolean:
+      ControlOf<QCheckBox>(key)->setChecked(file.ReadBoolean(key));
+      break;
+    case SettingType::Integer:
+      ControlOf<SpinEdit>(key)->setValue(file.ReadInteger(key));
+      break;
+    case SettingType::Text:
+      if (ControlOf<QWidget>(key) == lstDisk) {
+        // Only a selection the user saved comes back; without one the list
+        // keeps the fixed drives it selected itself.
+        if (file.Stored(key)) SelectStoredDrives(QString::fromStdString(file.ReadText(key)));
+      } else {
+        // A byte edit cuts the text to its two characters, keeping their case.
+        ControlOf<QLineEdit>(key)->setText(QString::fromStdString(file.ReadText(key)));
+      }
+      break;
+  }
+}
+
+void TfrmConfig::TakeFromControl(SettingsFile& file, const SettingKey& key) const {
+  switch (key.type) {
+    case SettingType::Boolean:
+      file.WriteBoolean(key, ControlOf<QCheckBox>(key)->isChecked());
+      break;
+    case SettingType::Integer:
+      file.WriteInteger(key, ControlOf<SpinEdit>(key)->value());
+      break;
+    case SettingType::Text:
+      if (ControlOf<QWidget>(key) == lstDisk) {
+        file.WriteText(key, SelectedDrives().toStdString());
+      } else {
+        file.WriteText(key, ControlOf<QLineEdit>(key)->text().toStdString());
+      }
+      break;
+  }
+}
+
+void TfrmConfig::SelectStoredDrives(const QString& letters) {
+  std::vector<QTreeWidgetItem*> stored;
+  for (int row = 0; row < lstDisk->topLevelItemCount(); ++row) {
+    QTreeWidgetItem* item = lstDisk->topLevelItem(row);
+    const QChar letter = DriveLetterOfDisplayName(item->text(0));
+    if (!letter.isNull() && letters.contains(letter, Qt::CaseInsensitive)) stored.push_back(item);
+  }
+  // None of the stored drives is here now: the fixed drives stay selected.
+  if (stored.empty()) return;
+  lstDisk->clearSelection();
+  for (QTreeWidgetItem* item : stored) item->setSelected(true);
+}
+
+void TfrmConfig::LoadSound(WavePlayer& sound) {
+  try {
+    const std::string path = ResolveSoundPath(edtSoundFile->text().toStdString(), programPath_);
+    edtSoundFile->setText(QString::fromStdString(path));
+    sound.Load(ReadSoundImage(path));
+  } catch (const std::exception&) {
+    // A sound that cannot be found or read only means silence.
+  }
+}
+
+void TfrmConfig::btnOKclick() {
+  SaveSettings();
+  close();
+}
+
+void TfrmConfig::btnQuitClick() { close(); }
 
 }  // namespace omrek

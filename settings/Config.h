@@ -1,15 +1,31 @@
 #pragma once
 
+#include <QString>
+#include <string>
+
 #include "engine/WipeProfile.h"
+#include "settings/ControlWipeProfile.h"
 #include "widgets/ModelessWindow.h"
 
+class QCheckBox;
 class QFrame;
+class QLabel;
 
 namespace omrek {
 
+class FileNameEdit;
+class FlatButton;
+class GradientLabel;
+class SettingsFile;
 class TDiskListView;
+class WavePlayer;
+struct SettingKey;
 
-// The configuration dialog: the live wipe options of both modes.
+// The configuration dialog: the wipe options of "Individual File Mode" and
+// "Disk Wipe Mode". Its controls are the live options: the commands read
+// them at the moment they need one, so a change counts at once, whether the
+// dialog is then closed with OK, which also saves it, or with Cancel, which
+// leaves it unsaved but in force until the program ends.
 class TfrmConfig : public ModelessWindow {
   Q_OBJECT
 
@@ -19,14 +35,62 @@ class TfrmConfig : public ModelessWindow {
   // The options of both modes, as the commands read them.
   const WipeProfile& FileModeProfile() const { return fileMode_; }
   const WipeProfile& DiskModeProfile() const { return diskMode_; }
-  StoredWipeProfile& StoredFileModeProfile() { return fileMode_; }
+  // Disk mode's further options, for the free-space wipe.
+  bool WipeSlack() const;
+  bool WipeBackground() const;
+  // The selected drives' letters, such as "CE".
+  QString SelectedDrives() const;
 
+  // The settings file: the program's own path with ".ini" as extension.
+  std::string SettingsFilePath() const;
+  // Stands the program at another path, which moves the settings file and
+  // the folder the default sound is looked for in. Tests use it to keep
+  // what they save in a folder of their own.
+  void SetProgramPath(std::string executablePath) { programPath_ = std::move(executablePath); }
+
+  // Fills the controls from the settings file, once, when the program
+  // starts; the drive list must be filled already. Loads the sound file it
+  // names into `sound` (silently nothing when it cannot), and sets the
+  // caption of the main window's `wipeSpace` button.
+  void LoadSettings(WavePlayer& sound, FlatButton& wipeSpace);
+  // Writes every key from the controls. Raises "Unable to write to " and
+  // the path when a key cannot be written; the keys before it stay written.
+  void SaveSettings();
+
+  GradientLabel* lblFileMode;
+  GradientLabel* lblDiskWipeMode;
+  QFrame* BackPanel1;
   QFrame* BackPanel2;
+  QLabel* lblHex1;
+  QLabel* Label2;
+  FileNameEdit* edtSoundFile;
   TDiskListView* lstDisk;
+  QCheckBox* chkWipeSlack;
+  QCheckBox* chkWipeBackground;
+  FlatButton* btnOK;
+  FlatButton* btnQuit;
 
  private:
-  StoredWipeProfile fileMode_;
-  StoredWipeProfile diskMode_;
+  void CreateHeadingsAndButtons();
+  void CreateFileModePanel();
+  void CreateDiskModePanel();
+  void WireHandlers();
+
+  template <typename Control>
+  Control* ControlOf(const SettingKey& key) const;
+  void PutIntoControl(const SettingsFile& file, const SettingKey& key);
+  void TakeFromControl(SettingsFile& file, const SettingKey& key) const;
+  void SelectStoredDrives(const QString& letters);
+  void LoadSound(WavePlayer& sound);
+
+  void btnOKclick();
+  void btnQuitClick();
+
+  std::string programPath_;
+  WipeControls fileControls_{};
+  WipeControls diskControls_{};
+  ControlWipeProfile fileMode_{fileControls_};
+  ControlWipeProfile diskMode_{diskControls_};
 };
 
 }  // namespace omrek

@@ -1,0 +1,131 @@
+#include "settings/ProfileFile.h"
+
+// Only the narrow-character profile is used, byte for byte, as paths are.
+// Debian's SimpleIni keeps its template bodies behind SI_IMPLEMENTATION; they
+// are compiled here, once, rather than linking its library, which is built
+// for ICU's wide characters.
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+
+#include "platform/FileHandle.h"
+#include "platform/IoError.h"
+
+namespace omrek {
+
+namespace fs = std::filesystem;
+
+class ProfileFile::Document {
+ public:
+  Document() {
+    // A key given twice reads as its first value, as Windows reads it.
+    ini.SetMultiKey(true);
+    // "key=value", without the blanks SimpleIni would put around "=".
+    ini.SetSpaces(false);
+  }
+
+  void Parse(const std::string& bytes) {
+    if (ini.LoadData(bytes) < 0) throw std::runtime_error("the profile cannot be parsed");
+  }
+
+  CSimpleIniA ini;
+};
+
+namespace {
+
+// The whole file, or nothing when there is no file at the path.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::error_code ignored;
+  if (fs::symlink_status(path, ignored).type() == fs::file_type::not_found) return std::nullopt;
+  const FileHandle file = FileHandle::OpenExisting(path, FileHandle::Access::Read);
+  std::string bytes(file.Size(), '\0');
+  bytes.resize(file.ReadAt(bytes.data(), bytes.size(), 0));
+  return bytes;
+}
+
+// Cuts at `limit` bytes without splitting a UTF-8 character.
+std::string CutAt(std::string value, std::size_t limit) {
+  if (value.size() <= limit) return value;
+  std::size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) --end;
+  value.resize(end);
+  return value;
+}
+
+// Puts `text` in place of the file at `path` in one step: the old file stays
+// whole until the new one has reached the medium.
+void ReplaceFile(const std::string& path, const std::string& text, bool existed) {
+  const std::string temporary = path + ".new";
+  bool created = false;
+  try {
+    FileHandle file = FileHandle::Create(temporary);
+    created = true;
+    file.WriteAt(text.data(), text.size(), 0);
+    file.Flush();
+    file.Close();
+    std::error_code error;
+    if (existed) {
+      // The settings keep whatever access their owner gave them.
+      const fs::perms mode = fs::status(path, error).permissions();
+      if (!error) fs::permissions(temporary, mode, error);
+    }
+    fs::rename(temporary, path, error);
+    if (error) throw IoError::FromErrno(error.value());
+  } catch (...) {
+    std::error_code ignored;
+    if (created) fs::remove(temporary, ignored);
+    throw;
+  }
+}
+
+}  // namespace
+
+ProfileFile::ProfileFile(std::string path) : path_(std::move(path)), read_(std::make_unique<Document>()) {
+  try {
+    if (const auto bytes = ReadWholeFile(path_)) read_->Parse(*bytes);
+  } catch (const std::exception&) {
+    // An unreadable file gives every key its default, as a missing one does.
+    read_ = std::make_unique<Document>();
+  }
+}
+
+ProfileFile::~ProfileFile() = default;
+
+std::string ProfileFile::ReadString(const std::string& section, const std::string& key,
+                                    const std::string& fallback) const {
+  const char* value = read_->ini.GetValue(section.c_str(), key.c_str(), nullptr);
+  return value == nullptr ? fallback : CutAt(value, kMaxValueLength);
+}
+
+bool ProfileFile::HasKey(const std::string& section, const std::string& key) const {
+  return read_->ini.GetValue(section.c_str(), key.c_str(), nullptr) != nullptr;
+}
+
+void ProfileFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+  // A line break would end the value early and turn its rest into lines of
+  // their own.
+  if (value.find_first_of("\r\n") != std::string::npos) {
+    throw std::invalid_argument("a profile value must be a single line");
+  }
+  Document document;
+  const std::optional<std::string> old = ReadWholeFile(path_);
+  if (old) {
+    // A read-only profile is not replaced, even for root: Windows refuses to
+    // write one, and a user may have made it read-only to keep it as it is.
+    FileHandle::OpenExisting(path_, FileHandle::Access::ReadWrite).Close();
+    document.Parse(*old);
+  }
+  // Replacing drops any second copy of the key, so the file then says what
+  // it is read as.
+  document.ini.SetValue(section.c_str(), key.c_str(), value.c_str(), nullptr, true);
+  std::string text;
+  if (document.ini.Save(text) < 0) throw std::runtime_error("the profile cannot be written out");
+  ReplaceFile(path_, text, old.has_value());
+}
+
+}  // namespace omrek

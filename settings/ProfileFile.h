@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace omrek {
+
+// A profile (INI) file: sections of "key=value" lines, section and key names
+// matched without regard to case. It is read once, when constructed; each
+// write goes to the file before it returns, replacing the file as a whole
+// (a temporary file beside it, flushed to the medium, then renamed over it),
+// so a crash or a full disk never leaves it half written. Keys, sections and
+// comments the program does not know are kept.
+class ProfileFile {
+ public:
+  // Longer values are cut to this many bytes when read.
+  static constexpr std::size_t kMaxValueLength = 2047;
+
+  // Reads the file. A missing or unreadable file reads as an empty one.
+  explicit ProfileFile(std::string path);
+  ~ProfileFile();
+  ProfileFile(const ProfileFile&) = delete;
+  ProfileFile& operator=(const ProfileFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+
+  // The value as read, or `fallback` when the section or key is missing.
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& fallback) const;
+  bool HasKey(const std::string& section, const std::string& key) const;
+
+  // Sets one key, reading the file afresh first so that what others wrote
+  // since is kept; a new key goes to the end of its section, a new section
+  // to the end of the file. Raises IoError when the file cannot be read or
+  // replaced or is read-only (it is then left as it was), and
+  // std::invalid_argument for a value holding a line break, which the file
+  // could not hold as one value.
+  void WriteString(const std::string& section, const std::string& key, const std::string& value);
+
+ private:
+  class Document;
+
+  std::string path_;
+  std::unique_ptr<Document> read_;
+};
+
+}  // namespace omrek

@@ -1,0 +1,134 @@
+#include "settings/SettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+
+#include "tests/support/TempDir.h"
+
+namespace omrek {
+namespace {
+
+using test::ReadWholeFile;
+using test::WriteFile;
+
+const SettingKey& Key(const char* section, const char* name) {
+  for (const SettingKey& key : kSettingKeys) {
+    if (std::string_view(key.section) == section && std::string_view(key.name) == name) return key;
+  }
+  throw std::out_of_range(name);
+}
+
+TEST(ParseProfileInteger, DecimalOrHexadecimalWithASign) {
+  EXPECT_EQ(ParseProfileInteger("500"), 500);
+  EXPECT_EQ(ParseProfileInteger("-3"), -3);
+  EXPECT_EQ(ParseProfileInteger("+7"), 7);
+  EXPECT_EQ(ParseProfileInteger("0x0A"), 10);
+  EXPECT_EQ(ParseProfileInteger("0X1f"), 31);
+  EXPECT_EQ(ParseProfileInteger("$FF"), 255);
+  EXPECT_EQ(ParseProfileInteger("-$10"), -16);
+  EXPECT_EQ(ParseProfileInteger("2147483647"), std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(ParseProfileInteger("-2147483648"), std::numeric_limits<std::int32_t>::min());
+
+  for (const char* notANumber : {"", "yes", "12abc", "1.5", "--5", "+-5", "0x", "$", "0x-1", "2147483648", "0x80000000",
+                                 "99999999999999999999999"}) {
+    EXPECT_FALSE(ParseProfileInteger(notANumber).has_value()) << notANumber;
+  }
+}
+
+TEST(SettingsPathFor, TheProgramsNameWithIni) {
+  EXPECT_EQ(SettingsPathFor("/opt/omrek/omrek"), "/opt/omrek/omrek.ini");
+  EXPECT_EQ(SettingsPathFor("/opt/omrek/Omrek.exe"), "/opt/omrek/Omrek.ini");
+  EXPECT_EQ(SettingsPathFor("/opt/omrek.d/omrek"), "/opt/omrek.d/omrek.ini")
+      << "a dot in a folder name is no extension";
+  EXPECT_EQ(SettingsPathFor("/opt/omrek.tar.gz"), "/opt/omrek.tar.ini");
+}
+
+TEST(SettingsFile, WithoutAFileEveryKeyHasItsDefault) {
+  test::TempDir folder;
+  const SettingsFile file(folder.File("omrek.ini"));
+  EXPECT_FALSE(file.ReadBoolean(Key("FileMode", "DOD")));
+  EXPECT_TRUE(file.ReadBoolean(Key("FileMode", "Inversion")));
+  EXPECT_EQ(file.ReadInteger(Key("FileMode", "NumRandomize")), 1);
+  EXPECT_EQ(file.ReadText(Key("FileMode", "NullValue")), "FE");
+  EXPECT_EQ(file.ReadText(Key("FileMode", "Sound")), "whoose.wav");
+  EXPECT_TRUE(file.ReadBoolean(Key("DiskMode", "WipeSlack")));
+  EXPECT_EQ(file.ReadText(Key("DiskMode", "SelectedDrives")), "C");
+  EXPECT_FALSE(file.Stored(Key("DiskMode", "SelectedDrives")));
+}
+
+TEST(SettingsFile, NumbersThatAreNoNumbersGiveTheDefault) {
+  test::TempDir folder;
+  const SettingsFile file(WriteFile(folder.File("omrek.ini"),
+                                    "[FileMode]\n"
+                                    "DOD=yes\n"
+                                    "Inversion=0\n"
+                                    "Randomize=abc\n"
+                                    "NumRandomize=0x0A\n"
+                                    "Nullify1=\n"
+                                    "[DiskMode]\n"
+                                    "DOD=2\n"
+                                    "NumRandomize=many\n"
+                                    "WipeSlack=-1\n"));
+  EXPECT_FALSE(file.ReadBoolean(Key("FileMode", "DOD"))) << "yes is no number: the default, false";
+  EXPECT_FALSE(file.ReadBoolean(Key("FileMode", "Inversion")));
+  EXPECT_TRUE(file.ReadBoolean(Key("FileMode", "Randomize"))) << "the default";
+  EXPECT_EQ(file.ReadInteger(Key("FileMode", "NumRandomize")), 10);
+  EXPECT_TRUE(file.ReadBoolean(Key("FileMode", "Nullify1"))) << "empty: the default";
+  EXPECT_TRUE(file.ReadBoolean(Key("DiskMode", "DOD"))) << "any number but 0";
+  EXPECT_EQ(file.ReadInteger(Key("DiskMode", "NumRandomize")), 1);
+  EXPECT_TRUE(file.ReadBoolean(Key("DiskMode", "WipeSlack")));
+}
+
+TEST(SettingsFile, AFirstSaveLaysTheFileOut) {
+  test::TempDir folder;
+  const std::string path = folder.File("omrek.ini");
+  SettingsFile file(path);
+  for (const SettingKey& key : kSettingKeys) file.WriteText(key, key.fallback);
+  EXPECT_EQ(ReadWholeFile(path),
+            "[FileMode]\n"
+            "DOD=0\n"
+            "Inversion=1\n"
+            "Randomize=1\n"
+            "NumRandomize=1\n"
+            "Nullify1=1\n"
+            "Nullify2=1\n"
+            "NullifyCustom=1\n"
+            "NullValue=FE\n"
+            "Sound=whoose.wav\n"
+            "\n"
+            "\n"
+            "[DiskMode]\n"
+            "DOD=0\n"
+            "Inversion=1\n"
+            "Randomize=1\n"
+            "NumRandomize=1\n"
+            "Nullify1=1\n"
+            "Nullify2=1\n"
+            "NullifyCustom=1\n"
+            "NullValue=FE\n"
+            "SelectedDrives=C\n"
+            "WipeBackground=0\n"
+            "WipeSlack=1\n");
+}
+
+TEST(SettingsFile, TypedWritesAndTheirFailure) {
+  test::TempDir folder;
+  const std::string path = folder.File("omrek.ini");
+  SettingsFile file(path);
+  file.WriteBoolean(Key("FileMode", "DOD"), true);
+  file.WriteInteger(Key("FileMode", "NumRandomize"), -250);
+  EXPECT_EQ(ReadWholeFile(path), "[FileMode]\nDOD=1\nNumRandomize=-250\n");
+
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  try {
+    file.WriteBoolean(Key("FileMode", "Inversion"), false);
+    FAIL() << "a read-only file was written";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()), "Unable to write to " + path);
+  }
+}
+
+}  // namespace
+}  // namespace omrek
