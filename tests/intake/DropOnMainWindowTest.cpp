@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QLabel>
+#include <QTest>
+
+#include "app/OmrekProgram.h"
+#include "intake/TargetListView.h"
+#include "tests/intake/SyntheticDrag.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ModalBoxCatcher.h"
+#include "tests/support/TempDir.h"
+
+namespace omrek {
+namespace {
+
+using test::DraggedFiles;
+using test::DraggedText;
+using test::SyntheticDrag;
+using test::TempDir;
+using test::WriteFile;
+
+QStringList Rows(const TargetListView& list) {
+  QStringList rows;
+  for (int row = 0; row < list.RowCount(); ++row) {
+    rows << QString::fromStdString(list.RowCaption(row)) + " " + list.RowStateText(row);
+  }
+  return rows;
+}
+
+// Drops `data` onto lstView the way the window system delivers a drag.
+Qt::DropAction DropOnList(TfrmMain& main, const QMimeData& data, Qt::DropActions allowed,
+                          Qt::KeyboardModifiers keys = Qt::NoModifier) {
+  SyntheticDrag drag(main.lstView->viewport(), data, allowed);
+  if (drag.Enter({50, 50}, keys) == Qt::IgnoreAction) {
+    drag.Leave();
+    return Qt::IgnoreAction;
+  }
+  return drag.Drop({60, 60}, keys);
+}
+
+class DropOnMainWindow : public ::testing::Test {
+ protected:
+  DropOnMainWindow() { program_.Start(); }
+
+  OmrekProgram program_;
+  TfrmMain& main_ = program_.Main();
+};
+
+TEST_F(DropOnMainWindow, BoundToTheListForCopiesOnly) {
+  EXPECT_EQ(main_.DropFileTarget1.BoundControl(), main_.lstView);
+  EXPECT_EQ(main_.DropFileTarget1.Dragtypes, TDragTypes(dtCopy));
+  EXPECT_TRUE(main_.lstView->viewport()->acceptDrops());
+}
+
+TEST_F(DropOnMainWindow, DroppedNamesBecomeRowsWithoutStatusChange) {
+  TempDir dir;
+  const QString one = QString::fromStdString(WriteFile(dir.File("one"), "x"));
+  const QString two = QString::fromStdString(WriteFile(dir.File("two"), std::string(2048, 'x')));
+  const QString three = QString::fromStdString(WriteFile(dir.File("three"), std::string(5000, 'x')));
+  const QString folder = QString::fromStdString(dir.Path());
+  const QString gone = QString::fromStdString(dir.File("gone"));
+  main_.SetStatus("busy", "a", "b");
+
+  auto files = DraggedFiles({one, two, three, folder, one, gone});
+  EXPECT_EQ(DropOnList(main_, *files, Qt::CopyAction | Qt::MoveAction, Qt::ShiftModifier | Qt::ControlModifier),
+            Qt::CopyAction);
+  EXPECT_EQ(Rows(*main_.lstView),
+            QStringList({one + " 1", two + " 2", three + " 5", folder + " folder", one + " 1", gone + " folder"}));
+  EXPECT_EQ(main_.lblStatus->text(), "busy");
+  EXPECT_EQ(main_.lblStatus3->text(), "b");
+  EXPECT_TRUE(main_.DropFileTarget1.FileNames().isEmpty());
+
+  auto text = DraggedText(one);
+  EXPECT_EQ(DropOnList(main_, *text, Qt::CopyAction), Qt::IgnoreAction);
+  auto moveOnly = DraggedFiles({one});
+  EXPECT_EQ(DropOnList(main_, *moveOnly, Qt::MoveAction), Qt::IgnoreAction);
+  EXPECT_EQ(main_.lstView->RowCount(), 6);
+}
+
+// Root reads every file, so the unreadable file is dropped in a child that
+// runs as nobody; this is the parent half.
+TEST(DropOnMainWindowUnreadable, EndsTheDropAndShowsTheErrorAfterIt) {
+  TempDir dir;
+  const std::string readable = WriteFile(dir.File("readable"), "x");
+  const std::string locked = WriteFile(dir.File("locked"), "secret");
+  ::chmod(locked.c_str(), 0000);
+  const std::string later = WriteFile(dir.File("later"), "x");
+
+  EXPECT_EQ(test::RunTestCaseAsNobody("DropOnMainWindowChild.DropWithUnreadableFile",
+                                      {{"READABLE", readable}, {"LOCKED", locked}, {"LATER", later}}),
+            0);
+}
+
+TEST(DropOnMainWindowChild, DropWithUnreadableFile) {
+  const QString readable = QString::fromStdString(test::ChildArgument("READABLE"));
+  const QString locked = QString::fromStdString(test::ChildArgument("LOCKED"));
+  const QString later = QString::fromStdString(test::ChildArgument("LATER"));
+  OmrekProgram program;
+  program.Start();
+  TfrmMain& main = program.Main();
+  test::ModalBoxCatcher catcher;
+
+  auto files = DraggedFiles({readable, locked, later});
+  DropOnList(main, *files, Qt::CopyAction);
+  EXPECT_TRUE(catcher.Boxes().empty()) << "nothing is shown while the drop runs";
+  EXPECT_TRUE(main.DropFileTarget1.FileNames().isEmpty());
+  EXPECT_EQ(main.DropFileTarget1.DataObject(), nullptr);
+  EXPECT_EQ(Rows(*main.lstView), QStringList({readable + " 1", locked + " "})) << "the drop ends at the failed file";
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !catcher.Boxes().empty(); }));
+  EXPECT_EQ(catcher.Boxes()[0].text, "File access denied.");
+}
+
+}  // namespace
+}  // namespace omrek
