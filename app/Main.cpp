@@ -4,9 +4,13 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 
 #include "app/About.h"
+#include "app/MainSkin.h"
 #include "disk/DiskList.h"
+#include "disk/FreeSpaceWipe.h"
+#include "disk/SlackWipe.h"
 #include "engine/FileDestruction.h"
 #include "intake/FileSelect.h"
 #include "intake/TargetListView.h"
@@ -67,12 +71,12 @@ struct CommandButton {
   int style;
 };
 
-FlatButton* MakeCommandButton(QWidget* parent, const CommandButton& spec) {
-  auto* button = Place(new FlatButton(spec.caption, parent), spec.name,
-                       QRect(kButtonLeft, spec.top, kButtonWidth, kButtonHeight), spec.hint);
-  button->setFont(PixelFont(kArial, 11, spec.style));
+FlatButton* MakeCommandButton(QWidget* parent, const CommandButton& row) {
+  auto* button = Place(new FlatButton(row.caption, parent), row.name,
+                       QRect(kButtonLeft, row.top, kButtonWidth, kButtonHeight), row.hint);
+  button->setFont(PixelFont(kArial, 11, row.style));
   FlatButton::Colours colours;
-  colours.text = spec.colour;
+  colours.text = row.colour;
   button->setColours(colours);
   return button;
 }
@@ -85,12 +89,17 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frameless
   setFixedSize(kClientWidth, kClientHeight);
   setFont(PixelFont(kArial, 11));
 
+  CoolForm1 = AddMainSkin(this);
   CreateTitleAndStatus();
   CreateListPanel();
   CreateCommandButtons();
   WireHandlers();
-  FormCreate();
+  // A drop target that cannot be bound is reported; the program then starts
+  // without accepting drops.
+  RunGuarded([this] { FormCreate(); });
 }
+
+TfrmMain::~TfrmMain() { FormDestroy(); }
 
 void TfrmMain::CreateTitleAndStatus() {
   lblTitle1 = Place(new Label3D(QStringLiteral("Omrek"), Label3D::Effect::Raised, this), "lblTitle1",
@@ -156,11 +165,22 @@ void TfrmMain::WireHandlers() {
   wire(btnSelectFiles, &FlatButton::clicked, &TfrmMain::btnSelectFilesClick);
   wire(btnCancel, &FlatButton::clicked, &TfrmMain::btnCancelClick);
   wire(btnDestroy, &FlatButton::clicked, &TfrmMain::btnDestroyClick);
+  wire(btnWipeSlack, &FlatButton::clicked, &TfrmMain::btnWipeSlackClick);
+  wire(btnWipeSpace, &FlatButton::clicked, &TfrmMain::btnWipeSpaceClick);
   connect(lstView, &TargetListView::keyReleased, this,
           [this](int key) { RunGuarded([&] { lstViewKeyUp(key); }); });
+  // Not through RunGuarded: the drop target itself shows an error of the
+  // handler, once the drag source has its answer.
+  DropFileTarget1.OnDrop = std::bind_front(&TfrmMain::DropFileTarget1Drop, this);
 }
 
-void TfrmMain::FormCreate() { engine_.ClusterSize = ShredEngine::kDefaultClusterSize; }
+void TfrmMain::FormCreate() {
+  DropFileTarget1.Dragtypes = dtCopy;
+  DropFileTarget1.Register(lstView);
+  engine_.ClusterSize = ShredEngine::kDefaultClusterSize;
+}
+
+void TfrmMain::FormDestroy() { DropFileTarget1.Unregister(); }
 
 void TfrmMain::AttachDialogs(TfrmConfig* config, TfrmAbout* about, TfrmSelect* select) {
   frmConfig_ = config;
@@ -178,6 +198,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
 void TfrmMain::FormShow() {
   SetCancelFlag(true);
   frmConfig_->lstDisk->RefreshDrives();
+  frmConfig_->LoadSettings(Wave1, *btnWipeSpace);
   SetStatus("READY", "", "");
 }
 
@@ -235,6 +256,13 @@ void TfrmMain::ResetProgress() {
   Meter->setPosition(engine_.Progress);
 }
 
+void TfrmMain::ShowMeterFull() { Meter->setPosition(engine_.WorkTotal); }
+
+void TfrmMain::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, kProgramTitle, QString::fromStdString(text), QMessageBox::Ok, this);
+  box.exec();
+}
+
 void TfrmMain::btnExitClick() {
   SetCancelFlag(true);
   close();
@@ -263,8 +291,26 @@ void TfrmMain::btnDestroyClick() {
   });
 }
 
+void TfrmMain::btnWipeSlackClick() {
+  RunCommand([this] { SlackWipe(engine_, *this, frmConfig_->FileModeProfile(), DiskInfo).WipeListedFiles(*lstView); });
+}
+
+void TfrmMain::btnWipeSpaceClick() {
+  RunCommand([this] {
+    const std::string letters = frmConfig_->lstDisk->SelectedDriveLetters().toStdString();
+    FreeSpaceWipe(engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo)
+        .WipeSelectedDrives(letters);
+  });
+}
+
 void TfrmMain::lstViewKeyUp(int key) {
   if (key == Qt::Key_Delete) lstView->DeleteSelectedRows();
+}
+
+void TfrmMain::DropFileTarget1Drop(TDropTarget&, TShiftState, QPoint, DropEffect&) {
+  // Unlike AddTarget, no status and no pumping: the drag source is waiting.
+  // An unreadable file ends the loop; the rows before it stay.
+  for (const QString& name : DropFileTarget1.FileNames()) lstView->AppendTarget(name);
 }
 
 }  // namespace omrek

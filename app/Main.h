@@ -6,6 +6,7 @@
 #include "disk/DiskInfo.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
+#include "intake/DropTarget.h"
 #include "platform/WavePlayer.h"
 
 class QFrame;
@@ -18,6 +19,7 @@ class ClickLabel;
 class FlatButton;
 class Label3D;
 class TargetListView;
+class TCoolForm;
 class TfrmAbout;
 class TfrmConfig;
 class TfrmSelect;
@@ -30,6 +32,7 @@ class TfrmMain : public QWidget, public JobMonitor {
 
  public:
   explicit TfrmMain(QWidget* parent = nullptr);
+  ~TfrmMain() override;
 
   // The dialogs are created after the main window, so they are attached
   // once they exist.
@@ -52,14 +55,20 @@ class TfrmMain : public QWidget, public JobMonitor {
   void PumpEvents() override;
   void AddProgress(std::uint16_t amount) override;
   void ResetProgress() override;
+  void ShowMeterFull() override;
+  void ShowMessage(const std::string& text) override;
   bool CancelFlag() const override { return engine_.CancelFlag; }
   void SetCancelFlag(bool value) override { engine_.CancelFlag = value; }
 
   // Volume facts of the drive measured last.
   TDiskInfo DiskInfo;
+  // Takes the files dropped on lstView; bound for the window's whole life.
+  TDropFileTarget DropFileTarget1;
   // The sound played when the passes over a file begin.
   WavePlayer Wave1;
 
+  // The skin beneath every other control: picture, outline and dragging.
+  TCoolForm* CoolForm1;
   Label3D* lblTitle1;
   Label3D* lblTitle2;
   QLabel* lblStatus;
@@ -90,6 +99,7 @@ class TfrmMain : public QWidget, public JobMonitor {
   void WireHandlers();
   void FormCreate();
   void FormShow();
+  void FormDestroy();
 
   void btnExitClick();
   void lblExitClick();
@@ -99,7 +109,10 @@ class TfrmMain : public QWidget, public JobMonitor {
   void btnSelectFilesClick();
   void btnCancelClick();
   void btnDestroyClick();
+  void btnWipeSlackClick();
+  void btnWipeSpaceClick();
   void lstViewKeyUp(int key);
+  void DropFileTarget1Drop(TDropTarget& sender, TShiftState shiftState, QPoint point, DropEffect& effect);
 
   ShredEngine engine_;
   bool commandRunning_ = false;

@@ -2,14 +2,12 @@
 
 #include "app/OmrekProgram.h"
 #include "widgets/ErrorBox.h"
-#include "widgets/PixelFont.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(omrek::kProgramTitle);
   // Only closing the main window ends the program; it does that itself.
   QApplication::setQuitOnLastWindowClosed(false);
-  omrek::SubstituteWindowsFonts();
 
   omrek::OmrekProgram program;
   program.Start();

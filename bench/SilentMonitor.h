@@ -17,6 +17,8 @@ class SilentMonitor : public JobMonitor {
   void PumpEvents() override {}
   void AddProgress(std::uint16_t amount) override { engine_.Progress += amount; }
   void ResetProgress() override { engine_.Progress = 0; }
+  void ShowMeterFull() override {}
+  void ShowMessage(const std::string&) override {}
   bool CancelFlag() const override { return false; }
   void SetCancelFlag(bool) override {}
 

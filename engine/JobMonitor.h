@@ -25,6 +25,12 @@ class JobMonitor {
   // Count back to 0, meter maximum to the engine's work total.
   virtual void ResetProgress() = 0;
 
+  // The meter shows full; the count itself goes on from where it is.
+  virtual void ShowMeterFull() = 0;
+
+  // A message the user must acknowledge before the command goes on.
+  virtual void ShowMessage(const std::string& text) = 0;
+
   // True while no command runs or a stop was asked for.
   virtual bool CancelFlag() const = 0;
   virtual void SetCancelFlag(bool value) = 0;

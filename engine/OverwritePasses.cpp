@@ -44,31 +44,25 @@ void WriteSectors(ShredEngine& engine, JobMonitor& monitor, std::int64_t first, 
   engine.WorkFile->StartWriteback(offset, bytes);
 }
 
-void Invert(std::uint8_t* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
-}
-
-// Turns `read` bytes of original data at the start of the buffer into the
-// `sectors` sectors the invert pass writes there, carrying BlockBuffer: a
-// sector read whole is inverted; a short one keeps BlockBuffer's bytes past
-// what was read before the whole buffer is inverted; a sector past the end
-// of the file is BlockBuffer inverted again.
-void InvertBuffered(ShredEngine& engine, std::size_t read, std::size_t sectors) {
-  std::uint8_t* data = engine.IoBuffer.data();
-  const std::size_t whole = read / kSector;
-  Invert(data, whole * kSector);
-  if (whole > 0) std::memcpy(engine.BlockBuffer.data(), data + (whole - 1) * kSector, kSector);
-  for (std::size_t sector = whole; sector < sectors; ++sector) {
-    const std::size_t got = sector == whole ? read % kSector : 0;
-    std::memcpy(engine.BlockBuffer.data(), data + sector * kSector, got);
-    Invert(engine.BlockBuffer.data(), kSector);
-    std::memcpy(data + sector * kSector, engine.BlockBuffer.data(), kSector);
-  }
-}
-
 void Flush(ShredEngine& engine) { engine.WorkFile->Flush(); }
 
 }  // namespace
+
+void InvertBlocksWithCarry(std::uint8_t* data, std::size_t read, std::size_t blocks, std::size_t blockSize,
+                           std::uint8_t* carry) {
+  const auto invert = [](std::uint8_t* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
+  };
+  const std::size_t whole = std::min(read / blockSize, blocks);
+  invert(data, whole * blockSize);
+  if (whole > 0) std::memcpy(carry, data + (whole - 1) * blockSize, blockSize);
+  for (std::size_t block = whole; block < blocks; ++block) {
+    const std::size_t got = block == whole ? read % blockSize : 0;
+    std::memcpy(carry, data + block * blockSize, got);
+    invert(carry, blockSize);
+    std::memcpy(data + block * blockSize, carry, blockSize);
+  }
+}
 
 void InvertPass(ShredEngine& engine, JobMonitor& monitor) {
   monitor.SetStatus("invert", "", "");
@@ -77,7 +71,8 @@ void InvertPass(ShredEngine& engine, JobMonitor& monitor) {
       const auto bytes = static_cast<std::size_t>(count) * kSector;
       const std::size_t read =
           engine.WorkFile->ReadAt(engine.IoBuffer.data(), bytes, static_cast<std::uint64_t>(first) * kSector);
-      InvertBuffered(engine, read, static_cast<std::size_t>(count));
+      InvertBlocksWithCarry(engine.IoBuffer.data(), read, static_cast<std::size_t>(count), kSector,
+                            engine.BlockBuffer.data());
       WriteSectors(engine, monitor, first, count);
     });
   } catch (const IoError&) {

@@ -31,4 +31,12 @@ void FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value);
 
 void RunPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass);
 
+// The invert of a run of blocks, done at once as block-by-block inversion
+// through a carried buffer would do it: `data` holds the `read` bytes found
+// at the run's place; a block read whole is inverted, a block read short
+// keeps the carry's bytes past what was read, a block past the data is the
+// carry inverted again. `carry` (one block) is left as after the last block.
+void InvertBlocksWithCarry(std::uint8_t* data, std::size_t read, std::size_t blocks, std::size_t blockSize,
+                           std::uint8_t* carry);
+
 }  // namespace omrek

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -49,13 +50,17 @@ bool IsBlockDevice(const MountEntry& entry) {
          S_ISBLK(st.st_mode);
 }
 
+// Blocks this process may fill: root may also use the blocks the file
+// system keeps back from other users, and a wipe run as root must reach them.
+std::uint64_t BlocksFreeToCaller(const struct statvfs& space) { return ::geteuid() == 0 ? space.f_bfree : space.f_bavail; }
+
 }  // namespace
 
 DiskSpace QueryDiskSpace(const std::string& path) {
   struct statvfs space{};
   if (::statvfs(path.c_str(), &space) != 0) return {};
   return {static_cast<std::int64_t>(space.f_blocks * space.f_frsize),
-          static_cast<std::int64_t>(space.f_bavail * space.f_frsize)};
+          static_cast<std::int64_t>(BlocksFreeToCaller(space) * space.f_frsize)};
 }
 
 Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
@@ -77,7 +82,7 @@ Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
   }
   if (measured) {
     volume.TotalBytes = static_cast<std::int64_t>(space.f_blocks * space.f_frsize);
-    volume.FreeBytes = static_cast<std::int64_t>(space.f_bavail * space.f_frsize);
+    volume.FreeBytes = static_cast<std::int64_t>(BlocksFreeToCaller(space) * space.f_frsize);
     // A cluster is the file system's allocation unit; it is counted in
     // sectors when it divides evenly, else taken whole as one sector.
     const std::uint32_t cluster = static_cast<std::uint32_t>(space.f_frsize);

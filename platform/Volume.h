@@ -20,7 +20,7 @@ struct Volume {
   std::uint32_t Serial = 0;
   DriveKind Kind = DriveKind::Unknown;
   std::int64_t TotalBytes = -1;  // -1 when the space query fails
-  std::int64_t FreeBytes = -1;   // free to this user; -1 when the query fails
+  std::int64_t FreeBytes = -1;   // free to this process; -1 when the query fails
   std::uint32_t BytesPerSector = 0;
   std::uint32_t SectorsPerCluster = 0;
 

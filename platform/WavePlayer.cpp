@@ -25,13 +25,13 @@ void WavePlayer::PlayAsync() {
   if (image_.empty() || !AudioAvailable() || SDL_GetNumAudioDevices(0) == 0) return;
   CloseDevice();
 
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec format{};
   Uint8* samples = nullptr;
   Uint32 length = 0;
   SDL_RWops* source = SDL_RWFromConstMem(image_.data(), static_cast<int>(image_.size()));
-  if (source == nullptr || SDL_LoadWAV_RW(source, 1, &spec, &samples, &length) == nullptr) return;
+  if (source == nullptr || SDL_LoadWAV_RW(source, 1, &format, &samples, &length) == nullptr) return;
 
-  device_ = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
   if (device_ != 0 && SDL_QueueAudio(device_, samples, length) == 0) SDL_PauseAudioDevice(device_, 0);
   SDL_FreeWAV(samples);
 }

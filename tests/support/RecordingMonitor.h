@@ -24,11 +24,15 @@ class RecordingMonitor : public JobMonitor {
   }
   void AddProgress(std::uint16_t amount) override { engine_.Progress += amount; }
   void ResetProgress() override { engine_.Progress = 0; }
+  void ShowMeterFull() override { ++meterFull; }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
   bool CancelFlag() const override { return engine_.CancelFlag; }
   void SetCancelFlag(bool value) override { engine_.CancelFlag = value; }
 
   std::vector<std::string> statuses;
+  std::vector<std::string> messages;
   int pumps = 0;
+  int meterFull = 0;
   // Runs at each pump: where a click on Cancel would be handled.
   std::function<void()> onPump;
 

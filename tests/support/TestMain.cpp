@@ -2,8 +2,6 @@
 
 #include <QApplication>
 
-#include "widgets/PixelFont.h"
-
 // One main for every test binary: the QApplication exists before any test,
 // so window tests and plain tests share it.
 int main(int argc, char* argv[]) {
@@ -11,6 +9,5 @@ int main(int argc, char* argv[]) {
   ::testing::InitGoogleTest(&argc, argv);
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
-  omrek::SubstituteWindowsFonts();
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+
+#include "app/OmrekProgram.h"
+#include "intake/TargetListView.h"
+#include "tests/support/LoopImage.h"
+#include "tests/support/TempDir.h"
+#include "widgets/FlatButton.h"
+
+namespace omrek {
+namespace {
+
+TEST(SlackCommand, MarksEachRowAndEndsReady) {
+  test::LoopImage image(16, 4096, "slackcmd");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string file = test::WriteFile(image.File("kept"), std::string(1000, 'k'));
+  OmrekProgram program;
+  program.Start();
+  TfrmMain& main = program.Main();
+  main.AddTarget(QString::fromStdString(file));
+  main.AddTarget(QString::fromStdString(image.MountPoint()));
+
+  QTest::mouseClick(main.btnWipeSlack, Qt::LeftButton);
+
+  EXPECT_EQ(main.lstView->RowStateText(0), "-slack");
+  EXPECT_EQ(main.lstView->RowStateText(1), "skipped");
+  EXPECT_EQ(main.lstView->RowCount(), 2) << "the slack command removes no row";
+  EXPECT_EQ(main.lblStatus->text(), "READY");
+  EXPECT_TRUE(main.CancelFlag());
+  EXPECT_EQ(test::ReadWholeFile(file), std::string(1000, 'k'));
+}
+
+}  // namespace
+}  // namespace omrek

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QTest>
+#include <filesystem>
+
+#include "app/OmrekProgram.h"
+#include "disk/DiskList.h"
+#include "platform/DriveTable.h"
+#include "platform/Volume.h"
+#include "tests/support/LoopImage.h"
+#include "tests/support/ModalBoxCatcher.h"
+#include "tests/support/TempDir.h"
+#include "widgets/BarMeter.h"
+#include "widgets/FlatButton.h"
+
+namespace omrek {
+namespace {
+
+using test::LoopImage;
+namespace fs = std::filesystem;
+
+const std::string kMarker = "OMREK-FREE-SPACE-MARKER-51c2-";
+
+// Selects in lstDisk only the drive mounted at `root`: a test must never
+// wipe a real drive of the machine, which the list preselects.
+void SelectOnly(TDiskListView& drives, const std::string& root) {
+  drives.RefreshDrives();
+  drives.clearSelection();
+  const DriveTable table = DriveTable::Read();
+  const QString name = QString::fromStdString(table.Find(table.LetterOf(root))->DisplayName());
+  const auto items = drives.findItems(name, Qt::MatchExactly);
+  ASSERT_EQ(items.size(), 1);
+  items.first()->setSelected(true);
+  ASSERT_EQ(drives.SelectedDriveLetters(), QString(QChar(table.LetterOf(root))));
+}
+
+class WipeSpaceCommand : public ::testing::TestWithParam<bool> {};
+
+TEST_P(WipeSpaceCommand, LeavesNoFillerAndNoTraceOfDeletedFiles) {
+  const bool sweep = GetParam();
+  LoopImage image(64, 4096, "freespace");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  const std::string kept = test::WriteFile(root + "/kept", std::string(3000, 'k'));
+  std::string secret;
+  while (secret.size() < (4u << 20)) secret += kMarker;
+  for (int i = 0; i < 3; ++i) test::WriteFile(root + "/secret" + std::to_string(i), secret);
+  ::sync();
+  for (int i = 0; i < 3; ++i) fs::remove(root + "/secret" + std::to_string(i));
+  ::sync();
+  const std::int64_t free = QueryDiskSpace(root).FreeBytes;
+
+  OmrekProgram program;
+  program.Start();
+  TfrmMain& main = program.Main();
+  program.Config().chkWipeSlack->setChecked(sweep);
+  SelectOnly(*program.Config().lstDisk, root);
+  test::ModalBoxCatcher boxes;
+  const QChar letter = program.Config().lstDisk->SelectedDriveLetters().at(0);
+
+  QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_TRUE(main.CancelFlag());
+  EXPECT_EQ(main.lblStatus->text(), QString("DRIVE ") + letter);
+  EXPECT_EQ(main.lblStatus3->text(), "WIPED");
+  EXPECT_EQ(main.Meter->position(), main.Meter->maximum()) << "the meter shows full";
+  EXPECT_GT(main.Meter->maximum(), 0);
+  for (const auto& entry : fs::directory_iterator(root)) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with("Omrek-Delete")) << entry.path();
+  }
+  EXPECT_EQ(fs::exists(root + "/Omrek Slack Skipped Files.log"), sweep);
+  EXPECT_EQ(test::ReadWholeFile(kept), std::string(3000, 'k'));
+  const std::int64_t logSize = sweep ? static_cast<std::int64_t>(fs::file_size(root + "/Omrek Slack Skipped Files.log")) : 0;
+  EXPECT_LE(free - QueryDiskSpace(root).FreeBytes, logSize + 4096) << "the free space is back";
+
+  image.Unmount();
+  EXPECT_EQ(test::ReadWholeFile(image.ImagePath()).find(kMarker), std::string::npos)
+      << "a deleted file's data is left in the free space";
+}
+
+INSTANTIATE_TEST_SUITE_P(SweepOnAndOff, WipeSpaceCommand, ::testing::Values(false, true));
+
+}  // namespace
+}  // namespace omrek
