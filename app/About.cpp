@@ -18,6 +18,7 @@
 #include "widgets/GradientLabel.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/PixelFont.h"
+#include "widgets/Place.h"
 
 namespace omrek {
 
@@ -50,13 +51,6 @@ const HelpPage kHelpPages[] = {
 };
 
 constexpr int kFirstShownPage = 6;  // "Destroy Modes"
-
-template <typename Widget>
-Widget* Place(Widget* widget, const char* name, const QRect& geometry) {
-  widget->setObjectName(QString::fromLatin1(name));
-  widget->setGeometry(geometry);
-  return widget;
-}
 
 QString ReadResource(const char* path) {
   QFile file(QString::fromLatin1(path));

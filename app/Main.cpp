@@ -21,6 +21,7 @@
 #include "widgets/FlatButton.h"
 #include "widgets/Label3D.h"
 #include "widgets/PixelFont.h"
+#include "widgets/Place.h"
 
 namespace omrek {
 
@@ -39,14 +40,6 @@ const QColor kMaroon(128, 0, 0);
 const QColor kGreen(0, 128, 0);
 const QColor kBlue(0, 0, 255);
 const QColor kSilver(192, 192, 192);
-
-template <typename Widget>
-Widget* Place(Widget* widget, const char* name, const QRect& geometry, const QString& hint = {}) {
-  widget->setObjectName(QString::fromLatin1(name));
-  widget->setGeometry(geometry);
-  if (!hint.isEmpty()) widget->setToolTip(hint);
-  return widget;
-}
 
 QLabel* MakeStatusLabel(QWidget* parent, const char* name, int top) {
   auto* label = Place(new QLabel(QStringLiteral("STATUS"), parent), name, QRect(544, top, 101, 16));

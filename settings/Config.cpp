@@ -21,6 +21,7 @@
 #include "widgets/FlatButton.h"
 #include "widgets/GradientLabel.h"
 #include "widgets/PixelFont.h"
+#include "widgets/Place.h"
 #include "widgets/SpinEdit.h"
 
 namespace omrek {
@@ -33,14 +34,6 @@ constexpr int kCheckHeight = 17;
 constexpr int kEditHeight = 21;
 constexpr int kSpinHeight = 22;
 constexpr int kMaxPasses = 100;
-
-template <typename Widget>
-Widget* Place(Widget* widget, const QString& name, const QRect& geometry, const QString& hint = {}) {
-  widget->setObjectName(name);
-  widget->setGeometry(geometry);
-  if (!hint.isEmpty()) widget->setToolTip(hint);
-  return widget;
-}
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, const QPoint& at) {
   auto* label = new QLabel(caption, parent);
