@@ -280,19 +280,24 @@ void TfrmMain::btnCancelClick() { SetCancelFlag(true); }
 
 void TfrmMain::btnDestroyClick() {
   RunCommand([this] {
-    FileDestruction(engine_, *this, frmConfig_->FileModeProfile(), DiskInfo, Wave1).DestroyListedFiles(*lstView);
+    FileDestruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1).DestroyListedFiles(*lstView);
   });
 }
 
 void TfrmMain::btnWipeSlackClick() {
-  RunCommand([this] { SlackWipe(engine_, *this, frmConfig_->FileModeProfile(), DiskInfo).WipeListedFiles(*lstView); });
+  RunCommand([this] { SlackWipe(engine_, *this, frmConfig_->FileModeProfile()).WipeListedFiles(*lstView); });
 }
 
 void TfrmMain::btnWipeSpaceClick() {
   RunCommand([this] {
-    const std::string letters = frmConfig_->lstDisk->SelectedDriveLetters().toStdString();
+    const QString letters = frmConfig_->lstDisk->SelectedDriveLetters();
+    const QStringList roots = frmConfig_->lstDisk->SelectedDriveRoots();
+    std::vector<DriveToWipe> drives;
+    for (qsizetype i = 0; i < letters.size(); ++i) {
+      drives.push_back({letters.at(i).toLatin1(), roots.at(i).toStdString()});
+    }
     FreeSpaceWipe(engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo)
-        .WipeSelectedDrives(letters);
+        .WipeSelectedDrives(drives);
   });
 }
 

@@ -39,13 +39,13 @@ double Baseline(const std::string& root, std::int64_t bytes) {
   return seconds;
 }
 
-void Wipe(const char* name, char letter, const StoredWipeProfile& profile, int passes,
+void Wipe(const char* name, const DriveToWipe& drive, const StoredWipeProfile& profile, int passes,
           double baselineSeconds, std::int64_t free) {
   ShredEngine engine;
   SilentMonitor monitor(engine);
   TDiskInfo diskInfo;
   FreeSpaceWipe wipe(engine, monitor, profile, [] { return false; }, diskInfo);
-  const double seconds = SecondsOf([&] { wipe.WipeSelectedDrives(std::string(1, letter)); });
+  const double seconds = SecondsOf([&] { wipe.WipeSelectedDrives({drive}); });
   const std::int64_t written = engine.Progress * static_cast<std::int64_t>(FreeSpaceWipe::kBlockSize);
   std::printf("%-22s %8.0f MiB/s per pass   %.2f of the baseline   (%lld of %lld MiB)\n", name,
               MiBPerSecond(written * passes, seconds), baselineSeconds / (seconds / passes),
@@ -77,10 +77,10 @@ int main(int argc, char* argv[]) {
     fill.nullify1 = true;
     invert.inversion = true;
     random.randomize = true;
-    Wipe("fill pass", letter, fill, 1, baseline, free);
-    Wipe("invert pass", letter, invert, 1, baseline, free);
-    Wipe("random pass", letter, random, 1, baseline, free);
-    Wipe("default profile (5)", letter, StoredWipeProfile{}, 5, baseline, free);
+    Wipe("fill pass", {letter, root}, fill, 1, baseline, free);
+    Wipe("invert pass", {letter, root}, invert, 1, baseline, free);
+    Wipe("random pass", {letter, root}, random, 1, baseline, free);
+    Wipe("default profile (5)", {letter, root}, StoredWipeProfile{}, 5, baseline, free);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "benchmark failed: %s\n", error.what());
     return 1;

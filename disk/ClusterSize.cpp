@@ -20,11 +20,8 @@ void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char dr
   KeepIfMeasured(clusterSize, *drive);
 }
 
-void MeasureClusterSizeOfPath(TDiskInfo& diskInfo, std::uint32_t& clusterSize, const std::string& path) {
-  const auto volume = VolumeHoldingPath(path);
-  if (!volume) return;
-  if (const char letter = DriveTable::Read().LetterOf(volume->RootDirectory)) diskInfo.SetDisk(letter);
-  KeepIfMeasured(clusterSize, *volume);
+void MeasureClusterSizeOfPath(std::uint32_t& clusterSize, const std::string& path) {
+  if (const auto volume = VolumeHoldingPath(path)) KeepIfMeasured(clusterSize, *volume);
 }
 
 }  // namespace omrek

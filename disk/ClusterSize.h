@@ -13,8 +13,10 @@ class TDiskInfo;
 // every sector count divides by it.
 void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char driveLetter);
 
-// The same for the file system that actually holds `path`, whether or not
-// it has a drive letter; `diskInfo` follows when it has one.
-void MeasureClusterSizeOfPath(TDiskInfo& diskInfo, std::uint32_t& clusterSize, const std::string& path);
+// The cluster size of the file system that actually holds `path`, whether
+// or not it has a drive letter, into `clusterSize`; kept when nothing can be
+// measured. Asks that file system only: reading the whole drive table for
+// every file would stall on any unreachable mount elsewhere.
+void MeasureClusterSizeOfPath(std::uint32_t& clusterSize, const std::string& path);
 
 }  // namespace omrek

@@ -35,6 +35,7 @@ void TDiskListView::RefreshDrives() {
     if (drive.Kind == DriveKind::Unknown || drive.Kind == DriveKind::NoRootDirectory) continue;
     auto* item = new QTreeWidgetItem(this, {QString::fromStdString(drive.DisplayName())});
     item->setIcon(0, IconFor(drive.Kind));
+    item->setData(0, Qt::UserRole, QString::fromStdString(drive.RootDirectory));
     if (drive.Kind == DriveKind::Fixed && selectLocalDrives_) item->setSelected(true);
   }
   setUpdatesEnabled(true);
@@ -49,6 +50,17 @@ QString TDiskListView::SelectedDriveLetters() const {
     if (!letter.isNull()) letters += letter;
   }
   return letters;
+}
+
+QStringList TDiskListView::SelectedDriveRoots() const {
+  QStringList roots;
+  for (int row = 0; row < topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item->isSelected() && !DriveLetterOfDisplayName(item->text(0)).isNull()) {
+      roots << item->data(0, Qt::UserRole).toString();
+    }
+  }
+  return roots;
 }
 
 QChar DriveLetterOfDisplayName(const QString& displayName) {

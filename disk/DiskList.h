@@ -23,6 +23,11 @@ class TDiskListView : public QTreeWidget {
   // "CE" for C and E.
   QString SelectedDriveLetters() const;
 
+  // The root folders of the same drives, in the same order. Letters follow
+  // the mount table and shift when file systems come and go; a root folder
+  // names the drive the user saw in the list.
+  QStringList SelectedDriveRoots() const;
+
  private:
   bool selectLocalDrives_ = true;
 };

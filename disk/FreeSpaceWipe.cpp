@@ -1,5 +1,6 @@
 #include "disk/FreeSpaceWipe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -34,41 +35,42 @@ FreeSpaceWipe::FreeSpaceWipe(ShredEngine& engine, JobMonitor& monitor, const Wip
                              std::function<bool()> wipeSlack, TDiskInfo& diskInfo)
     : engine_(engine), monitor_(monitor), profile_(profile), wipeSlack_(std::move(wipeSlack)), diskInfo_(diskInfo) {}
 
-void FreeSpaceWipe::WipeSelectedDrives(const std::string& letters) {
+void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
   engine_.Random.Reseed(engine_.TimeOfDaySeed());
   engine_.WorkTotal = 0;
-  const DriveTable drives = DriveTable::Read();
-  for (const char letter : letters) {
+  for (const DriveToWipe& drive : drives) {
     // A drive that has gone adds nothing; its turn below says so.
-    if (const auto drive = drives.Find(letter); drive && drive->FreeBytes > 0) {
-      engine_.WorkTotal += drive->FreeBytes / static_cast<std::int64_t>(kBlockSize);
+    const std::int64_t free = QueryDiskSpace(drive.root).FreeBytes;
+    if (DriveTable::Read().LetterOf(drive.root) != 0 && free > 0) {
+      engine_.WorkTotal += free / static_cast<std::int64_t>(kBlockSize);
     }
   }
   monitor_.ResetProgress();
-  for (const char letter : letters) {
-    WipeDriveFreeSpace(letter);
+  for (const DriveToWipe& drive : drives) {
+    WipeDriveFreeSpace(drive);
     if (monitor_.CancelFlag()) break;
   }
   monitor_.SetCancelFlag(true);
 }
 
-void FreeSpaceWipe::WipeDriveFreeSpace(char letter) {
-  // The drive is looked up by its letter now: a letter whose drive has
-  // gone must never fall back to the drive described before.
-  const auto drive = DriveTable::Read().Find(letter);
-  const std::string noSpace = std::string("No empty space to wipe on Drive ") + letter;
-  if (!drive) {
+void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
+  // The drive is found by its root folder, as the user saw it in the list:
+  // a drive that has gone must never be taken for whatever has its letter
+  // or its folder now.
+  const char letter = DriveTable::Read().LetterOf(drive.root);
+  const std::string noSpace = std::string("No empty space to wipe on Drive ") + drive.letter;
+  if (letter == 0) {
     monitor_.ShowMessage(noSpace);
     return;
   }
   diskInfo_.SetDisk(letter);
   engine_.ClusterSize = static_cast<std::uint32_t>(kBlockSize);
-  if (wipeSlack_()) SlackSweep(engine_, monitor_).SweepDriveSlack(drive->RootDirectory);
-  if (FreeBytes(drive->RootDirectory) <= 0) {
+  if (wipeSlack_()) SlackSweep(engine_, monitor_).SweepDriveSlack(drive.root);
+  if (FreeBytes(drive.root) <= 0) {
     monitor_.ShowMessage(noSpace);
     return;
   }
-  FillFreeSpace(drive->Letter, drive->RootDirectory);
+  FillFreeSpace(drive.letter, drive.root);
 }
 
 void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
@@ -85,14 +87,38 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
   try {
     int fileNumber = 1;
     std::int64_t chunks = 0;
-    std::int64_t startBlock = 0;
+    std::uint64_t start = 0;  // in the current filler file
+    std::uint64_t piece = kChunkSize;
+    std::uint64_t uncounted = 0;
+    // A file system that compresses or shares blocks loses far less free
+    // space than is written to it; twice the free space found is as far as
+    // the filler goes, so such a drive cannot keep the wipe going forever.
+    const std::int64_t writeLimit = 2 * FreeBytes(root) + static_cast<std::int64_t>(kChunkSize);
+    std::int64_t written = 0;
     do {
       const std::int64_t free = FreeBytes(root);
-      const std::int64_t blocks =
-          free >= static_cast<std::int64_t>(kChunkSize) ? kChunkBlocks : std::max<std::int64_t>(free, 0) / kBlockSize;
-      WipeChunk(startBlock, blocks);
-      startBlock += blocks;
-      monitor_.AddProgress(static_cast<std::uint16_t>(blocks));
+      std::uint64_t bytes = free >= static_cast<std::int64_t>(kChunkSize)
+                                ? kChunkSize
+                                : static_cast<std::uint64_t>(std::max<std::int64_t>(free, 0)) / kBlockSize * kBlockSize;
+      // The last free bytes, less than a block: one more block takes them.
+      if (bytes == 0 && chunks > 0) bytes = kBlockSize;
+      bytes = std::min(bytes, piece);
+      try {
+        WipeChunk(start, bytes);
+      } catch (const IoError&) {
+        // A file system near full refuses a large write while smaller ones
+        // still fit: the chunk is tried again in smaller pieces, down to a
+        // page, before the disk counts as full. Nothing that was free keeps
+        // its old data.
+        if (piece == kSmallestPiece) throw;
+        piece = std::max(piece / 8, kSmallestPiece);
+        continue;
+      }
+      start += bytes;
+      written += static_cast<std::int64_t>(bytes);
+      uncounted += bytes;
+      monitor_.AddProgress(static_cast<std::uint16_t>(uncounted / kBlockSize));
+      uncounted %= kBlockSize;
       ++chunks;
       monitor_.SetStatus(std::string("DRIVE ") + letter, MegText(chunks), "WIPED");
       monitor_.PumpEvents();
@@ -101,9 +127,12 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
         engine_.WorkFile->Close();
         engine_.WorkFile.reset();
         OpenFillerFile(root, ++fileNumber);
-        startBlock = 0;
+        start = 0;
       }
-    } while (FreeBytes(root) >= static_cast<std::int64_t>(kChunkSize));
+      // Free space as counted may leave out blocks the file system holds
+      // in reserve for other files; a write past "full" makes it give them
+      // up, so only a write that fails ends the filling.
+    } while (written < writeLimit);
   } catch (const IoError&) {
     // A full disk, or a filler file that cannot be made, ends this drive's
     // filling quietly; the files go all the same.
@@ -120,9 +149,7 @@ void FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
   fillerFiles_.push_back(path);
 }
 
-void FreeSpaceWipe::WipeChunk(std::int64_t startBlock, std::int64_t blocks) {
-  const std::uint64_t offset = static_cast<std::uint64_t>(startBlock) * kBlockSize;
-  const auto bytes = static_cast<std::size_t>(blocks) * kBlockSize;
+void FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {
   for (int step = 0; step < kDestructionSteps; ++step) {
     const PlanStep planned = DestructionStep(step, profile_);
     for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
@@ -151,7 +178,8 @@ void FreeSpaceWipe::FillChunk(std::uint64_t offset, std::size_t bytes, std::uint
 
 void FreeSpaceWipe::InvertChunk(std::uint64_t offset, std::size_t bytes) {
   const std::size_t read = engine_.WorkFile->ReadAt(engine_.IoBuffer.data(), bytes, offset);
-  InvertBlocksWithCarry(engine_.IoBuffer.data(), read, bytes / kBlockSize, kBlockSize, fillerBlock_.data());
+  const std::size_t blocks = (bytes + kBlockSize - 1) / kBlockSize;
+  InvertBlocksWithCarry(engine_.IoBuffer.data(), read, blocks, kBlockSize, fillerBlock_.data());
   engine_.WorkFile->WriteAt(engine_.IoBuffer.data(), bytes, offset);
 }
 

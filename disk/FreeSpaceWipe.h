@@ -13,10 +13,18 @@ namespace omrek {
 
 class TDiskInfo;
 
+// A drive as the user picked it: its letter then, and its root folder.
+struct DriveToWipe {
+  char letter;
+  std::string root;
+};
+
 // Overwrites the free space of drives: temporary filler files in a drive's
 // root take its free space a megabyte (a chunk of 32 blocks of 32768 bytes)
-// at a time, each chunk written with every pass of the disk-mode profile,
-// until less than a megabyte is free; then the filler files are deleted.
+// at a time, each chunk written with every pass of the disk-mode profile;
+// below a megabyte the chunks shrink to the whole blocks left, and a last
+// block takes the final bytes, until the drive is full. Then the filler
+// files are deleted.
 // With the disk-mode WipeSlack option the drive's slack is swept first.
 //
 // Whatever ends a drive's filler phase (the disk full, a filler file that
@@ -27,15 +35,17 @@ class FreeSpaceWipe {
   static constexpr std::uint64_t kBlockSize = 32768;
   static constexpr std::int64_t kChunkBlocks = 32;
   static constexpr std::uint64_t kChunkSize = kBlockSize * kChunkBlocks;
+  // The smallest write tried before a drive counts as full: a page.
+  static constexpr std::uint64_t kSmallestPiece = 4096;
 
   FreeSpaceWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
                 std::function<bool()> wipeSlack, TDiskInfo& diskInfo);
 
-  // The command over the drives with these letters ("CE"), in order; stops
-  // between drives when CancelFlag is set.
-  void WipeSelectedDrives(const std::string& letters);
+  // The command over the picked drives, in order; stops between drives when
+  // CancelFlag is set.
+  void WipeSelectedDrives(const std::vector<DriveToWipe>& drives);
 
-  void WipeDriveFreeSpace(char letter);
+  void WipeDriveFreeSpace(const DriveToWipe& drive);
 
   // Chunks written into one filler file before the next is started: 1024,
   // a gigabyte. Tests lower it to see the change of file without writing
@@ -45,7 +55,7 @@ class FreeSpaceWipe {
  private:
   void FillFreeSpace(char letter, const std::string& root);
   void OpenFillerFile(const std::string& root, int number);
-  void WipeChunk(std::int64_t startBlock, std::int64_t blocks);
+  void WipeChunk(std::uint64_t offset, std::size_t bytes);
   void FillChunk(std::uint64_t offset, std::size_t bytes, std::uint8_t value);
   void InvertChunk(std::uint64_t offset, std::size_t bytes);
   void RandomChunk(std::uint64_t offset, std::size_t bytes);

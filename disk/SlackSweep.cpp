@@ -36,24 +36,39 @@ void SlackSweep::SweepDriveSlack(const std::string& root) {
   log_ = FileHandle::Create(ChildPath(root, kLogName));
   logEnd_ = 0;
   openFolders_.clear();
-  SweepDirectory(top, root);
+  // One flush of the drive's caches for all the files' zeros and the log,
+  // also when an error ends the sweep early.
+  try {
+    SweepDirectory(top, root);
+  } catch (...) {
+    try {
+      log_->FlushFileSystem();
+    } catch (const IoError&) {
+    }
+    throw;
+  }
   FileHandle log = std::move(*log_);
   log_.reset();
-  // One flush of the drive's caches for all the files' zeros, and the log.
   log.FlushFileSystem();
   log.Close();
 }
 
 bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path) {
   openFolders_.insert(folder.Inode());
-  for (const Directory::Entry& entry : folder.Entries()) {
+  std::vector<Directory::Entry> entries;
+  try {
+    entries = folder.Entries();
+  } catch (const IoError&) {
+    // A folder that cannot be listed holds nothing this sweep can reach.
+  }
+  for (const Directory::Entry& entry : entries) {
     monitor_.PumpEvents();
     if (monitor_.CancelFlag()) return false;
     if (IsHidden(entry.name)) continue;
     const std::string entryPath = ChildPath(path, entry.name);
     if (entry.kind == Directory::EntryKind::File) {
       SweepFile(folder, entry.name, entryPath);
-    } else if (entry.kind == Directory::EntryKind::Folder) {
+    } else if (entry.kind == Directory::EntryKind::Folder && entry.device == rootDevice_) {
       std::optional<Directory> child;
       try {
         child.emplace(folder.OpenChild(entry.name));

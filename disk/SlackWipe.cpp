@@ -11,12 +11,12 @@
 
 namespace omrek {
 
-SlackWipe::SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, TDiskInfo& diskInfo)
-    : engine_(engine), monitor_(monitor), profile_(profile), diskInfo_(diskInfo) {}
+SlackWipe::SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile)
+    : engine_(engine), monitor_(monitor), profile_(profile) {}
 
 void SlackWipe::WipeListedFiles(TargetRows& rows) {
   monitor_.PumpEvents();
-  ComputeWorkTotal(WorkKind::PerPass, engine_, diskInfo_, rows, profile_);
+  ComputeWorkTotal(WorkKind::PerPass, engine_, rows, profile_);
   monitor_.ResetProgress();
   engine_.RowIndex = 0;
   while (engine_.RowIndex < rows.RowCount()) {
@@ -41,7 +41,7 @@ bool SlackWipe::WipeFileSlack(const std::string& path) {
     FileHandle file = FileHandle::OpenExclusive(path);
     {
       FileRestorer restorer(file);
-      MeasureClusterSizeOfPath(diskInfo_, engine_.ClusterSize, path);
+      MeasureClusterSizeOfPath(engine_.ClusterSize, path);
       const std::uint64_t slackLength = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
       WipeOpenFile(file, restorer.Length(), slackLength);
       restorer.Restore();

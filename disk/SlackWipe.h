@@ -13,7 +13,6 @@
 namespace omrek {
 
 class FileHandle;
-class TDiskInfo;
 
 // Wipes the slack of listed files: the bytes between a file's end and the
 // end of its last cluster, which the file system keeps but no file call can
@@ -26,7 +25,7 @@ class TDiskInfo;
 // length and time, and closed.
 class SlackWipe {
  public:
-  SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, TDiskInfo& diskInfo);
+  SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile);
 
   // The slack command over every row: "-slack" when wiped, "skipped" when
   // not. Stops between rows when CancelFlag is set; ends on "READY".
@@ -45,7 +44,6 @@ class SlackWipe {
   ShredEngine& engine_;
   JobMonitor& monitor_;
   const WipeProfile& profile_;
-  TDiskInfo& diskInfo_;
   // What the inversion pass complements and writes: nothing is read past a
   // file's end, so it carries over from pass to pass.
   std::array<std::uint8_t, kInversionSize> inversion_{};

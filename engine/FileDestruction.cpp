@@ -1,5 +1,6 @@
 #include "engine/FileDestruction.h"
 
+#include <cerrno>
 #include <exception>
 
 #include "engine/OverwritePasses.h"
@@ -13,11 +14,11 @@
 namespace omrek {
 
 FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
-                                 TDiskInfo& diskInfo, WavePlayer& sound)
-    : engine_(engine), monitor_(monitor), profile_(profile), diskInfo_(diskInfo), sound_(sound) {}
+                                 WavePlayer& sound)
+    : engine_(engine), monitor_(monitor), profile_(profile), sound_(sound) {}
 
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
-  ComputeWorkTotal(WorkKind::PerSector, engine_, diskInfo_, rows, profile_);
+  ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_);
   monitor_.ResetProgress();
   engine_.RowIndex = 0;
   while (engine_.RowIndex < rows.RowCount()) {
@@ -46,7 +47,7 @@ bool FileDestruction::DestroyFile(const std::string& path) {
   ClearAttributes(path);
   try {
     const std::uint64_t size = FileSizeOf(path);
-    ComputeSectorCount(engine_, diskInfo_, path, size);
+    ComputeSectorCount(engine_, path, size);
     engine_.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
     engine_.WorkPath = path;
 
@@ -76,10 +77,17 @@ bool FileDestruction::DestroyFile(const std::string& path) {
 void FileDestruction::RunPasses() {
   monitor_.SetStatus("wiping", "", "");
   sound_.PlayAsync();
+  // An invert pass that ended early is made good by any whole pass after
+  // it; when none follows, the file was not overwritten as promised, and
+  // its deletion must not read as done.
+  bool lastPassComplete = true;
   for (int step = 0; step < kDestructionSteps; ++step) {
     const PlanStep planned = DestructionStep(step, profile_);
-    for (std::int64_t pass = 0; pass < planned.repeat; ++pass) RunPass(engine_, monitor_, planned.pass);
+    for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
+      lastPassComplete = RunPass(engine_, monitor_, planned.pass);
+    }
   }
+  if (!lastPassComplete) throw IoError::FromErrno(EIO);
 }
 
 void FileDestruction::ClearAttributes(const std::string& path) {

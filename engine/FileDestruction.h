@@ -9,7 +9,6 @@
 
 namespace omrek {
 
-class TDiskInfo;
 class WavePlayer;
 
 // Destroys listed files: each is overwritten from its first byte to the end
@@ -21,12 +20,11 @@ class WavePlayer;
 // remap or compress blocks may keep old copies the passes never reach.
 class FileDestruction {
  public:
-  FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, TDiskInfo& diskInfo,
-                  WavePlayer& sound);
+  FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, WavePlayer& sound);
 
   // The destroy command over every row: a destroyed file's row goes, any
-  // other row reads "skipped". Stops between rows when CancelFlag is set.
-  // The caller clears CancelFlag before and sets it after.
+  // other row reads "skipped". Stops between rows when CancelFlag is set,
+  // and sets it when it ends.
   void DestroyListedFiles(TargetRows& rows);
 
   // True when the file was overwritten, emptied and deleted without error.
@@ -49,7 +47,6 @@ class FileDestruction {
   ShredEngine& engine_;
   JobMonitor& monitor_;
   const WipeProfile& profile_;
-  TDiskInfo& diskInfo_;
   WavePlayer& sound_;
 };
 

@@ -64,8 +64,9 @@ void InvertBlocksWithCarry(std::uint8_t* data, std::size_t read, std::size_t blo
   }
 }
 
-void InvertPass(ShredEngine& engine, JobMonitor& monitor) {
+bool InvertPass(ShredEngine& engine, JobMonitor& monitor) {
   monitor.SetStatus("invert", "", "");
+  bool complete = true;
   try {
     ForEachChunk(engine, monitor, [&](std::int64_t first, std::int64_t count) {
       const auto bytes = static_cast<std::size_t>(count) * kSector;
@@ -77,11 +78,14 @@ void InvertPass(ShredEngine& engine, JobMonitor& monitor) {
     });
   } catch (const IoError&) {
     // A sector that cannot be read or written ends the pass, not the plan.
+    complete = false;
   }
   try {
     Flush(engine);
   } catch (const IoError&) {
+    complete = false;
   }
+  return complete;
 }
 
 void RandomPass(ShredEngine& engine, JobMonitor& monitor) {
@@ -102,18 +106,18 @@ void FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value) {
   Flush(engine);
 }
 
-void RunPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass) {
+bool RunPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass) {
   switch (pass.kind) {
     case PassKind::Fill:
       FillPass(engine, monitor, pass.value);
-      break;
+      return true;
     case PassKind::Invert:
-      InvertPass(engine, monitor);
-      break;
+      return InvertPass(engine, monitor);
     case PassKind::Random:
       RandomPass(engine, monitor);
-      break;
+      return true;
   }
+  return true;
 }
 
 }  // namespace omrek

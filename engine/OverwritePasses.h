@@ -18,8 +18,9 @@ namespace omrek {
 
 // "invert": every byte b becomes 255 - b. Past the file's end the carried
 // BlockBuffer supplies the bytes. A failure ends the pass quietly: the
-// sectors already rewritten stay so, and the plan goes on.
-void InvertPass(ShredEngine& engine, JobMonitor& monitor);
+// sectors already rewritten stay so, and the plan goes on. Returns whether
+// every sector was rewritten.
+bool InvertPass(ShredEngine& engine, JobMonitor& monitor);
 
 // "random": reseeds the stream from the time of day, then writes its bytes.
 // A failure propagates.
@@ -29,7 +30,8 @@ void RandomPass(ShredEngine& engine, JobMonitor& monitor);
 // propagates.
 void FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value);
 
-void RunPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass);
+// Returns false only for an invert pass that ended early.
+bool RunPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass);
 
 // The invert of a run of blocks, done at once as block-by-block inversion
 // through a carried buffer would do it: `data` holds the `read` bytes found

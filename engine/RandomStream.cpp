@@ -1,8 +1,11 @@
 #include "engine/RandomStream.h"
 
-#include <immintrin.h>
-
 #include <array>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define OMREK_X86_KERNELS 1
+#endif
 
 namespace omrek {
 
@@ -33,6 +36,8 @@ std::array<std::uint32_t, Lanes> LaneSeeds(std::uint32_t& seed) {
   }
   return lanes;
 }
+
+#if OMREK_X86_KERNELS
 
 // A byte without 64-bit products: the high half of seed × 256 - seed is
 // seed >> 24, less one when the low half borrows, i.e. when (seed << 8) <
@@ -97,6 +102,8 @@ __attribute__((target("avx2"))) std::uint32_t FillAvx2(std::uint32_t seed, std::
   return static_cast<std::uint32_t>(_mm256_extract_epi32(lanes[3], 7));
 }
 
+#endif
+
 RandomStream::Kernel BestKernel() {
   static const RandomStream::Kernel best = [] {
     if (RandomStream::Supports(RandomStream::Kernel::Avx512)) return RandomStream::Kernel::Avx512;
@@ -110,12 +117,18 @@ RandomStream::Kernel BestKernel() {
 
 bool RandomStream::Supports(Kernel kernel) {
   switch (kernel) {
+#if OMREK_X86_KERNELS
     case Kernel::Avx512:
       __builtin_cpu_init();
       return __builtin_cpu_supports("avx512f") != 0;
     case Kernel::Avx2:
       __builtin_cpu_init();
       return __builtin_cpu_supports("avx2") != 0;
+#else
+    case Kernel::Avx512:
+    case Kernel::Avx2:
+      return false;
+#endif
     case Kernel::OneByOne:
       return true;
   }
@@ -126,13 +139,17 @@ void RandomStream::Fill(std::uint8_t* out, std::size_t count) { FillWith(BestKer
 
 void RandomStream::FillWith(Kernel kernel, std::uint8_t* out, std::size_t count) {
   std::size_t done = 0;
+#if OMREK_X86_KERNELS
   if (kernel == Kernel::Avx512 && count >= kLanes512) {
     done = count / kLanes512 * kLanes512;
     seed_ = FillAvx512(seed_, out, done / kLanes512);
-  } else if (kernel != Kernel::OneByOne && count >= kLanes256) {
+  } else if (kernel == Kernel::Avx2 && count >= kLanes256) {
     done = count / kLanes256 * kLanes256;
     seed_ = FillAvx2(seed_, out, done / kLanes256);
   }
+#else
+  (void)kernel;
+#endif
   for (; done < count; ++done) out[done] = Draw(seed_);
 }
 

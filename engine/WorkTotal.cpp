@@ -17,13 +17,12 @@ std::int64_t SectorsToClusterEnd(std::uint64_t size, std::uint32_t clusterSize) 
   return static_cast<std::int64_t>(sectors);
 }
 
-void ComputeSectorCount(ShredEngine& engine, TDiskInfo& diskInfo, const std::string& path, std::uint64_t size) {
-  MeasureClusterSizeOfPath(diskInfo, engine.ClusterSize, path);
+void ComputeSectorCount(ShredEngine& engine, const std::string& path, std::uint64_t size) {
+  MeasureClusterSizeOfPath(engine.ClusterSize, path);
   engine.SectorCount = SectorsToClusterEnd(size, engine.ClusterSize);
 }
 
-void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, TDiskInfo& diskInfo, const TargetRows& rows,
-                      const WipeProfile& profile) {
+void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile) {
   engine.WorkTotal = 0;
   for (engine.RowIndex = 0; engine.RowIndex < rows.RowCount(); ++engine.RowIndex) {
     const std::int64_t passes = DestructionPassCount(profile);
@@ -35,7 +34,7 @@ void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, TDiskInfo& diskInfo, c
     if (IsFolder(path)) continue;
     const std::uint64_t size = FileSizeOf(path);
     if (size == 0) continue;
-    ComputeSectorCount(engine, diskInfo, path, size);
+    ComputeSectorCount(engine, path, size);
     engine.WorkTotal += passes * engine.SectorCount;
   }
 }

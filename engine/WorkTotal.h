@@ -9,15 +9,13 @@
 
 namespace omrek {
 
-class TDiskInfo;
-
 // Sectors of 512 bytes from a file's start to the end of its last cluster:
 // the size rounded up to whole sectors, then up to a whole cluster.
 std::int64_t SectorsToClusterEnd(std::uint64_t size, std::uint32_t clusterSize);
 
 // Measures the cluster size of the file system holding `path` and sets
 // SectorCount for a file of `size` bytes there.
-void ComputeSectorCount(ShredEngine& engine, TDiskInfo& diskInfo, const std::string& path, std::uint64_t size);
+void ComputeSectorCount(ShredEngine& engine, const std::string& path, std::uint64_t size);
 
 enum class WorkKind {
   PerSector,  // the destroy command: one unit per sector each pass writes
@@ -28,7 +26,6 @@ enum class WorkKind {
 // profile once per row. PerSector skips folders (and vanished paths) and
 // empty files; a file that exists but cannot be measured raises IoError,
 // which abandons the command before any file is touched.
-void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, TDiskInfo& diskInfo, const TargetRows& rows,
-                      const WipeProfile& profile);
+void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile);
 
 }  // namespace omrek

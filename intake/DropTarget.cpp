@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSysInfo>
 #include <QUrl>
 #include <QWidget>
 #include <stdexcept>
@@ -77,7 +78,11 @@ DropEffect Guarded(Step&& step) {
 QStringList LocalFileNames(const QMimeData& data) {
   QStringList names;
   for (const QUrl& url : data.urls()) {
-    if (url.isLocalFile()) names << url.toLocalFile();
+    // A file manager may name this machine in a file URI; a file of any
+    // other host is not here, and its path must not be taken for a local one.
+    const QString host = url.host();
+    const bool here = host.isEmpty() || host == QLatin1String("localhost") || host == QSysInfo::machineHostName();
+    if (url.isLocalFile() && here) names << url.path();
   }
   return names;
 }

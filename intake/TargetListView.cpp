@@ -26,6 +26,18 @@ class ReadOnlyColumnDelegate : public QStyledItemDelegate {
   }
 };
 
+// The caption's editor takes typing only: a file dropped on it would
+// replace the row's path while its size column still told of the old file.
+class CaptionDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (editor != nullptr) editor->setAcceptDrops(false);
+    return editor;
+  }
+};
+
 std::string ToNativePath(const QString& caption) { return QFile::encodeName(caption).toStdString(); }
 
 // The model keeps a persistent index on its row however rows move, and
@@ -51,6 +63,7 @@ TargetListView::TargetListView(QWidget* parent) : QTreeWidget(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+  setItemDelegateForColumn(kCaptionColumn, new CaptionDelegate(this));
   setItemDelegateForColumn(kStateColumn, new ReadOnlyColumnDelegate(this));
 
   QHeaderView* columns = header();

@@ -64,6 +64,10 @@ Directory::~Directory() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+void Directory::Flush() const {
+  if (::fsync(fd_) != 0) throw IoError::FromErrno(errno);
+}
+
 std::vector<Directory::Entry> Directory::Entries() const {
   // A second descriptor for the listing, so this one keeps its own state.
   const int listing = ::openat(fd_, ".", kFolderFlags);
@@ -77,7 +81,13 @@ std::vector<Directory::Entry> Directory::Entries() const {
   std::vector<Entry> entries;
   while (const dirent* entry = ::readdir(stream)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    entries.push_back({entry->d_name, KindOf(listing, *entry)});
+    Entry found{entry->d_name, KindOf(listing, *entry)};
+    struct stat st{};
+    if (found.kind == EntryKind::Folder &&
+        ::fstatat(listing, entry->d_name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0) {
+      found.device = st.st_dev;
+    }
+    entries.push_back(std::move(found));
   }
   ::closedir(stream);
   return entries;

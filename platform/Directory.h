@@ -17,6 +17,9 @@ class Directory {
   struct Entry {
     std::string name;
     EntryKind kind;
+    // For a folder, the file system it lies on, read without setting off an
+    // automount: a mount point below shows here before anything is opened.
+    std::uint64_t device = 0;
   };
 
   // Raises IoError when the folder cannot be opened.
@@ -37,6 +40,9 @@ class Directory {
   // mount point.
   std::uint64_t Device() const { return device_; }
   std::uint64_t Inode() const { return inode_; }
+
+  // Makes the folder's entries (a file renamed into it) reach the medium.
+  void Flush() const;
 
   // See FileHandle::OpenExclusive.
   FileHandle OpenFileExclusive(const std::string& name) const { return FileHandle::OpenExclusiveIn(fd_, name); }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,6 +51,14 @@ struct stat StatOrThrow(int fd) {
 
 bool IsWritableRegularFile(const struct stat& st) { return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) != 0; }
 
+// Any write to a file makes the kernel take away its file capabilities, and
+// a write by anyone but root its set-user-ID and set-group-ID bits: the
+// program would run without the rights it was installed with. A file the
+// slack operations would only lengthen and cut back must keep them.
+bool CarriesPrivileges(int fd, const struct stat& st) {
+  return (st.st_mode & (S_ISUID | S_ISGID)) != 0 || ::fgetxattr(fd, "security.capability", nullptr, 0) >= 0;
+}
+
 }  // namespace
 
 FileHandle FileHandle::OpenExisting(const std::string& path, Access access) {
@@ -65,14 +74,17 @@ FileHandle FileHandle::OpenExclusive(const std::string& path) { return OpenExclu
 FileHandle FileHandle::OpenExclusiveIn(int folder, const std::string& name) {
   SurviveLeaseBreaks();
   FileHandle file(OpenOrThrow(folder, name, O_RDWR));
-  if (!IsWritableRegularFile(StatOrThrow(file.fd_))) throw IoError::FromErrno(EACCES);
+  const struct stat st = StatOrThrow(file.fd_);
+  if (!IsWritableRegularFile(st) || CarriesPrivileges(file.fd_, st)) throw IoError::FromErrno(EACCES);
   if (::fcntl(file.fd_, F_SETLEASE, F_WRLCK) != 0) throw IoError::SharingViolation();
   file.leased_ = true;
   return file;
 }
 
 FileHandle FileHandle::Create(const std::string& path) {
-  FileHandle file(OpenOrThrow(path, O_RDWR | O_CREAT | O_TRUNC, 0644));
+  // Owner only: a filler file or a log of other users' paths is nobody
+  // else's business.
+  FileHandle file(OpenOrThrow(path, O_RDWR | O_CREAT | O_TRUNC, 0600));
   if (!S_ISREG(StatOrThrow(file.fd_).st_mode)) throw IoError::FromErrno(EACCES);
   return file;
 }

@@ -29,14 +29,15 @@ class FileHandle {
   // other process has it open, and keeps it so: the kernel's write lease
   // makes anyone who opens it meanwhile wait until this handle lets go. A
   // file in use (or on a file system without leases) fails with "I/O error
-  // 32", as a sharing violation would on Windows; a read-only file with
-  // "File access denied". `folder`, when given, is an open folder the name
+  // 32", as a sharing violation would on Windows; a read-only file, or one
+  // whose set-ID bits or file capabilities a write would strip, with "File
+  // access denied". `folder`, when given, is an open folder the name
   // is looked up in, so no link on the way can redirect the open.
   static FileHandle OpenExclusive(const std::string& path);
   static FileHandle OpenExclusiveIn(int folder, const std::string& name);
 
-  // Creates the file, or empties it if it exists, and opens it for reading
-  // and writing.
+  // Creates the file (readable by its owner only), or empties it if it
+  // exists, and opens it for reading and writing.
   static FileHandle Create(const std::string& path);
 
   static void Delete(const std::string& path);

@@ -12,9 +12,7 @@ constexpr int kInvalidFilename = 3;
 constexpr int kTooManyOpenFiles = 4;
 constexpr int kAccessDenied = 5;
 constexpr int kSharingViolation = 32;
-constexpr int kReadBeyondEnd = 100;
 constexpr int kDiskFull = 101;
-constexpr int kInvalidNumericInput = 106;
 
 // Windows code for an errno value, or 0 when Windows has no like code.
 int CodeForErrno(int err) {
@@ -62,12 +60,8 @@ std::string IoErrorText(int code) {
       return "Too many open files";
     case kAccessDenied:
       return "File access denied";
-    case kReadBeyondEnd:
-      return "Read beyond end of file";
     case kDiskFull:
       return "Disk full";
-    case kInvalidNumericInput:
-      return "Invalid numeric input";
     default:
       return "I/O error " + std::to_string(code);
   }

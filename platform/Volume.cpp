@@ -24,8 +24,13 @@ DriveKind KindOf(const MountEntry& entry, const BlockDeviceFacts* block) {
   }
   if (IsOneOf(entry.Type, {"iso9660", "udf"})) return DriveKind::CdRom;
   if (IsOneOf(entry.Type, {"tmpfs", "ramfs"})) return DriveKind::RamDisk;
-  if (block != nullptr && block->Removable) return DriveKind::Removable;
-  return DriveKind::Fixed;
+  if (block == nullptr) {
+    // No disk of its own (overlay layers, FUSE mounts, cluster file
+    // systems): listed like a network drive, so it is wiped only when the
+    // user picks it, never by the preselection of fixed drives.
+    return DriveKind::Remote;
+  }
+  return block->Removable ? DriveKind::Removable : DriveKind::Fixed;
 }
 
 // FAT volumes carry the names Windows gives them, told apart by their count

@@ -17,7 +17,6 @@ class WavePlayer {
   WavePlayer& operator=(const WavePlayer&) = delete;
 
   void Load(std::vector<std::uint8_t> waveImage) { image_ = std::move(waveImage); }
-  void Clear() { image_.clear(); }
   bool Loaded() const { return !image_.empty(); }
 
   // Starts the sound, cutting off the one still playing.

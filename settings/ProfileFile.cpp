@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/Directory.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
 
@@ -76,6 +77,8 @@ void ReplaceFile(const std::string& path, const std::string& text, bool existed)
     }
     fs::rename(temporary, path, error);
     if (error) throw IoError::FromErrno(error.value());
+    // The new name, too, must be on the medium before the save counts.
+    Directory::Open(fs::path(path).parent_path().empty() ? "." : fs::path(path).parent_path().string()).Flush();
   } catch (...) {
     std::error_code ignored;
     if (created) fs::remove(temporary, ignored);

@@ -104,6 +104,7 @@ TEST_F(TargetList, OnlyTheCaptionCanBeEditedAndTheEditIsThePath) {
   list.editItem(row, TargetListView::kCaptionColumn);
   auto* editor = list.findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr);
+  EXPECT_FALSE(editor->acceptDrops()) << "a dropped file must not become the path of this row";
   editor->setText(QString::fromStdString(dir.File("after")));
   QTest::keyClick(editor, Qt::Key_Return);
   QCoreApplication::processEvents();  // the view commits the edit from a queued call

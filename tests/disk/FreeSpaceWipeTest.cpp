@@ -47,6 +47,8 @@ class FreeSpace : public ::testing::Test {
   }
   std::string Letter(const std::string& root) { return std::string(1, DriveTable::Read().LetterOf(root)); }
   std::string Letter(const LoopImage& image) { return Letter(image.MountPoint()); }
+  std::vector<DriveToWipe> Picked(const std::string& root) { return {{Letter(root)[0], root}}; }
+  std::vector<DriveToWipe> Picked(const LoopImage& image) { return Picked(image.MountPoint()); }
 
   ShredEngine engine_;
   RecordingMonitor monitor_;
@@ -69,11 +71,11 @@ TEST_F(FreeSpace, LessThanAMegabyteFreeIsOneShortChunk) {
   ASSERT_LT(free, 1 << 20);
   ASSERT_GT(free, 32768);
 
-  Wipe().WipeSelectedDrives(Letter(root));
+  Wipe().WipeSelectedDrives(Picked(root));
 
   EXPECT_EQ(engine_.WorkTotal, free / 32768);
-  EXPECT_EQ(engine_.Progress, free / 32768) << "one chunk of what fits in whole blocks";
-  EXPECT_EQ(std::count(monitor_.statuses.begin(), monitor_.statuses.end(), "DRIVE " + Letter(root)), 1);
+  EXPECT_EQ(engine_.Progress, free / 32768) << "a chunk of what fits in whole blocks, then the last bytes";
+  EXPECT_EQ(monitor_.statuses.at(0), "DRIVE " + Letter(root));
   EXPECT_EQ(FillerFilesIn(root), 0);
   EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
   EXPECT_EQ(monitor_.meterFull, 1);
@@ -86,7 +88,7 @@ TEST_F(FreeSpace, AFullDriveOnlyShowsTheMessage) {
   LeaveFree(ram.MountPoint(), 0);
   ASSERT_EQ(QueryDiskSpace(ram.MountPoint()).FreeBytes, 0);
 
-  Wipe().WipeSelectedDrives(Letter(ram.MountPoint()));
+  Wipe().WipeSelectedDrives(Picked(ram.MountPoint()));
 
   EXPECT_EQ(monitor_.messages, std::vector<std::string>{"No empty space to wipe on Drive " + Letter(ram.MountPoint())});
   EXPECT_EQ(FillerFilesIn(ram.MountPoint()), 0);
@@ -101,7 +103,7 @@ TEST_F(FreeSpace, CancelStopsAfterTheChunkAndTakesTheFillersAway) {
     if (monitor_.statuses.size() == 3) engine_.CancelFlag = true;
   };
 
-  Wipe().WipeSelectedDrives(Letter(image));
+  Wipe().WipeSelectedDrives(Picked(image));
 
   EXPECT_EQ(monitor_.statuses.back(), "DRIVE " + Letter(image));
   EXPECT_EQ(engine_.Progress, 3 * 32) << "three chunks, then Cancel";
@@ -118,13 +120,12 @@ TEST_F(FreeSpace, EveryFillerFileGoesAfterTheChangeToTheNext) {
   FreeSpaceWipe wipe = Wipe();
   wipe.chunksPerFile = 2;
 
-  wipe.WipeSelectedDrives(Letter(image));
+  wipe.WipeSelectedDrives(Picked(image));
 
   EXPECT_GE(mostFillers, 4) << "a new filler file every two megabytes";
   EXPECT_TRUE(fs::exists(image.File("Omrek-Delete This File if you see it 001")) == false);
   EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
   EXPECT_EQ(QueryDiskSpace(image.MountPoint()).FreeBytes, free);
-  EXPECT_LT(free - engine_.Progress * 32768, 1 << 20) << "filled until less than a megabyte was free";
 }
 
 TEST_F(FreeSpace, AFillerFileThatCannotBeMadeEndsTheDriveWithTheError) {
@@ -133,7 +134,7 @@ TEST_F(FreeSpace, AFillerFileThatCannotBeMadeEndsTheDriveWithTheError) {
   ASSERT_TRUE(test::RunQuietly("mount -o remount,ro '" + image.MountPoint() + "'"));
 
   try {
-    Wipe().WipeSelectedDrives(Letter(image));
+    Wipe().WipeSelectedDrives(Picked(image));
     ADD_FAILURE() << "the error must reach the user";
   } catch (const IoError& error) {
     EXPECT_STREQ(error.what(), "I/O error 30");
@@ -146,24 +147,23 @@ TEST_F(FreeSpace, TheSweepRunsFirstWhenAskedFor) {
   OMREK_REQUIRE_MOUNTED(image);
   test::WriteFile(image.File("a"), "a");
 
-  Wipe(true).WipeSelectedDrives(Letter(image));
+  Wipe(true).WipeSelectedDrives(Picked(image));
 
   EXPECT_EQ(monitor_.statuses.front(), "FILE SLACK");
   EXPECT_TRUE(fs::exists(image.File("Omrek Slack Skipped Files.log")));
   EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
 }
 
-TEST_F(FreeSpace, AVanishedDriveIsNeverMistakenForTheOneBefore) {
-  LoopImage image(8, 4096, "before");
+TEST_F(FreeSpace, ADriveUnmountedSinceItWasPickedIsNeverMistakenForAnother) {
+  LoopImage image(8, 4096, "gone");
   OMREK_REQUIRE_MOUNTED(image);
-  diskInfo_.SetDisk(Letter(image)[0]);
-  char unused = 'Z';
-  while (DriveTable::Read().Find(unused)) --unused;
+  const auto picked = Picked(image);
+  image.Unmount();
 
-  Wipe().WipeSelectedDrives(std::string(1, unused));
+  Wipe().WipeSelectedDrives(picked);
 
-  EXPECT_EQ(monitor_.messages, std::vector<std::string>{std::string("No empty space to wipe on Drive ") + unused});
-  EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
+  EXPECT_EQ(monitor_.messages, std::vector<std::string>{"No empty space to wipe on Drive " + std::string(1, picked[0].letter)});
+  EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0) << "nothing written into the folder it was mounted on";
   EXPECT_EQ(engine_.WorkTotal, 0);
 }
 

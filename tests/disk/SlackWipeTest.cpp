@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 
-#include "disk/DiskInfo.h"
 #include "tests/support/Extents.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/RecordingMonitor.h"
@@ -62,7 +62,6 @@ class SlackWipeOnExt4 : public ::testing::TestWithParam<unsigned> {
   ShredEngine engine_;
   RecordingMonitor monitor_;
   StoredWipeProfile profile_;
-  TDiskInfo diskInfo_;
 };
 
 TEST_P(SlackWipeOnExt4, FilesKeepLengthContentAndTimeWhileTheirSlackIsOverwritten) {
@@ -81,7 +80,7 @@ TEST_P(SlackWipeOnExt4, FilesKeepLengthContentAndTimeWhileTheirSlackIsOverwritte
   VectorRows rows(paths);
   const auto before = ModificationTime(paths[0]);
 
-  SlackWipe(engine_, monitor_, profile_, diskInfo_).WipeListedFiles(rows);
+  SlackWipe(engine_, monitor_, profile_).WipeListedFiles(rows);
 
   EXPECT_EQ(engine_.ClusterSize, block);
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -119,9 +118,8 @@ TEST(SlackWipe, AFullDiskPartWayLeavesTheFileAsItWas) {
   ShredEngine engine;
   RecordingMonitor monitor(engine);
   StoredWipeProfile profile;
-  TDiskInfo diskInfo;
   VectorRows rows({victim, next});
-  SlackWipe(engine, monitor, profile, diskInfo).WipeListedFiles(rows);
+  SlackWipe(engine, monitor, profile).WipeListedFiles(rows);
 
   EXPECT_EQ(rows.rows[0].state, "skipped");
   EXPECT_EQ(ReadWholeFile(victim), std::string(1500, 'v')) << "no pass bytes left past its end";
@@ -154,9 +152,8 @@ TEST(SlackWipe, NonFilesReadOnlyAndBusyFilesAreSkipped) {
   ShredEngine engine;
   RecordingMonitor monitor(engine);
   StoredWipeProfile profile;
-  TDiskInfo diskInfo;
   VectorRows rows({folder, image.File("gone"), link, readOnly, busy});
-  SlackWipe(engine, monitor, profile, diskInfo).WipeListedFiles(rows);
+  SlackWipe(engine, monitor, profile).WipeListedFiles(rows);
   ::kill(holder, SIGKILL);
 
   for (const auto& row : rows.rows) EXPECT_EQ(row.state, "skipped") << row.caption;
@@ -164,6 +161,32 @@ TEST(SlackWipe, NonFilesReadOnlyAndBusyFilesAreSkipped) {
       << "folders, vanished paths and links show no status";
   EXPECT_EQ(ReadWholeFile(busy), "busy");
   EXPECT_EQ(ReadWholeFile(readOnly), "ro");
+}
+
+// A write would take a program's file capabilities away (and, for anyone
+// but root, its set-ID bits): such files are left alone.
+TEST(SlackWipe, FilesWithPrivilegesKeepThem) {
+  LoopImage image(16, 4096, "privileged");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string setuid = WriteFile(image.File("setuid"), "setuid");
+  ::chmod(setuid.c_str(), 04755);
+  const std::string capable = WriteFile(image.File("capable"), "capable");
+  // cap_net_raw, permitted and effective, in the kernel's revision 2 layout.
+  const std::uint32_t capability[5] = {0x02000001, 1u << 13, 0, 0, 0};
+  ASSERT_EQ(::setxattr(capable.c_str(), "security.capability", capability, sizeof capability, 0), 0);
+
+  ShredEngine engine;
+  RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  VectorRows rows({setuid, capable});
+  SlackWipe(engine, monitor, profile).WipeListedFiles(rows);
+
+  EXPECT_EQ(rows.rows[0].state, "skipped");
+  EXPECT_EQ(rows.rows[1].state, "skipped");
+  struct stat st{};
+  ::stat(setuid.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 04755u);
+  EXPECT_EQ(::getxattr(capable.c_str(), "security.capability", nullptr, 0), static_cast<ssize_t>(sizeof capability));
 }
 
 TEST(SlackWipe, NoPassSelectedStillCutsAndRestores) {
@@ -175,9 +198,8 @@ TEST(SlackWipe, NoPassSelectedStillCutsAndRestores) {
   RecordingMonitor monitor(engine);
   StoredWipeProfile profile;
   profile.inversion = profile.randomize = profile.nullify1 = profile.nullify2 = profile.nullifyCustom = false;
-  TDiskInfo diskInfo;
   VectorRows rows({path});
-  SlackWipe(engine, monitor, profile, diskInfo).WipeListedFiles(rows);
+  SlackWipe(engine, monitor, profile).WipeListedFiles(rows);
   EXPECT_EQ(rows.rows[0].state, "-slack");
   EXPECT_EQ(ReadWholeFile(path), "plain");
   EXPECT_TRUE(SameTime(ModificationTime(path), before));

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "disk/DiskInfo.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VectorRows.h"
@@ -20,30 +19,29 @@ TEST(WorkTotal, PerSectorAndPerPassOverTheList) {
   const std::string file = WriteFile(image.File("thousand"), std::string(1000, 'x'));
   const std::string empty = WriteFile(image.File("empty"), "");
   ShredEngine engine;
-  TDiskInfo diskInfo;
   StoredWipeProfile profile;
 
   VectorRows one({file});
-  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, one, profile);
+  ComputeWorkTotal(WorkKind::PerSector, engine, one, profile);
   EXPECT_EQ(engine.WorkTotal, 40) << "5 passes of 8 sectors";
   EXPECT_EQ(engine.ClusterSize, 4096u);
-  ComputeWorkTotal(WorkKind::PerPass, engine, diskInfo, one, profile);
+  ComputeWorkTotal(WorkKind::PerPass, engine, one, profile);
   EXPECT_EQ(engine.WorkTotal, 5);
 
   VectorRows mixed({file, image.MountPoint(), image.File("gone"), empty});
-  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, mixed, profile);
+  ComputeWorkTotal(WorkKind::PerSector, engine, mixed, profile);
   EXPECT_EQ(engine.WorkTotal, 40) << "folders, vanished paths and empty files add nothing";
-  ComputeWorkTotal(WorkKind::PerPass, engine, diskInfo, mixed, profile);
+  ComputeWorkTotal(WorkKind::PerPass, engine, mixed, profile);
   EXPECT_EQ(engine.WorkTotal, 20) << "every row counts its passes";
 
   profile.numRandomize = 0;
-  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, one, profile);
+  ComputeWorkTotal(WorkKind::PerSector, engine, one, profile);
   EXPECT_EQ(engine.WorkTotal, 32);
 
   VectorRows none({});
-  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, none, profile);
+  ComputeWorkTotal(WorkKind::PerSector, engine, none, profile);
   EXPECT_EQ(engine.WorkTotal, 0);
-  ComputeWorkTotal(WorkKind::PerPass, engine, diskInfo, none, profile);
+  ComputeWorkTotal(WorkKind::PerPass, engine, none, profile);
   EXPECT_EQ(engine.WorkTotal, 0);
 }
 
@@ -54,9 +52,8 @@ TEST(WorkTotal, ClusterSizeOfEachFilesOwnVolume) {
   OMREK_REQUIRE_MOUNTED(large);
   VectorRows rows({WriteFile(small.File("a"), "x"), WriteFile(large.File("b"), "x")});
   ShredEngine engine;
-  TDiskInfo diskInfo;
   StoredWipeProfile profile;
-  ComputeWorkTotal(WorkKind::PerSector, engine, diskInfo, rows, profile);
+  ComputeWorkTotal(WorkKind::PerSector, engine, rows, profile);
   EXPECT_EQ(engine.WorkTotal, 5 * 2 + 5 * 8);
 }
 

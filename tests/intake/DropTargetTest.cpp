@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QMimeData>
 #include <QScrollBar>
+#include <QUrl>
 #include <QSignalSpy>
 #include <QTest>
 #include <stdexcept>
@@ -26,6 +28,14 @@ struct EffectCase {
   DropEffect allowed;
   DropEffect expected;
 };
+
+TEST(LocalFileNames, OnlyFilesOfThisMachineInOrder) {
+  QMimeData data;
+  data.setUrls({QUrl("file:///tmp/a b"), QUrl("file://localhost/tmp/b"), QUrl("file://elsewhere/tmp/c"),
+                QUrl("https://example.org/d"), QUrl("file:///tmp/a b")});
+  EXPECT_EQ(LocalFileNames(data), QStringList({"/tmp/a b", "/tmp/b", "/tmp/a b"}))
+      << "another host's path is no local path; duplicates stay";
+}
 
 TEST(ChooseEffect, FollowsTheKeysWithinDragtypes) {
   const std::vector<EffectCase> cases{

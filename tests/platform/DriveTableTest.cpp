@@ -50,6 +50,22 @@ TEST(DriveTable, LettersFollowTheRootThenMountPointsAsText) {
   EXPECT_EQ(table.LetterOf(dir.File("missing")), 0);
 }
 
+TEST(DriveTable, FileSystemsWithoutADiskOfTheirOwnAreNeverFixed) {
+  // Overlay layers and FUSE mounts are listed like network drives, so the
+  // preselection of fixed drives never picks them.
+  TempDir dir;
+  for (const char* name : {"layers", "fuse"}) std::filesystem::create_directory(dir.File(name));
+  const DriveTable table = DriveTable::FromMounts({{254, 0, "/", "ext4", "/dev/vda"},
+                                                   {0, 70, dir.File("layers"), "overlay", "overlay"},
+                                                   {0, 71, dir.File("fuse"), "fuse.rclone", "remote:"}});
+  ASSERT_EQ(table.Drives().size(), 3u);
+  for (const Drive& drive : table.Drives()) {
+    if (drive.Letter != 'C') {
+      EXPECT_EQ(drive.Kind, DriveKind::Remote) << drive.RootDirectory;
+    }
+  }
+}
+
 TEST(DriveTable, NothingPastZ) {
   TempDir dir;
   std::vector<MountEntry> mounts{{254, 0, "/", "ext4", "/dev/vda"}};

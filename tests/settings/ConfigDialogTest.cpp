@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "disk/DiskInfo.h"
 #include "disk/DiskList.h"
 #include "engine/FileDestruction.h"
 #include "platform/DriveTable.h"
@@ -353,9 +352,8 @@ TEST_F(ConfigDialog, AChangeLeftWithCancelReachesTheNextCommand) {
   const std::string target = WriteFile(folder_.File("secret.txt"), std::string(3000, 's'));
   ShredEngine engine;
   test::RecordingMonitor monitor(engine);
-  TDiskInfo diskInfo;
   test::VectorRows rows({target});
-  FileDestruction(engine, monitor, config_.FileModeProfile(), diskInfo, sound_).DestroyListedFiles(rows);
+  FileDestruction(engine, monitor, config_.FileModeProfile(), sound_).DestroyListedFiles(rows);
   EXPECT_FALSE(fs::exists(target));
   EXPECT_EQ(std::count(monitor.statuses.begin(), monitor.statuses.end(), "random"), 3);
   EXPECT_EQ(std::count(monitor.statuses.begin(), monitor.statuses.end(), "invert"), 0);
@@ -389,9 +387,8 @@ TEST_F(ConfigDialog, AChangeWhileACommandRunsReachesItsNextStep) {
   const std::string target = WriteFile(folder_.File("secret.txt"), std::string(3000, 's'));
   ShredEngine engine;
   ChangingMonitor monitor(engine, "random", Find<QCheckBox>("chkNullify2"));
-  TDiskInfo diskInfo;
   test::VectorRows rows({target});
-  FileDestruction(engine, monitor, config_.FileModeProfile(), diskInfo, sound_).DestroyListedFiles(rows);
+  FileDestruction(engine, monitor, config_.FileModeProfile(), sound_).DestroyListedFiles(rows);
   EXPECT_FALSE(fs::exists(target));
   EXPECT_EQ(std::count(monitor.statuses.begin(), monitor.statuses.end(), "zeroing"), 2)
       << "the 0xFF pass, read after the change, is left out";

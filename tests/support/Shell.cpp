@@ -6,7 +6,10 @@
 
 namespace omrek::test {
 
-bool RunQuietly(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool RunQuietly(const std::string& command) {
+  // Braced, so that the command's own redirections keep their targets.
+  return std::system(("{ " + command + "\n} >/dev/null 2>&1").c_str()) == 0;
+}
 
 std::string OutputOf(const std::string& command) {
   std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
