@@ -126,21 +126,39 @@ void TfrmMain::CreateListPanel() {
 
 void TfrmMain::CreateCommandButtons() {
   const QColor windowText = palette().color(QPalette::WindowText);
-  btnDestroy = MakeCommandButton(this, {"btnDestroy", 92, {QStringLiteral("  Destroy"), QStringLiteral("Listed Files")},
-                                        QStringLiteral("Destroy the files listed in the window"), kMaroon, Plain});
-  btnWipeSlack =
-      MakeCommandButton(this, {"btnWipeSlack", 136, {QStringLiteral("  Wipe Slack "), QStringLiteral("of Listed Files")},
-                               QStringLiteral("Wipe the slack space of files listed in the window"), windowText, Plain});
-  btnWipeSpace = MakeCommandButton(this, {"btnWipeSpace", 180, {QStringLiteral("Wipe Space")},
-                                          QStringLiteral("wipe the empty space on your disk"), windowText, Plain});
+  btnDestroy = MakeCommandButton(this, {"btnDestroy",
+                                        92,
+                                        {QStringLiteral("  Destroy"), QStringLiteral("Listed Files")},
+                                        QStringLiteral("Destroy the files listed in the window"),
+                                        kMaroon,
+                                        Plain});
+  btnWipeSlack = MakeCommandButton(this, {"btnWipeSlack",
+                                          136,
+                                          {QStringLiteral("  Wipe Slack "), QStringLiteral("of Listed Files")},
+                                          QStringLiteral("Wipe the slack space of files listed in the window"),
+                                          windowText,
+                                          Plain});
+  btnWipeSpace = MakeCommandButton(this, {"btnWipeSpace",
+                                          180,
+                                          {QStringLiteral("Wipe Space")},
+                                          QStringLiteral("wipe the empty space on your disk"),
+                                          windowText,
+                                          Plain});
   btnSelectFiles = MakeCommandButton(
-      this, {"btnSelectFiles", 224, {QStringLiteral("Select Files")},
+      this, {"btnSelectFiles",
+             224,
+             {QStringLiteral("Select Files")},
              QStringLiteral("You can also just drag and drop files from Windows Explorer\nto the main window here."),
-             kGreen, Bold});
+             kGreen,
+             Bold});
   btnHelp = MakeCommandButton(this, {"btnHelp", 268, {QStringLiteral("Help/About")}, {}, kGreen, Plain});
   btnConfig = MakeCommandButton(this, {"btnConfig", 312, {QStringLiteral("Config")}, {}, kGreen, Plain});
-  btnCancel = MakeCommandButton(this, {"btnCancel", 368, {QStringLiteral("Cancel")},
-                                       QStringLiteral("Cancels the current operation, if any"), kBlue, Bold});
+  btnCancel = MakeCommandButton(this, {"btnCancel",
+                                       368,
+                                       {QStringLiteral("Cancel")},
+                                       QStringLiteral("Cancels the current operation, if any"),
+                                       kBlue,
+                                       Bold});
   btnExit = MakeCommandButton(this, {"btnExit", 412, {QStringLiteral("EXIT")}, kKillMe, kBlue, Bold});
 }
 
@@ -160,8 +178,7 @@ void TfrmMain::WireHandlers() {
   wire(btnDestroy, &FlatButton::clicked, &TfrmMain::btnDestroyClick);
   wire(btnWipeSlack, &FlatButton::clicked, &TfrmMain::btnWipeSlackClick);
   wire(btnWipeSpace, &FlatButton::clicked, &TfrmMain::btnWipeSpaceClick);
-  connect(lstView, &TargetListView::keyReleased, this,
-          [this](int key) { RunGuarded([&] { lstViewKeyUp(key); }); });
+  connect(lstView, &TargetListView::keyReleased, this, [this](int key) { RunGuarded([&] { lstViewKeyUp(key); }); });
   // Not through RunGuarded: the drop target itself shows an error of the
   // handler, once the drag source has its answer.
   DropFileTarget1.OnDrop = std::bind_front(&TfrmMain::DropFileTarget1Drop, this);
@@ -279,9 +296,8 @@ void TfrmMain::btnSelectFilesClick() { frmSelect_->ShowModeless(); }
 void TfrmMain::btnCancelClick() { SetCancelFlag(true); }
 
 void TfrmMain::btnDestroyClick() {
-  RunCommand([this] {
-    FileDestruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1).DestroyListedFiles(*lstView);
-  });
+  RunCommand(
+      [this] { FileDestruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1).DestroyListedFiles(*lstView); });
 }
 
 void TfrmMain::btnWipeSlackClick() {
@@ -296,7 +312,8 @@ void TfrmMain::btnWipeSpaceClick() {
     for (qsizetype i = 0; i < letters.size(); ++i) {
       drives.push_back({letters.at(i).toLatin1(), roots.at(i).toStdString()});
     }
-    FreeSpaceWipe(engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo)
+    FreeSpaceWipe(
+        engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo)
         .WipeSelectedDrives(drives);
   });
 }

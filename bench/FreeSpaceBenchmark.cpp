@@ -44,7 +44,8 @@ void Wipe(const char* name, const DriveToWipe& drive, const StoredWipeProfile& p
   ShredEngine engine;
   SilentMonitor monitor(engine);
   TDiskInfo diskInfo;
-  FreeSpaceWipe wipe(engine, monitor, profile, [] { return false; }, diskInfo);
+  FreeSpaceWipe wipe(
+      engine, monitor, profile, [] { return false; }, diskInfo);
   const double seconds = SecondsOf([&] { wipe.WipeSelectedDrives({drive}); });
   const std::int64_t written = engine.Progress * static_cast<std::int64_t>(FreeSpaceWipe::kBlockSize);
   std::printf("%-22s %8.0f MiB/s per pass   %.2f of the baseline   (%lld of %lld MiB)\n", name,

@@ -23,7 +23,8 @@ int main(int argc, char* argv[]) {
       fs::create_directories(path);
       for (int file = 0; file < kFilesPerFolder; ++file) {
         const std::string content(static_cast<std::size_t>(100 + file * 37 % 4000), 'x');
-        FileHandle::Create((path / ("file" + std::to_string(file))).string()).WriteAt(content.data(), content.size(), 0);
+        FileHandle::Create((path / ("file" + std::to_string(file))).string())
+            .WriteAt(content.data(), content.size(), 0);
       }
     }
     ShredEngine engine;
@@ -31,8 +32,8 @@ int main(int argc, char* argv[]) {
     SilentMonitor monitor(engine);
     SlackSweep sweep(engine, monitor);
     const double seconds = SecondsOf([&] { sweep.SweepDriveSlack(tree.string()); });
-    std::printf("swept %d files (%d skipped) in %.2f s: %.0f files/s\n", sweep.SweepFileCount(),
-                sweep.SweepSkipCount(), seconds, sweep.SweepFileCount() / seconds);
+    std::printf("swept %d files (%d skipped) in %.2f s: %.0f files/s\n", sweep.SweepFileCount(), sweep.SweepSkipCount(),
+                seconds, sweep.SweepFileCount() / seconds);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "benchmark failed: %s\n", error.what());
     fs::remove_all(tree);

@@ -38,8 +38,8 @@ class FreeSpaceWipe {
   // The smallest write tried before a drive counts as full: a page.
   static constexpr std::uint64_t kSmallestPiece = 4096;
 
-  FreeSpaceWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
-                std::function<bool()> wipeSlack, TDiskInfo& diskInfo);
+  FreeSpaceWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, std::function<bool()> wipeSlack,
+                TDiskInfo& diskInfo);
 
   // The command over the picked drives, in order; stops between drives when
   // CancelFlag is set.

@@ -92,8 +92,8 @@ void FileDestruction::RunPasses() {
 
 void FileDestruction::ClearAttributes(const std::string& path) {
   monitor_.PumpEvents();
-  constexpr std::uint32_t kInTheWay = FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System |
-                                      0x08 | FileAttribute::Directory;
+  constexpr std::uint32_t kInTheWay =
+      FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System | 0x08 | FileAttribute::Directory;
   constexpr std::uint32_t kCleared = FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System;
   const std::uint32_t word = ReadFileAttributes(path);
   if ((word & kInTheWay) == 0) return;

@@ -33,7 +33,8 @@ PlanStep DestructionStep(int step, const WipeProfile& profile) {
 PlanStep SlackStep(int step, const WipeProfile& profile) {
   // The destruction's steps, with DOD moved behind inversion and random.
   constexpr int kDestructionStepOf[kSlackSteps] = {1, 2, 0, 3, 4, 5};
-  return step >= 0 && step < kSlackSteps ? DestructionStep(kDestructionStepOf[step], profile) : PlanStep{{PassKind::Fill}, 0};
+  return step >= 0 && step < kSlackSteps ? DestructionStep(kDestructionStepOf[step], profile)
+                                         : PlanStep{{PassKind::Fill}, 0};
 }
 
 std::int64_t DestructionPassCount(const WipeProfile& profile) {

@@ -47,8 +47,7 @@ constexpr std::size_t kLanes512 = 64;
 constexpr Jump kJump512 = JumpOf(kLanes512);
 
 // Fills `blocks` × 64 bytes; returns the seed after the last draw.
-__attribute__((target("avx512f"))) std::uint32_t FillAvx512(std::uint32_t seed, std::uint8_t* out,
-                                                            std::size_t blocks) {
+__attribute__((target("avx512f"))) std::uint32_t FillAvx512(std::uint32_t seed, std::uint8_t* out, std::size_t blocks) {
   const auto start = LaneSeeds<kLanes512>(seed);
   __m512i lanes[4];
   for (int v = 0; v < 4; ++v) lanes[v] = _mm512_loadu_si512(start.data() + 16 * v);
@@ -62,7 +61,8 @@ __attribute__((target("avx512f"))) std::uint32_t FillAvx512(std::uint32_t seed, 
       const __m512i high = _mm512_maskz_srli_epi32(0xFFFF, lanes[v], 24);
       const __mmask16 borrow = _mm512_cmplt_epu32_mask(_mm512_maskz_slli_epi32(0xFFFF, lanes[v], 8), lanes[v]);
       const __m512i bytes = _mm512_mask_sub_epi32(high, borrow, high, one);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + block * kLanes512 + 16 * v), _mm512_maskz_cvtepi32_epi8(0xFFFF, bytes));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + block * kLanes512 + 16 * v),
+                       _mm512_maskz_cvtepi32_epi8(0xFFFF, bytes));
     }
     if (block + 1 == blocks) break;
     for (__m512i& lane : lanes) lane = _mm512_add_epi32(_mm512_mullo_epi32(lane, multiplier), increment);

@@ -12,14 +12,14 @@ class WipeProfile {
  public:
   virtual ~WipeProfile() = default;
 
-  virtual bool DOD() const = 0;                  // seven passes of 0xE5
-  virtual bool Inversion() const = 0;            // one pass inverting every bit
-  virtual bool Randomize() const = 0;            // NumRandomize random passes
+  virtual bool DOD() const = 0;        // seven passes of 0xE5
+  virtual bool Inversion() const = 0;  // one pass inverting every bit
+  virtual bool Randomize() const = 0;  // NumRandomize random passes
   virtual std::int32_t NumRandomize() const = 0;
-  virtual bool Nullify1() const = 0;             // one pass of 0x00
-  virtual bool Nullify2() const = 0;             // one pass of 0xFF
-  virtual bool NullifyCustom() const = 0;        // one pass of the NullValue byte
-  virtual std::string NullValue() const = 0;     // hexadecimal text, e.g. "FE"
+  virtual bool Nullify1() const = 0;          // one pass of 0x00
+  virtual bool Nullify2() const = 0;          // one pass of 0xFF
+  virtual bool NullifyCustom() const = 0;     // one pass of the NullValue byte
+  virtual std::string NullValue() const = 0;  // hexadecimal text, e.g. "FE"
 };
 
 // A profile holding its values; starts with the options a first run has.

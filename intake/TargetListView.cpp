@@ -21,9 +21,7 @@ constexpr auto kRightAligned = Qt::AlignRight | Qt::AlignVCenter;
 class ReadOnlyColumnDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
-  QWidget* createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const override {
-    return nullptr;
-  }
+  QWidget* createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const override { return nullptr; }
 };
 
 // The caption's editor takes typing only: a file dropped on it would
@@ -96,9 +94,7 @@ QString TargetListView::RowStateText(int row) const { return topLevelItem(row)->
 
 int TargetListView::RowCount() const { return topLevelItemCount(); }
 
-std::string TargetListView::RowCaption(int row) const {
-  return ToNativePath(topLevelItem(row)->text(kCaptionColumn));
-}
+std::string TargetListView::RowCaption(int row) const { return ToNativePath(topLevelItem(row)->text(kCaptionColumn)); }
 
 void TargetListView::SetRowState(int row, const std::string& text) {
   topLevelItem(row)->setText(kStateColumn, QString::fromStdString(text));

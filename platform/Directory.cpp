@@ -34,7 +34,7 @@ Directory::EntryKind KindOf(int folder, const dirent& entry) {
     default:
       return Directory::EntryKind::Other;
   }
-  struct stat st{};
+  struct stat st {};
   if (::fstatat(folder, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return Directory::EntryKind::Other;
   if (S_ISDIR(st.st_mode)) return Directory::EntryKind::Folder;
   return S_ISREG(st.st_mode) ? Directory::EntryKind::File : Directory::EntryKind::Other;
@@ -43,7 +43,7 @@ Directory::EntryKind KindOf(int folder, const dirent& entry) {
 }  // namespace
 
 Directory::Directory(int fd) : fd_(fd) {
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd_, &st) != 0) {
     const int error = errno;
     ::close(fd_);
@@ -82,7 +82,7 @@ std::vector<Directory::Entry> Directory::Entries() const {
   while (const dirent* entry = ::readdir(stream)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
     Entry found{entry->d_name, KindOf(listing, *entry)};
-    struct stat st{};
+    struct stat st {};
     if (found.kind == EntryKind::Folder &&
         ::fstatat(listing, entry->d_name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0) {
       found.device = st.st_dev;

@@ -12,10 +12,10 @@ namespace omrek {
 
 namespace {
 
-const std::set<std::string> kVirtualTypes = {
-    "proc",     "sysfs",  "cgroup",    "cgroup2",  "devpts",     "devtmpfs",    "mqueue",    "debugfs",
-    "tracefs",  "securityfs", "configfs", "fusectl", "bpf",      "pstore",      "autofs",    "binfmt_misc",
-    "hugetlbfs", "squashfs", "nsfs",    "efivarfs", "rpc_pipefs", "nfsd",       "selinuxfs"};
+const std::set<std::string> kVirtualTypes = {"proc",   "sysfs",    "cgroup",     "cgroup2",     "devpts",    "devtmpfs",
+                                             "mqueue", "debugfs",  "tracefs",    "securityfs",  "configfs",  "fusectl",
+                                             "bpf",    "pstore",   "autofs",     "binfmt_misc", "hugetlbfs", "squashfs",
+                                             "nsfs",   "efivarfs", "rpc_pipefs", "nfsd",        "selinuxfs"};
 
 bool IsBelow(const std::string& path, const std::string& folder) {
   return path == folder || path.starts_with(folder + "/");
@@ -26,12 +26,13 @@ bool IsRamFileSystem(const std::string& type) { return type == "tmpfs" || type =
 // RAM file systems the system keeps for itself hold nothing of the user's.
 bool IsSystemRamDisk(const MountEntry& entry) {
   static const char* const kSystemFolders[] = {"/dev", "/run", "/sys", "/proc"};
-  return IsRamFileSystem(entry.Type) && std::any_of(std::begin(kSystemFolders), std::end(kSystemFolders),
-                                                    [&](const char* folder) { return IsBelow(entry.MountPoint, folder); });
+  return IsRamFileSystem(entry.Type) &&
+         std::any_of(std::begin(kSystemFolders), std::end(kSystemFolders),
+                     [&](const char* folder) { return IsBelow(entry.MountPoint, folder); });
 }
 
 bool IsFolder(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -57,7 +58,8 @@ DriveTable DriveTable::FromMounts(const std::vector<MountEntry>& mounts) {
   std::vector<const MountEntry*> lettered;
   std::set<std::pair<unsigned, unsigned>> devices;
 
-  const auto root = std::find_if(visible.begin(), visible.end(), [](const MountEntry& e) { return e.MountPoint == "/"; });
+  const auto root =
+      std::find_if(visible.begin(), visible.end(), [](const MountEntry& e) { return e.MountPoint == "/"; });
   if (root != visible.end()) {
     lettered.push_back(&*root);
     devices.insert({root->Major, root->Minor});

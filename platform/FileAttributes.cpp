@@ -23,7 +23,7 @@ std::string_view LastComponent(std::string_view path) {
 }  // namespace
 
 std::uint32_t ReadFileAttributes(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (path.empty() || ::lstat(path.c_str(), &st) != 0) return FileAttribute::Invalid;
 
   std::uint32_t word = 0;
@@ -38,15 +38,15 @@ void WriteFileAttributes(const std::string& path, std::uint32_t word) {
   // only ever reach the regular file the path names.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw IoError::FromErrno(errno);
-  struct stat st{};
+  struct stat st {};
   int error = 0;
   if (::fstat(fd, &st) != 0) {
     error = errno;
   } else if (!S_ISREG(st.st_mode)) {
     error = EACCES;
   } else {
-    const mode_t mode = (word & FileAttribute::ReadOnly) != 0 ? st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)
-                                                               : st.st_mode | S_IWUSR;
+    const mode_t mode =
+        (word & FileAttribute::ReadOnly) != 0 ? st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : st.st_mode | S_IWUSR;
     if (mode != st.st_mode && ::fchmod(fd, mode & 07777) != 0) error = errno;
   }
   ::close(fd);

@@ -27,7 +27,9 @@ int OpenOrThrow(int folder, const std::string& path, int flags, mode_t mode = 0)
   return fd;
 }
 
-int OpenOrThrow(const std::string& path, int flags, mode_t mode = 0) { return OpenOrThrow(AT_FDCWD, path, flags, mode); }
+int OpenOrThrow(const std::string& path, int flags, mode_t mode = 0) {
+  return OpenOrThrow(AT_FDCWD, path, flags, mode);
+}
 
 // When another process opens a leased file, the kernel signals the holder
 // with SIGIO, whose default action ends the process. The holder lets go
@@ -35,7 +37,7 @@ int OpenOrThrow(const std::string& path, int flags, mode_t mode = 0) { return Op
 void SurviveLeaseBreaks() {
   static std::once_flag installed;
   std::call_once(installed, [] {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = [](int) {};
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
@@ -44,7 +46,7 @@ void SurviveLeaseBreaks() {
 }
 
 struct stat StatOrThrow(int fd) {
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd, &st) != 0) ThrowErrno();
   return st;
 }

@@ -42,7 +42,8 @@ std::string FatName(std::uint64_t clusters) {
 }
 
 std::string FileSystemName(const MountEntry& entry, const BlockDeviceFacts* block, const struct statvfs* space) {
-  const std::string type = entry.Type == "fuseblk" && block != nullptr && !block->Type.empty() ? block->Type : entry.Type;
+  const std::string type =
+      entry.Type == "fuseblk" && block != nullptr && !block->Type.empty() ? block->Type : entry.Type;
   if (IsOneOf(type, {"vfat", "msdos", "fat"})) return space != nullptr ? FatName(space->f_blocks) : "FAT32";
   if (IsOneOf(type, {"ntfs", "ntfs3"})) return "NTFS";
   if (type == "exfat") return "exFAT";
@@ -50,19 +51,21 @@ std::string FileSystemName(const MountEntry& entry, const BlockDeviceFacts* bloc
 }
 
 bool IsBlockDevice(const MountEntry& entry) {
-  struct stat st{};
+  struct stat st {};
   return entry.Major != 0 && entry.Source.starts_with("/dev/") && ::stat(entry.Source.c_str(), &st) == 0 &&
          S_ISBLK(st.st_mode);
 }
 
 // Blocks this process may fill: root may also use the blocks the file
 // system keeps back from other users, and a wipe run as root must reach them.
-std::uint64_t BlocksFreeToCaller(const struct statvfs& space) { return ::geteuid() == 0 ? space.f_bfree : space.f_bavail; }
+std::uint64_t BlocksFreeToCaller(const struct statvfs& space) {
+  return ::geteuid() == 0 ? space.f_bfree : space.f_bavail;
+}
 
 }  // namespace
 
 DiskSpace QueryDiskSpace(const std::string& path) {
-  struct statvfs space{};
+  struct statvfs space {};
   if (::statvfs(path.c_str(), &space) != 0) return {};
   return {static_cast<std::int64_t>(space.f_blocks * space.f_frsize),
           static_cast<std::int64_t>(BlocksFreeToCaller(space) * space.f_frsize)};
@@ -77,7 +80,7 @@ Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
   if (IsBlockDevice(entry)) block = ProbeBlockDevice(entry.Source, entry.Major, entry.Minor);
   const BlockDeviceFacts* blockFacts = block ? &*block : nullptr;
 
-  struct statvfs space{};
+  struct statvfs space {};
   const bool measured = ::statvfs(path.c_str(), &space) == 0 && space.f_frsize > 0;
   volume.FileSystem = FileSystemName(entry, blockFacts, measured ? &space : nullptr);
   volume.Kind = KindOf(entry, blockFacts);
@@ -99,7 +102,7 @@ Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
 }
 
 std::optional<Volume> VolumeHoldingPath(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
   std::error_code error;
   const std::string canonical = std::filesystem::weakly_canonical(path, error).string();
@@ -111,8 +114,8 @@ std::optional<Volume> VolumeHoldingPath(const std::string& path) {
   const auto entries = ReadMountTable();
   for (const MountEntry& entry : entries) {
     if (entry.Major != major(st.st_dev) || entry.Minor != minor(st.st_dev)) continue;
-    const bool holds = entry.MountPoint == "/" || canonical == entry.MountPoint ||
-                       canonical.starts_with(entry.MountPoint + "/");
+    const bool holds =
+        entry.MountPoint == "/" || canonical == entry.MountPoint || canonical.starts_with(entry.MountPoint + "/");
     if (holds && (best == nullptr || entry.MountPoint.size() >= best->MountPoint.size())) best = &entry;
   }
   if (best == nullptr) return std::nullopt;

@@ -32,7 +32,7 @@ std::string MarkerText(std::size_t size) {
 }
 
 bool Exists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;
 }
 

@@ -98,10 +98,14 @@ TEST_F(MainWindow, LabelsHaveTheirPlacesCaptionsAndHints) {
 TEST_F(MainWindow, CommandButtonsInTheirColumn) {
   const std::vector<Expected> buttons{
       {"btnDestroy", {24, 92, 100, 40}, "  Destroy\nListed Files", "Destroy the files listed in the window"},
-      {"btnWipeSlack", {24, 136, 100, 40}, "  Wipe Slack \nof Listed Files",
+      {"btnWipeSlack",
+       {24, 136, 100, 40},
+       "  Wipe Slack \nof Listed Files",
        "Wipe the slack space of files listed in the window"},
       {"btnWipeSpace", {24, 180, 100, 40}, "Wipe Space", "wipe the empty space on your disk"},
-      {"btnSelectFiles", {24, 224, 100, 40}, "Select Files",
+      {"btnSelectFiles",
+       {24, 224, 100, 40},
+       "Select Files",
        "You can also just drag and drop files from Windows Explorer\nto the main window here."},
       {"btnHelp", {24, 268, 100, 40}, "Help/About", ""},
       {"btnConfig", {24, 312, 100, 40}, "Config", ""},
@@ -141,8 +145,9 @@ TEST_F(MainWindow, ListPanelListAndMeter) {
 
 TEST_F(MainWindow, DialogButtonsShowEachDialogOnceAndKeepIt) {
   TfrmMain& main = program_.Main();
-  const std::vector<std::pair<FlatButton*, QWidget*>> pairs{
-      {main.btnConfig, &program_.Config()}, {main.btnHelp, &program_.About()}, {main.btnSelectFiles, &program_.Select()}};
+  const std::vector<std::pair<FlatButton*, QWidget*>> pairs{{main.btnConfig, &program_.Config()},
+                                                            {main.btnHelp, &program_.About()},
+                                                            {main.btnSelectFiles, &program_.Select()}};
   for (const auto& [button, dialog] : pairs) {
     const auto before = QApplication::topLevelWidgets().size();
     QTest::mouseClick(button, Qt::LeftButton);

@@ -22,9 +22,8 @@ struct Snapshot {
 };
 
 Snapshot Take(const TDiskInfo& info) {
-  return {info.Disk(),         info.SerialNumberStr(), info.VolumeLabel(), info.FileSystem(),
-          info.RootDirectory(), info.SerialNumber(),   info.DriveType(),   info.DiskSize(),
-          info.DiskFree()};
+  return {info.Disk(),         info.SerialNumberStr(), info.VolumeLabel(), info.FileSystem(), info.RootDirectory(),
+          info.SerialNumber(), info.DriveType(),       info.DiskSize(),    info.DiskFree()};
 }
 
 char FreeLetter() {

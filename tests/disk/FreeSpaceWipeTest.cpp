@@ -40,10 +40,13 @@ void LeaveFree(const std::string& root, std::int64_t free) {
 
 class FreeSpace : public ::testing::Test {
  protected:
-  FreeSpace() : monitor_(engine_) { engine_.TimeOfDaySeed = [] { return 99u; }; }
+  FreeSpace() : monitor_(engine_) {
+    engine_.TimeOfDaySeed = [] { return 99u; };
+  }
 
   FreeSpaceWipe Wipe(bool sweep = false) {
-    return FreeSpaceWipe(engine_, monitor_, profile_, [sweep] { return sweep; }, diskInfo_);
+    return FreeSpaceWipe(
+        engine_, monitor_, profile_, [sweep] { return sweep; }, diskInfo_);
   }
   std::string Letter(const std::string& root) { return std::string(1, DriveTable::Read().LetterOf(root)); }
   std::string Letter(const LoopImage& image) { return Letter(image.MountPoint()); }
@@ -162,7 +165,8 @@ TEST_F(FreeSpace, ADriveUnmountedSinceItWasPickedIsNeverMistakenForAnother) {
 
   Wipe().WipeSelectedDrives(picked);
 
-  EXPECT_EQ(monitor_.messages, std::vector<std::string>{"No empty space to wipe on Drive " + std::string(1, picked[0].letter)});
+  EXPECT_EQ(monitor_.messages,
+            std::vector<std::string>{"No empty space to wipe on Drive " + std::string(1, picked[0].letter)});
   EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0) << "nothing written into the folder it was mounted on";
   EXPECT_EQ(engine_.WorkTotal, 0);
 }

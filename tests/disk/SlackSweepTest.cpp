@@ -1,7 +1,7 @@
 #include "disk/SlackSweep.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,7 +28,7 @@ using test::WriteFile;
 namespace fs = std::filesystem;
 
 std::int64_t ModificationNanos(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   ::lstat(path.c_str(), &st);
   return st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
 }
@@ -59,12 +59,9 @@ TEST_F(Sweep, WalksTheVisibleTreeAndLogsWhatItCannotOpen) {
   const std::string root = image_.MountPoint();
   fs::create_directories(root + "/sub/deeper");
   fs::create_directories(root + "/.hidden");
-  std::map<std::string, std::string> files{{"/a.txt", std::string(1000, 'a')},
-                                           {"/sub/b.txt", std::string(5000, 'b')},
-                                           {"/sub/deeper/empty", ""},
-                                           {"/sub/ro", "read only"},
-                                           {"/full", std::string(32768, 'f')},
-                                           {"/.hidden/secret", "hidden"},
+  std::map<std::string, std::string> files{{"/a.txt", std::string(1000, 'a')}, {"/sub/b.txt", std::string(5000, 'b')},
+                                           {"/sub/deeper/empty", ""},          {"/sub/ro", "read only"},
+                                           {"/full", std::string(32768, 'f')}, {"/.hidden/secret", "hidden"},
                                            {"/.dotfile", "hidden too"}};
   std::map<std::string, std::int64_t> times;
   for (const auto& [name, content] : files) {
@@ -146,7 +143,7 @@ TEST_F(Sweep, NeverLeavesTheTreeOrTouchesWhatIsNotAnIdleFile) {
 
   EXPECT_EQ(ReadWholeFile(outsideFile), "outside");
   EXPECT_EQ(ModificationNanos(outsideFile), outsideTime);
-  struct stat fifo{};
+  struct stat fifo {};
   ASSERT_EQ(::lstat((root + "/tree/fifo").c_str(), &fifo), 0);
   EXPECT_TRUE(S_ISFIFO(fifo.st_mode));
 

@@ -1,10 +1,10 @@
 #include "disk/SlackWipe.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,7 +27,7 @@ using test::VectorRows;
 using test::WriteFile;
 
 struct timespec ModificationTime(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   ::stat(path.c_str(), &st);
   return st.st_mtim;
 }
@@ -183,7 +183,7 @@ TEST(SlackWipe, FilesWithPrivilegesKeepThem) {
 
   EXPECT_EQ(rows.rows[0].state, "skipped");
   EXPECT_EQ(rows.rows[1].state, "skipped");
-  struct stat st{};
+  struct stat st {};
   ::stat(setuid.c_str(), &st);
   EXPECT_EQ(st.st_mode & 07777, 04755u);
   EXPECT_EQ(::getxattr(capable.c_str(), "security.capability", nullptr, 0), static_cast<ssize_t>(sizeof capability));

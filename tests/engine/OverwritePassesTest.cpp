@@ -62,7 +62,8 @@ struct SectorModel {
 
 Bytes Pattern(std::size_t size, int salt) {
   Bytes bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(salt)) % 251);
+  for (std::size_t i = 0; i < size; ++i)
+    bytes[i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(salt)) % 251);
   return bytes;
 }
 

@@ -33,17 +33,31 @@ TEST(DestructionPlan, EveryOptionGivesFourteenPassesInOrder) {
   profile.dod = true;
   profile.numRandomize = 3;
   const Pass dod{PassKind::Fill, 0xE5};
-  const std::vector<Pass> expected{dod, dod, dod, dod, dod, dod, dod, {PassKind::Invert}, {PassKind::Random},
-                                   {PassKind::Random}, {PassKind::Random}, {PassKind::Fill, 0x00},
-                                   {PassKind::Fill, 0xFF}, {PassKind::Fill, 0xFE}};
+  const std::vector<Pass> expected{dod,
+                                   dod,
+                                   dod,
+                                   dod,
+                                   dod,
+                                   dod,
+                                   dod,
+                                   {PassKind::Invert},
+                                   {PassKind::Random},
+                                   {PassKind::Random},
+                                   {PassKind::Random},
+                                   {PassKind::Fill, 0x00},
+                                   {PassKind::Fill, 0xFF},
+                                   {PassKind::Fill, 0xFE}};
   EXPECT_EQ(WholePlan(profile), expected);
   EXPECT_EQ(DestructionPassCount(profile), 14);
 }
 
 TEST(DestructionPlan, InitialProfileAndSwitchedOffOptions) {
   StoredWipeProfile profile;
-  EXPECT_EQ(WholePlan(profile), (std::vector<Pass>{{PassKind::Invert}, {PassKind::Random}, {PassKind::Fill, 0x00},
-                                                   {PassKind::Fill, 0xFF}, {PassKind::Fill, 0xFE}}));
+  EXPECT_EQ(WholePlan(profile), (std::vector<Pass>{{PassKind::Invert},
+                                                   {PassKind::Random},
+                                                   {PassKind::Fill, 0x00},
+                                                   {PassKind::Fill, 0xFF},
+                                                   {PassKind::Fill, 0xFE}}));
   profile.numRandomize = 0;
   EXPECT_EQ(DestructionPassCount(profile), 4);
   profile.numRandomize = -5;  // only a hand-edited settings file gets here

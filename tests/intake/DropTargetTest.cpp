@@ -2,9 +2,9 @@
 
 #include <QMimeData>
 #include <QScrollBar>
-#include <QUrl>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUrl>
 #include <stdexcept>
 
 #include "intake/DropTarget.h"

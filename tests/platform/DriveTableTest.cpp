@@ -28,10 +28,8 @@ TEST(DriveTable, LettersFollowTheRootThenMountPointsAsText) {
   TempDir dir;
   for (const char* name : {"a", "b", "c", "run", "zz"}) std::filesystem::create_directory(dir.File(name));
   const std::vector<MountEntry> mounts{
-      {8, 1, dir.File("zz"), "ext4", "/dev/sdz"},
-      {0, 20, "/proc", "proc", "proc"},
-      {8, 2, dir.File("b"), "xfs", "/dev/sdb"},
-      {254, 0, "/", "ext4", "/dev/vda"},
+      {8, 1, dir.File("zz"), "ext4", "/dev/sdz"},      {0, 20, "/proc", "proc", "proc"},
+      {8, 2, dir.File("b"), "xfs", "/dev/sdb"},        {254, 0, "/", "ext4", "/dev/vda"},
       {8, 2, dir.File("a"), "xfs", "/dev/sdb"},         // the same device again
       {0, 30, dir.File("c"), "tmpfs", "tmpfs"},         // a RAM disk of the user's
       {0, 31, "/run/user", "tmpfs", "tmpfs"},           // one the system keeps
@@ -98,7 +96,7 @@ TEST(DriveTable, LoopMountedExt4ImagesWithTheirFacts) {
     EXPECT_EQ(drive->Serial, std::stoul(uuid.substr(0, 8), nullptr, 16));
     EXPECT_EQ(drive->ClusterSize(), static_cast<std::uint32_t>(blockSize));
 
-    struct statvfs space{};
+    struct statvfs space {};
     ASSERT_EQ(::statvfs(image.MountPoint().c_str(), &space), 0);
     EXPECT_EQ(drive->TotalBytes, static_cast<std::int64_t>(space.f_blocks * space.f_frsize));
     // Root may fill the blocks kept back from other users too.

@@ -9,7 +9,7 @@ namespace omrek::test {
 // Where a file's data lies on its device: byte ranges, from the file
 // system's own map of the file (FIEMAP).
 struct Extent {
-  std::uint64_t logical;  // offset in the file
+  std::uint64_t logical;   // offset in the file
   std::uint64_t physical;  // offset on the device
   std::uint64_t length;
 };
