@@ -50,8 +50,16 @@ void Flush(ShredEngine& engine) { engine.WorkFile->Flush(); }
 
 void InvertBlocksWithCarry(std::uint8_t* data, std::size_t read, std::size_t blocks, std::size_t blockSize,
                            std::uint8_t* carry) {
+  // Eight bytes at a time: a byte loop would cost as much as the disk.
   const auto invert = [](std::uint8_t* bytes, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
+    std::size_t i = 0;
+    for (; i + sizeof(std::uint64_t) <= count; i += sizeof(std::uint64_t)) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + i, sizeof word);
+      word = ~word;
+      std::memcpy(bytes + i, &word, sizeof word);
+    }
+    for (; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
   };
   const std::size_t whole = std::min(read / blockSize, blocks);
   invert(data, whole * blockSize);
