@@ -5,15 +5,24 @@
 start_virtual_display() {
   local display_file
   display_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+  # -noreset: when its last client leaves, a server would reset and refuse
+  # the next one for a moment.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$display_file" 2>/dev/null &
   XVFB_PID=$!
-  trap 'kill "$XVFB_PID" 2>/dev/null || true' EXIT
+  trap stop_virtual_display EXIT
   for _ in $(seq 100); do
     [[ -s "$display_file" ]] && break
     sleep 0.1
   done
   export DISPLAY=":$(head -n1 "$display_file")"
   rm -f "$display_file"
+}
+
+# Stops the server and waits until it has gone: a server still on its way
+# out removes the socket of the next one, which may already have its number.
+stop_virtual_display() {
+  kill "$XVFB_PID" 2>/dev/null || true
+  wait "$XVFB_PID" 2>/dev/null || true
 }
 
 # Waits until a window with the given title is mapped; prints its id.

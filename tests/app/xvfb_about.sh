@@ -14,7 +14,7 @@ done
 start_virtual_display
 "$program" &
 program_pid=$!
-trap 'kill "$program_pid" 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
+trap 'kill "$program_pid" 2>/dev/null || true; stop_virtual_display' EXIT
 
 main=$(wait_for_window "Omrek, Filebane")
 # Help/About sits at 24, 268 (100 x 40) in the main window.

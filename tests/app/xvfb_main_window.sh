@@ -9,7 +9,7 @@ source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
 start_virtual_display
 "$program" &
 program_pid=$!
-trap 'kill "$program_pid" 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
+trap 'kill "$program_pid" 2>/dev/null || true; stop_virtual_display' EXIT
 
 window=$(wait_for_window "Omrek, Filebane")
 eval "$(xdotool getwindowgeometry --shell "$window")"

@@ -16,7 +16,7 @@ import -window root "$work/desktop.png"
 
 "$program" &
 program_pid=$!
-trap 'kill "$program_pid" 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill "$program_pid" 2>/dev/null || true; stop_virtual_display; rm -rf "$work"' EXIT
 
 # Prints the red, green and blue of a screen pixel in the last screenshot,
 # or in the given one.

@@ -10,7 +10,7 @@ source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
 start_virtual_display
 "$program" &
 program_pid=$!
-trap 'kill "$program_pid" 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
+trap 'kill "$program_pid" 2>/dev/null || true; stop_virtual_display' EXIT
 
 main=$(wait_for_window "Omrek, Filebane")
 # "Select Files" sits at 24, 224 (100 x 40) in the main window.

@@ -18,7 +18,7 @@ settings="$folder/omrek.ini"
 start_virtual_display
 (cd / && exec "$folder/omrek") &
 program_pid=$!
-trap 'kill "$program_pid" 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true; rm -rf "$folder"' EXIT
+trap 'kill "$program_pid" 2>/dev/null || true; stop_virtual_display; rm -rf "$folder"' EXIT
 
 main=$(wait_for_window "Omrek, Filebane")
 # Config sits at 24, 312 (100 x 40) in the main window.

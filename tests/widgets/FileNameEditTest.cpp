@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -45,7 +46,14 @@ TEST(FileNameEdit, TheFolderButtonPicksAFileInTheFolderOfTheText) {
   edit.setText(first);
 
   FileDialogAnswer choose([&](QFileDialog& dialog) {
-    dialog.selectFile(second);
+    // The dialog lists its folder in the background and may reset the
+    // choice once the listing arrives: choose until the choice holds.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          dialog.selectFile(second);
+          return dialog.selectedFiles() == QStringList{second};
+        },
+        5000));
     static_cast<QDialog&>(dialog).accept();  // as the Open button does
   });
   edit.browseAction()->trigger();
