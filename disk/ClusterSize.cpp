@@ -21,7 +21,7 @@ void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char dr
 }
 
 void MeasureClusterSizeOfPath(std::uint32_t& clusterSize, const std::string& path) {
-  if (const auto volume = VolumeHoldingPath(path)) KeepIfMeasured(clusterSize, *volume);
+  if (const std::uint32_t measured = ClusterSizeOf(path)) clusterSize = measured;
 }
 
 }  // namespace omrek

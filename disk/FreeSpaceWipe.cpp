@@ -8,6 +8,7 @@
 #include "disk/SlackSweep.h"
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
+#include "platform/Directory.h"
 #include "platform/DriveTable.h"
 #include "platform/IoError.h"
 
@@ -18,10 +19,6 @@ namespace {
 std::string MegText(std::int64_t chunks) { return std::to_string(chunks) + (chunks == 1 ? " meg" : " megs"); }
 
 std::int64_t FreeBytes(const std::string& root) { return QueryDiskSpace(root).FreeBytes; }
-
-std::string InRoot(const std::string& root, const std::string& name) {
-  return root.ends_with('/') ? root + name : root + "/" + name;
-}
 
 }  // namespace
 
@@ -38,10 +35,11 @@ FreeSpaceWipe::FreeSpaceWipe(ShredEngine& engine, JobMonitor& monitor, const Wip
 void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
   engine_.Random.Reseed(engine_.TimeOfDaySeed());
   engine_.WorkTotal = 0;
+  const DriveTable table = DriveTable::Read();
   for (const DriveToWipe& drive : drives) {
     // A drive that has gone adds nothing; its turn below says so.
     const std::int64_t free = QueryDiskSpace(drive.root).FreeBytes;
-    if (DriveTable::Read().LetterOf(drive.root) != 0 && free > 0) {
+    if (table.LetterOf(drive.root) != 0 && free > 0) {
       engine_.WorkTotal += free / static_cast<std::int64_t>(kBlockSize);
     }
   }
@@ -144,7 +142,7 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
 }
 
 void FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
-  const std::string path = InRoot(root, FillerFileName(number));
+  const std::string path = PathInFolder(root, FillerFileName(number));
   engine_.WorkFile = FileHandle::Create(path);
   fillerFiles_.push_back(path);
 }

@@ -17,10 +17,6 @@ std::string Counter(int count, const char* what) {
   return text;
 }
 
-std::string ChildPath(const std::string& folder, const std::string& name) {
-  return folder.ends_with('/') ? folder + name : folder + "/" + name;
-}
-
 bool IsHidden(const std::string& name) { return name.starts_with('.'); }
 
 }  // namespace
@@ -33,7 +29,7 @@ void SlackSweep::SweepDriveSlack(const std::string& root) {
   monitor_.SetStatus("FILE SLACK", Counter(fileCount_, "wipe"), Counter(skipCount_, "skip"));
   const Directory top = Directory::Open(root);
   rootDevice_ = top.Device();
-  log_ = FileHandle::Create(ChildPath(root, kLogName));
+  log_ = FileHandle::Create(PathInFolder(root, kLogName));
   logEnd_ = 0;
   openFolders_.clear();
   // One flush of the drive's caches for all the files' zeros and the log,
@@ -65,7 +61,7 @@ bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path
     monitor_.PumpEvents();
     if (monitor_.CancelFlag()) return false;
     if (IsHidden(entry.name)) continue;
-    const std::string entryPath = ChildPath(path, entry.name);
+    const std::string entryPath = PathInFolder(path, entry.name);
     if (entry.kind == Directory::EntryKind::File) {
       SweepFile(folder, entry.name, entryPath);
     } else if (entry.kind == Directory::EntryKind::Folder && entry.device == rootDevice_) {
@@ -110,9 +106,9 @@ void SlackSweep::ZeroSlack(FileHandle& file) {
   FileRestorer restorer(file);
   const std::uint64_t slack = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
   std::vector<std::uint8_t>& zeros = engine_.IoBuffer;
+  std::memset(zeros.data(), 0, static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), slack)));
   for (std::uint64_t done = 0; done < slack;) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), slack - done));
-    std::memset(zeros.data(), 0, count);
     file.WriteAt(zeros.data(), count, restorer.Length() + done);
     done += count;
   }

@@ -13,6 +13,7 @@
 #include "widgets/FlatButton.h"
 #include "widgets/FolderTree.h"
 #include "widgets/PixelFont.h"
+#include "widgets/Place.h"
 
 namespace omrek {
 
@@ -26,17 +27,10 @@ constexpr int kTreeIndent = 19;
 constexpr int kTreeBorder = 2;
 
 FlatButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
-  auto* button = new FlatButton({caption}, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setGeometry(geometry);
+  auto* button = Place(new FlatButton({caption}, parent), name, geometry);
   button->setFont(PixelFont(QStringLiteral("Arial"), 11));
-  FlatButton::Colours colours;
-  colours.face = parent->palette().color(QPalette::Button);
-  colours.hover = QColor(216, 190, 10);
-  colours.pressed = QColor(216, 190, 10);
-  colours.border = QColor(153, 143, 130);
-  colours.text = Qt::black;
-  button->setColours(colours);
+  const QColor gold(216, 190, 10);
+  button->setColours(FlatButton::DialogColours(*parent, gold, gold));
   return button;
 }
 

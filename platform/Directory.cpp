@@ -42,6 +42,10 @@ Directory::EntryKind KindOf(int folder, const dirent& entry) {
 
 }  // namespace
 
+std::string PathInFolder(const std::string& folder, const std::string& name) {
+  return folder.ends_with('/') ? folder + name : folder + "/" + name;
+}
+
 Directory::Directory(int fd) : fd_(fd) {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) {

@@ -8,6 +8,10 @@
 
 namespace omrek {
 
+// The path of `name` inside `folder`, with one "/" between them also when
+// the folder is a root ("/").
+std::string PathInFolder(const std::string& folder, const std::string& name);
+
 // An open folder for walking a tree. Folders are opened inside their parent
 // without following links, so a walk can never be led out of the tree by a
 // link, whatever changes under it while it runs.

@@ -71,6 +71,11 @@ DiskSpace QueryDiskSpace(const std::string& path) {
           static_cast<std::int64_t>(BlocksFreeToCaller(space) * space.f_frsize)};
 }
 
+std::uint32_t ClusterSizeOf(const std::string& path) {
+  struct statvfs space {};
+  return ::statvfs(path.c_str(), &space) == 0 ? static_cast<std::uint32_t>(space.f_frsize) : 0;
+}
+
 Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
   Volume volume;
   volume.RootDirectory = entry.MountPoint;

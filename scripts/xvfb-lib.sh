@@ -40,3 +40,23 @@ wait_for_window() {
   echo "no window titled '$title' appeared" >&2
   return 1
 }
+
+# Fails unless the window's client area has the given size; leaves the
+# window's X, Y, WIDTH and HEIGHT set.
+expect_window_size() {
+  local window=$1 width=$2 height=$3
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  [[ "$WIDTH" == "$width" && "$HEIGHT" == "$height" ]] || { echo "window is ${WIDTH}x${HEIGHT}"; exit 1; }
+}
+
+# Waits until no visible window has the given title; fails with the message
+# when one still does.
+expect_window_gone() {
+  local title=$1 message=$2
+  for _ in $(seq 50); do
+    xdotool search --onlyvisible --name "^${title}\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  echo "$message"
+  exit 1
+}

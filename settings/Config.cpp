@@ -64,13 +64,7 @@ QFrame* MakePanel(QWidget* parent, const char* name, int top, int height) {
 
 FlatButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int left, const QColor& pressed) {
   auto* button = Place(new FlatButton({caption}, parent), QString::fromLatin1(name), QRect(left, 536, 86, 22));
-  FlatButton::Colours colours;
-  colours.face = parent->palette().color(QPalette::Button);
-  colours.hover = Qt::yellow;
-  colours.pressed = pressed;
-  colours.border = QColor(153, 143, 130);
-  colours.text = Qt::black;
-  button->setColours(colours);
+  button->setColours(FlatButton::DialogColours(*parent, Qt::yellow, pressed));
   return button;
 }
 

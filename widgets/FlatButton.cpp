@@ -4,6 +4,16 @@
 
 namespace omrek {
 
+FlatButton::Colours FlatButton::DialogColours(const QWidget& window, const QColor& hover, const QColor& pressed) {
+  Colours colours;
+  colours.face = window.palette().color(QPalette::Button);
+  colours.hover = hover;
+  colours.pressed = pressed;
+  colours.border = QColor(153, 143, 130);
+  colours.text = Qt::black;
+  return colours;
+}
+
 FlatButton::FlatButton(const QStringList& captionLines, QWidget* parent) : QAbstractButton(parent) {
   setCaptionLines(captionLines);
   // Like a speed button it never takes the focus, so clicking it leaves the

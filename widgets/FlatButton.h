@@ -20,6 +20,10 @@ class FlatButton : public QAbstractButton {
     QColor text = Qt::black;
   };
 
+  // The dialogs' buttons: the window's button face, a grey border, black
+  // text, and their own colours under the mouse and while pressed.
+  static Colours DialogColours(const QWidget& window, const QColor& hover, const QColor& pressed);
+
   explicit FlatButton(const QStringList& captionLines, QWidget* parent = nullptr);
 
   QStringList captionLines() const { return text().split(QLatin1Char('\n')); }

@@ -20,8 +20,7 @@ main=$(wait_for_window "Omrek, Filebane")
 # Help/About sits at 24, 268 (100 x 40) in the main window.
 xdotool mousemove --window "$main" 74 288 click 1
 about=$(wait_for_window "About / Help")
-eval "$(xdotool getwindowgeometry --shell "$about")"
-[[ "$WIDTH" == 600 && "$HEIGHT" == 380 ]] || { echo "dialog is ${WIDTH}x${HEIGHT}"; exit 1; }
+expect_window_size "$about" 600 380
 
 # The "About" tab is the first flat button of the page control, whose top
 # left is at 16, 96 in the dialog. The emblem's top left is then at 24, 129,
@@ -44,12 +43,5 @@ gold_at_blade >/dev/null || { echo "no gold blade of the emblem at 96, 204 (foun
 
 # Close sits at 498, 34 (86 x 22).
 xdotool mousemove --window "$about" 541 45 click 1
-for _ in $(seq 50); do
-  xdotool search --onlyvisible --name "^About / Help\$" >/dev/null 2>&1 || break
-  sleep 0.1
-done
-if xdotool search --onlyvisible --name "^About / Help\$" >/dev/null 2>&1; then
-  echo "Close did not hide the dialog"
-  exit 1
-fi
+expect_window_gone "About / Help" "Close did not hide the dialog"
 echo "dialog ${WIDTH}x${HEIGHT}; emblem shown ($pixel); screenshot $shot; Close hid it"

@@ -12,8 +12,7 @@ program_pid=$!
 trap 'kill "$program_pid" 2>/dev/null || true; stop_virtual_display' EXIT
 
 window=$(wait_for_window "Omrek, Filebane")
-eval "$(xdotool getwindowgeometry --shell "$window")"
-[[ "$WIDTH" == 720 && "$HEIGHT" == 466 ]] || { echo "window is ${WIDTH}x${HEIGHT}"; exit 1; }
+expect_window_size "$window" 720 466
 
 sleep 0.5
 import -window "$window" "$shot"

@@ -16,8 +16,7 @@ main=$(wait_for_window "Omrek, Filebane")
 # "Select Files" sits at 24, 224 (100 x 40) in the main window.
 xdotool mousemove --window "$main" 74 244 click 1
 dialog=$(wait_for_window "Select Files to Destroy")
-eval "$(xdotool getwindowgeometry --shell "$dialog")"
-[[ "$WIDTH" == 604 && "$HEIGHT" == 441 ]] || { echo "dialog is ${WIDTH}x${HEIGHT}"; exit 1; }
+expect_window_size "$dialog" 604 441
 
 sleep 0.5
 import -window "$dialog" "$shot"
@@ -25,13 +24,6 @@ import -window "$dialog" "$shot"
 
 # "Close" sits at 504, 16 (86 x 22) in the dialog's top panel.
 xdotool mousemove --window "$dialog" 547 27 click 1
-for _ in $(seq 50); do
-  xdotool search --onlyvisible --name "^Select Files to Destroy\$" >/dev/null 2>&1 || break
-  sleep 0.1
-done
-if xdotool search --onlyvisible --name "^Select Files to Destroy\$" >/dev/null 2>&1; then
-  echo "Close did not hide the dialog"
-  exit 1
-fi
+expect_window_gone "Select Files to Destroy" "Close did not hide the dialog"
 kill -0 "$program_pid" 2>/dev/null || { echo "the program ended with the dialog"; exit 1; }
 echo "dialog ${WIDTH}x${HEIGHT}; screenshot $shot; Close hid it"

@@ -24,25 +24,17 @@ main=$(wait_for_window "Omrek, Filebane")
 # Config sits at 24, 312 (100 x 40) in the main window.
 xdotool mousemove --window "$main" 74 332 click 1
 config=$(wait_for_window "Configuration")
-eval "$(xdotool getwindowgeometry --shell "$config")"
 # Without a window manager there is no frame: the client area of a 417 x 593
 # window with a sizeable frame and a caption.
-[[ "$WIDTH" == 409 && "$HEIGHT" == 566 ]] || { echo "dialog is ${WIDTH}x${HEIGHT}"; exit 1; }
+expect_window_size "$config" 409 566
 sleep 0.5  # let the first paint finish
 import -window "$config" "$shot"
 [[ -s "$shot" ]] || { echo "no screenshot"; exit 1; }
 
 # OK sits at 88, 536 (86 x 22).
 xdotool mousemove --window "$config" 131 547 click 1
-for _ in $(seq 50); do
-  [[ -s "$settings" ]] && ! xdotool search --onlyvisible --name "^Configuration\$" >/dev/null 2>&1 && break
-  sleep 0.1
-done
+expect_window_gone "Configuration" "OK did not hide the dialog"
 [[ -s "$settings" ]] || { echo "OK wrote no $settings"; exit 1; }
-if xdotool search --onlyvisible --name "^Configuration\$" >/dev/null 2>&1; then
-  echo "OK did not hide the dialog"
-  exit 1
-fi
 keys=$(grep -c '=' "$settings")
 [[ "$keys" == 20 ]] || { echo "the settings file has $keys keys"; cat "$settings"; exit 1; }
 grep -qx "Sound=$folder/whoose.wav" "$settings" || { echo "Sound is not the full path"; cat "$settings"; exit 1; }
