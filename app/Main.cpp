@@ -220,7 +220,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   QCoreApplication::quit();
 }
 
-void TfrmMain::AddTarget(const QString& path) {
+void TfrmMain::AddTarget(const std::string& path) {
   lstView->AppendTarget(path);
   SetStatus("READY", "", "");
 }
@@ -325,7 +325,7 @@ void TfrmMain::lstViewKeyUp(int key) {
 void TfrmMain::DropFileTarget1Drop(TDropTarget&, TShiftState, QPoint, DropEffect&) {
   // Unlike AddTarget, no status and no pumping: the drag source is waiting.
   // An unreadable file ends the loop; the rows before it stay.
-  for (const QString& name : DropFileTarget1.FileNames()) lstView->AppendTarget(name);
+  for (const QByteArray& name : DropFileTarget1.FileNames()) lstView->AppendTarget(name.toStdString());
 }
 
 }  // namespace omrek

@@ -42,7 +42,7 @@ class TfrmMain : public QWidget, public JobMonitor {
 
   // Appends a row for the path and shows "READY". An IoError from the size
   // lookup escapes; the row then stays without a size text.
-  void AddTarget(const QString& path);
+  void AddTarget(const std::string& path);
 
   // Runs one command with the engine to itself: CancelFlag is cleared for
   // it and set again however it ends. A command asked for while another

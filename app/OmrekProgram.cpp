@@ -5,7 +5,7 @@
 
 namespace omrek {
 
-OmrekProgram::OmrekProgram() : frmSelect_([this](const QString& path) { frmMain_.AddTarget(path); }) {
+OmrekProgram::OmrekProgram() : frmSelect_([this](const std::string& path) { frmMain_.AddTarget(path); }) {
   frmMain_.AttachDialogs(&frmConfig_, &frmAbout_, &frmSelect_);
 }
 

@@ -2,6 +2,7 @@
 
 #include "disk/DiskInfo.h"
 #include "platform/DriveTable.h"
+#include "platform/PinnedFile.h"
 
 namespace omrek {
 
@@ -22,6 +23,10 @@ void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char dr
 
 void MeasureClusterSizeOfPath(std::uint32_t& clusterSize, const std::string& path) {
   if (const std::uint32_t measured = ClusterSizeOf(path)) clusterSize = measured;
+}
+
+void MeasureClusterSizeOf(std::uint32_t& clusterSize, const PinnedFile& file) {
+  if (const std::uint32_t measured = file.ClusterSize()) clusterSize = measured;
 }
 
 }  // namespace omrek

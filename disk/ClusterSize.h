@@ -5,6 +5,7 @@
 
 namespace omrek {
 
+class PinnedFile;
 class TDiskInfo;
 
 // Refreshes `diskInfo` for the drive and stores the drive's cluster size in
@@ -18,5 +19,7 @@ void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char dr
 // measured. Asks that file system only: reading the whole drive table for
 // every file would stall on any unreachable mount elsewhere.
 void MeasureClusterSizeOfPath(std::uint32_t& clusterSize, const std::string& path);
+// The same for a file already reached.
+void MeasureClusterSizeOf(std::uint32_t& clusterSize, const PinnedFile& file);
 
 }  // namespace omrek

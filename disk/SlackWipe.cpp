@@ -6,7 +6,6 @@
 #include "disk/ClusterSize.h"
 #include "disk/FileRestorer.h"
 #include "engine/WorkTotal.h"
-#include "intake/TargetFile.h"
 #include "platform/FileHandle.h"
 
 namespace omrek {
@@ -21,7 +20,7 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
   engine_.RowIndex = 0;
   while (engine_.RowIndex < rows.RowCount()) {
     const auto row = rows.HandleOf(engine_.RowIndex);
-    const bool wiped = WipeFileSlack(rows.RowCaption(engine_.RowIndex));
+    const bool wiped = WipeFileSlack(rows.RowFile(engine_.RowIndex));
     // The user may have removed rows while events ran.
     if (const int now = row->Index(); now >= 0) {
       rows.SetRowState(now, wiped ? "-slack" : "skipped");
@@ -35,13 +34,14 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
   monitor_.ResetProgress();
 }
 
-bool SlackWipe::WipeFileSlack(const std::string& path) {
-  if (IsFolder(path)) return false;
+bool SlackWipe::WipeFileSlack(const ListedFile& target) {
+  const std::optional<PinnedFile> listed = ReachListedFile(target);
+  if (!listed) return false;
   try {
-    FileHandle file = FileHandle::OpenExclusive(path);
+    FileHandle file = listed->OpenExclusive();
     {
       FileRestorer restorer(file);
-      MeasureClusterSizeOfPath(engine_.ClusterSize, path);
+      MeasureClusterSizeOf(engine_.ClusterSize, *listed);
       const std::uint64_t slackLength = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
       WipeOpenFile(file, restorer.Length(), slackLength);
       restorer.Restore();

@@ -8,6 +8,7 @@
 #include "engine/PassPlan.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
+#include "intake/TargetFile.h"
 #include "intake/TargetRows.h"
 
 namespace omrek {
@@ -32,8 +33,9 @@ class SlackWipe {
   void WipeListedFiles(TargetRows& rows);
 
   // True when the file's slack was wiped ("SLACK" "WIPED"); false for a
-  // folder, link or vanished path (no status) or on failure ("FAILED").
-  bool WipeFileSlack(const std::string& path);
+  // folder, link, or a file no longer where it was listed (no status), or
+  // on failure ("FAILED").
+  bool WipeFileSlack(const ListedFile& target);
 
  private:
   static constexpr std::size_t kInversionSize = 32768;

@@ -6,7 +6,6 @@
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
 #include "engine/WorkTotal.h"
-#include "intake/TargetFile.h"
 #include "platform/FileAttributes.h"
 #include "platform/IoError.h"
 #include "platform/WavePlayer.h"
@@ -26,7 +25,7 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
     // The user may have removed rows while events ran.
     if (engine_.RowIndex >= rows.RowCount()) break;
     const auto row = rows.HandleOf(engine_.RowIndex);
-    const bool destroyed = DestroyFile(rows.RowCaption(engine_.RowIndex));
+    const bool destroyed = DestroyFile(rows.RowFile(engine_.RowIndex));
     if (const int now = row->Index(); now >= 0) {
       if (destroyed) {
         rows.DeleteRow(now);
@@ -42,14 +41,15 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   monitor_.ResetProgress();
 }
 
-bool FileDestruction::DestroyFile(const std::string& path) {
-  if (IsFolder(path)) return false;
-  ClearAttributes(path);
+bool FileDestruction::DestroyFile(const ListedFile& target) {
+  std::optional<PinnedFile> file = ReachListedFile(target);
+  if (!file) return false;
+  ClearAttributes(*file);
   try {
-    const std::uint64_t size = FileSizeOf(path);
-    ComputeSectorCount(engine_, path, size);
-    engine_.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
-    engine_.WorkPath = path;
+    const std::uint64_t size = FileSizeOf(*file);
+    ComputeSectorCount(engine_, *file, size);
+    engine_.WorkFile = file->Open(FileHandle::Access::ReadWrite);
+    engine_.WorkTarget.emplace(std::move(*file));
 
     // Once the file is open it is discarded whatever the passes do.
     std::exception_ptr passFailure;
@@ -69,6 +69,7 @@ bool FileDestruction::DestroyFile(const std::string& path) {
     return true;
   } catch (const std::exception&) {
     engine_.WorkFile.reset();
+    engine_.WorkTarget.reset();
     monitor_.SetStatus("ERROR", "", "");
     return false;
   }
@@ -90,15 +91,15 @@ void FileDestruction::RunPasses() {
   if (!lastPassComplete) throw IoError::FromErrno(EIO);
 }
 
-void FileDestruction::ClearAttributes(const std::string& path) {
+void FileDestruction::ClearAttributes(const PinnedFile& file) {
   monitor_.PumpEvents();
   constexpr std::uint32_t kInTheWay =
       FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System | 0x08 | FileAttribute::Directory;
   constexpr std::uint32_t kCleared = FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System;
-  const std::uint32_t word = ReadFileAttributes(path);
+  const std::uint32_t word = file.Attributes();
   if ((word & kInTheWay) == 0) return;
   try {
-    WriteFileAttributes(path, word & ~kCleared);
+    file.SetAttributes(word & ~kCleared);
   } catch (const IoError&) {
   }
 }
@@ -106,9 +107,11 @@ void FileDestruction::ClearAttributes(const std::string& path) {
 void FileDestruction::DiscardFile() {
   FileHandle file = std::move(*engine_.WorkFile);
   engine_.WorkFile.reset();
+  const PinnedFile target = std::move(*engine_.WorkTarget);
+  engine_.WorkTarget.reset();
   file.SetLength(0);
   file.Close();
-  FileHandle::Delete(engine_.WorkPath);
+  target.Delete();
 }
 
 }  // namespace omrek

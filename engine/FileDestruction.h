@@ -5,6 +5,7 @@
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
+#include "intake/TargetFile.h"
 #include "intake/TargetRows.h"
 
 namespace omrek {
@@ -28,17 +29,17 @@ class FileDestruction {
   void DestroyListedFiles(TargetRows& rows);
 
   // True when the file was overwritten, emptied and deleted without error.
-  // A folder, link, device or vanished path is left alone with no status
-  // change; any other failure shows "ERROR".
-  bool DestroyFile(const std::string& path);
+  // A folder, link, device, or a file no longer where it was listed, is left
+  // alone with no status change; any other failure shows "ERROR".
+  bool DestroyFile(const ListedFile& target);
 
   // Lets events run, then clears read-only (and the rest where this system
   // has them) so the file can be opened for writing. Failures are ignored:
   // opening the file then reports them.
-  void ClearAttributes(const std::string& path);
+  void ClearAttributes(const PinnedFile& file);
 
-  // Cuts WorkFile to zero length, closes it and deletes it by its path. The
-  // file is closed whatever fails.
+  // Cuts WorkFile to zero length, closes it and deletes WorkTarget, the
+  // listed file it was opened as. The file is closed whatever fails.
   void DiscardFile();
 
  private:

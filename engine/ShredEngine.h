@@ -9,6 +9,7 @@
 
 #include "engine/RandomStream.h"
 #include "platform/FileHandle.h"
+#include "platform/PinnedFile.h"
 
 namespace omrek {
 
@@ -20,9 +21,10 @@ struct ShredEngine {
 
   ShredEngine();
 
-  // The one file the engine has open, and the path it was opened by.
+  // The one file the engine has open, and the listed file it was opened as
+  // (the destroy command deletes that one and no other).
   std::optional<FileHandle> WorkFile;
-  std::string WorkPath;
+  std::optional<PinnedFile> WorkTarget;
 
   // The invert pass's sector buffer. Its contents carry over from sector to
   // sector and file to file, and decide what the pass writes past a file's

@@ -17,8 +17,8 @@ std::int64_t SectorsToClusterEnd(std::uint64_t size, std::uint32_t clusterSize) 
   return static_cast<std::int64_t>(sectors);
 }
 
-void ComputeSectorCount(ShredEngine& engine, const std::string& path, std::uint64_t size) {
-  MeasureClusterSizeOfPath(engine.ClusterSize, path);
+void ComputeSectorCount(ShredEngine& engine, const PinnedFile& file, std::uint64_t size) {
+  MeasureClusterSizeOf(engine.ClusterSize, file);
   engine.SectorCount = SectorsToClusterEnd(size, engine.ClusterSize);
 }
 
@@ -30,11 +30,11 @@ void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows
       engine.WorkTotal += passes;
       continue;
     }
-    const std::string path = rows.RowCaption(engine.RowIndex);
-    if (IsFolder(path)) continue;
-    const std::uint64_t size = FileSizeOf(path);
+    const auto file = ReachListedFile(rows.RowFile(engine.RowIndex));
+    if (!file) continue;
+    const std::uint64_t size = FileSizeOf(*file);
     if (size == 0) continue;
-    ComputeSectorCount(engine, path, size);
+    ComputeSectorCount(engine, *file, size);
     engine.WorkTotal += passes * engine.SectorCount;
   }
 }

@@ -13,9 +13,9 @@ namespace omrek {
 // the size rounded up to whole sectors, then up to a whole cluster.
 std::int64_t SectorsToClusterEnd(std::uint64_t size, std::uint32_t clusterSize);
 
-// Measures the cluster size of the file system holding `path` and sets
+// Measures the cluster size of the file system holding `file` and sets
 // SectorCount for a file of `size` bytes there.
-void ComputeSectorCount(ShredEngine& engine, const std::string& path, std::uint64_t size);
+void ComputeSectorCount(ShredEngine& engine, const PinnedFile& file, std::uint64_t size);
 
 enum class WorkKind {
   PerSector,  // the destroy command: one unit per sector each pass writes
@@ -23,8 +23,8 @@ enum class WorkKind {
 };
 
 // Sets WorkTotal for a command over every row of the list, reading the
-// profile once per row. PerSector skips folders (and vanished paths) and
-// empty files; a file that exists but cannot be measured raises IoError,
+// profile once per row. PerSector skips folders (and files no longer there
+// as listed) and empty files; a file that exists but cannot be measured raises IoError,
 // which abandons the command before any file is touched.
 void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile);
 

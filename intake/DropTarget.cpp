@@ -8,7 +8,6 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSysInfo>
-#include <QUrl>
 #include <QWidget>
 #include <stdexcept>
 
@@ -75,14 +74,30 @@ DropEffect Guarded(Step&& step) {
 
 }  // namespace
 
-QStringList LocalFileNames(const QMimeData& data) {
-  QStringList names;
-  for (const QUrl& url : data.urls()) {
+QList<QByteArray> LocalFileNames(const QMimeData& data) {
+  // Read from the list's own bytes: a name that is not UTF-8 comes
+  // percent-encoded, and only decoding those escapes gives its exact bytes.
+  QList<QByteArray> names;
+  for (QByteArray line : data.data(QStringLiteral("text/uri-list")).split('\n')) {
+    line = line.trimmed();
+    if (!line.startsWith("file:")) continue;
+    QByteArray rest = line.mid(5);
     // A file manager may name this machine in a file URI; a file of any
     // other host is not here, and its path must not be taken for a local one.
-    const QString host = url.host();
-    const bool here = host.isEmpty() || host == QLatin1String("localhost") || host == QSysInfo::machineHostName();
-    if (url.isLocalFile() && here) names << url.path();
+    if (rest.startsWith("//")) {
+      const qsizetype slash = rest.indexOf('/', 2);
+      if (slash < 0) continue;
+      const QString host = QString::fromUtf8(QByteArray::fromPercentEncoding(rest.mid(2, slash - 2)));
+      const bool here = host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
+                        host == QSysInfo::machineHostName();
+      if (!here) continue;
+      rest = rest.mid(slash);
+    }
+    // A literal '?' or '#' begins a query or fragment; in a name they are
+    // escaped.
+    const qsizetype end = rest.indexOf('?') >= 0 ? rest.indexOf('?') : rest.indexOf('#');
+    const QByteArray path = QByteArray::fromPercentEncoding(end >= 0 ? rest.left(end) : rest);
+    if (path.startsWith('/')) names << path;
   }
   return names;
 }

@@ -4,7 +4,8 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -45,9 +46,10 @@ using TDropTargetEvent =
     std::function<void(TDropTarget& sender, TShiftState shiftState, QPoint point, DropEffect& effect)>;
 using TNotifyEvent = std::function<void(TDropTarget& sender)>;
 
-// The local file names a drag carries (its text/uri-list), in order,
-// duplicates kept. Entries that are not local files are left out.
-QStringList LocalFileNames(const QMimeData& data);
+// The local file names a drag carries (its text/uri-list), as the exact
+// bytes of each path, in order, duplicates kept. Entries that are not local
+// files are left out.
+QList<QByteArray> LocalFileNames(const QMimeData& data);
 
 // Receives drags over one control. The control's client area (a scroll
 // area's viewport) accepts drops while the target is bound to it. For each
@@ -127,14 +129,14 @@ class TDropTarget : public QObject {
   QPoint lastClientPoint_;
 };
 
-// A drop target for lists of files: FileNames holds the dropped names, in
-// the order the source gave them, while OnDrop runs (and from the enter on,
+// A drop target for lists of files: FileNames holds the dropped names (the
+// bytes of each path), in the order the source gave them, while OnDrop runs (and from the enter on,
 // with GetDataOnEnter); otherwise it is empty.
 class TDropFileTarget : public TDropTarget {
   Q_OBJECT
 
  public:
-  const QStringList& FileNames() const { return fileNames_; }
+  const QList<QByteArray>& FileNames() const { return fileNames_; }
 
  protected:
   bool FetchData() override;
@@ -142,7 +144,7 @@ class TDropFileTarget : public TDropTarget {
   bool AcceptsFormat() const override;
 
  private:
-  QStringList fileNames_;
+  QList<QByteArray> fileNames_;
 };
 
 }  // namespace omrek

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/FileListBox.h"
@@ -111,21 +112,21 @@ void TfrmSelect::WireHandlers() {
 void TfrmSelect::ShowDrives() {
   QList<FolderTree::Root> roots;
   for (const Drive& drive : DriveTable::Read().Drives()) {
-    roots.append({QFile::decodeName(drive.RootDirectory.c_str()), QFile::decodeName(drive.DisplayName().c_str())});
+    roots.append({drive.RootDirectory, QString::fromStdString(ReadablePath(drive.DisplayName()))});
   }
   // The whole tree hangs from "/", even where the mount table could not be
   // read.
-  if (roots.isEmpty()) roots.append({QStringLiteral("/"), QStringLiteral("/")});
+  if (roots.isEmpty()) roots.append({"/", QStringLiteral("/")});
   DirTree->SetRoots(roots);
   // Browsing starts in the user's own files.
-  if (!DirTree->SelectPath(QDir::homePath())) DirTree->SelectPath(QStringLiteral("/"));
+  if (!DirTree->SelectPath(QFile::encodeName(QDir::homePath()).toStdString())) DirTree->SelectPath("/");
 }
 
 void TfrmSelect::btnAddClick() {
   // The entries are taken as they are selected at the click. Every add lets
   // the user act, and a folder opened or a selection changed meanwhile must
   // not mix another folder's entries into this batch.
-  for (const QString& path : FileList->SelectedEntryPaths()) addTarget_(path);
+  for (const std::string& path : FileList->SelectedEntryPaths()) addTarget_(path);
 }
 
 void TfrmSelect::btnExitClick() { close(); }

@@ -23,7 +23,7 @@ class TfrmSelect : public ModelessWindow {
 
  public:
   // Appends one path to the target list; may raise IoError.
-  using AddTargetFunction = std::function<void(const QString& path)>;
+  using AddTargetFunction = std::function<void(const std::string& path)>;
 
   explicit TfrmSelect(AddTargetFunction addTarget, QWidget* parent = nullptr);
 

@@ -1,20 +1,18 @@
 #include "intake/TargetFile.h"
 
-#include "platform/FileAttributes.h"
-#include "platform/FileHandle.h"
-
 namespace omrek {
 
-bool IsFolder(const std::string& path) {
-  // Signed on purpose: the query's failure value (all bits set) must count as
-  // a folder, so a vanished file is skipped rather than reported.
-  const auto word = static_cast<std::int32_t>(ReadFileAttributes(path));
-  return (word & static_cast<std::int32_t>(FileAttribute::Directory)) > 0;
+ListedFile ListFile(const std::string& path) {
+  PathNote note = NotePath(path);
+  return {path, std::move(note.route), note.identity};
 }
 
-std::uint64_t FileSizeOf(const std::string& path) {
-  return FileHandle::OpenExisting(path, FileHandle::Access::Read).Size();
+std::optional<PinnedFile> ReachListedFile(const ListedFile& file) {
+  if (!file.identity) return std::nullopt;
+  return PinnedFile::Reach(file.route, *file.identity);
 }
+
+std::uint64_t FileSizeOf(const PinnedFile& file) { return file.Open(FileHandle::Access::Read).Size(); }
 
 std::string SizeToKbText(std::uint64_t bytes) {
   std::uint64_t kb = bytes >> 10;

@@ -1,17 +1,36 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "platform/FileIdentity.h"
+#include "platform/PinnedFile.h"
 
 namespace omrek {
 
-// True when the path is a folder, is not a regular file, or cannot be
-// examined at all: such a row is never measured or written.
-bool IsFolder(const std::string& path);
+// A row's file: the path exactly as it was added (any bytes; what the row
+// shows and the user edits), and what it led to then: the route to walk and
+// the identity of the file found there. A command acts on that file or on
+// none, however the path's folders are renamed or swapped meanwhile.
+struct ListedFile {
+  std::string path;
+  std::string route;
+  std::optional<FileIdentity> identity;
+};
+
+// Notes what `path` leads to now.
+ListedFile ListFile(const std::string& path);
+
+// The listed file, held by its folder; nullopt when it is a folder, a link,
+// a device or the like, or when the path no longer leads to it (gone,
+// renamed, a folder on the way swapped for a link): such a row counts as a
+// folder and is never measured or written.
+std::optional<PinnedFile> ReachListedFile(const ListedFile& file);
 
 // The file's length in bytes. Raises IoError when the file cannot be opened
 // for reading.
-std::uint64_t FileSizeOf(const std::string& path);
+std::uint64_t FileSizeOf(const PinnedFile& file);
 
 // The size column's text: whole kilobytes of 1024 bytes, rounded up.
 std::string SizeToKbText(std::uint64_t bytes);

@@ -1,12 +1,15 @@
 #include "intake/TargetListView.h"
 
-#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPersistentModelIndex>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 
+#include "intake/ReadablePath.h"
 #include "intake/TargetFile.h"
+
+Q_DECLARE_METATYPE(omrek::ListedFile)
 
 namespace omrek {
 
@@ -36,7 +39,13 @@ class CaptionDelegate : public QStyledItemDelegate {
   }
 };
 
-std::string ToNativePath(const QString& caption) { return QFile::encodeName(caption).toStdString(); }
+constexpr int kListedFileRole = Qt::UserRole;
+
+QString CaptionOf(const std::string& path) { return QString::fromStdString(ReadablePath(path)); }
+
+ListedFile ListedFileOf(const QTreeWidgetItem* row) {
+  return row->data(TargetListView::kCaptionColumn, kListedFileRole).value<ListedFile>();
+}
 
 // The model keeps a persistent index on its row however rows move, and
 // invalidates it when the row is removed.
@@ -71,16 +80,32 @@ TargetListView::TargetListView(QWidget* parent) : QTreeWidget(parent) {
   columns->setStretchLastSection(true);
   columns->resizeSection(kCaptionColumn, kCaptionWidth);
   columns->resizeSection(kStateColumn, kStateWidth);
+
+  connect(this, &QTreeWidget::itemChanged, this, &TargetListView::CaptionEdited);
 }
 
-void TargetListView::AppendTarget(const QString& path) {
-  auto* row = new QTreeWidgetItem(this);
+void TargetListView::AppendTarget(const std::string& path) {
+  const ListedFile listed = ListFile(path);
+  auto* row = new QTreeWidgetItem;
   row->setFlags(row->flags() | Qt::ItemIsEditable);
-  row->setText(kCaptionColumn, path);
+  row->setData(kCaptionColumn, kListedFileRole, QVariant::fromValue(listed));
+  row->setText(kCaptionColumn, CaptionOf(path));
   row->setTextAlignment(kStateColumn, kRightAligned);
-  const std::string nativePath = ToNativePath(path);
-  const std::string state = IsFolder(nativePath) ? "folder" : SizeToKbText(FileSizeOf(nativePath));
+  addTopLevelItem(row);
+  const auto file = ReachListedFile(listed);
+  const std::string state = file ? SizeToKbText(FileSizeOf(*file)) : "folder";
   row->setText(kStateColumn, QString::fromStdString(state));
+}
+
+void TargetListView::CaptionEdited(QTreeWidgetItem* row, int column) {
+  if (column != kCaptionColumn) return;
+  const QString caption = row->text(kCaptionColumn);
+  if (caption == CaptionOf(ListedFileOf(row).path)) return;
+  const std::string path = PathFromReadable(caption.toStdString());
+  const QSignalBlocker settling(this);
+  row->setData(kCaptionColumn, kListedFileRole, QVariant::fromValue(ListFile(path)));
+  // Escapes written differently read the same from now on.
+  row->setText(kCaptionColumn, CaptionOf(path));
 }
 
 void TargetListView::DeleteSelectedRows() {
@@ -94,7 +119,7 @@ QString TargetListView::RowStateText(int row) const { return topLevelItem(row)->
 
 int TargetListView::RowCount() const { return topLevelItemCount(); }
 
-std::string TargetListView::RowCaption(int row) const { return ToNativePath(topLevelItem(row)->text(kCaptionColumn)); }
+ListedFile TargetListView::RowFile(int row) const { return ListedFileOf(topLevelItem(row)); }
 
 void TargetListView::SetRowState(int row, const std::string& text) {
   topLevelItem(row)->setText(kStateColumn, QString::fromStdString(text));

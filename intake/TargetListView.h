@@ -6,9 +6,11 @@
 
 namespace omrek {
 
-// lstView: the list of target files in report view. A row holds the path as
+// lstView: the list of target files in report view. A row shows its path as
 // its caption and one state text (size in kilobytes, "folder", "skipped",
-// "-slack"); nothing else. The caption can be edited in place.
+// "-slack"). Behind the caption it keeps the path's exact bytes and the
+// file the path led to when it was added or edited (see ListedFile). The
+// caption, a readable form of the bytes, can be edited in place.
 class TargetListView : public QTreeWidget, public TargetRows {
   Q_OBJECT
 
@@ -18,10 +20,10 @@ class TargetListView : public QTreeWidget, public TargetRows {
 
   explicit TargetListView(QWidget* parent = nullptr);
 
-  // Appends a row for `path` with "folder" or its size in kilobytes. When
-  // the size cannot be read the IoError escapes and the row stays, without
-  // a size text.
-  void AppendTarget(const QString& path);
+  // Appends a row for `path` (its bytes) with "folder" or its size in
+  // kilobytes. When the size cannot be read the IoError escapes and the row
+  // stays, without a size text.
+  void AppendTarget(const std::string& path);
 
   // Removes every selected row; the others keep their order.
   void DeleteSelectedRows();
@@ -29,7 +31,7 @@ class TargetListView : public QTreeWidget, public TargetRows {
   QString RowStateText(int row) const;
 
   int RowCount() const override;
-  std::string RowCaption(int row) const override;
+  ListedFile RowFile(int row) const override;
   void SetRowState(int row, const std::string& text) override;
   void DeleteRow(int row) override;
   std::unique_ptr<RowHandle> HandleOf(int row) override;
@@ -40,6 +42,11 @@ class TargetListView : public QTreeWidget, public TargetRows {
 
  protected:
   void keyReleaseEvent(QKeyEvent* event) override;
+
+ private:
+  // An edited caption names another path: its bytes, and the file it leads
+  // to now, replace the row's.
+  void CaptionEdited(QTreeWidgetItem* row, int column);
 };
 
 }  // namespace omrek

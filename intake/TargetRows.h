@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "intake/TargetFile.h"
+
 namespace omrek {
 
 // The rows of the target list as the commands see them. Rows are addressed
@@ -12,8 +14,9 @@ class TargetRows {
   virtual ~TargetRows() = default;
 
   virtual int RowCount() const = 0;
-  // The row's path exactly as it was added or edited.
-  virtual std::string RowCaption(int row) const = 0;
+  // The row's file: its path exactly as it was added or edited, and what
+  // that path led to then.
+  virtual ListedFile RowFile(int row) const = 0;
   // Replaces the size column's text ("skipped", "-slack", ...).
   virtual void SetRowState(int row, const std::string& text) = 0;
   virtual void DeleteRow(int row) = 0;

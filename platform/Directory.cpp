@@ -2,13 +2,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <utility>
 
+#include "platform/FileAttributes.h"
 #include "platform/IoError.h"
 
 namespace omrek {
@@ -20,6 +25,38 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 int OpenFolder(int parent, const std::string& name) {
   const int fd = ::openat(parent, name.c_str(), kFolderFlags);
   if (fd < 0) throw IoError::FromErrno(errno);
+  return fd;
+}
+
+// One call for the whole walk where the kernel can refuse every link on
+// the way by itself; -1 with errno set where it cannot (an older kernel, a
+// path longer than it takes) or the walk fails.
+int WalkInOneCall(const std::string& path) {
+  if (path.size() >= PATH_MAX) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  open_how how{};
+  how.flags = static_cast<std::uint64_t>(kFolderFlags);
+  how.resolve = RESOLVE_NO_SYMLINKS;
+  return static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how));
+}
+
+// The walk a name at a time, with the same refusal of links.
+int WalkByName(const std::string& path) {
+  int fd = ::open(path.starts_with('/') ? "/" : ".", kFolderFlags);
+  for (std::size_t start = 0; fd >= 0 && start < path.size();) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string name = path.substr(start, end - start);
+    start = end + 1;
+    if (name.empty() || name == ".") continue;
+    const int next = ::openat(fd, name.c_str(), kFolderFlags);
+    const int error = errno;
+    ::close(fd);
+    fd = next;
+    errno = error;
+  }
   return fd;
 }
 
@@ -46,6 +83,25 @@ std::string PathInFolder(const std::string& folder, const std::string& name) {
   return folder.ends_with('/') ? folder + name : folder + "/" + name;
 }
 
+std::string CleanPath(const std::string& path) {
+  std::vector<std::string> names;
+  for (std::size_t start = 0; start <= path.size();) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string name = path.substr(start, end - start);
+    start = end + 1;
+    if (name.empty() || name == ".") continue;
+    if (name == ".." && !names.empty() && names.back() != "..") {
+      names.pop_back();
+    } else if (name != ".." || !path.starts_with('/')) {
+      names.push_back(std::move(name));
+    }
+  }
+  std::string clean = path.starts_with('/') ? "/" : "";
+  for (const std::string& name : names) clean = clean.empty() ? name : PathInFolder(clean, name);
+  return clean.empty() ? "." : clean;
+}
+
 Directory::Directory(int fd) : fd_(fd) {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) {
@@ -59,6 +115,13 @@ Directory::Directory(int fd) : fd_(fd) {
 
 Directory Directory::Open(const std::string& path) { return Directory(OpenFolder(AT_FDCWD, path)); }
 
+Directory Directory::Walk(const std::string& path) {
+  int fd = WalkInOneCall(path);
+  if (fd < 0) fd = WalkByName(path);
+  if (fd < 0) throw IoError::FromErrno(errno);
+  return Directory(fd);
+}
+
 Directory Directory::OpenChild(const std::string& name) const { return Directory(OpenFolder(fd_, name)); }
 
 Directory::Directory(Directory&& other) noexcept
@@ -66,6 +129,23 @@ Directory::Directory(Directory&& other) noexcept
 
 Directory::~Directory() {
   if (fd_ >= 0) ::close(fd_);
+}
+
+std::optional<Directory::EntryFacts> Directory::Examine(const std::string& name) const {
+  struct stat st {};
+  if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+  return EntryFacts{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}, S_ISREG(st.st_mode)};
+}
+
+std::uint32_t Directory::Attributes(const std::string& name) const { return ReadFileAttributesIn(fd_, name); }
+
+void Directory::RemoveEntry(const std::string& name) const {
+  if (::unlinkat(fd_, name.c_str(), 0) != 0) throw IoError::FromErrno(errno);
+}
+
+std::uint32_t Directory::ClusterSize() const {
+  struct statvfs space {};
+  return ::fstatvfs(fd_, &space) == 0 ? static_cast<std::uint32_t>(space.f_frsize) : 0;
 }
 
 void Directory::Flush() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,10 @@ namespace omrek {
 // The path of `name` inside `folder`, with one "/" between them also when
 // the folder is a root ("/").
 std::string PathInFolder(const std::string& folder, const std::string& name);
+
+// The path with "." names, ".." names and repeated or trailing '/' worked
+// out as text, as a file dialog shows a folder; links are not looked at.
+std::string CleanPath(const std::string& path);
 
 // An open folder for walking a tree. Folders are opened inside their parent
 // without following links, so a walk can never be led out of the tree by a
@@ -28,6 +33,12 @@ class Directory {
 
   // Raises IoError when the folder cannot be opened.
   static Directory Open(const std::string& path);
+  // Opens the folder by walking `path` one name at a time from "/" (or from
+  // the working folder for a relative path), following no symbolic link in
+  // any of its names: a link anywhere on the way fails the walk, so a folder
+  // that another user swaps for a link can never lead it elsewhere. Works
+  // for paths of any length.
+  static Directory Walk(const std::string& path);
   Directory OpenChild(const std::string& name) const;
 
   Directory(Directory&& other) noexcept;
@@ -48,8 +59,27 @@ class Directory {
   // Makes the folder's entries (a file renamed into it) reach the medium.
   void Flush() const;
 
-  // See FileHandle::OpenExclusive.
+  // See FileHandle::OpenExclusive and OpenExisting.
   FileHandle OpenFileExclusive(const std::string& name) const { return FileHandle::OpenExclusiveIn(fd_, name); }
+  FileHandle OpenFile(const std::string& name, FileHandle::Access access) const {
+    return FileHandle::OpenExistingIn(fd_, name, access);
+  }
+
+  // The entry `name` as it is now, not following a link; nullopt when there
+  // is none.
+  struct EntryFacts {
+    FileIdentity identity;
+    bool regularFile = false;
+  };
+  std::optional<EntryFacts> Examine(const std::string& name) const;
+  std::uint32_t Attributes(const std::string& name) const;
+
+  // Removes the entry `name` from the folder.
+  void RemoveEntry(const std::string& name) const;
+
+  // The allocation unit of the file system the folder lies on; 0 when it
+  // cannot be measured.
+  std::uint32_t ClusterSize() const;
 
  private:
   explicit Directory(int fd);

@@ -22,6 +22,8 @@ constexpr std::uint32_t Invalid = 0xFFFFFFFF;
 // owner write bit is clear; hidden means the name begins with a dot.
 // Returns FileAttribute::Invalid when the path cannot be examined.
 std::uint32_t ReadFileAttributes(const std::string& path);
+// The same for `name` inside the open folder `folder`.
+std::uint32_t ReadFileAttributesIn(int folder, const std::string& name);
 
 // Applies an attribute word to a regular file. Only the read-only bit has a
 // counterpart here: clearing it sets the owner write bit, setting it clears

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/FileAttributes.h"
 #include "platform/IoError.h"
 
 namespace omrek {
@@ -64,7 +65,11 @@ bool CarriesPrivileges(int fd, const struct stat& st) {
 }  // namespace
 
 FileHandle FileHandle::OpenExisting(const std::string& path, Access access) {
-  FileHandle file(OpenOrThrow(path, access == Access::Read ? O_RDONLY : O_RDWR));
+  return OpenExistingIn(AT_FDCWD, path, access);
+}
+
+FileHandle FileHandle::OpenExistingIn(int folder, const std::string& name, Access access) {
+  FileHandle file(OpenOrThrow(folder, name, access == Access::Read ? O_RDONLY : O_RDWR));
   if (access == Access::ReadWrite && !IsWritableRegularFile(StatOrThrow(file.fd_))) {
     throw IoError::FromErrno(EACCES);
   }
@@ -119,6 +124,19 @@ void FileHandle::ReleaseLease() {
 }
 
 std::uint64_t FileHandle::Size() const { return static_cast<std::uint64_t>(StatOrThrow(fd_).st_size); }
+
+FileIdentity FileHandle::Identity() const {
+  const struct stat st = StatOrThrow(fd_);
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+void FileHandle::SetAttributes(std::uint32_t word) {
+  const struct stat st = StatOrThrow(fd_);
+  if (!S_ISREG(st.st_mode)) throw IoError::FromErrno(EACCES);
+  const mode_t mode =
+      (word & FileAttribute::ReadOnly) != 0 ? st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : st.st_mode | S_IWUSR;
+  if (mode != st.st_mode && ::fchmod(fd_, mode & 07777) != 0) ThrowErrno();
+}
 
 std::size_t FileHandle::ReadAt(void* buffer, std::size_t count, std::uint64_t offset) const {
   auto* bytes = static_cast<unsigned char*>(buffer);

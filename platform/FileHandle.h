@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/FileIdentity.h"
+
 namespace omrek {
 
 // A last-write time, to the nanosecond.
@@ -24,6 +26,8 @@ class FileHandle {
   // write bit is set is accepted: anything else fails with "File access
   // denied", even for root, so a read-only file is never written by mistake.
   static FileHandle OpenExisting(const std::string& path, Access access);
+  // The same for `name` inside the open folder `folder`.
+  static FileHandle OpenExistingIn(int folder, const std::string& name, Access access);
 
   // Opens an existing regular file for reading and writing only while no
   // other process has it open, and keeps it so: the kernel's write lease
@@ -50,6 +54,7 @@ class FileHandle {
 
   bool IsOpen() const { return fd_ >= 0; }
   std::uint64_t Size() const;
+  FileIdentity Identity() const;
 
   // Reads up to `count` bytes at `offset`; fewer at the end of the file,
   // which is not an error.
@@ -63,6 +68,12 @@ class FileHandle {
 
   FileTime LastWriteTime() const;
   void SetLastWriteTime(const FileTime& time);
+
+  // Applies an attribute word (see FileAttributes.h) to the open regular
+  // file: clearing read-only sets the owner write bit, setting it clears
+  // the write bits. Anything but a regular file fails with "File access
+  // denied".
+  void SetAttributes(std::uint32_t word);
 
   // Returns only once the written data has reached the medium.
   void Flush();

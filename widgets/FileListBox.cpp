@@ -1,14 +1,19 @@
 #include "widgets/FileListBox.h"
 
-#include <QDir>
 #include <QIcon>
 #include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "intake/ReadablePath.h"
+#include "platform/Directory.h"
+#include "platform/IoError.h"
 
 namespace omrek {
 
 namespace {
 
 constexpr int kFolderRole = Qt::UserRole;
+constexpr int kNameRole = Qt::UserRole + 1;
 
 class EntryHeightDelegate : public QStyledItemDelegate {
  public:
@@ -31,43 +36,59 @@ FileListBox::FileListBox(int entryHeight, QWidget* parent) : QListWidget(parent)
   connect(this, &QListWidget::itemDoubleClicked, this, &FileListBox::OpenEntry);
 }
 
-void FileListBox::SetPath(const QString& folder) {
-  path_ = QDir::cleanPath(QDir(folder).absolutePath());
+void FileListBox::SetPath(const std::string& folder) {
+  path_ = CleanPath(folder);
   clear();
-  const auto filters = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-  const QFileInfoList entries = QDir(path_).entryInfoList(filters, QDir::DirsFirst | QDir::Name | QDir::IgnoreCase);
-  for (const QFileInfo& entry : entries) {
-    auto* item = new QListWidgetItem(entry.fileName(), this);
-    item->setData(kFolderRole, entry.isDir());
-    item->setIcon(IconFor(entry));
+  std::vector<Directory::Entry> entries;
+  try {
+    entries = Directory::Open(path_).Entries();
+  } catch (const IoError&) {
+    // Gone or unreadable: an empty list says so.
+  }
+  struct Shown {
+    QString caption;
+    std::string name;
+    bool folder;
+  };
+  std::vector<Shown> shown;
+  for (Directory::Entry& entry : entries) {
+    shown.push_back({QString::fromStdString(ReadablePath(entry.name)), std::move(entry.name),
+                     entry.kind == Directory::EntryKind::Folder});
+  }
+  std::sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) {
+    if (a.folder != b.folder) return a.folder;
+    const int order = a.caption.compare(b.caption, Qt::CaseInsensitive);
+    return order != 0 ? order < 0 : a.name < b.name;
+  });
+  for (const Shown& entry : shown) {
+    auto* item = new QListWidgetItem(entry.caption, this);
+    item->setData(kNameRole, QByteArray::fromStdString(entry.name));
+    item->setData(kFolderRole, entry.folder);
+    item->setIcon(IconFor(entry.caption, entry.folder));
   }
   scrollToTop();
 }
 
-QString FileListBox::EntryPath(int row) const {
-  const QString name = item(row)->text();
-  return path_.endsWith(QLatin1Char('/')) ? path_ + name : path_ + QLatin1Char('/') + name;
+std::string FileListBox::EntryPath(int row) const {
+  return PathInFolder(path_, item(row)->data(kNameRole).toByteArray().toStdString());
 }
 
-QStringList FileListBox::SelectedEntryPaths() const {
-  QStringList paths;
+std::vector<std::string> FileListBox::SelectedEntryPaths() const {
+  std::vector<std::string> paths;
   for (int row = 0; row < count(); ++row) {
-    if (item(row)->isSelected()) paths << EntryPath(row);
+    if (item(row)->isSelected()) paths.push_back(EntryPath(row));
   }
   return paths;
 }
 
-QIcon FileListBox::IconFor(const QFileInfo& entry) const {
-  if (entry.isDir()) return icons_.icon(entry);
+QIcon FileListBox::IconFor(const QString& caption, bool folder) const {
+  if (folder) return icons_.icon(QFileIconProvider::Folder);
   // A file's icon comes from the type its name gives. Looking inside would
   // open every file of the folder just to draw it: slow in a large folder,
   // stuck on a dead network share, and a trace on files about to be shredded.
-  if (entry.isFile()) {
-    const QMimeType type = mimeTypes_.mimeTypeForFile(entry, QMimeDatabase::MatchExtension);
-    const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
-    if (!icon.isNull()) return icon;
-  }
-  return icons_.icon(QFileIconProvider::File);
+  const QMimeType type = mimeTypes_.mimeTypeForFile(caption, QMimeDatabase::MatchExtension);
+  const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+  return icon.isNull() ? icons_.icon(QFileIconProvider::File) : icon;
 }
 
 void FileListBox::OpenEntry(QListWidgetItem* entry) {

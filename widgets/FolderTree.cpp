@@ -1,6 +1,12 @@
 #include "widgets/FolderTree.h"
 
-#include <QDir>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "intake/ReadablePath.h"
+#include "platform/Directory.h"
+#include "platform/IoError.h"
 
 namespace omrek {
 
@@ -9,12 +15,12 @@ namespace {
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kReadRole = Qt::UserRole + 1;
 
-QString CleanAbsolute(const QString& path) { return QDir::cleanPath(QDir(path).absolutePath()); }
+std::string PathOf(const QTreeWidgetItem* item) { return item->data(0, kPathRole).toByteArray().toStdString(); }
 
 // True when `path` is `folder` or lies inside it.
-bool IsWithin(const QString& path, const QString& folder) {
-  if (folder == QLatin1String("/")) return path.startsWith(QLatin1Char('/'));
-  return path == folder || path.startsWith(folder + QLatin1Char('/'));
+bool IsWithin(const std::string& path, const std::string& folder) {
+  if (folder == "/") return path.starts_with('/');
+  return path == folder || path.starts_with(folder + "/");
 }
 
 }  // namespace
@@ -42,28 +48,33 @@ FolderTree::FolderTree(QWidget* parent) : QTreeWidget(parent) {
 void FolderTree::SetRoots(const QList<Root>& roots) {
   clear();
   for (const Root& root : roots) {
-    AddFolder(new QTreeWidgetItem(this), CleanAbsolute(root.path), root.caption)
+    AddFolder(new QTreeWidgetItem(this), CleanPath(root.path), root.caption)
         ->setIcon(0, icons_.icon(QFileIconProvider::Drive));
   }
 }
 
-QString FolderTree::SelectedPath() const {
+std::string FolderTree::SelectedPath() const {
   const QTreeWidgetItem* item = currentItem();
-  return item == nullptr ? QString() : item->data(0, kPathRole).toString();
+  return item == nullptr ? std::string() : PathOf(item);
 }
 
-bool FolderTree::SelectPath(const QString& path) {
-  const QString target = CleanAbsolute(path);
+bool FolderTree::SelectPath(const std::string& path) {
+  const std::string target = CleanPath(path);
   QTreeWidgetItem* item = RootHolding(target);
   if (item == nullptr) return false;
 
-  const QString rootPath = item->data(0, kPathRole).toString();
-  const QStringList names = target.mid(rootPath.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-  for (const QString& name : names) {
+  const std::string below = target.substr(PathOf(item).size());
+  for (std::size_t start = 0; start < below.size();) {
+    std::size_t end = below.find('/', start);
+    if (end == std::string::npos) end = below.size();
+    const std::string name = below.substr(start, end - start);
+    start = end + 1;
+    if (name.empty()) continue;
+    const std::string wanted = PathInFolder(PathOf(item), name);
     FillBranch(item);
     QTreeWidgetItem* child = nullptr;
     for (int i = 0; i < item->childCount() && child == nullptr; ++i) {
-      if (item->child(i)->text(0) == name) child = item->child(i);
+      if (PathOf(item->child(i)) == wanted) child = item->child(i);
     }
     if (child == nullptr) return false;
     item = child;
@@ -74,9 +85,9 @@ bool FolderTree::SelectPath(const QString& path) {
   return true;
 }
 
-QTreeWidgetItem* FolderTree::AddFolder(QTreeWidgetItem* item, const QString& path, const QString& caption) {
+QTreeWidgetItem* FolderTree::AddFolder(QTreeWidgetItem* item, const std::string& path, const QString& caption) {
   item->setText(0, caption);
-  item->setData(0, kPathRole, path);
+  item->setData(0, kPathRole, QByteArray::fromStdString(path));
   item->setIcon(0, icons_.icon(QFileIconProvider::Folder));
   // Whether it has sub-folders is known only once it is read.
   item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
@@ -87,25 +98,34 @@ void FolderTree::FillBranch(QTreeWidgetItem* item) {
   if (item->data(0, kReadRole).toBool()) return;
   item->setData(0, kReadRole, true);
 
-  const QString path = item->data(0, kPathRole).toString();
-  const QDir folder(path);
-  const auto filters = QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot;
-  for (const QString& name : folder.entryList(filters, QDir::Name | QDir::IgnoreCase)) {
-    const QString childPath = path.endsWith(QLatin1Char('/')) ? path + name : path + QLatin1Char('/') + name;
-    AddFolder(new QTreeWidgetItem(item), childPath, name);
+  const std::string path = PathOf(item);
+  std::vector<std::pair<QString, std::string>> folders;
+  try {
+    for (const Directory::Entry& entry : Directory::Open(path).Entries()) {
+      if (entry.kind == Directory::EntryKind::Folder) {
+        folders.emplace_back(QString::fromStdString(ReadablePath(entry.name)), entry.name);
+      }
+    }
+  } catch (const IoError&) {
+    // Gone or unreadable: no branches.
   }
+  std::sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
+    const int order = a.first.compare(b.first, Qt::CaseInsensitive);
+    return order != 0 ? order < 0 : a.second < b.second;
+  });
+  for (const auto& [caption, name] : folders) AddFolder(new QTreeWidgetItem(item), PathInFolder(path, name), caption);
   item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
-QTreeWidgetItem* FolderTree::RootHolding(const QString& path) const {
+QTreeWidgetItem* FolderTree::RootHolding(const std::string& path) const {
   QTreeWidgetItem* best = nullptr;
   int bestLength = -1;
   for (int i = 0; i < topLevelItemCount(); ++i) {
     QTreeWidgetItem* root = topLevelItem(i);
-    const QString rootPath = root->data(0, kPathRole).toString();
-    if (IsWithin(path, rootPath) && rootPath.size() > bestLength) {
+    const std::string rootPath = PathOf(root);
+    if (IsWithin(path, rootPath) && static_cast<int>(rootPath.size()) > bestLength) {
       best = root;
-      bestLength = rootPath.size();
+      bestLength = static_cast<int>(rootPath.size());
     }
   }
   return best;

@@ -40,7 +40,7 @@ class DestroyCommand : public ::testing::Test {
  protected:
   DestroyCommand() { program_.Start(); }
 
-  void Add(const std::string& path) { main_.AddTarget(QString::fromStdString(path)); }
+  void Add(const std::string& path) { main_.AddTarget(path); }
   void ClickDestroy() { QTest::mouseClick(main_.btnDestroy, Qt::LeftButton); }
   QStringList States() const {
     QStringList states;
@@ -156,7 +156,7 @@ TEST_F(DestroyCommand, CancelDuringTheSecondFileStopsBeforeTheThird) {
   EXPECT_FALSE(Exists(files[1])) << "the file in progress is finished";
   EXPECT_EQ(ReadWholeFile(files[2]), MarkerText(300000));
   ASSERT_EQ(main_.lstView->RowCount(), 1);
-  EXPECT_EQ(main_.lstView->RowCaption(0), files[2]);
+  EXPECT_EQ(main_.lstView->RowFile(0).path, files[2]);
   EXPECT_EQ(States(), QStringList({"293"})) << "the third row is untouched";
 }
 

@@ -19,8 +19,8 @@ TEST(SlackCommand, MarksEachRowAndEndsReady) {
   OmrekProgram program;
   program.Start();
   TfrmMain& main = program.Main();
-  main.AddTarget(QString::fromStdString(file));
-  main.AddTarget(QString::fromStdString(image.MountPoint()));
+  main.AddTarget(file);
+  main.AddTarget(image.MountPoint());
 
   QTest::mouseClick(main.btnWipeSlack, Qt::LeftButton);
 

@@ -33,7 +33,7 @@ class TargetList : public ::testing::Test {
   QStringList Captions() const {
     QStringList captions;
     for (int row = 0; row < main_.lstView->RowCount(); ++row) {
-      captions << QString::fromStdString(main_.lstView->RowCaption(row));
+      captions << QString::fromStdString(main_.lstView->RowFile(row).path);
     }
     return captions;
   }
@@ -53,7 +53,7 @@ TEST_F(TargetList, SizeColumnInKilobytesRoundedUp) {
 
   main_.SetStatus("busy", "a", "b");
   for (const char* name : {"0", "1", "1024", "1025", "5GiB"}) {
-    main_.AddTarget(QString::fromStdString(image.File(name)));
+    main_.AddTarget(image.File(name));
   }
   EXPECT_EQ(States(), QStringList({"0", "1", "1", "2", "5242880"}));
   EXPECT_EQ(main_.lblStatus->text(), "READY");
@@ -67,14 +67,14 @@ TEST_F(TargetList, DuplicatesFoldersAndVanishedPathsAreKeptAsGiven) {
   const QString folder = QString::fromStdString(dir.Path());
   const QString gone = QString::fromStdString(dir.File("gone"));
 
-  for (const QString& path : {file, file, folder, gone}) main_.AddTarget(path);
+  for (const QString& path : {file, file, folder, gone}) main_.AddTarget(path.toStdString());
   EXPECT_EQ(Captions(), QStringList({file, file, folder, gone}));
   EXPECT_EQ(States(), QStringList({"2", "2", "folder", "folder"}));
 }
 
 TEST_F(TargetList, DeleteKeyRemovesExactlyTheSelectedRows) {
   TempDir dir;
-  for (int i = 0; i < 5; ++i) main_.AddTarget(QString::fromStdString(dir.File("row" + std::to_string(i))));
+  for (int i = 0; i < 5; ++i) main_.AddTarget(dir.File("row" + std::to_string(i)));
   TargetListView& list = *main_.lstView;
 
   QTest::keyRelease(&list, Qt::Key_Delete);
@@ -94,7 +94,7 @@ TEST_F(TargetList, DeleteKeyRemovesExactlyTheSelectedRows) {
 
 TEST_F(TargetList, OnlyTheCaptionCanBeEditedAndTheEditIsThePath) {
   TempDir dir;
-  main_.AddTarget(QString::fromStdString(dir.File("before")));
+  main_.AddTarget(dir.File("before"));
   TargetListView& list = *main_.lstView;
   QTreeWidgetItem* row = list.topLevelItem(0);
 
@@ -108,7 +108,7 @@ TEST_F(TargetList, OnlyTheCaptionCanBeEditedAndTheEditIsThePath) {
   editor->setText(QString::fromStdString(dir.File("after")));
   QTest::keyClick(editor, Qt::Key_Return);
   QCoreApplication::processEvents();  // the view commits the edit from a queued call
-  EXPECT_EQ(list.RowCaption(0), dir.File("after"));
+  EXPECT_EQ(list.RowFile(0).path, dir.File("after"));
   EXPECT_EQ(list.RowStateText(0), "folder");
 }
 
@@ -136,7 +136,7 @@ TEST(TargetListChild, AddBatchWithUnreadableFile) {
   test::ModalBoxCatcher catcher;
 
   RunGuarded([&] {
-    for (const QString& path : {readable, locked, later}) main.AddTarget(path);
+    for (const QString& path : {readable, locked, later}) main.AddTarget(path.toStdString());
   });
 
   ASSERT_EQ(catcher.Boxes().size(), 1u);
@@ -144,7 +144,7 @@ TEST(TargetListChild, AddBatchWithUnreadableFile) {
   EXPECT_EQ(catcher.Boxes()[0].title, "Omrek, Filebane");
   ASSERT_EQ(main.lstView->RowCount(), 2) << "the batch ends at the failed file";
   EXPECT_EQ(main.lstView->RowStateText(0), "1");
-  EXPECT_EQ(QString::fromStdString(main.lstView->RowCaption(1)), locked);
+  EXPECT_EQ(QString::fromStdString(main.lstView->RowFile(1).path), locked);
   EXPECT_EQ(main.lstView->RowStateText(1), "") << "no size text";
 }
 

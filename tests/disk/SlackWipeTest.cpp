@@ -156,7 +156,7 @@ TEST(SlackWipe, NonFilesReadOnlyAndBusyFilesAreSkipped) {
   SlackWipe(engine, monitor, profile).WipeListedFiles(rows);
   ::kill(holder, SIGKILL);
 
-  for (const auto& row : rows.rows) EXPECT_EQ(row.state, "skipped") << row.caption;
+  for (const auto& row : rows.rows) EXPECT_EQ(row.state, "skipped") << row.file.path;
   EXPECT_EQ(std::count(monitor.statuses.begin(), monitor.statuses.end(), "FAILED"), 2)
       << "folders, vanished paths and links show no status";
   EXPECT_EQ(ReadWholeFile(busy), "busy");

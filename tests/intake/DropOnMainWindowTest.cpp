@@ -23,7 +23,7 @@ using test::WriteFile;
 QStringList Rows(const TargetListView& list) {
   QStringList rows;
   for (int row = 0; row < list.RowCount(); ++row) {
-    rows << QString::fromStdString(list.RowCaption(row)) + " " + list.RowStateText(row);
+    rows << QString::fromStdString(list.RowFile(row).path) + " " + list.RowStateText(row);
   }
   return rows;
 }

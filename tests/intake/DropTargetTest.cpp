@@ -33,7 +33,7 @@ TEST(LocalFileNames, OnlyFilesOfThisMachineInOrder) {
   QMimeData data;
   data.setUrls({QUrl("file:///tmp/a b"), QUrl("file://localhost/tmp/b"), QUrl("file://elsewhere/tmp/c"),
                 QUrl("https://example.org/d"), QUrl("file:///tmp/a b")});
-  EXPECT_EQ(LocalFileNames(data), QStringList({"/tmp/a b", "/tmp/b", "/tmp/a b"}))
+  EXPECT_EQ(LocalFileNames(data), QByteArrayList({"/tmp/a b", "/tmp/b", "/tmp/a b"}))
       << "another host's path is no local path; duplicates stay";
 }
 
@@ -106,7 +106,7 @@ class BoundList : public ::testing::Test {
   }
 
   void AddRows(int count) {
-    for (int i = 0; i < count; ++i) list_.AppendTarget(QStringLiteral("/nonexistent/row%1").arg(i));
+    for (int i = 0; i < count; ++i) list_.AppendTarget("/nonexistent/row" + std::to_string(i));
   }
 
   // More rows than fit: the list shows its vertical scroll bar once it has
@@ -180,7 +180,7 @@ TEST_F(BoundList, GetDataOnEnterHoldsTheNamesUntilTheLeave) {
   auto data = DraggedFiles({"/tmp/a", "/tmp/b"});
   SyntheticDrag drag(Surface(), *data, Qt::CopyAction);
   drag.Enter({100, 100});
-  EXPECT_EQ(target_.FileNames(), QStringList({"/tmp/a", "/tmp/b"}));
+  EXPECT_EQ(target_.FileNames(), QByteArrayList({"/tmp/a", "/tmp/b"}));
   drag.Leave();
   EXPECT_EQ(log_, QStringList({"enter", "over", "leave"}));
   EXPECT_EQ(namesSeen_, QStringList({"/tmp/a|/tmp/b", "/tmp/a|/tmp/b"}));

@@ -130,7 +130,7 @@ class DropUnderX11 : public ::testing::Test {
   QStringList Rows() const {
     QStringList rows;
     for (int row = 0; row < main_.lstView->RowCount(); ++row) {
-      rows << QString::fromStdString(main_.lstView->RowCaption(row)) + " " + main_.lstView->RowStateText(row);
+      rows << QString::fromStdString(main_.lstView->RowFile(row).path) + " " + main_.lstView->RowStateText(row);
     }
     return rows;
   }

@@ -24,6 +24,11 @@ using test::TempDir;
 using test::WriteFile;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+QStringList Q(const std::vector<std::string>& texts) {
+  QStringList list;
+  for (const std::string& text : texts) list << Q(text);
+  return list;
+}
 
 // A double-click as the window system delivers it: a click, then the second
 // press as a double-click.
@@ -45,8 +50,8 @@ void CtrlClickEntries(TfrmSelect& dialog, const QStringList& names) {
 
 // Browses to the folder the way a user does: through the tree.
 void OpenFolder(TfrmSelect& dialog, const QString& folder) {
-  ASSERT_TRUE(dialog.DirTree->SelectPath(folder));
-  ASSERT_EQ(dialog.FileList->Path(), folder);
+  ASSERT_TRUE(dialog.DirTree->SelectPath(folder.toStdString()));
+  ASSERT_EQ(Q(dialog.FileList->Path()), folder);
 }
 
 // The whole program, with the dialog opened by "Select Files" on a folder
@@ -65,7 +70,7 @@ class FileSelect : public ::testing::Test {
 
   QStringList Captions() const {
     QStringList captions;
-    for (int row = 0; row < main_.lstView->RowCount(); ++row) captions << Q(main_.lstView->RowCaption(row));
+    for (int row = 0; row < main_.lstView->RowCount(); ++row) captions << Q(main_.lstView->RowFile(row).path);
     return captions;
   }
   QStringList States() const {
@@ -128,15 +133,15 @@ TEST_F(FileSelect, TreeHasTheLetteredDrivesAndStartsAtHome) {
   QTreeWidgetItem* first = dialog_.DirTree->topLevelItem(0);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->text(0), "/ (C:)");
-  EXPECT_EQ(dialog_.DirTree->SelectedPath(), QDir::homePath());
-  EXPECT_EQ(dialog_.FileList->Path(), QDir::homePath());
+  EXPECT_EQ(Q(dialog_.DirTree->SelectedPath()), QDir::homePath());
+  EXPECT_EQ(Q(dialog_.FileList->Path()), QDir::homePath());
 }
 
 TEST(FileSelectDrives, AMountedFileSystemIsARootOfTheTree) {
   LoopImage image(16, 4096, "pickme");
   OMREK_REQUIRE_MOUNTED(image);
   WriteFile(image.File("secret.doc"), "x");
-  TfrmSelect dialog([](const QString&) {});
+  TfrmSelect dialog([](const std::string&) {});
 
   QTreeWidgetItem* root = nullptr;
   for (int i = 0; i < dialog.DirTree->topLevelItemCount(); ++i) {
@@ -145,7 +150,7 @@ TEST(FileSelectDrives, AMountedFileSystemIsARootOfTheTree) {
   }
   ASSERT_NE(root, nullptr) << "the image's drive";
   dialog.DirTree->setCurrentItem(root);
-  EXPECT_EQ(dialog.FileList->Path(), Q(image.MountPoint()));
+  EXPECT_EQ(dialog.FileList->Path(), image.MountPoint());
   EXPECT_EQ(dialog.FileList->item(1)->text(), "secret.doc");
 }
 
@@ -191,21 +196,21 @@ TEST_F(FileSelect, ClosingAndReopeningKeepsTheFolderAndTheSelection) {
   OpenFolder(dialog_, folder_);
   FileListBox& list = *dialog_.FileList;
   DoubleClick(list.viewport(), list.visualItemRect(list.findItems("sub", {})[0]).center());
-  ASSERT_EQ(list.Path(), folder_ + "/sub");
+  ASSERT_EQ(Q(list.Path()), folder_ + "/sub");
   CtrlClickEntries(dialog_, {"two", "inner"});
 
   QTest::mouseClick(dialog_.btnExit, Qt::LeftButton);
   EXPECT_FALSE(dialog_.isVisible());
   QTest::mouseClick(main_.btnSelectFiles, Qt::LeftButton);
   ASSERT_TRUE(dialog_.isVisible());
-  EXPECT_EQ(dialog_.DirTree->SelectedPath(), folder_);
-  EXPECT_EQ(list.Path(), folder_ + "/sub");
-  EXPECT_EQ(list.SelectedEntryPaths(), QStringList({folder_ + "/sub/inner", folder_ + "/sub/two"}));
+  EXPECT_EQ(Q(dialog_.DirTree->SelectedPath()), folder_);
+  EXPECT_EQ(Q(list.Path()), folder_ + "/sub");
+  EXPECT_EQ(Q(list.SelectedEntryPaths()), QStringList({folder_ + "/sub/inner", folder_ + "/sub/two"}));
 
   dialog_.close();
   EXPECT_FALSE(dialog_.isVisible()) << "the close box hides it too";
   QTest::mouseClick(main_.btnSelectFiles, Qt::LeftButton);
-  EXPECT_EQ(list.SelectedEntryPaths(), QStringList({folder_ + "/sub/inner", folder_ + "/sub/two"}));
+  EXPECT_EQ(Q(list.SelectedEntryPaths()), QStringList({folder_ + "/sub/inner", folder_ + "/sub/two"}));
 }
 
 // Each add lets the user act; a folder opened in between must not slip its
@@ -219,9 +224,9 @@ TEST(FileSelectBatch, IsTheSelectionAtTheClick) {
   }
   QStringList added;
   TfrmSelect* dialog = nullptr;
-  TfrmSelect select([&](const QString& path) {
-    added << path;
-    dialog->FileList->SetPath(Q(second.Path()));
+  TfrmSelect select([&](const std::string& path) {
+    added << Q(path);
+    dialog->FileList->SetPath(second.Path());
     dialog->FileList->selectAll();
   });
   dialog = &select;
@@ -261,7 +266,7 @@ TEST(FileSelectChild, AddWithUnreadableFile) {
   const TargetListView& list = *program.Main().lstView;
   ASSERT_EQ(list.RowCount(), 2) << "the add ends at the unreadable file";
   EXPECT_EQ(list.RowStateText(0), "1");
-  EXPECT_EQ(Q(list.RowCaption(1)), folder + "/b");
+  EXPECT_EQ(Q(list.RowFile(1).path), folder + "/b");
   EXPECT_EQ(list.RowStateText(1), "") << "no size text";
   EXPECT_TRUE(dialog.isVisible());
 }

@@ -28,13 +28,15 @@ void DoubleClick(QWidget* surface, const QPoint& at) {
   QTest::mouseDClick(surface, Qt::LeftButton, {}, at);
 }
 
+using Paths = std::vector<std::string>;
+
 QPoint EntryCentre(FileListBox& list, int row) { return list.visualItemRect(list.item(row)).center(); }
 
 // A folder with sub-folders, files of mixed case, hidden entries and the
 // special kinds Linux has.
 class Browse : public ::testing::Test {
  protected:
-  Browse() : base_(QString::fromStdString(dir_.Path())) {
+  Browse() : base_(dir_.Path()) {
     for (const char* folder : {"Zeta", "alpha", ".git", "alpha/inner"}) ::mkdir(dir_.File(folder).c_str(), 0755);
     for (const char* file : {"b.txt", "A.txt", ".hidden", "c", "alpha/deep.txt"}) WriteFile(dir_.File(file), "x");
     ::mkfifo(dir_.File("pipe").c_str(), 0644);
@@ -42,7 +44,7 @@ class Browse : public ::testing::Test {
   }
 
   TempDir dir_;
-  QString base_;
+  std::string base_;
 };
 
 TEST_F(Browse, ListShowsSubFoldersThenFilesInCaseInsensitiveOrder) {
@@ -64,7 +66,7 @@ TEST_F(Browse, ListShowsSubFoldersThenFilesInCaseInsensitiveOrder) {
   list.SetPath("/");
   ASSERT_GT(list.count(), 0);
   EXPECT_EQ(list.Path(), "/");
-  EXPECT_EQ(list.EntryPath(0), "/" + list.item(0)->text()) << "one separator at the root too";
+  EXPECT_EQ(list.EntryPath(0), "/" + list.item(0)->text().toStdString()) << "one separator at the root too";
 }
 
 TEST_F(Browse, CtrlAndShiftSelectAndTheSelectionComesInListOrder) {
@@ -77,14 +79,14 @@ TEST_F(Browse, CtrlAndShiftSelectAndTheSelectionComesInListOrder) {
   QTest::mouseClick(surface, Qt::LeftButton, {}, EntryCentre(list, 6));
   QTest::mouseClick(surface, Qt::LeftButton, Qt::ControlModifier, EntryCentre(list, 1));
   QTest::mouseClick(surface, Qt::LeftButton, Qt::ControlModifier, EntryCentre(list, 4));
-  EXPECT_EQ(list.SelectedEntryPaths(), QStringList({base_ + "/alpha", base_ + "/A.txt", base_ + "/c"}));
+  EXPECT_EQ(list.SelectedEntryPaths(), Paths({base_ + "/alpha", base_ + "/A.txt", base_ + "/c"}));
 
   QTest::mouseClick(surface, Qt::LeftButton, Qt::ControlModifier, EntryCentre(list, 4));
-  EXPECT_EQ(list.SelectedEntryPaths(), QStringList({base_ + "/alpha", base_ + "/c"})) << "Ctrl-click deselects";
+  EXPECT_EQ(list.SelectedEntryPaths(), Paths({base_ + "/alpha", base_ + "/c"})) << "Ctrl-click deselects";
 
   QTest::mouseClick(surface, Qt::LeftButton, {}, EntryCentre(list, 3));
   QTest::mouseClick(surface, Qt::LeftButton, Qt::ShiftModifier, EntryCentre(list, 5));
-  EXPECT_EQ(list.SelectedEntryPaths(), QStringList({base_ + "/.hidden", base_ + "/A.txt", base_ + "/b.txt"}));
+  EXPECT_EQ(list.SelectedEntryPaths(), Paths({base_ + "/.hidden", base_ + "/A.txt", base_ + "/b.txt"}));
 }
 
 TEST_F(Browse, DoubleClickOpensASubFolderButNotAFile) {
@@ -99,7 +101,7 @@ TEST_F(Browse, DoubleClickOpensASubFolderButNotAFile) {
   DoubleClick(list.viewport(), EntryCentre(list, 1));
   EXPECT_EQ(list.Path(), base_ + "/alpha");
   EXPECT_EQ(Names(list), QStringList({"inner", "deep.txt"}));
-  EXPECT_TRUE(list.SelectedEntryPaths().isEmpty());
+  EXPECT_TRUE(list.SelectedEntryPaths().empty());
 }
 
 TEST_F(Browse, TreeOpensBranchesDownToAFolderUnderItsDeepestRoot) {
@@ -109,7 +111,7 @@ TEST_F(Browse, TreeOpensBranchesDownToAFolderUnderItsDeepestRoot) {
   QSignalSpy changes(&tree, &FolderTree::selectedFolderChanged);
   tree.SetRoots({{"/", "/ (C:)"}, {base_, "test (D:)"}});
   EXPECT_EQ(tree.topLevelItemCount(), 2);
-  EXPECT_TRUE(tree.SelectedPath().isEmpty());
+  EXPECT_TRUE(tree.SelectedPath().empty());
 
   ASSERT_TRUE(tree.SelectPath(base_ + "/alpha/inner/"));
   EXPECT_EQ(tree.SelectedPath(), base_ + "/alpha/inner");

@@ -1,7 +1,12 @@
 #include "intake/TargetFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
@@ -25,39 +30,82 @@ TEST(SizeToKbText, RoundsUpToWholeKilobytes) {
   EXPECT_EQ(SizeToKbText(5ull << 30), "5242880");
 }
 
+std::uint64_t SizeOfListed(const std::string& path) { return FileSizeOf(*ReachListedFile(ListFile(path))); }
+
 TEST(FileSizeOf, MeasuresRealFilesOnExt4) {
   LoopImage image(16, 4096, "sizes");
   OMREK_REQUIRE_MOUNTED(image);
-  EXPECT_EQ(FileSizeOf(WriteFile(image.File("empty"), "")), 0u);
-  EXPECT_EQ(FileSizeOf(WriteFile(image.File("one"), "x")), 1u);
-  EXPECT_EQ(FileSizeOf(WriteFile(image.File("kb"), std::string(1024, 'x'))), 1024u);
-  EXPECT_EQ(FileSizeOf(WriteFile(image.File("kb+1"), std::string(1025, 'x'))), 1025u);
+  EXPECT_EQ(SizeOfListed(WriteFile(image.File("empty"), "")), 0u);
+  EXPECT_EQ(SizeOfListed(WriteFile(image.File("one"), "x")), 1u);
+  EXPECT_EQ(SizeOfListed(WriteFile(image.File("kb"), std::string(1024, 'x'))), 1024u);
+  EXPECT_EQ(SizeOfListed(WriteFile(image.File("kb+1"), std::string(1025, 'x'))), 1025u);
 
   // A sparse 5 GiB file: its real size, not the low 32 bits of it.
   FileHandle::Create(image.File("sparse")).SetLength(5ull << 30);
-  EXPECT_EQ(FileSizeOf(image.File("sparse")), 5ull << 30);
+  EXPECT_EQ(SizeOfListed(image.File("sparse")), 5ull << 30);
 }
 
-TEST(FileSizeOf, MissingFileRaisesFileNotFound) {
-  TempDir dir;
-  try {
-    FileSizeOf(dir.File("gone"));
-    FAIL() << "no error";
-  } catch (const IoError& error) {
-    EXPECT_STREQ(error.what(), "File not found");
-    EXPECT_EQ(error.Code(), 2);
-  }
-}
-
-TEST(IsFolder, FoldersMissingPathsAndNonFilesAreFolders) {
+TEST(ListedFile, FoldersMissingPathsAndNonFilesAreNeverReached) {
   TempDir dir;
   const auto file = WriteFile(dir.File("file"), "x");
   ASSERT_EQ(::symlink(file.c_str(), dir.File("link").c_str()), 0);
 
-  EXPECT_FALSE(IsFolder(file));
-  EXPECT_TRUE(IsFolder(dir.Path()));
-  EXPECT_TRUE(IsFolder(dir.File("gone")));
-  EXPECT_TRUE(IsFolder(dir.File("link")));
+  EXPECT_TRUE(ReachListedFile(ListFile(file)));
+  EXPECT_FALSE(ReachListedFile(ListFile(dir.Path())));
+  EXPECT_FALSE(ReachListedFile(ListFile(dir.File("gone"))));
+  EXPECT_FALSE(ReachListedFile(ListFile(dir.File("link"))));
+  EXPECT_FALSE(ReachListedFile(ListFile(dir.Path() + "/")));
+}
+
+TEST(ListedFile, ReachesTheFileThatWasListedOrNone) {
+  TempDir dir;
+  ASSERT_EQ(::mkdir(dir.File("real").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink("real", dir.File("via").c_str()), 0);
+  const ListedFile listed = ListFile(WriteFile(dir.File("via/file"), "listed"));
+  // A link on the way when the file was listed was the user's own view of
+  // the tree: the route goes through what it pointed at then.
+  ASSERT_TRUE(ReachListedFile(listed)) << listed.route;
+  EXPECT_EQ(listed.path, dir.File("via/file"));
+
+  // Another file put under the listed name is not the listed file.
+  ASSERT_EQ(::rename(dir.File("real/file").c_str(), dir.File("real/moved").c_str()), 0);
+  WriteFile(dir.File("real/file"), "impostor");
+  EXPECT_FALSE(ReachListedFile(listed));
+  ASSERT_EQ(::rename(dir.File("real/moved").c_str(), dir.File("real/file").c_str()), 0);
+  ASSERT_TRUE(ReachListedFile(listed));
+
+  // A folder of the route swapped for a link to where the file now is:
+  // the walk refuses the link rather than follow it to the very same file.
+  ASSERT_EQ(::rename(dir.File("real").c_str(), dir.File("elsewhere").c_str()), 0);
+  ASSERT_EQ(::symlink("elsewhere", dir.File("real").c_str()), 0);
+  EXPECT_FALSE(ReachListedFile(listed));
+}
+
+TEST(ListedFile, PathsLongerThanTheSystemLimitAreWalked) {
+  TempDir dir;
+  std::string path = dir.Path();
+  const std::string name(200, 'd');
+  int depth = 0;
+  ASSERT_EQ(::chdir(dir.Path().c_str()), 0);
+  for (; path.size() <= PATH_MAX; ++depth) {
+    ASSERT_EQ(::mkdir(name.c_str(), 0755), 0);
+    ASSERT_EQ(::chdir(name.c_str()), 0);
+    path += "/" + name;
+  }
+  WriteFile("deep", std::string(3000, 'x'));
+
+  const auto file = ReachListedFile(ListFile(path + "/deep"));
+  ASSERT_TRUE(file);
+  EXPECT_EQ(FileSizeOf(*file), 3000u);
+  file->Delete();
+  EXPECT_FALSE(ReachListedFile(ListFile(path + "/deep")));
+
+  // Folders this deep are removed from the inside out, a name at a time.
+  for (; depth > 0; --depth) {
+    ASSERT_EQ(::chdir(".."), 0);
+    ASSERT_EQ(::rmdir(name.c_str()), 0);
+  }
+  ASSERT_EQ(::chdir("/"), 0);
 }
 
 }  // namespace

@@ -12,16 +12,17 @@ namespace omrek::test {
 class VectorRows : public TargetRows {
  public:
   struct Row {
-    std::string caption;
+    ListedFile file;
     std::string state;
   };
 
-  explicit VectorRows(const std::vector<std::string>& captions) {
-    for (const auto& caption : captions) rows.push_back({caption, ""});
+  // Each path is listed now, as adding it to the window's list would.
+  explicit VectorRows(const std::vector<std::string>& paths) {
+    for (const auto& path : paths) rows.push_back({ListFile(path), ""});
   }
 
   int RowCount() const override { return static_cast<int>(rows.size()); }
-  std::string RowCaption(int row) const override { return rows[static_cast<std::size_t>(row)].caption; }
+  ListedFile RowFile(int row) const override { return rows[static_cast<std::size_t>(row)].file; }
   void SetRowState(int row, const std::string& text) override { rows[static_cast<std::size_t>(row)].state = text; }
   void DeleteRow(int row) override { rows.erase(rows.begin() + row); }
   // Rows do not move here while a command runs.

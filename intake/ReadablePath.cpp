@@ -1,0 +1,86 @@
+#include "intake/ReadablePath.h"
+
+#include <cstdint>
+
+namespace omrek {
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// The length of the valid UTF-8 sequence at the start of `text`, or 0 when
+// it starts with a byte that begins none (overlong forms and surrogates
+// included).
+std::size_t Utf8SequenceLength(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+  const std::uint8_t lead = byte(0);
+  std::size_t length;
+  std::uint32_t low;  // the smallest code point this length may carry
+  std::uint32_t point;
+  if (lead < 0x80) return 1;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, low = 0x80, point = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, low = 0x800, point = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, low = 0x10000, point = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    point = (point << 6) | (byte(i) & 0x3F);
+  }
+  if (point < low || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0;
+  return length;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string ReadablePath(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  while (!bytes.empty()) {
+    const auto lead = static_cast<std::uint8_t>(bytes.front());
+    const std::size_t length = Utf8SequenceLength(bytes);
+    if (lead == '\\') {
+      text += "\\\\";
+    } else if (length == 0 || lead < 0x20 || lead == 0x7F) {
+      text += "\\x";
+      text += kHexDigits[lead >> 4];
+      text += kHexDigits[lead & 0x0F];
+    } else {
+      text.append(bytes.substr(0, length));
+    }
+    bytes.remove_prefix(length == 0 ? 1 : length);
+  }
+  return text;
+}
+
+std::string PathFromReadable(std::string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
+      bytes += '\\';
+      ++i;
+    } else if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && HexValue(text[i + 2]) >= 0 &&
+               HexValue(text[i + 3]) >= 0) {
+      bytes += static_cast<char>(HexValue(text[i + 2]) * 16 + HexValue(text[i + 3]));
+      i += 3;
+    } else {
+      bytes += text[i];
+    }
+  }
+  return bytes;
+}
+
+}  // namespace omrek

@@ -1,0 +1,88 @@
+#include "platform/PinnedFile.h"
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+#include "platform/IoError.h"
+
+namespace omrek {
+
+namespace {
+
+struct SplitPath {
+  std::string folder;
+  std::string name;
+};
+
+SplitPath Split(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// The folder with its links resolved, or as given when that cannot be done
+// (a path longer than the system resolves, a folder not there).
+std::string ResolvedFolder(const std::string& folder) {
+  if (folder.size() >= PATH_MAX) return folder;
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(folder.c_str(), nullptr), &std::free);
+  return resolved ? std::string(resolved.get()) : folder;
+}
+
+bool IsPlainName(const std::string& name) { return !name.empty() && name != "." && name != ".."; }
+
+}  // namespace
+
+PathNote NotePath(const std::string& path) {
+  const SplitPath parts = Split(path);
+  PathNote note;
+  const std::string folder = ResolvedFolder(parts.folder);
+  note.route = folder.ends_with('/') ? folder + parts.name : folder + "/" + parts.name;
+  if (!IsPlainName(parts.name)) return note;
+  try {
+    if (const auto facts = Directory::Walk(folder).Examine(parts.name)) note.identity = facts->identity;
+  } catch (const IoError&) {
+    // Nothing reachable there: the note says so.
+  }
+  return note;
+}
+
+PinnedFile::PinnedFile(Directory folder, std::string name, const FileIdentity& identity)
+    : folder_(std::move(folder)), name_(std::move(name)), identity_(identity) {}
+
+std::optional<PinnedFile> PinnedFile::Reach(const std::string& route, const FileIdentity& identity) {
+  const SplitPath parts = Split(route);
+  if (!IsPlainName(parts.name)) return std::nullopt;
+  try {
+    Directory folder = Directory::Walk(parts.folder);
+    const auto facts = folder.Examine(parts.name);
+    if (!facts || !facts->regularFile || facts->identity != identity) return std::nullopt;
+    return PinnedFile(std::move(folder), parts.name, identity);
+  } catch (const IoError&) {
+    return std::nullopt;
+  }
+}
+
+std::uint32_t PinnedFile::Attributes() const { return folder_.Attributes(name_); }
+
+void PinnedFile::SetAttributes(std::uint32_t word) const {
+  Checked(folder_.OpenFile(name_, FileHandle::Access::Read)).SetAttributes(word);
+}
+
+FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(folder_.OpenFile(name_, access)); }
+
+FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_.OpenFileExclusive(name_)); }
+
+void PinnedFile::Delete() const {
+  const auto facts = folder_.Examine(name_);
+  if (!facts || facts->identity != identity_) throw IoError::FromErrno(ENOENT);
+  folder_.RemoveEntry(name_);
+}
+
+FileHandle PinnedFile::Checked(FileHandle file) const {
+  if (file.Identity() != identity_) throw IoError::FromErrno(ENOENT);
+  return file;
+}
+
+}  // namespace omrek

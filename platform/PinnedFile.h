@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/Directory.h"
+#include "platform/FileHandle.h"
+#include "platform/FileIdentity.h"
+
+namespace omrek {
+
+// What a path leads to as it is listed: the path with the symbolic links of
+// its folders resolved as they are now (the last name is kept: a link there
+// is the entry itself), and the identity of what its last name names, or
+// nullopt when nothing is there. Later walks follow that route with no link
+// at all, so a folder swapped for a link afterwards leads nowhere.
+struct PathNote {
+  std::string route;
+  std::optional<FileIdentity> identity;
+};
+PathNote NotePath(const std::string& path);
+
+// One regular file, reached by walking its route one name at a time with no
+// link followed, and held by the folder it was found in. Every operation
+// acts on that entry only while it still names the file of the identity it
+// was reached for; another file put in its place is never opened, changed
+// or removed.
+class PinnedFile {
+ public:
+  // nullopt when the route no longer leads, without a link, to a regular
+  // file of that identity: the file has gone, as far as the caller knows.
+  static std::optional<PinnedFile> Reach(const std::string& route, const FileIdentity& identity);
+
+  // The attribute word (FileAttributes.h) of the entry.
+  std::uint32_t Attributes() const;
+  // Applies an attribute word; raises IoError when it cannot.
+  void SetAttributes(std::uint32_t word) const;
+
+  // Opens the file; "File not found" when its name now names another file.
+  FileHandle Open(FileHandle::Access access) const;
+  FileHandle OpenExclusive() const;
+
+  // Removes the name from its folder, provided it still names the file.
+  void Delete() const;
+
+  // The allocation unit of the file system holding the file; 0 when it
+  // cannot be measured.
+  std::uint32_t ClusterSize() const { return folder_.ClusterSize(); }
+
+ private:
+  PinnedFile(Directory folder, std::string name, const FileIdentity& identity);
+  FileHandle Checked(FileHandle file) const;
+
+  Directory folder_;
+  std::string name_;
+  FileIdentity identity_;
+};
+
+}  // namespace omrek
