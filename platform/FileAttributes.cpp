@@ -5,7 +5,6 @@
 
 #include <string_view>
 
-#include "platform/FileHandle.h"
 
 namespace omrek {
 
@@ -33,12 +32,6 @@ std::uint32_t ReadFileAttributesIn(int folder, const std::string& name) {
   if ((st.st_mode & S_IWUSR) == 0) word |= FileAttribute::ReadOnly;
   if (LastComponent(name).starts_with('.')) word |= FileAttribute::Hidden;
   return word;
-}
-
-void WriteFileAttributes(const std::string& path, std::uint32_t word) {
-  // Through a descriptor opened without following links, so the change can
-  // only ever reach the regular file the path names.
-  FileHandle::OpenExisting(path, FileHandle::Access::Read).SetAttributes(word);
 }
 
 }  // namespace omrek

@@ -25,9 +25,5 @@ std::uint32_t ReadFileAttributes(const std::string& path);
 // The same for `name` inside the open folder `folder`.
 std::uint32_t ReadFileAttributesIn(int folder, const std::string& name);
 
-// Applies an attribute word to a regular file. Only the read-only bit has a
-// counterpart here: clearing it sets the owner write bit, setting it clears
-// the write bits. Raises IoError when the file cannot be changed.
-void WriteFileAttributes(const std::string& path, std::uint32_t word);
 
 }  // namespace omrek

@@ -5,10 +5,12 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <climits>
 #include <filesystem>
 
 #include "app/OmrekProgram.h"
 #include "intake/TargetListView.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Extents.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/Shell.h"
@@ -250,6 +252,79 @@ TEST_F(DestroyCommand, NoSoundLoadedPlaysNothing) {
 
   EXPECT_EQ(main_.lblStatus->text(), "File DONE");
   EXPECT_FALSE(std::filesystem::exists(played));
+}
+
+// Another user owns a folder on the way to a listed file and, between the
+// listing and the commands, swaps the file's folder for a link to one of
+// root's folders holding a file of the same name.
+TEST_F(DestroyCommand, AFolderSwappedForALinkLeadsNowhere) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  constexpr uid_t kNobody = 65534;
+  const std::string race = image_.File("race");
+  for (const std::string& folder : {race, race + "/dirC"}) {
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+  }
+  const std::string listed = WriteFile(race + "/dirC/secret", "the listed file");
+  ASSERT_EQ(::mkdir(image_.File("rootonly").c_str(), 0700), 0);
+  const std::string roots = WriteFile(image_.File("rootonly/secret"), "root's own secret");
+  struct stat before {};
+  ASSERT_EQ(::stat(roots.c_str(), &before), 0);
+  Add(listed);
+  ASSERT_EQ(test::RunTestCaseAsNobody("DestroyCommandChild.SwapsTheFolderForALink",
+                                      {{"RACE", race}, {"TARGET", image_.File("rootonly")}}),
+            0);
+  main_.SetStatus("untouched", "", "");
+
+  ClickDestroy();
+  EXPECT_EQ(States(), QStringList({"skipped"}));
+  EXPECT_EQ(main_.lblStatus->text(), "untouched") << "a file no longer there as listed reads as gone";
+  QTest::mouseClick(main_.btnWipeSlack, Qt::LeftButton);
+  EXPECT_EQ(States(), QStringList({"skipped"}));
+
+  EXPECT_EQ(ReadWholeFile(roots), "root's own secret");
+  EXPECT_EQ(ReadWholeFile(race + "/dirC.old/secret"), "the listed file");
+  struct stat after {};
+  ASSERT_EQ(::stat(roots.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec) << "not even lengthened and cut back";
+  EXPECT_EQ(after.st_ctim.tv_sec, before.st_ctim.tv_sec);
+}
+
+TEST(DestroyCommandChild, SwapsTheFolderForALink) {
+  const std::string race = test::ChildArgument("RACE");
+  ASSERT_EQ(::rename((race + "/dirC").c_str(), (race + "/dirC.old").c_str()), 0);
+  ASSERT_EQ(::symlink(test::ChildArgument("TARGET").c_str(), (race + "/dirC").c_str()), 0);
+}
+
+TEST_F(DestroyCommand, PathsLongerThanTheSystemLimitAreListedWipedAndDestroyed) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string name(200, 'd');
+  std::string path = image_.MountPoint();
+  int depth = 0;
+  ASSERT_EQ(::chdir(path.c_str()), 0);
+  for (; path.size() <= PATH_MAX; ++depth) {
+    ASSERT_EQ(::mkdir(name.c_str(), 0755), 0);
+    ASSERT_EQ(::chdir(name.c_str()), 0);
+    path += "/" + name;
+  }
+  WriteFile("deep", std::string(3000, 'x'));
+
+  Add(path + "/deep");
+  EXPECT_EQ(States(), QStringList({"3"}));
+  QTest::mouseClick(main_.btnWipeSlack, Qt::LeftButton);
+  EXPECT_EQ(States(), QStringList({"-slack"}));
+  EXPECT_EQ(ReadWholeFile("deep"), std::string(3000, 'x'));
+  ClickDestroy();
+  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  EXPECT_EQ(main_.lblStatus->text(), "File DONE");
+  EXPECT_FALSE(Exists("deep"));
+
+  // Folders this deep go from the inside out, a name at a time.
+  for (; depth > 0; --depth) {
+    ASSERT_EQ(::chdir(".."), 0);
+    ASSERT_EQ(::rmdir(name.c_str()), 0);
+  }
+  ASSERT_EQ(::chdir("/"), 0);
 }
 
 }  // namespace

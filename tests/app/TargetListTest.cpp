@@ -105,10 +105,15 @@ TEST_F(TargetList, OnlyTheCaptionCanBeEditedAndTheEditIsThePath) {
   auto* editor = list.findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr);
   EXPECT_FALSE(editor->acceptDrops()) << "a dropped file must not become the path of this row";
-  editor->setText(QString::fromStdString(dir.File("after")));
+  // The caption is the readable form: a byte that is not UTF-8 is typed
+  // as an escape, and the path is the bytes it stands for.
+  const std::string after = WriteFile(dir.File("after\xFF"), "x");
+  editor->setText(QString::fromStdString(dir.Path()) + "/after\\xff");
   QTest::keyClick(editor, Qt::Key_Return);
   QCoreApplication::processEvents();  // the view commits the edit from a queued call
-  EXPECT_EQ(list.RowFile(0).path, dir.File("after"));
+  EXPECT_EQ(list.RowFile(0).path, after);
+  EXPECT_TRUE(list.RowFile(0).identity) << "the edit notes the file the new path leads to";
+  EXPECT_EQ(row->text(TargetListView::kCaptionColumn), QString::fromStdString(dir.Path()) + "/after\\xFF");
   EXPECT_EQ(list.RowStateText(0), "folder");
 }
 

@@ -10,6 +10,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/TempDir.h"
+#include "widgets/FlatButton.h"
 
 namespace omrek {
 namespace {
@@ -110,6 +111,27 @@ TEST(DropOnMainWindowChild, DropWithUnreadableFile) {
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return !catcher.Boxes().empty(); }));
   EXPECT_EQ(catcher.Boxes()[0].text, "File access denied.");
+}
+
+// File managers send a name that is not UTF-8 percent-encoded; its UTF-8
+// look-alike beside it must survive the dropped file's destruction.
+TEST_F(DropOnMainWindow, ANameThatIsNotUtf8IsTheFileDroppedAndDestroyed) {
+  TempDir dir;
+  const std::string dropped = WriteFile(dir.File("bad\xFFname"), "dropped");
+  const std::string neighbour = WriteFile(dir.File("bad\xEF\xBF\xBDname"), "neighbour");
+  QMimeData data;
+  data.setData("text/uri-list", QByteArray::fromStdString("file://" + dir.Path() + "/bad%FFname\r\n"));
+
+  EXPECT_EQ(DropOnList(main_, data, Qt::CopyAction), Qt::CopyAction);
+  ASSERT_EQ(main_.lstView->RowCount(), 1);
+  EXPECT_EQ(main_.lstView->RowFile(0).path, dropped);
+  EXPECT_EQ(main_.lstView->topLevelItem(0)->text(0), QString::fromStdString(dir.Path()) + "/bad\\xFFname");
+
+  QTest::mouseClick(main_.btnDestroy, Qt::LeftButton);
+  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  struct stat st {};
+  EXPECT_NE(::lstat(dropped.c_str(), &st), 0);
+  EXPECT_EQ(test::ReadWholeFile(neighbour), "neighbour");
 }
 
 }  // namespace

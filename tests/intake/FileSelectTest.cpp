@@ -213,6 +213,25 @@ TEST_F(FileSelect, ClosingAndReopeningKeepsTheFolderAndTheSelection) {
   EXPECT_EQ(Q(list.SelectedEntryPaths()), QStringList({folder_ + "/sub/inner", folder_ + "/sub/two"}));
 }
 
+TEST_F(FileSelect, ANameThatIsNotUtf8IsListedApartFromItsLookAlikeAndDestroyedAlone) {
+  const std::string chosen = WriteFile(dir_.File("bad\xFFname"), "chosen");
+  const std::string neighbour = WriteFile(dir_.File("bad\xEF\xBF\xBDname"), "neighbour");
+  OpenFolder(dialog_, folder_);
+  CtrlClickEntries(dialog_, {"bad\\xFFname"});
+  ASSERT_EQ(dialog_.FileList->findItems(QString::fromUtf8("bad\uFFFDname"), Qt::MatchExactly).size(), 1);
+
+  QTest::mouseClick(dialog_.btnAdd, Qt::LeftButton);
+  ASSERT_EQ(main_.lstView->RowCount(), 1);
+  EXPECT_EQ(main_.lstView->RowFile(0).path, chosen);
+  EXPECT_EQ(States(), QStringList({"1"})) << "a file, not a folder";
+  QTest::mouseClick(main_.btnDestroy, Qt::LeftButton);
+  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  EXPECT_EQ(Captions(), QStringList());
+  EXPECT_EQ(test::ReadWholeFile(neighbour), "neighbour");
+  struct stat st {};
+  EXPECT_NE(::lstat(chosen.c_str(), &st), 0);
+}
+
 // Each add lets the user act; a folder opened in between must not slip its
 // entries into the batch that was selected at the click.
 TEST(FileSelectBatch, IsTheSelectionAtTheClick) {

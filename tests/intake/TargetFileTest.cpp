@@ -1,13 +1,10 @@
 #include "intake/TargetFile.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
-
+#include "intake/ReadablePath.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
 #include "tests/support/LoopImage.h"
@@ -81,31 +78,18 @@ TEST(ListedFile, ReachesTheFileThatWasListedOrNone) {
   EXPECT_FALSE(ReachListedFile(listed));
 }
 
-TEST(ListedFile, PathsLongerThanTheSystemLimitAreWalked) {
-  TempDir dir;
-  std::string path = dir.Path();
-  const std::string name(200, 'd');
-  int depth = 0;
-  ASSERT_EQ(::chdir(dir.Path().c_str()), 0);
-  for (; path.size() <= PATH_MAX; ++depth) {
-    ASSERT_EQ(::mkdir(name.c_str(), 0755), 0);
-    ASSERT_EQ(::chdir(name.c_str()), 0);
-    path += "/" + name;
-  }
-  WriteFile("deep", std::string(3000, 'x'));
+TEST(ReadablePath, NamesThatDifferInOneByteNeverLookAlike) {
+  EXPECT_EQ(ReadablePath("/tmp/bad\xFFname"), "/tmp/bad\\xFFname");
+  EXPECT_EQ(ReadablePath("/tmp/bad\xEF\xBF\xBDname"), "/tmp/bad\xEF\xBF\xBDname") << "valid UTF-8 stays";
+  EXPECT_EQ(ReadablePath("a\\x41\nb"), "a\\\\x41\\x0Ab");
+  EXPECT_EQ(ReadablePath("\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80"), "\\xC0\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80")
+      << "overlong forms, surrogates and code points past U+10FFFF are no UTF-8";
+  EXPECT_EQ(PathFromReadable("a\\xzz\\x4"), "a\\xzz\\x4") << "a backslash that starts no escape is itself";
 
-  const auto file = ReachListedFile(ListFile(path + "/deep"));
-  ASSERT_TRUE(file);
-  EXPECT_EQ(FileSizeOf(*file), 3000u);
-  file->Delete();
-  EXPECT_FALSE(ReachListedFile(ListFile(path + "/deep")));
-
-  // Folders this deep are removed from the inside out, a name at a time.
-  for (; depth > 0; --depth) {
-    ASSERT_EQ(::chdir(".."), 0);
-    ASSERT_EQ(::rmdir(name.c_str()), 0);
+  for (int byte = 1; byte < 256; ++byte) {
+    const std::string name = "n" + std::string(1, static_cast<char>(byte)) + "\xC3";
+    EXPECT_EQ(PathFromReadable(ReadablePath(name)), name) << byte;
   }
-  ASSERT_EQ(::chdir("/"), 0);
 }
 
 }  // namespace
