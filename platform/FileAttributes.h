@@ -25,5 +25,4 @@ std::uint32_t ReadFileAttributes(const std::string& path);
 // The same for `name` inside the open folder `folder`.
 std::uint32_t ReadFileAttributesIn(int folder, const std::string& name);
 
-
 }  // namespace omrek
