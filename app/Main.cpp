@@ -14,6 +14,7 @@
 #include "engine/FileDestruction.h"
 #include "intake/FileSelect.h"
 #include "intake/TargetListView.h"
+#include "platform/TerminationSignals.h"
 #include "settings/Config.h"
 #include "widgets/BarMeter.h"
 #include "widgets/ClickLabel.h"
@@ -267,6 +268,8 @@ void TfrmMain::ResetProgress() {
 }
 
 void TfrmMain::ShowMeterFull() { Meter->setPosition(engine_.WorkTotal); }
+
+bool TfrmMain::CancelFlag() const { return engine_.CancelFlag || TerminationSignals::Requested() != 0; }
 
 void TfrmMain::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, kProgramTitle, QString::fromStdString(text), QMessageBox::Ok, this);

@@ -57,7 +57,9 @@ class TfrmMain : public QWidget, public JobMonitor {
   void ResetProgress() override;
   void ShowMeterFull() override;
   void ShowMessage(const std::string& text) override;
-  bool CancelFlag() const override { return engine_.CancelFlag; }
+  // Set also once the program is asked to end, so every command stops at
+  // its next safe point.
+  bool CancelFlag() const override;
   void SetCancelFlag(bool value) override { engine_.CancelFlag = value; }
 
   // Volume facts of the drive measured last.

@@ -1,12 +1,24 @@
 #include "app/OmrekProgram.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "platform/TerminationSignals.h"
+
 namespace omrek {
 
-OmrekProgram::OmrekProgram() : frmSelect_([this](const std::string& path) { frmMain_.AddTarget(path); }) {
+OmrekProgram::OmrekProgram()
+    : frmSelect_([this](const std::string& path) { frmMain_.AddTarget(path); }),
+      termination_(TerminationSignals::Install(), QSocketNotifier::Read) {
   frmMain_.AttachDialogs(&frmConfig_, &frmAbout_, &frmSelect_);
+  QObject::connect(&termination_, &QSocketNotifier::activated, [this] {
+    TerminationSignals::Drain();
+    frmMain_.SetCancelFlag(true);
+    // Every event loop ends, a message box's too; a running command is
+    // already stopping, and the program ends once it is back here.
+    QCoreApplication::exit(128 + TerminationSignals::Requested());
+  });
 }
 
 void OmrekProgram::Start() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSocketNotifier>
 #include <QWidget>
 #include <array>
 
@@ -13,7 +14,9 @@ namespace omrek {
 // The program's four windows, created in this order and kept for the whole
 // run: the main window, then the configuration, about and file selection
 // dialogs (hidden until asked for). The selection dialog adds its entries
-// through the main window's AddTarget.
+// through the main window's AddTarget. A termination signal (SIGTERM,
+// SIGINT, SIGHUP) stops a running command at its next safe point and ends
+// the event loop with 128 + the signal's number.
 class OmrekProgram {
  public:
   OmrekProgram();
@@ -35,6 +38,7 @@ class OmrekProgram {
   TfrmConfig frmConfig_;
   TfrmAbout frmAbout_;
   TfrmSelect frmSelect_;
+  QSocketNotifier termination_;
 };
 
 }  // namespace omrek

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include "disk/ClusterSize.h"
 #include "disk/FileRestorer.h"
+#include "engine/StopRequest.h"
 #include "engine/WorkTotal.h"
 #include "platform/FileHandle.h"
+#include "platform/IoError.h"
 
 namespace omrek {
 
@@ -20,10 +23,12 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
   engine_.RowIndex = 0;
   while (engine_.RowIndex < rows.RowCount()) {
     const auto row = rows.HandleOf(engine_.RowIndex);
-    const bool wiped = WipeFileSlack(rows.RowFile(engine_.RowIndex));
+    const SlackOutcome outcome = WipeFileSlack(rows.RowFile(engine_.RowIndex));
     // The user may have removed rows while events ran.
     if (const int now = row->Index(); now >= 0) {
-      rows.SetRowState(now, wiped ? "-slack" : "skipped");
+      rows.SetRowState(now, outcome == SlackOutcome::Wiped            ? "-slack"
+                            : outcome == SlackOutcome::LeftLengthened ? "lengthened"
+                                                                      : "skipped");
       engine_.RowIndex = now + 1;
     }
     monitor_.PumpEvents();
@@ -34,24 +39,33 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
   monitor_.ResetProgress();
 }
 
-bool SlackWipe::WipeFileSlack(const ListedFile& target) {
+SlackOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
   const std::optional<PinnedFile> listed = ReachListedFile(target);
-  if (!listed) return false;
+  if (!listed) return SlackOutcome::Skipped;
   try {
     FileHandle file = listed->OpenExclusive();
+    std::exception_ptr failure;
     {
       FileRestorer restorer(file);
-      MeasureClusterSizeOf(engine_.ClusterSize, *listed);
-      const std::uint64_t slackLength = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
-      WipeOpenFile(file, restorer.Length(), slackLength);
+      try {
+        MeasureClusterSizeOf(engine_.ClusterSize, *listed);
+        const std::uint64_t slackLength = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
+        WipeOpenFile(file, restorer.Length(), slackLength);
+      } catch (const std::exception&) {
+        failure = std::current_exception();
+      }
       restorer.Restore();
     }
     file.Close();
+    if (failure) std::rethrow_exception(failure);
     monitor_.SetStatus("SLACK", "WIPED", "");
-    return true;
+    return SlackOutcome::Wiped;
+  } catch (const LeaseLost& lost) {
+    monitor_.SetStatus("FAILED", lost.what(), "");
+    return SlackOutcome::LeftLengthened;
   } catch (const std::exception&) {
     monitor_.SetStatus("FAILED", "", "");
-    return false;
+    return SlackOutcome::Skipped;
   }
 }
 
@@ -59,6 +73,10 @@ void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint6
   for (int step = 0; step < kSlackSteps; ++step) {
     const PlanStep planned = SlackStep(step, profile_);
     for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
+      // Someone waits to open the file: the wipe gives way at once, while
+      // the file can still be put back before they get it.
+      if (file.Lease() != FileHandle::LeaseState::Held) throw IoError::SharingViolation();
+      StopIfEnding();
       RunPass(file, oldSize, slackLength, planned.pass);
       file.Flush();
       monitor_.AddProgress(1);

@@ -15,6 +15,8 @@ namespace omrek {
 
 class FileHandle;
 
+enum class SlackOutcome { Wiped, Skipped, LeftLengthened };
+
 // Wipes the slack of listed files: the bytes between a file's end and the
 // end of its last cluster, which the file system keeps but no file call can
 // address. Each pass lengthens the file by writing past its end up to the
@@ -22,20 +24,24 @@ class FileHandle;
 //
 // The file is opened only while no other program has it open (a write
 // lease), so a database or log being written is never cut back under its
-// writer. Whatever fails once the file is open, it leaves with its old
-// length and time, and closed.
+// writer; a program that opens it meanwhile makes the wipe give way at
+// once. Whatever fails once the file is open, it leaves with its old
+// length and time, and closed; only a file whose lease ran out before it
+// could be cut back is left lengthened, since its new owner may have
+// written past the old end.
 class SlackWipe {
  public:
   SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile);
 
   // The slack command over every row: "-slack" when wiped, "skipped" when
-  // not. Stops between rows when CancelFlag is set; ends on "READY".
+  // not, "lengthened" when left so. Stops between rows when CancelFlag is
+  // set; ends on "READY".
   void WipeListedFiles(TargetRows& rows);
 
-  // True when the file's slack was wiped ("SLACK" "WIPED"); false for a
-  // folder, link, or a file no longer where it was listed (no status), or
-  // on failure ("FAILED").
-  bool WipeFileSlack(const ListedFile& target);
+  // Wiped ("SLACK" "WIPED"); Skipped for a folder, link, or a file no
+  // longer where it was listed (no status), or on failure ("FAILED");
+  // LeftLengthened ("FAILED" and why).
+  SlackOutcome WipeFileSlack(const ListedFile& target);
 
  private:
   static constexpr std::size_t kInversionSize = 32768;

@@ -1,7 +1,6 @@
 #include "engine/FileDestruction.h"
 
 #include <cerrno>
-#include <exception>
 
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
@@ -51,13 +50,10 @@ bool FileDestruction::DestroyFile(const ListedFile& target) {
     engine_.WorkFile = file->Open(FileHandle::Access::ReadWrite);
     engine_.WorkTarget.emplace(std::move(*file));
 
-    // Once the file is open it is discarded whatever the passes do.
-    std::exception_ptr passFailure;
-    try {
-      RunPasses();
-    } catch (const std::exception&) {
-      passFailure = std::current_exception();
-    }
+    // A file the passes did not all reach stays where it is: deleted, its
+    // old data would live on in blocks nobody can find again, and its row
+    // would read "skipped" for a file that is gone and cannot be retried.
+    RunPasses();
     try {
       engine_.WorkFile->Flush();
     } catch (const IoError&) {
@@ -65,7 +61,6 @@ bool FileDestruction::DestroyFile(const ListedFile& target) {
     }
     DiscardFile();
     monitor_.SetStatus("File DONE", "", "");
-    if (passFailure) std::rethrow_exception(passFailure);
     return true;
   } catch (const std::exception&) {
     engine_.WorkFile.reset();
@@ -79,16 +74,19 @@ void FileDestruction::RunPasses() {
   monitor_.SetStatus("wiping", "", "");
   sound_.PlayAsync();
   // An invert pass that ended early is made good by any whole pass after
-  // it; when none follows, the file was not overwritten as promised, and
-  // its deletion must not read as done.
+  // it; a failed flush, though, leaves the pass unconfirmed whatever
+  // follows. The plan runs to its end either way, so the file gets every
+  // pass it can; a write that fails ends it.
   bool lastPassComplete = true;
+  bool allFlushed = true;
   for (int step = 0; step < kDestructionSteps; ++step) {
     const PlanStep planned = DestructionStep(step, profile_);
     for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
       lastPassComplete = RunPass(engine_, monitor_, planned.pass);
+      if (!lastPassComplete && planned.pass.kind != PassKind::Invert) allFlushed = false;
     }
   }
-  if (!lastPassComplete) throw IoError::FromErrno(EIO);
+  if (!lastPassComplete || !allFlushed) throw IoError::FromErrno(EIO);
 }
 
 void FileDestruction::ClearAttributes(const PinnedFile& file) {

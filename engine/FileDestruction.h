@@ -30,7 +30,8 @@ class FileDestruction {
 
   // True when the file was overwritten, emptied and deleted without error.
   // A folder, link, device, or a file no longer where it was listed, is left
-  // alone with no status change; any other failure shows "ERROR".
+  // alone with no status change; any other failure shows "ERROR". A file is
+  // deleted only once every pass reached the medium.
   bool DestroyFile(const ListedFile& target);
 
   // Lets events run, then clears read-only (and the rest where this system

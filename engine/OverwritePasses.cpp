@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/StopRequest.h"
 #include "platform/IoError.h"
 
 namespace omrek {
@@ -22,6 +23,7 @@ template <typename Chunk>
 void ForEachChunk(ShredEngine& engine, JobMonitor& monitor, Chunk&& chunk) {
   const std::int64_t step = ChunkSectors(engine);
   for (std::int64_t first = 0; first < engine.SectorCount; first += step) {
+    StopIfEnding();
     const std::int64_t count = std::min(step, engine.SectorCount - first);
     chunk(first, count);
     monitor.AddProgress(static_cast<std::uint16_t>(count));
@@ -44,7 +46,16 @@ void WriteSectors(ShredEngine& engine, JobMonitor& monitor, std::int64_t first, 
   engine.WorkFile->StartWriteback(offset, bytes);
 }
 
-void Flush(ShredEngine& engine) { engine.WorkFile->Flush(); }
+// True when the pass reached the medium. A failed flush does not end the
+// plan: the later passes still run, and the file counts as not destroyed.
+bool Flush(ShredEngine& engine) {
+  try {
+    engine.WorkFile->Flush();
+    return true;
+  } catch (const IoError&) {
+    return false;
+  }
+}
 
 }  // namespace
 
@@ -88,42 +99,35 @@ bool InvertPass(ShredEngine& engine, JobMonitor& monitor) {
     // A sector that cannot be read or written ends the pass, not the plan.
     complete = false;
   }
-  try {
-    Flush(engine);
-  } catch (const IoError&) {
-    complete = false;
-  }
-  return complete;
+  return Flush(engine) && complete;
 }
 
-void RandomPass(ShredEngine& engine, JobMonitor& monitor) {
+bool RandomPass(ShredEngine& engine, JobMonitor& monitor) {
   monitor.SetStatus("random", "", "");
   engine.Random.Reseed(engine.TimeOfDaySeed());
   ForEachChunk(engine, monitor, [&](std::int64_t first, std::int64_t count) {
     engine.Random.Fill(engine.IoBuffer.data(), static_cast<std::size_t>(count) * kSector);
     WriteSectors(engine, monitor, first, count);
   });
-  Flush(engine);
+  return Flush(engine);
 }
 
-void FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value) {
+bool FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value) {
   monitor.SetStatus("zeroing", "", "");
   std::memset(engine.IoBuffer.data(), value, engine.IoBuffer.size());
   ForEachChunk(engine, monitor,
                [&](std::int64_t first, std::int64_t count) { WriteSectors(engine, monitor, first, count); });
-  Flush(engine);
+  return Flush(engine);
 }
 
 bool RunPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass) {
   switch (pass.kind) {
     case PassKind::Fill:
-      FillPass(engine, monitor, pass.value);
-      return true;
+      return FillPass(engine, monitor, pass.value);
     case PassKind::Invert:
       return InvertPass(engine, monitor);
     case PassKind::Random:
-      RandomPass(engine, monitor);
-      return true;
+      return RandomPass(engine, monitor);
   }
   return true;
 }

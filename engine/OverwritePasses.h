@@ -11,7 +11,9 @@ namespace omrek {
 // The passes over the engine's open WorkFile. Each shows its name, rewrites
 // SectorCount sectors of 512 bytes from offset 0 (which reaches the end of
 // the file's last cluster, growing the file there), counts one unit of
-// progress per sector and flushes the file to the medium at its end.
+// progress per sector and flushes the file to the medium at its end. Each
+// returns false when that flush failed, and raises StopRequested between
+// two writes once the program is asked to end.
 //
 // The writes go out a megabyte at a time; what reaches the file, and at
 // which offsets, is exactly what writing the sectors one by one would give.
@@ -19,18 +21,18 @@ namespace omrek {
 // "invert": every byte b becomes 255 - b. Past the file's end the carried
 // BlockBuffer supplies the bytes. A failure ends the pass quietly: the
 // sectors already rewritten stay so, and the plan goes on. Returns whether
-// every sector was rewritten.
+// every sector was rewritten and reached the medium.
 bool InvertPass(ShredEngine& engine, JobMonitor& monitor);
 
 // "random": reseeds the stream from the time of day, then writes its bytes.
-// A failure propagates.
-void RandomPass(ShredEngine& engine, JobMonitor& monitor);
+// A failed write propagates.
+bool RandomPass(ShredEngine& engine, JobMonitor& monitor);
 
-// "zeroing": the byte `value` everywhere (whatever the value). A failure
-// propagates.
-void FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value);
+// "zeroing": the byte `value` everywhere (whatever the value). A failed
+// write propagates.
+bool FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value);
 
-// Returns false only for an invert pass that ended early.
+// Returns false when the pass did not reach the medium whole.
 bool RunPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass);
 
 // The invert of a run of blocks, done at once as block-by-block inversion

@@ -6,7 +6,11 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <utility>
 
@@ -33,13 +37,37 @@ int OpenOrThrow(const std::string& path, int flags, mode_t mode = 0) {
 }
 
 // When another process opens a leased file, the kernel signals the holder
-// with SIGIO, whose default action ends the process. The holder lets go
-// within moments anyway, so the signal only has to be survived.
+// with SIGIO, whose default action ends the process. The signal is survived
+// and its time noted: the opener waits until the holder lets go, but only
+// for the system's lease-break time, after which the lease is gone.
+std::atomic<std::int64_t> lastLeaseBreak{0};
+
+std::int64_t MonotonicNanoseconds() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// How long an opener waits for a lease to be let go, less a margin for the
+// holder's own last steps.
+std::int64_t SafeBreakNanoseconds() {
+  static const std::int64_t safe = [] {
+    std::int64_t seconds = 45;
+    if (FILE* setting = std::fopen("/proc/sys/fs/lease-break-time", "re")) {
+      long long value = 0;
+      if (std::fscanf(setting, "%lld", &value) == 1 && value > 0) seconds = value;
+      std::fclose(setting);
+    }
+    return seconds * 1000000000 - std::min<std::int64_t>(1000000000, seconds * 500000000);
+  }();
+  return safe;
+}
+
 void SurviveLeaseBreaks() {
   static std::once_flag installed;
   std::call_once(installed, [] {
     struct sigaction action {};
-    action.sa_handler = [](int) {};
+    action.sa_handler = [](int) { lastLeaseBreak.store(MonotonicNanoseconds()); };
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGIO, &action, nullptr);
@@ -121,6 +149,13 @@ FileHandle::~FileHandle() {
 void FileHandle::ReleaseLease() {
   if (leased_) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
   leased_ = false;
+}
+
+FileHandle::LeaseState FileHandle::Lease() const {
+  if (!leased_) return LeaseState::Lost;
+  if (::fcntl(fd_, F_GETLEASE) == F_WRLCK) return LeaseState::Held;
+  const std::int64_t since = MonotonicNanoseconds() - lastLeaseBreak.load();
+  return since < SafeBreakNanoseconds() ? LeaseState::Breaking : LeaseState::Lost;
 }
 
 std::uint64_t FileHandle::Size() const { return static_cast<std::uint64_t>(StatOrThrow(fd_).st_size); }

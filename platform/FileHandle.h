@@ -38,6 +38,14 @@ class FileHandle {
   // access denied". `folder`, when given, is an open folder the name
   // is looked up in, so no link on the way can redirect the open.
   static FileHandle OpenExclusive(const std::string& path);
+
+  // What became of the lease of an OpenExclusive handle. Breaking: another
+  // process has asked to open the file and waits until this handle lets go,
+  // so the file is still this handle's alone for the moment. Lost: the wait
+  // has run out (or there was no lease), and the other process may have
+  // written to the file.
+  enum class LeaseState { Held, Breaking, Lost };
+  LeaseState Lease() const;
   static FileHandle OpenExclusiveIn(int folder, const std::string& name);
 
   // Creates the file (readable by its owner only), or empties it if it

@@ -7,8 +7,13 @@ namespace omrek {
 namespace {
 
 // The audio system starts the first time a sound is played and stays up.
+// It would take SIGINT and SIGTERM over for its own quit event, and the
+// program would no longer end on them.
 bool AudioAvailable() {
-  static const bool available = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  static const bool available = [] {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  }();
   return available;
 }
 

@@ -1,0 +1,25 @@
+#pragma once
+
+namespace omrek {
+
+// SIGTERM, SIGINT and SIGHUP (a kill, Ctrl+C, a logout) become a request
+// the program acts on at its next safe point, instead of ending it in the
+// middle of a write with a file lengthened, a filler left behind or a file
+// half overwritten and gone.
+namespace TerminationSignals {
+
+// Takes the three signals over (once per process; later calls only return
+// the same descriptor). The descriptor becomes readable when one arrives,
+// so the event loop can watch it.
+int Install();
+
+// The signal that asked for the end (its number), or 0 while none has.
+// Safe to poll from anywhere, as often as a write loop likes.
+int Requested();
+
+// Reads away what made the descriptor readable.
+void Drain();
+
+}  // namespace TerminationSignals
+
+}  // namespace omrek
