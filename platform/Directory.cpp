@@ -68,6 +68,16 @@ Directory::~Directory() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+std::uint64_t Directory::AllocatedBytes(const std::string& name) const {
+  struct stat st {};
+  if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+  return static_cast<std::uint64_t>(st.st_blocks) * 512;
+}
+
+void Directory::DeleteEntry(const std::string& name) const {
+  if (::unlinkat(fd_, name.c_str(), 0) != 0) throw IoError::FromErrno(errno);
+}
+
 void Directory::Flush() const {
   if (::fsync(fd_) != 0) throw IoError::FromErrno(errno);
 }
@@ -87,7 +97,7 @@ std::vector<Directory::Entry> Directory::Entries() const {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
     Entry found{entry->d_name, KindOf(listing, *entry)};
     struct stat st {};
-    if (found.kind == EntryKind::Folder &&
+    if (found.kind != EntryKind::Other &&
         ::fstatat(listing, entry->d_name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0) {
       found.device = st.st_dev;
     }

@@ -21,8 +21,9 @@ class Directory {
   struct Entry {
     std::string name;
     EntryKind kind;
-    // For a folder, the file system it lies on, read without setting off an
-    // automount: a mount point below shows here before anything is opened.
+    // For a folder or a file, the file system it lies on, read without
+    // setting off an automount: a mount point below (a folder, or a single
+    // file bound over another) shows here before anything is opened.
     std::uint64_t device = 0;
   };
 
@@ -44,6 +45,13 @@ class Directory {
   // mount point.
   std::uint64_t Device() const { return device_; }
   std::uint64_t Inode() const { return inode_; }
+
+  // Bytes the file system has given to the entry `name`; 0 when it cannot be
+  // examined.
+  std::uint64_t AllocatedBytes(const std::string& name) const;
+
+  // Deletes the entry `name` of this folder; a link goes, never its target.
+  void DeleteEntry(const std::string& name) const;
 
   // Makes the folder's entries (a file renamed into it) reach the medium.
   void Flush() const;
