@@ -120,6 +120,8 @@ void FileHandle::ReleaseLease() {
 
 std::uint64_t FileHandle::Size() const { return static_cast<std::uint64_t>(StatOrThrow(fd_).st_size); }
 
+std::uint64_t FileHandle::Device() const { return StatOrThrow(fd_).st_dev; }
+
 std::size_t FileHandle::ReadAt(void* buffer, std::size_t count, std::uint64_t offset) const {
   auto* bytes = static_cast<unsigned char*>(buffer);
   std::size_t done = 0;

@@ -50,6 +50,8 @@ class FileHandle {
 
   bool IsOpen() const { return fd_ >= 0; }
   std::uint64_t Size() const;
+  // The file system the file lies on.
+  std::uint64_t Device() const;
 
   // Reads up to `count` bytes at `offset`; fewer at the end of the file,
   // which is not an error.
