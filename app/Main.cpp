@@ -9,6 +9,7 @@
 #include "app/About.h"
 #include "app/MainSkin.h"
 #include "disk/DiskList.h"
+#include "disk/FillerFiles.h"
 #include "disk/FreeSpaceWipe.h"
 #include "disk/SlackWipe.h"
 #include "engine/FileDestruction.h"
@@ -211,6 +212,7 @@ void TfrmMain::FormShow() {
   frmConfig_->lstDisk->RefreshDrives();
   frmConfig_->LoadSettings(Wave1, *btnWipeSpace);
   SetStatus("READY", "", "");
+  DeleteLeftoverFillersOfAllDrives(*this);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -1,8 +1,8 @@
 #include "disk/FreeSpaceWipe.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "disk/DiskInfo.h"
 #include "disk/SlackSweep.h"
@@ -11,22 +11,30 @@
 #include "platform/Directory.h"
 #include "platform/DriveTable.h"
 #include "platform/IoError.h"
+#include "platform/ReservedClusters.h"
 
 namespace omrek {
 
 namespace {
 
-std::string MegText(std::int64_t chunks) { return std::to_string(chunks) + (chunks == 1 ? " meg" : " megs"); }
+constexpr std::uint64_t kMegabyte = 1 << 20;
+
+// The megabytes written on the drive so far, whole ones.
+std::string MegText(std::int64_t written) {
+  const std::int64_t megs = written / static_cast<std::int64_t>(kMegabyte);
+  return std::to_string(megs) + (megs == 1 ? " meg" : " megs");
+}
 
 std::int64_t FreeBytes(const std::string& root) { return QueryDiskSpace(root).FreeBytes; }
 
-}  // namespace
-
-std::string FillerFileName(int number) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%3.3d", number);
-  return std::string("Omrek-Delete This File if you see it ") + digits;
+// Rounded up: even a part of a megabyte left with its old data is told.
+std::string UnwrittenText(char letter, std::uint64_t bytes, const std::string& whyNotLowered) {
+  const std::uint64_t megs = (bytes + kMegabyte - 1) / kMegabyte;
+  return std::to_string(megs) + " MiB on Drive " + letter + " stayed unwritten: the file system keeps them in reserve" +
+         (whyNotLowered.empty() ? " for root" : " (" + whyNotLowered + ")");
 }
+
+}  // namespace
 
 FreeSpaceWipe::FreeSpaceWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
                              std::function<bool()> wipeSlack, TDiskInfo& diskInfo)
@@ -63,6 +71,9 @@ void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
   }
   diskInfo_.SetDisk(letter);
   engine_.ClusterSize = static_cast<std::uint32_t>(kBlockSize);
+  // A killed run's fillers may hold all the space there is: they go before
+  // the space is measured.
+  DeleteLeftoverFillers(drive.root);
   if (wipeSlack_()) SlackSweep(engine_, monitor_).SweepDriveSlack(drive.root);
   if (FreeBytes(drive.root) <= 0) {
     monitor_.ShowMessage(noSpace);
@@ -72,19 +83,37 @@ void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
 }
 
 void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
+  std::optional<LoweredReserve> reserve;
+  std::string whyNotLowered;
+  try {
+    reserve.emplace(root);
+  } catch (const IoError& error) {
+    whyNotLowered = error.what();
+  }
+  const std::uint64_t outOfReach = FreeBytesOutOfReach(root);
   fillerFiles_.clear();
   fillerBlock_.assign(kBlockSize, 0);
-  // The first filler file failing is the user's to hear of: the error goes
-  // on to the error box once the drive is tidied.
+  bool filled = false;
   try {
-    OpenFillerFile(root, 1);
+    filled = FillWithFillerFiles(letter, root);
   } catch (...) {
     DeleteFillerFiles();
     throw;
   }
+  DeleteFillerFiles();
+  // The pool is back before the message, which waits for the user.
+  reserve.reset();
+  if (filled && outOfReach > 0) monitor_.ShowMessage(UnwrittenText(letter, outOfReach, whyNotLowered));
+}
+
+bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
+  // The first filler file failing is the user's to hear of, whatever the
+  // error: nothing of the drive was written.
+  OpenFillerFile(root, 1);
+  int fileNumber = 1;
+  std::int64_t chunks = 0;
+  std::int64_t written = 0;
   try {
-    int fileNumber = 1;
-    std::int64_t chunks = 0;
     std::uint64_t start = 0;  // in the current filler file
     std::uint64_t piece = kChunkSize;
     std::uint64_t uncounted = 0;
@@ -92,7 +121,6 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
     // space than is written to it; twice the free space found is as far as
     // the filler goes, so such a drive cannot keep the wipe going forever.
     const std::int64_t writeLimit = 2 * FreeBytes(root) + static_cast<std::int64_t>(kChunkSize);
-    std::int64_t written = 0;
     do {
       const std::int64_t free = FreeBytes(root);
       std::uint64_t bytes = free >= static_cast<std::int64_t>(kChunkSize)
@@ -103,12 +131,12 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
       bytes = std::min(bytes, piece);
       try {
         WipeChunk(start, bytes);
-      } catch (const IoError&) {
+      } catch (const IoError& error) {
         // A file system near full refuses a large write while smaller ones
         // still fit: the chunk is tried again in smaller pieces, down to a
         // page, before the disk counts as full. Nothing that was free keeps
         // its old data.
-        if (piece == kSmallestPiece) throw;
+        if (!error.DiskFull() || piece == kSmallestPiece) throw;
         piece = std::max(piece / 8, kSmallestPiece);
         continue;
       }
@@ -118,9 +146,9 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
       monitor_.AddProgress(static_cast<std::uint16_t>(uncounted / kBlockSize));
       uncounted %= kBlockSize;
       ++chunks;
-      monitor_.SetStatus(std::string("DRIVE ") + letter, MegText(chunks), "WIPED");
+      monitor_.SetStatus(std::string("DRIVE ") + letter, MegText(written), "WIPED");
       monitor_.PumpEvents();
-      if (monitor_.CancelFlag()) break;
+      if (monitor_.CancelFlag()) return false;
       if (chunks % chunksPerFile == 0) {
         engine_.WorkFile->Close();
         engine_.WorkFile.reset();
@@ -131,14 +159,15 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
       // in reserve for other files; a write past "full" makes it give them
       // up, so only a write that fails ends the filling.
     } while (written < writeLimit);
-  } catch (const IoError&) {
-    // A full disk, or a filler file that cannot be made, ends this drive's
-    // filling quietly; the files go all the same.
-  } catch (...) {
-    DeleteFillerFiles();
-    throw;
+  } catch (const IoError& error) {
+    // A full disk is where the filling ends. Any other error leaves free
+    // space unwritten: the drive must not read "WIPED".
+    if (!error.DiskFull()) {
+      monitor_.SetStatus(std::string("DRIVE ") + letter, MegText(written), "FAILED");
+      throw;
+    }
   }
-  DeleteFillerFiles();
+  return true;
 }
 
 void FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "disk/FillerFiles.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
@@ -27,9 +28,16 @@ struct DriveToWipe {
 // files are deleted.
 // With the disk-mode WipeSlack option the drive's slack is swept first.
 //
-// Whatever ends a drive's filler phase (the disk full, a filler file that
-// cannot be made, Cancel, any error), every filler file made for it is
-// deleted, so the drive is never left full.
+// Filler files an earlier run left in the drive's root are deleted first.
+// As root, ext4's reserved pool is emptied for the filler phase, so that no
+// free cluster keeps its old data; where free blocks stay out of reach (not
+// root, or a pool that cannot be lowered) a message after the drive says
+// how many MiB stayed unwritten and why.
+//
+// Only a full disk ends the filler phase quietly. Any other error shows
+// "FAILED" for the drive and goes on to the user's error box. Whatever ends
+// the phase (the disk full, Cancel, any error), every filler file made for
+// the drive is deleted, so it is never left full, and the pool is put back.
 class FreeSpaceWipe {
  public:
   static constexpr std::uint64_t kBlockSize = 32768;
@@ -54,6 +62,8 @@ class FreeSpaceWipe {
 
  private:
   void FillFreeSpace(char letter, const std::string& root);
+  // Returns false when Cancel ended the filling.
+  bool FillWithFillerFiles(char letter, const std::string& root);
   void OpenFillerFile(const std::string& root, int number);
   void WipeChunk(std::uint64_t offset, std::size_t bytes);
   void FillChunk(std::uint64_t offset, std::size_t bytes, std::uint8_t value);
@@ -71,8 +81,5 @@ class FreeSpaceWipe {
   std::vector<std::uint8_t> fillerBlock_;
   std::vector<std::string> fillerFiles_;
 };
-
-// "Omrek-Delete This File if you see it 001": three digits, four from 1000.
-std::string FillerFileName(int number);
 
 }  // namespace omrek

@@ -1,11 +1,13 @@
 #include "disk/SlackSweep.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "disk/FileRestorer.h"
 #include "platform/Directory.h"
 #include "platform/IoError.h"
+#include "platform/Volume.h"
 
 namespace omrek {
 
@@ -19,6 +21,21 @@ std::string Counter(int count, const char* what) {
 
 bool IsHidden(const std::string& name) { return name.starts_with('.'); }
 
+// A name with a line break must not forge a second line in the log.
+std::string LogLine(const std::string& path) {
+  std::string line;
+  for (const char c : path) {
+    if (c == '\r') {
+      line += "\\r";
+    } else if (c == '\n') {
+      line += "\\n";
+    } else {
+      line += c;
+    }
+  }
+  return line + "\r\n";
+}
+
 }  // namespace
 
 SlackSweep::SlackSweep(ShredEngine& engine, JobMonitor& monitor) : engine_(engine), monitor_(monitor) {}
@@ -29,9 +46,12 @@ void SlackSweep::SweepDriveSlack(const std::string& root) {
   monitor_.SetStatus("FILE SLACK", Counter(fileCount_, "wipe"), Counter(skipCount_, "skip"));
   const Directory top = Directory::Open(root);
   rootDevice_ = top.Device();
+  // ClusterSize is a power of two, as every cluster size is: the larger of
+  // the two is a multiple of both.
+  unit_ = std::max<std::uint64_t>(engine_.ClusterSize, ClusterSizeOf(root));
   log_ = FileHandle::Create(PathInFolder(root, kLogName));
   logEnd_ = 0;
-  openFolders_.clear();
+  seenFolders_.clear();
   // One flush of the drive's caches for all the files' zeros and the log,
   // also when an error ends the sweep early.
   try {
@@ -50,7 +70,7 @@ void SlackSweep::SweepDriveSlack(const std::string& root) {
 }
 
 bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path) {
-  openFolders_.insert(folder.Inode());
+  seenFolders_.insert({folder.Device(), folder.Inode()});
   std::vector<Directory::Entry> entries;
   try {
     entries = folder.Entries();
@@ -62,7 +82,7 @@ bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path
     if (monitor_.CancelFlag()) return false;
     if (IsHidden(entry.name)) continue;
     const std::string entryPath = PathInFolder(path, entry.name);
-    if (entry.kind == Directory::EntryKind::File) {
+    if (entry.kind == Directory::EntryKind::File && entry.device == rootDevice_) {
       SweepFile(folder, entry.name, entryPath);
     } else if (entry.kind == Directory::EntryKind::Folder && entry.device == rootDevice_) {
       std::optional<Directory> child;
@@ -71,20 +91,27 @@ bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path
       } catch (const IoError&) {
         continue;  // a folder that cannot be read holds nothing to sweep
       }
-      // Another file system mounted here is another drive; a folder already
-      // on the way down (a bind mount of an ancestor) would never end.
-      if (child->Device() != rootDevice_ || openFolders_.count(child->Inode()) != 0) continue;
+      // Another file system mounted here is another drive. A folder seen
+      // before (a bind mount of this file system into itself) would have
+      // its files wiped twice, and a bound ancestor would never end.
+      if (child->Device() != rootDevice_ || !FirstVisit(*child)) continue;
       if (!SweepDirectory(*child, entryPath)) return false;
     }
   }
-  openFolders_.erase(folder.Inode());
   return true;
+}
+
+bool SlackSweep::FirstVisit(const Directory& folder) {
+  return seenFolders_.count({folder.Device(), folder.Inode()}) == 0;
 }
 
 void SlackSweep::SweepFile(const Directory& folder, const std::string& name, const std::string& path) {
   bool skipped = false;
   try {
     FileHandle file = folder.OpenFileExclusive(name);
+    // Bound here from another file system since the folder was listed:
+    // another drive's file, as at listing time.
+    if (file.Identity().device != rootDevice_) return;
     try {
       ZeroSlack(file);
       ShowCounters();
@@ -104,7 +131,7 @@ void SlackSweep::SweepFile(const Directory& folder, const std::string& name, con
 
 void SlackSweep::ZeroSlack(FileHandle& file) {
   FileRestorer restorer(file);
-  const std::uint64_t slack = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
+  const std::uint64_t slack = unit_ - restorer.Length() % unit_;
   std::vector<std::uint8_t>& zeros = engine_.IoBuffer;
   std::memset(zeros.data(), 0, static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), slack)));
   for (std::uint64_t done = 0; done < slack;) {
@@ -123,7 +150,7 @@ void SlackSweep::ShowCounters() {
 }
 
 void SlackSweep::LogSkipped(const std::string& path) {
-  const std::string line = path + "\r\n";
+  const std::string line = LogLine(path);
   log_->WriteAt(line.data(), line.size(), logEnd_);
   logEnd_ += line.size();
 }

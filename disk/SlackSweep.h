@@ -4,6 +4,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
@@ -14,15 +15,18 @@ namespace omrek {
 class Directory;
 
 // Zeros the slack of every file of a drive: from each file's end to the next
-// ClusterSize boundary (32768 bytes when the free-space wipe calls it), then
-// cuts the file back and puts its last-write time back. Files it cannot
-// process are counted and listed, one full path a line, in the skipped-files
-// log in the drive's root.
+// ClusterSize boundary (32768 bytes when the free-space wipe calls it), or
+// the drive's cluster's end where its clusters are larger, then cuts the
+// file back and puts its last-write time back. Files it cannot process are
+// counted and listed, one full path a line, in the skipped-files log in the
+// drive's root.
 //
 // The walk visits regular files only. Hidden entries (names beginning with
 // a dot) are passed over, links are never followed, other mounted file
-// systems below the root are not entered, and a file another program has
-// open is skipped, never cut back under its writer.
+// systems below the root are not entered (a single file bound there from
+// elsewhere included), a folder seen once (the file system bound into
+// itself) is not walked again, and a file another program has open is
+// skipped, never cut back under its writer.
 class SlackSweep {
  public:
   static constexpr const char* kLogName = "Omrek Slack Skipped Files.log";
@@ -41,6 +45,7 @@ class SlackSweep {
   // Returns false once the walk is cancelled.
   bool SweepDirectory(const Directory& folder, const std::string& path);
   void SweepFile(const Directory& folder, const std::string& name, const std::string& path);
+  bool FirstVisit(const Directory& folder);
   void ZeroSlack(FileHandle& file);
   void ShowCounters();
   void LogSkipped(const std::string& path);
@@ -50,7 +55,8 @@ class SlackSweep {
   int fileCount_ = 0;
   int skipCount_ = 0;
   std::uint64_t rootDevice_ = 0;
-  std::set<std::uint64_t> openFolders_;  // the folders down to the current one
+  std::uint64_t unit_ = 0;                                         // the zeros reach the next multiple of this
+  std::set<std::pair<std::uint64_t, std::uint64_t>> seenFolders_;  // device and inode
   std::optional<FileHandle> log_;
   std::uint64_t logEnd_ = 0;
 };

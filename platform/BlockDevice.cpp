@@ -1,6 +1,7 @@
 #include "platform/BlockDevice.h"
 
 #include <blkid/blkid.h>
+#include <sys/sysmacros.h>
 
 #include <cctype>
 #include <filesystem>
@@ -74,6 +75,16 @@ BlockDeviceFacts ProbeBlockDevice(const std::string& devicePath, unsigned major,
     if (size >= 512) facts.LogicalSectorSize = static_cast<std::uint32_t>(size);
   }
   return facts;
+}
+
+std::string KernelDeviceName(std::uint64_t device) {
+  std::ifstream uevent("/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device)) +
+                       "/uevent");
+  constexpr std::string_view kKey = "DEVNAME=";
+  for (std::string line; std::getline(uevent, line);) {
+    if (line.starts_with(kKey)) return line.substr(kKey.size());
+  }
+  return {};
 }
 
 std::uint32_t SerialFromUuid(const std::string& uuid) {

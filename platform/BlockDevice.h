@@ -25,4 +25,9 @@ BlockDeviceFacts ProbeBlockDevice(const std::string& devicePath, unsigned major,
 // bits, any other UUID gives its first eight hex digits.
 std::uint32_t SerialFromUuid(const std::string& uuid);
 
+// The kernel's name for the block device with this device number ("loop3",
+// "sda1", "dm-0"): the name of its node in /dev and of its folders in sysfs.
+// Empty when the number names no block device.
+std::string KernelDeviceName(std::uint64_t device);
+
 }  // namespace omrek

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 #include "platform/FileAttributes.h"
 #include "platform/IoError.h"
+#include "platform/Volume.h"
 
 namespace omrek {
 
@@ -143,9 +143,12 @@ void Directory::RemoveEntry(const std::string& name) const {
   if (::unlinkat(fd_, name.c_str(), 0) != 0) throw IoError::FromErrno(errno);
 }
 
-std::uint32_t Directory::ClusterSize() const {
-  struct statvfs space {};
-  return ::fstatvfs(fd_, &space) == 0 ? static_cast<std::uint32_t>(space.f_frsize) : 0;
+std::uint32_t Directory::ClusterSize() const { return ClusterSizeOfOpen(fd_); }
+
+std::uint64_t Directory::AllocatedBytes(const std::string& name) const {
+  struct stat st {};
+  if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+  return static_cast<std::uint64_t>(st.st_blocks) * 512;
 }
 
 void Directory::Flush() const {
@@ -167,7 +170,7 @@ std::vector<Directory::Entry> Directory::Entries() const {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
     Entry found{entry->d_name, KindOf(listing, *entry)};
     struct stat st {};
-    if (found.kind == EntryKind::Folder &&
+    if (found.kind != EntryKind::Other &&
         ::fstatat(listing, entry->d_name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0) {
       found.device = st.st_dev;
     }

@@ -26,8 +26,9 @@ class Directory {
   struct Entry {
     std::string name;
     EntryKind kind;
-    // For a folder, the file system it lies on, read without setting off an
-    // automount: a mount point below shows here before anything is opened.
+    // For a folder or a file, the file system it lies on, read without
+    // setting off an automount: a mount point below (a folder, or a single
+    // file bound over another) shows here before anything is opened.
     std::uint64_t device = 0;
   };
 
@@ -56,6 +57,10 @@ class Directory {
   std::uint64_t Device() const { return device_; }
   std::uint64_t Inode() const { return inode_; }
 
+  // Bytes the file system has given to the entry `name`; 0 when it cannot be
+  // examined.
+  std::uint64_t AllocatedBytes(const std::string& name) const;
+
   // Makes the folder's entries (a file renamed into it) reach the medium.
   void Flush() const;
 
@@ -74,7 +79,7 @@ class Directory {
   std::optional<EntryFacts> Examine(const std::string& name) const;
   std::uint32_t Attributes(const std::string& name) const;
 
-  // Removes the entry `name` from the folder.
+  // Removes the entry `name` from the folder; a link goes, never its target.
   void RemoveEntry(const std::string& name) const;
 
   // The allocation unit of the file system the folder lies on; 0 when it

@@ -93,6 +93,12 @@ std::vector<Drive> DriveTable::Drives() const {
   return drives;
 }
 
+std::vector<std::string> DriveTable::Roots() const {
+  std::vector<std::string> roots;
+  for (const Lettered& entry : lettered_) roots.push_back(entry.Mount.MountPoint);
+  return roots;
+}
+
 std::optional<Drive> DriveTable::Find(char letter) const {
   const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
   for (const Lettered& entry : lettered_) {

@@ -31,6 +31,10 @@ class DriveTable {
   // Every lettered drive in letter order, with its facts measured now.
   std::vector<Drive> Drives() const;
 
+  // The root folders of the lettered drives in letter order, read from the
+  // mount table alone: nothing is measured, no device is probed.
+  std::vector<std::string> Roots() const;
+
   // The drive with this letter (either case), if one is mounted.
   std::optional<Drive> Find(char letter) const;
 

@@ -48,6 +48,8 @@ IoError IoError::FromErrno(int err) {
   return IoError(code, IoErrorText(code));
 }
 
+bool IoError::DiskFull() const { return code_ == kDiskFull; }
+
 IoError IoError::SharingViolation() { return IoError(kSharingViolation, IoErrorText(kSharingViolation)); }
 
 std::string IoErrorText(int code) {

@@ -19,6 +19,8 @@ class IoError : public std::runtime_error {
   static IoError SharingViolation();
 
   int Code() const { return code_; }
+  // "Disk full": no room left, or the user's quota spent.
+  bool DiskFull() const;
 
  private:
   int code_;

@@ -1,5 +1,6 @@
 #include "platform/Volume.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/BlockDevice.h"
+#include "platform/Ext4Cluster.h"
 
 namespace omrek {
 
@@ -62,6 +64,21 @@ std::uint64_t BlocksFreeToCaller(const struct statvfs& space) {
   return ::geteuid() == 0 ? space.f_bfree : space.f_bavail;
 }
 
+// The allocation unit: ext4's cluster where its superblock can be read,
+// else the fragment size statvfs reports.
+std::uint32_t ClusterBytes(int fd, const struct statvfs& space) {
+  const std::uint32_t cluster = Ext4ClusterSize(fd);
+  return cluster != 0 ? cluster : static_cast<std::uint32_t>(space.f_frsize);
+}
+
+std::uint32_t ClusterBytes(const std::string& path, const struct statvfs& space) {
+  const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0) return static_cast<std::uint32_t>(space.f_frsize);
+  const std::uint32_t cluster = ClusterBytes(fd, space);
+  ::close(fd);
+  return cluster;
+}
+
 }  // namespace
 
 DiskSpace QueryDiskSpace(const std::string& path) {
@@ -73,7 +90,12 @@ DiskSpace QueryDiskSpace(const std::string& path) {
 
 std::uint32_t ClusterSizeOf(const std::string& path) {
   struct statvfs space {};
-  return ::statvfs(path.c_str(), &space) == 0 ? static_cast<std::uint32_t>(space.f_frsize) : 0;
+  return ::statvfs(path.c_str(), &space) == 0 ? ClusterBytes(path, space) : 0;
+}
+
+std::uint32_t ClusterSizeOfOpen(int fd) {
+  struct statvfs space {};
+  return ::fstatvfs(fd, &space) == 0 ? ClusterBytes(fd, space) : 0;
 }
 
 Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
@@ -98,7 +120,7 @@ Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
     volume.FreeBytes = static_cast<std::int64_t>(BlocksFreeToCaller(space) * space.f_frsize);
     // A cluster is the file system's allocation unit; it is counted in
     // sectors when it divides evenly, else taken whole as one sector.
-    const std::uint32_t cluster = static_cast<std::uint32_t>(space.f_frsize);
+    const std::uint32_t cluster = ClusterBytes(path, space);
     const std::uint32_t sector = block ? block->LogicalSectorSize : 512;
     volume.BytesPerSector = cluster % sector == 0 ? sector : cluster;
     volume.SectorsPerCluster = cluster / volume.BytesPerSector;

@@ -36,9 +36,12 @@ struct DiskSpace {
 DiskSpace QueryDiskSpace(const std::string& path);
 
 // Bytes per cluster (allocation unit) of the file system holding `path`, or
-// 0 when it cannot be measured. A single statvfs: cheap enough for every
-// file of a list, unlike a full description with the device's label.
+// 0 when it cannot be measured. A statvfs, and on ext4 a read of the
+// superblock: cheap enough for every file of a list, unlike a full
+// description with the device's label.
 std::uint32_t ClusterSizeOf(const std::string& path);
+// The same for the file system holding the open file or folder `fd`.
+std::uint32_t ClusterSizeOfOpen(int fd);
 
 // Describes the file system that `entry` mounts, measured at `path` (the
 // mount point or any path inside it).

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "disk/ClusterSize.h"
+#include "disk/SlackWipe.h"
 #include "platform/DriveTable.h"
+#include "tests/support/Extents.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/RecordingMonitor.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/VectorRows.h"
 
 namespace omrek {
 namespace {
@@ -107,6 +113,37 @@ TEST(ClusterSize, NothingToMeasureChangesNothing) {
   MeasureClusterSizeOfPath(clusterSize, image.File("not-there"));
   EXPECT_EQ(clusterSize, 1024u);
   EXPECT_TRUE(Take(info) == before);
+}
+
+TEST(ClusterSize, BigallocClustersAreMeasuredAndWipedToTheirEnd) {
+  LoopImage image(64, "bigalloc", "-O bigalloc -C 16384");
+  OMREK_REQUIRE_MOUNTED(image);
+  constexpr std::uint32_t kCluster = 16384;
+  // A file that once filled its cluster, cut to 1000 bytes: the rest of
+  // the cluster keeps the old bytes on the disk.
+  const std::string file = test::WriteFile(image.File("f"), std::string(kCluster, 'M'));
+  ::sync();
+  std::filesystem::resize_file(file, 1000);
+  ::sync();
+
+  TDiskInfo info;
+  std::uint32_t clusterSize = 512;
+  MeasureClusterSize(info, clusterSize, DriveTable::Read().LetterOf(image.MountPoint()));
+  EXPECT_EQ(clusterSize, kCluster);
+  clusterSize = 512;
+  MeasureClusterSizeOfPath(clusterSize, file);
+  EXPECT_EQ(clusterSize, kCluster);
+
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  test::VectorRows rows({file});
+  SlackWipe(engine, monitor, profile).WipeListedFiles(rows);
+  ::sync();
+
+  const std::uint64_t start = test::PhysicalExtents(file).at(0).physical;
+  const std::string slack = test::ReadRange(image.ImagePath(), start + 1000, kCluster - 1000);
+  EXPECT_EQ(slack.find('M'), std::string::npos) << "old bytes left in the cluster's slack";
 }
 
 }  // namespace

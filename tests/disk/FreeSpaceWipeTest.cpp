@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <set>
 
 #include "disk/DiskInfo.h"
 #include "platform/DriveTable.h"
 #include "platform/IoError.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/FaultInjection.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/RecordingMonitor.h"
 #include "tests/support/Shell.h"
@@ -36,6 +42,27 @@ void LeaveFree(const std::string& root, std::int64_t free) {
   const std::int64_t now = QueryDiskSpace(root).FreeBytes;
   test::RunQuietly("fallocate -l " + std::to_string(std::max<std::int64_t>(now - free, 4096)) + " '" + root +
                    "/ballast'");
+}
+
+constexpr std::int64_t kMiB = 1 << 20;
+const std::string kMarker = "OMREK-DELETED-DATA-MARKER-7d1e-";
+
+// A file that says where its data lies: the marker over and over, `bytes`
+// long or as far as the disk takes it.
+std::int64_t WriteMarkedFile(const std::string& path, std::int64_t bytes) {
+  test::RunQuietly("yes '" + kMarker + "' | head -c " + std::to_string(bytes) + " > '" + path + "'");
+  return static_cast<std::int64_t>(fs::file_size(path));
+}
+
+std::string Trimmed(const std::string& text) { return text.substr(0, text.find_last_not_of(" \n") + 1); }
+
+std::string ReservedClusters(const LoopImage& image) {
+  return Trimmed(test::ReadWholeFile(image.SysfsFolder() + "/reserved_clusters"));
+}
+
+std::uint64_t SuperblockField(const LoopImage& image, const std::string& field) {
+  return std::stoull(
+      test::OutputOf("dumpe2fs -h '" + image.ImagePath() + "' 2>/dev/null | sed -n 's/^" + field + ": *//p'"));
 }
 
 class FreeSpace : public ::testing::Test {
@@ -169,6 +196,135 @@ TEST_F(FreeSpace, ADriveUnmountedSinceItWasPickedIsNeverMistakenForAnother) {
             std::vector<std::string>{"No empty space to wipe on Drive " + std::string(1, picked[0].letter)});
   EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0) << "nothing written into the folder it was mounted on";
   EXPECT_EQ(engine_.WorkTotal, 0);
+}
+
+TEST_F(FreeSpace, TheStatusCountsTheMegabytesWritten) {
+  test::TmpfsMount ram;
+  if (!ram.Mounted()) GTEST_SKIP() << ram.Reason();
+  LeaveFree(ram.MountPoint(), 7 * kMiB / 2);
+
+  Wipe().WipeSelectedDrives(Picked(ram.MountPoint()));
+
+  ASSERT_GE(monitor_.lines.size(), 4u);
+  EXPECT_EQ(monitor_.lines[0][1], "1 meg");
+  EXPECT_EQ(monitor_.lines[2][1], "3 megs");
+  EXPECT_EQ(monitor_.lines.back()[1], "3 megs") << "the last half megabyte, in pieces, makes no whole one";
+}
+
+TEST_F(FreeSpace, AsRootNoFreeBlockKeepsADeletedFilesDataAndTheReserveComesBack) {
+  LoopImage image(96, "reserve");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string pool = ReservedClusters(image);
+  ASSERT_NE(pool, "0");
+  const std::int64_t free = QueryDiskSpace(image.MountPoint()).FreeBytes;
+  ASSERT_GT(WriteMarkedFile(image.File("secret"), free), free * 9 / 10);
+  ::sync();
+  fs::remove(image.File("secret"));
+  ::sync();
+  profile_.inversion = profile_.randomize = profile_.nullify1 = profile_.nullify2 = false;
+  std::set<std::string> poolWhileFilling;
+  monitor_.onPump = [&] { poolWhileFilling.insert(ReservedClusters(image)); };
+
+  Wipe().WipeSelectedDrives(Picked(image));
+
+  EXPECT_EQ(poolWhileFilling, std::set<std::string>{"0"});
+  EXPECT_EQ(ReservedClusters(image), pool);
+  EXPECT_TRUE(monitor_.messages.empty()) << monitor_.messages.front();
+  EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
+  image.Unmount();
+  EXPECT_EQ(test::ReadWholeFile(image.ImagePath()).find(kMarker), std::string::npos);
+}
+
+TEST_F(FreeSpace, UnprivilegedTheMessageNamesTheMegabytesLeftOut) {
+  LoopImage image(32, "unprivileged");
+  OMREK_REQUIRE_MOUNTED(image);
+  ::chmod(image.MountPoint().c_str(), 0777);
+  // Out of an ordinary user's reach: the blocks kept for root and the pool.
+  const std::uint64_t block = SuperblockField(image, "Block size");
+  const std::uint64_t reserved = SuperblockField(image, "Reserved block count") + std::stoull(ReservedClusters(image));
+  const std::string expected = std::to_string((reserved * block + kMiB - 1) / kMiB) + " MiB on Drive " + Letter(image) +
+                               " stayed unwritten: the file system keeps them in reserve" + " (File access denied)";
+
+  EXPECT_EQ(test::RunTestCaseAsNobody("FreeSpaceChild.ToldWhatStayedUnwritten",
+                                      {{"OMREK_ROOT", image.MountPoint()}, {"OMREK_MESSAGE", expected}}),
+            0);
+  EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
+}
+
+TEST(FreeSpaceChild, ToldWhatStayedUnwritten) {
+  const std::string root = test::ChildArgument("OMREK_ROOT");
+  ShredEngine engine;
+  RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  TDiskInfo diskInfo;
+  FreeSpaceWipe(
+      engine, monitor, profile, [] { return false; }, diskInfo)
+      .WipeSelectedDrives({{DriveTable::Read().LetterOf(root), root}});
+  EXPECT_EQ(monitor.messages, std::vector<std::string>{test::ChildArgument("OMREK_MESSAGE")});
+}
+
+TEST_F(FreeSpace, FillersOfAKilledRunGoAtTheNextStartAndBeforeTheNextFilling) {
+  LoopImage image(32, 4096, "leftovers");
+  OMREK_REQUIRE_MOUNTED(image);
+  ASSERT_TRUE(test::RunQuietly("fallocate -l 3M '" + image.File(FillerFileName(1)) + "'"));
+  ASSERT_TRUE(test::RunQuietly("fallocate -l 1536K '" + image.File(FillerFileName(2)) + "'"));
+  test::WriteFile(image.File(FillerFileName(1000)), "");
+  const std::vector<std::string> others{"Omrek-Delete This File if you see it 01",
+                                        "Omrek-Delete This File if you see it 001.txt", FillerFileName(3)};
+  test::WriteFile(image.File(others[0]), "mine");
+  test::WriteFile(image.File(others[1]), "mine too");
+  fs::create_directory(image.File(others[2]));
+
+  DeleteLeftoverFillersOfAllDrives(monitor_);
+
+  EXPECT_EQ(monitor_.lines.back(), (std::array<std::string, 3>{"LEFTOVERS", "3 files", "5 megs freed"}));
+  for (const std::string& name : others) EXPECT_TRUE(fs::exists(image.File(name))) << name;
+  for (const int number : {1, 2, 1000}) EXPECT_FALSE(fs::exists(image.File(FillerFileName(number)))) << number;
+
+  // A leftover found when the drive is wiped goes first, so its blocks
+  // are filled over like any other free space.
+  ASSERT_EQ(WriteMarkedFile(image.File(FillerFileName(7)), 2 * kMiB), 2 * kMiB);
+  profile_.inversion = profile_.randomize = profile_.nullify1 = profile_.nullify2 = false;
+  Wipe().WipeSelectedDrives(Picked(image));
+  EXPECT_FALSE(fs::exists(image.File(FillerFileName(7))));
+  image.Unmount();
+  EXPECT_EQ(test::ReadWholeFile(image.ImagePath()).find(kMarker), std::string::npos);
+}
+
+TEST_F(FreeSpace, OnlyAFullDiskEndsTheFillingQuietly) {
+  LoopImage image(16, 4096, "faults");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  const std::string pool = ReservedClusters(image);
+  const std::int64_t free = QueryDiskSpace(root).FreeBytes;
+  struct Fault {
+    test::FaultedCall call;
+    int error;
+    std::string shown;  // empty: nothing reaches the error box
+  };
+  for (const Fault& fault :
+       {Fault{test::FaultedCall::Write, EIO, "I/O error 5"}, Fault{test::FaultedCall::Flush, EIO, "I/O error 5"},
+        Fault{test::FaultedCall::Write, ENOSPC, ""}}) {
+    SCOPED_TRACE(fault.error);
+    monitor_.lines.clear();
+    std::string shown;
+    {
+      test::InjectedFault injected(fault.call, root, fault.error, 12);
+      try {
+        Wipe().WipeSelectedDrives(Picked(image));
+      } catch (const IoError& error) {
+        shown = error.what();
+      }
+      EXPECT_GT(injected.Failures(), 0);
+    }
+    EXPECT_EQ(shown, fault.shown);
+    ASSERT_FALSE(monitor_.lines.empty());
+    EXPECT_EQ(monitor_.lines.back()[2], fault.shown.empty() ? "WIPED" : "FAILED");
+    EXPECT_EQ(FillerFilesIn(root), 0);
+    EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
+    EXPECT_EQ(ReservedClusters(image), pool);
+  }
+  EXPECT_TRUE(monitor_.messages.empty());
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST_F(Sweep, WalksTheVisibleTreeAndLogsWhatItCannotOpen) {
   std::map<std::string, std::string> files{{"/a.txt", std::string(1000, 'a')}, {"/sub/b.txt", std::string(5000, 'b')},
                                            {"/sub/deeper/empty", ""},          {"/sub/ro", "read only"},
                                            {"/full", std::string(32768, 'f')}, {"/.hidden/secret", "hidden"},
-                                           {"/.dotfile", "hidden too"}};
+                                           {"/.dotfile", "hidden too"},        {"/sub/ro\nforged\r", "ro"}};
   std::map<std::string, std::int64_t> times;
   for (const auto& [name, content] : files) {
     WriteFile(root + name, content);
@@ -71,17 +71,19 @@ TEST_F(Sweep, WalksTheVisibleTreeAndLogsWhatItCannotOpen) {
     times[name] = ModificationNanos(root + name);
   }
   ::chmod((root + "/sub/ro").c_str(), 0444);
+  ::chmod((root + "/sub/ro\nforged\r").c_str(), 0444);
   const std::int64_t hiddenFolderTime = ModificationNanos(root + "/.hidden");
 
   SlackSweep sweep(engine_, monitor_);
   sweep.SweepDriveSlack(root);
 
-  // a.txt, b.txt, empty, ro, full and the log itself; nothing hidden.
-  EXPECT_EQ(sweep.SweepFileCount(), 6);
-  EXPECT_EQ(sweep.SweepSkipCount(), 2);
+  // a.txt, b.txt, empty, both ro, full and the log itself; nothing hidden.
+  EXPECT_EQ(sweep.SweepFileCount(), 7);
+  EXPECT_EQ(sweep.SweepSkipCount(), 3);
   auto lines = LogLines(root);
   std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, (std::vector<std::string>{root + "/Omrek Slack Skipped Files.log", root + "/sub/ro"}))
+  EXPECT_EQ(lines, (std::vector<std::string>{root + "/Omrek Slack Skipped Files.log", root + "/sub/ro",
+                                             root + "/sub/ro\\nforged\\r"}))
       << "the log is open while the sweep runs, so it lists itself";
   for (const auto& [name, content] : files) {
     EXPECT_EQ(ReadWholeFile(root + name), content) << name;
@@ -154,6 +156,33 @@ TEST_F(Sweep, NeverLeavesTheTreeOrTouchesWhatIsNotAnIdleFile) {
   int expected = 0;
   while (std::getline(written, line)) ASSERT_EQ(line, "line" + std::to_string(expected++)) << "the writer lost nothing";
   EXPECT_GT(expected, 0);
+}
+
+TEST_F(Sweep, PassesOverAFileBoundFromElsewhereAndWalksABoundFolderOnce) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string root = image_.MountPoint();
+  fs::create_directories(root + "/inner");
+  fs::create_directories(root + "/again");
+  WriteFile(root + "/inner/once", std::string(1000, 'o'));
+  test::TempDir outside;
+  const std::string outsideFile = WriteFile(outside.File("outside"), "outside");
+  WriteFile(root + "/bound", "");
+  ASSERT_TRUE(test::RunQuietly("mount --bind '" + root + "/inner' '" + root + "/again'"));
+  ASSERT_TRUE(test::RunQuietly("mount --bind '" + outsideFile + "' '" + root + "/bound'"));
+  struct stat before {};
+  ::stat(outsideFile.c_str(), &before);
+
+  SlackSweep sweep(engine_, monitor_);
+  sweep.SweepDriveSlack(root);
+  test::RunQuietly("umount '" + root + "/bound'");
+  test::RunQuietly("umount '" + root + "/again'");
+
+  struct stat after {};
+  ::stat(outsideFile.c_str(), &after);
+  EXPECT_EQ(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec) << "not lengthened and cut back";
+  EXPECT_EQ(after.st_ctim.tv_sec, before.st_ctim.tv_sec);
+  EXPECT_EQ(sweep.SweepFileCount(), 2) << "once and the log, each once";
+  EXPECT_EQ(sweep.SweepSkipCount(), 1) << "the log";
 }
 
 }  // namespace

@@ -10,7 +10,10 @@
 
 namespace omrek::test {
 
-LoopImage::LoopImage(int megabytes, int blockSize, const std::string& label) {
+LoopImage::LoopImage(int megabytes, int blockSize, const std::string& label)
+    : LoopImage(megabytes, label, "-b " + std::to_string(blockSize)) {}
+
+LoopImage::LoopImage(int megabytes, const std::string& label, const std::string& mkfsOptions) {
   if (::geteuid() != 0) {
     reason_ = "mounting a loop image needs root";
     return;
@@ -26,8 +29,8 @@ LoopImage::LoopImage(int megabytes, int blockSize, const std::string& label) {
   mountPoint_ = folder_ + "/mnt";
   std::filesystem::create_directory(mountPoint_);
 
-  const std::string make = "truncate -s " + std::to_string(megabytes) + "M '" + image_ + "' && mkfs.ext4 -q -F -b " +
-                           std::to_string(blockSize) + " -L '" + label + "' '" + image_ + "'";
+  const std::string make = "truncate -s " + std::to_string(megabytes) + "M '" + image_ + "' && mkfs.ext4 -q -F " +
+                           mkfsOptions + " -L '" + label + "' '" + image_ + "'";
   if (!RunQuietly(make)) {
     reason_ = "mkfs.ext4 failed";
     return;
@@ -58,5 +61,9 @@ LoopImage::~LoopImage() {
 namespace omrek::test {
 
 std::string LoopImage::Device() const { return OutputOf("findmnt -n -o SOURCE --target '" + mountPoint_ + "'"); }
+
+std::string LoopImage::SysfsFolder() const {
+  return "/sys/fs/ext4/" + std::filesystem::path(Device()).filename().string();
+}
 
 }  // namespace omrek::test

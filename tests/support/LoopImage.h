@@ -11,6 +11,9 @@ namespace omrek::test {
 class LoopImage {
  public:
   LoopImage(int megabytes, int blockSize, const std::string& label);
+  // Made with mkfs.ext4's own defaults for its size, and any options given
+  // ("-O bigalloc -C 16384").
+  LoopImage(int megabytes, const std::string& label, const std::string& mkfsOptions = "");
   ~LoopImage();
   LoopImage(const LoopImage&) = delete;
   LoopImage& operator=(const LoopImage&) = delete;
@@ -23,6 +26,8 @@ class LoopImage {
   std::string Device() const;
   // The image file itself, to read what reached the disk once unmounted.
   const std::string& ImagePath() const { return image_; }
+  // The file system's folder in /sys/fs/ext4, where its tunables live.
+  std::string SysfsFolder() const;
   // Unmounts before the end of the test, flushing everything to the image.
   void Unmount();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,8 +16,9 @@ class RecordingMonitor : public JobMonitor {
  public:
   explicit RecordingMonitor(ShredEngine& engine) : engine_(engine) {}
 
-  void SetStatus(const std::string& line1, const std::string&, const std::string&) override {
+  void SetStatus(const std::string& line1, const std::string& line2, const std::string& line3) override {
     statuses.push_back(line1);
+    lines.push_back({line1, line2, line3});
   }
   void PumpEvents() override {
     ++pumps;
@@ -30,6 +32,7 @@ class RecordingMonitor : public JobMonitor {
   void SetCancelFlag(bool value) override { engine_.CancelFlag = value; }
 
   std::vector<std::string> statuses;
+  std::vector<std::array<std::string, 3>> lines;  // all three lines of each status
   std::vector<std::string> messages;
   int pumps = 0;
   int meterFull = 0;

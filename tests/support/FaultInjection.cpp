@@ -1,0 +1,108 @@
+#include "tests/support/FaultInjection.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <mutex>
+#include <stdexcept>
+
+namespace omrek::test {
+
+namespace {
+
+struct Fault {
+  bool armed = false;
+  std::string folder;
+  int error = 0;
+  int fromCall = 1;
+  int calls = 0;
+  int failures = 0;
+};
+
+std::mutex faultsLock;
+Fault faults[2];
+
+Fault& FaultFor(FaultedCall call) { return faults[static_cast<int>(call)]; }
+
+bool IsUnder(const std::string& path, const std::string& folder) {
+  return path.starts_with(folder.ends_with('/') ? folder : folder + "/");
+}
+
+std::string PathOf(int fd) {
+  char path[PATH_MAX];
+  const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path);
+  return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
+// The error this call is to fail with, or 0 to let it through.
+int InjectedError(FaultedCall call, int fd) {
+  const int savedErrno = errno;
+  std::lock_guard lock(faultsLock);
+  Fault& fault = FaultFor(call);
+  int error = 0;
+  if (fault.armed && IsUnder(PathOf(fd), fault.folder) && ++fault.calls >= fault.fromCall) {
+    ++fault.failures;
+    error = fault.error;
+  }
+  errno = savedErrno;
+  return error;
+}
+
+template <typename Function>
+Function* Real(const char* name) {
+  void* found = ::dlsym(RTLD_NEXT, name);
+  if (found == nullptr) throw std::runtime_error(std::string("no ") + name + " in the C library");
+  return reinterpret_cast<Function*>(found);
+}
+
+}  // namespace
+
+InjectedFault::InjectedFault(FaultedCall call, const std::string& folder, int error, int fromCall) : call_(call) {
+  std::lock_guard lock(faultsLock);
+  FaultFor(call) = Fault{true, folder, error, fromCall, 0, 0};
+}
+
+InjectedFault::~InjectedFault() {
+  std::lock_guard lock(faultsLock);
+  FaultFor(call_).armed = false;
+}
+
+int InjectedFault::Failures() const {
+  std::lock_guard lock(faultsLock);
+  return FaultFor(call_).failures;
+}
+
+}  // namespace omrek::test
+
+using omrek::test::FaultedCall;
+using omrek::test::InjectedError;
+using omrek::test::Real;
+
+extern "C" ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+  static auto* const real = Real<ssize_t(int, const void*, size_t, off_t)>("pwrite");
+  if (const int error = InjectedError(FaultedCall::Write, fd)) {
+    errno = error;
+    return -1;
+  }
+  return real(fd, buffer, count, offset);
+}
+
+extern "C" int fsync(int fd) {
+  static auto* const real = Real<int(int)>("fsync");
+  if (const int error = InjectedError(FaultedCall::Flush, fd)) {
+    errno = error;
+    return -1;
+  }
+  return real(fd);
+}
+
+extern "C" int fdatasync(int fd) {
+  static auto* const real = Real<int(int)>("fdatasync");
+  if (const int error = InjectedError(FaultedCall::Flush, fd)) {
+    errno = error;
+    return -1;
+  }
+  return real(fd);
+}
