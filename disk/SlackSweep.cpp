@@ -22,7 +22,7 @@ std::string Counter(int count, const char* what) {
 bool IsHidden(const std::string& name) { return name.starts_with('.'); }
 
 // A name with a line break must not forge a second line in the log.
-std::string LogLine(const std::string& path) {
+std::string LogLine(const std::string& path, const std::string& why) {
   std::string line;
   for (const char c : path) {
     if (c == '\r') {
@@ -33,7 +33,7 @@ std::string LogLine(const std::string& path) {
       line += c;
     }
   }
-  return line + "\r\n";
+  return line + why + "\r\n";
 }
 
 }  // namespace
@@ -107,6 +107,7 @@ bool SlackSweep::FirstVisit(const Directory& folder) {
 
 void SlackSweep::SweepFile(const Directory& folder, const std::string& name, const std::string& path) {
   bool skipped = false;
+  std::string why;
   try {
     FileHandle file = folder.OpenFileExclusive(name);
     // Bound here from another file system since the folder was listed:
@@ -117,6 +118,9 @@ void SlackSweep::SweepFile(const Directory& folder, const std::string& name, con
       ShowCounters();
     } catch (const IoError&) {
       skipped = true;
+    } catch (const LeaseLost& lost) {
+      skipped = true;
+      why = std::string(" (") + lost.what() + ")";
     }
     file.Close();
   } catch (const IoError&) {
@@ -124,7 +128,7 @@ void SlackSweep::SweepFile(const Directory& folder, const std::string& name, con
   }
   if (skipped) {
     ++skipCount_;
-    LogSkipped(path);
+    LogSkipped(path, why);
   }
   ++fileCount_;
 }
@@ -139,6 +143,8 @@ void SlackSweep::ZeroSlack(FileHandle& file) {
     file.WriteAt(zeros.data(), count, restorer.Length() + done);
     done += count;
   }
+  // Someone waits to open the file: it goes back to them as it was.
+  if (file.Lease() != FileHandle::LeaseState::Held) throw IoError::SharingViolation();
   // The zeros must be on the device before the cut drops them from memory.
   file.WriteOut(restorer.Length(), slack);
   restorer.Restore();
@@ -149,8 +155,8 @@ void SlackSweep::ShowCounters() {
   monitor_.SetStatus("FILE SLACK", Counter(fileCount_, "wipe"), Counter(skipCount_, "skip"));
 }
 
-void SlackSweep::LogSkipped(const std::string& path) {
-  const std::string line = LogLine(path);
+void SlackSweep::LogSkipped(const std::string& path, const std::string& why) {
+  const std::string line = LogLine(path, why);
   log_->WriteAt(line.data(), line.size(), logEnd_);
   logEnd_ += line.size();
 }

@@ -48,7 +48,9 @@ class SlackSweep {
   bool FirstVisit(const Directory& folder);
   void ZeroSlack(FileHandle& file);
   void ShowCounters();
-  void LogSkipped(const std::string& path);
+  // Appends the path to the log, with why it was not put back when it was
+  // left lengthened.
+  void LogSkipped(const std::string& path, const std::string& why);
 
   ShredEngine& engine_;
   JobMonitor& monitor_;

@@ -5,13 +5,16 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
 #include <climits>
 #include <filesystem>
 
 #include "app/OmrekProgram.h"
 #include "intake/TargetListView.h"
+#include "tests/app/CommandSupport.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Extents.h"
+#include "tests/support/FaultInjection.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
@@ -22,6 +25,7 @@ namespace {
 
 using test::LoopImage;
 using test::ReadWholeFile;
+using test::WaveImage;
 using test::WriteFile;
 
 const std::string kMarker = "OMREK-MARKER-7f3a9c-";
@@ -194,34 +198,6 @@ TEST_F(DestroyCommand, RowsDeletedWhileItRunsNeverRedirectIt) {
   EXPECT_EQ(main_.lstView->RowCount(), 0);
 }
 
-// A short 8-bit mono wave, 8000 samples a second.
-std::vector<std::uint8_t> WaveImage(std::uint32_t samples) {
-  std::vector<std::uint8_t> image;
-  const auto put32 = [&](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) image.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  };
-  const auto put16 = [&](std::uint16_t v) {
-    image.push_back(static_cast<std::uint8_t>(v));
-    image.push_back(static_cast<std::uint8_t>(v >> 8));
-  };
-  const auto tag = [&](const char* text) { image.insert(image.end(), text, text + 4); };
-  tag("RIFF");
-  put32(36 + samples);
-  tag("WAVE");
-  tag("fmt ");
-  put32(16);
-  put16(1);
-  put16(1);
-  put32(8000);
-  put32(8000);
-  put16(1);
-  put16(8);
-  tag("data");
-  put32(samples);
-  for (std::uint32_t i = 0; i < samples; ++i) image.push_back(static_cast<std::uint8_t>(128 + (i % 32) * 2));
-  return image;
-}
-
 // SDL's "disk" audio driver writes what it plays to a file: proof that the
 // sound was started, on a machine without speakers.
 TEST_F(DestroyCommand, TheLoadedSoundPlaysWhenThePassesBegin) {
@@ -252,6 +228,33 @@ TEST_F(DestroyCommand, NoSoundLoadedPlaysNothing) {
 
   EXPECT_EQ(main_.lblStatus->text(), "File DONE");
   EXPECT_FALSE(std::filesystem::exists(played));
+}
+
+// A file that the passes did not all reach stays listed and in place, so
+// that it can be tried again; before, it was deleted with its data still
+// readable on the disk.
+TEST_F(DestroyCommand, AFileWhosePassesDidNotAllReachTheDiskIsKept) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string flushed = WriteFile(image_.File("flushed"), MarkerText(10000));
+  Add(flushed);
+  {
+    test::InjectedFault flushes(test::FaultedCall::Flush, image_.MountPoint(), EIO, 2);
+    ClickDestroy();
+    EXPECT_EQ(flushes.Failures(), 4) << "the passes after the failed flush still ran";
+  }
+  EXPECT_EQ(States(), QStringList({"skipped"}));
+  EXPECT_EQ(main_.lblStatus->text(), "ERROR");
+  EXPECT_EQ(ReadWholeFile(flushed), std::string(12288, '\xFE')) << "the last pass's byte, to the cluster's end";
+
+  // A sparse file larger than the disk: a pass runs out of room.
+  main_.lstView->DeleteRow(0);
+  const std::string sparse = WriteFile(image_.File("sparse"), MarkerText(5000));
+  ASSERT_EQ(::truncate(sparse.c_str(), 64 << 20), 0);
+  Add(sparse);
+  ClickDestroy();
+  EXPECT_EQ(States(), QStringList({"skipped"}));
+  EXPECT_EQ(main_.lblStatus->text(), "ERROR");
+  EXPECT_TRUE(Exists(sparse));
 }
 
 // Another user owns a folder on the way to a listed file and, between the

@@ -10,6 +10,7 @@
 #include "disk/DiskList.h"
 #include "platform/DriveTable.h"
 #include "platform/Volume.h"
+#include "tests/app/CommandSupport.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
@@ -21,22 +22,10 @@ namespace omrek {
 namespace {
 
 using test::LoopImage;
+using test::SelectOnly;
 namespace fs = std::filesystem;
 
 const std::string kMarker = "OMREK-FREE-SPACE-MARKER-51c2-";
-
-// Selects in lstDisk only the drive mounted at `root`: a test must never
-// wipe a real drive of the machine, which the list preselects.
-void SelectOnly(TDiskListView& drives, const std::string& root) {
-  drives.RefreshDrives();
-  drives.clearSelection();
-  const DriveTable table = DriveTable::Read();
-  const QString name = QString::fromStdString(table.Find(table.LetterOf(root))->DisplayName());
-  const auto items = drives.findItems(name, Qt::MatchExactly);
-  ASSERT_EQ(items.size(), 1);
-  items.first()->setSelected(true);
-  ASSERT_EQ(drives.SelectedDriveLetters(), QString(QChar(table.LetterOf(root))));
-}
 
 class WipeSpaceCommand : public ::testing::TestWithParam<bool> {};
 

@@ -163,6 +163,41 @@ TEST(SlackWipe, NonFilesReadOnlyAndBusyFilesAreSkipped) {
   EXPECT_EQ(ReadWholeFile(readOnly), "ro");
 }
 
+// Another program opens the file while its slack is wiped: the wipe gives
+// way at once, and the program gets the file as it was.
+TEST(SlackWipe, AFileOpenedMidWipeIsPutBackBeforeTheOpenerGetsIt) {
+  LoopImage image(16, 4096, "lease");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string path = WriteFile(image.File("shared"), std::string(5000, 'x'));
+  int seen[2];
+  ASSERT_EQ(::pipe(seen), 0);
+  const pid_t opener = ::fork();
+  if (opener == 0) {
+    struct stat st {};
+    do {
+      ::stat(path.c_str(), &st);
+    } while (st.st_size == 5000);
+    const int fd = ::open(path.c_str(), O_RDONLY);  // waits until the wipe lets go
+    ::fstat(fd, &st);
+    ::_exit(::write(seen[1], &st.st_size, sizeof st.st_size) == sizeof st.st_size ? 0 : 1);
+  }
+  ShredEngine engine;
+  RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  profile.numRandomize = 100000;
+  VectorRows rows({path});
+
+  SlackWipe(engine, monitor, profile).WipeListedFiles(rows);
+
+  off_t sizeSeen = 0;
+  ASSERT_EQ(::read(seen[0], &sizeSeen, sizeof sizeSeen), static_cast<ssize_t>(sizeof sizeSeen));
+  ::waitpid(opener, nullptr, 0);
+  EXPECT_EQ(sizeSeen, 5000) << "the opener got the file at its own length";
+  EXPECT_EQ(rows.rows[0].state, "skipped");
+  EXPECT_LT(engine.Progress, 1000) << "the wipe gave way instead of running its passes out";
+  EXPECT_EQ(ReadWholeFile(path), std::string(5000, 'x'));
+}
+
 // A write would take a program's file capabilities away (and, for anyone
 // but root, its set-ID bits): such files are left alone.
 TEST(SlackWipe, FilesWithPrivilegesKeepThem) {

@@ -10,17 +10,18 @@
 namespace omrek::test {
 
 namespace {
-constexpr uid_t kNobody = 65534;
-}
 
-int RunTestCaseAsNobody(const std::string& childTest, const std::map<std::string, std::string>& environment) {
+constexpr uid_t kNobody = 65534;
+
+int RunChild(const std::string& childTest, const std::map<std::string, std::string>& environment, bool asNobody) {
   const std::string filter = "--gtest_filter=" + childTest;
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
     ::setenv("OMREK_CHILD", "1", 1);
-    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+    if (asNobody && ::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
       ::_exit(120);
     }
     ::execl("/proc/self/exe", "omrek-test-child", filter.c_str(), static_cast<char*>(nullptr));
@@ -30,6 +31,16 @@ int RunTestCaseAsNobody(const std::string& childTest, const std::map<std::string
   while (::waitpid(pid, &status, 0) < 0) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+int RunTestCaseAsNobody(const std::string& childTest, const std::map<std::string, std::string>& environment) {
+  return RunChild(childTest, environment, true);
+}
+
+int RunTestCaseInChild(const std::string& childTest, const std::map<std::string, std::string>& environment) {
+  return RunChild(childTest, environment, false);
 }
 
 std::string ChildArgument(const std::string& name) {

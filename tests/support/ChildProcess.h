@@ -12,6 +12,10 @@ namespace omrek::test {
 // Returns the child's exit status: 0 when the child case passed.
 int RunTestCaseAsNobody(const std::string& childTest, const std::map<std::string, std::string>& environment);
 
+// The same with root's privileges kept, for a case that changes what a
+// process keeps for its whole life (signal handlers, a termination request).
+int RunTestCaseInChild(const std::string& childTest, const std::map<std::string, std::string>& environment);
+
 // For the child half: the value the parent handed over, or skip the case
 // when it runs without a parent.
 std::string ChildArgument(const std::string& name);
