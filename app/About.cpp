@@ -144,7 +144,11 @@ QFrame* TfrmAbout::CreateAboutPage() {
   pnlAbout = new QFrame(PageControl1);
   pnlAbout->setObjectName(QStringLiteral("pnlAbout"));
   pnlAbout->setAutoFillBackground(true);
+  // A white page: its texts must be dark whatever the desktop's palette.
   SetColour(pnlAbout, QPalette::Window, Qt::white);
+  SetColour(pnlAbout, QPalette::WindowText, Qt::black);
+  SetColour(pnlAbout, QPalette::Base, Qt::white);
+  SetColour(pnlAbout, QPalette::Text, Qt::black);
 
   imgOmrek = Place(new QLabel(pnlAbout), "imgOmrek", QRect(8, 8, 144, 143));
   const QImage emblem = DecodeJpegFile(QStringLiteral(":/about/emblem.jpg"));

@@ -43,6 +43,15 @@ const QColor kGreen(0, 128, 0);
 const QColor kBlue(0, 0, 255);
 const QColor kSilver(192, 192, 192);
 
+// A title never gives up letters: the width laid out for it is a minimum,
+// widened to what the font in use needs (the 3-D effect takes a pixel each
+// side; italics lean past the advance).
+void FitWidthToText(QLabel& title) {
+  const QFontMetrics metrics(title.font());
+  const int needed = metrics.boundingRect(title.text()).width() + metrics.averageCharWidth() / 2 + 2;
+  if (needed > title.width()) title.resize(needed, title.height());
+}
+
 QLabel* MakeStatusLabel(QWidget* parent, const char* name, int top) {
   auto* label = Place(new QLabel(QStringLiteral("STATUS"), parent), name, QRect(544, top, 101, 16));
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -83,6 +92,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frameless
   setWindowTitle(kProgramTitle);
   setFixedSize(kClientWidth, kClientHeight);
   setFont(PixelFont(kArial, 11));
+  KeepSkinColours();
 
   CoolForm1 = AddMainSkin(this);
   CreateTitleAndStatus();
@@ -96,13 +106,26 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frameless
 
 TfrmMain::~TfrmMain() { FormDestroy(); }
 
+void TfrmMain::KeepSkinColours() {
+  // Titles, status lines and label buttons stand on the skin, a fixed
+  // picture: a desktop palette's colours (light text on a dark theme) would
+  // vanish on it. The list keeps the desktop's own pair of colours.
+  QPalette colours = palette();
+  colours.setColor(QPalette::WindowText, Qt::black);
+  colours.setColor(QPalette::Light, Qt::white);
+  colours.setColor(QPalette::Dark, QColor(128, 128, 128));
+  setPalette(colours);
+}
+
 void TfrmMain::CreateTitleAndStatus() {
   lblTitle1 = Place(new Label3D(QStringLiteral("Omrek"), Label3D::Effect::Raised, this), "lblTitle1",
                     QRect(19, 16, 80, 36), QStringLiteral("Drag files to window below and click \"Destroy\""));
   lblTitle1->setFont(PixelFont(kArial, 27, Bold | Italic));
+  FitWidthToText(*lblTitle1);
   lblTitle2 = Place(new Label3D(QStringLiteral("Filebane"), Label3D::Effect::Raised, this), "lblTitle2",
                     QRect(19, 48, 202, 28));
   lblTitle2->setFont(PixelFont(kArial, 21, Bold | Italic));
+  FitWidthToText(*lblTitle2);
 
   lblStatus = MakeStatusLabel(this, "lblStatus", 15);
   lblStatus2 = MakeStatusLabel(this, "lblStatus2", 31);
@@ -127,7 +150,7 @@ void TfrmMain::CreateListPanel() {
 }
 
 void TfrmMain::CreateCommandButtons() {
-  const QColor windowText = palette().color(QPalette::WindowText);
+  const QColor windowText = Qt::black;
   btnDestroy = MakeCommandButton(this, {"btnDestroy",
                                         92,
                                         {QStringLiteral("  Destroy"), QStringLiteral("Listed Files")},
@@ -261,6 +284,18 @@ void TfrmMain::PumpEvents() { QCoreApplication::processEvents(); }
 void TfrmMain::AddProgress(std::uint16_t amount) {
   engine_.Progress += amount;
   Meter->setPosition(engine_.Progress);
+  KeepWindowAlive();
+}
+
+void TfrmMain::KeepWindowAlive() {
+  // A pass over a large file takes minutes without a pump point. Repaints,
+  // uncovering and the window manager's pings are served meanwhile; clicks
+  // and keys stay queued for the next pump point, so no command starts
+  // inside another and Cancel still acts between files.
+  constexpr qint64 kAliveMilliseconds = 50;
+  if (sinceAlive_.isValid() && sinceAlive_.elapsed() < kAliveMilliseconds) return;
+  sinceAlive_.start();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TfrmMain::ResetProgress() {
@@ -292,11 +327,11 @@ void TfrmMain::btnMinClick() {
   }
 }
 
-void TfrmMain::btnHelpClick() { frmAbout_->ShowModeless(); }
+void TfrmMain::btnHelpClick() { frmAbout_->ShowModeless(this); }
 
-void TfrmMain::btnConfigClick() { frmConfig_->ShowModeless(); }
+void TfrmMain::btnConfigClick() { frmConfig_->ShowModeless(this); }
 
-void TfrmMain::btnSelectFilesClick() { frmSelect_->ShowModeless(); }
+void TfrmMain::btnSelectFilesClick() { frmSelect_->ShowModeless(this); }
 
 void TfrmMain::btnCancelClick() { SetCancelFlag(true); }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 
@@ -95,6 +96,7 @@ class TfrmMain : public QWidget, public JobMonitor {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void KeepSkinColours();
   void CreateTitleAndStatus();
   void CreateListPanel();
   void CreateCommandButtons();
@@ -116,7 +118,12 @@ class TfrmMain : public QWidget, public JobMonitor {
   void lstViewKeyUp(int key);
   void DropFileTarget1Drop(TDropTarget& sender, TShiftState shiftState, QPoint point, DropEffect& effect);
 
+  // Serves repaints and the window manager between two pump points; user
+  // input waits for the next one.
+  void KeepWindowAlive();
+
   ShredEngine engine_;
+  QElapsedTimer sinceAlive_;
   bool commandRunning_ = false;
   bool shownOnce_ = false;
   TfrmConfig* frmConfig_ = nullptr;

@@ -1,6 +1,7 @@
 #include "settings/Config.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
@@ -262,5 +263,22 @@ void TfrmConfig::btnOKclick() {
 }
 
 void TfrmConfig::btnQuitClick() { close(); }
+
+void TfrmConfig::keyPressEvent(QKeyEvent* event) {
+  if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+    switch (event->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        btnOK->click();
+        return;
+      case Qt::Key_Escape:
+        btnQuit->click();
+        return;
+      default:
+        break;
+    }
+  }
+  ModelessWindow::keyPressEvent(event);
+}
 
 }  // namespace omrek

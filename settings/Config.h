@@ -70,6 +70,11 @@ class TfrmConfig : public ModelessWindow {
   FlatButton* btnOK;
   FlatButton* btnQuit;
 
+ protected:
+  // Enter means OK and Esc Cancel, unless the control with the focus takes
+  // the key itself (a button takes Enter to press itself).
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void CreateHeadingsAndButtons();
   void CreateFileModePanel();

@@ -4,8 +4,8 @@
 
 namespace omrek {
 
-// A transparent label that works as a button: a left click on it emits
-// clicked().
+// A transparent label that works as a button: a left click on it, or Space
+// or Enter once Tab has reached it, emits clicked().
 class ClickLabel : public QLabel {
   Q_OBJECT
 
@@ -17,6 +17,8 @@ class ClickLabel : public QLabel {
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace omrek

@@ -1,5 +1,6 @@
 #include "widgets/FlatButton.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace omrek {
@@ -10,15 +11,17 @@ FlatButton::Colours FlatButton::DialogColours(const QWidget& window, const QColo
   colours.hover = hover;
   colours.pressed = pressed;
   colours.border = QColor(153, 143, 130);
-  colours.text = Qt::black;
+  // The face is the desktop's, so the text must be too: a dark palette
+  // would leave black text on a dark face.
+  colours.text = window.palette().color(QPalette::ButtonText);
   return colours;
 }
 
 FlatButton::FlatButton(const QStringList& captionLines, QWidget* parent) : QAbstractButton(parent) {
   setCaptionLines(captionLines);
-  // Like a speed button it never takes the focus, so clicking it leaves the
+  // Tab reaches it, a click does not take the focus: clicking it leaves the
   // keyboard with the list the user was working in.
-  setFocusPolicy(Qt::NoFocus);
+  setFocusPolicy(Qt::TabFocus);
 }
 
 void FlatButton::setCaptionLines(const QStringList& lines) { setText(lines.join(QLatin1Char('\n'))); }
@@ -47,6 +50,26 @@ void FlatButton::paintEvent(QPaintEvent*) {
   painter.setPen(isEnabled() ? colours_.text : palette().color(QPalette::Disabled, QPalette::WindowText));
   painter.setFont(font());
   painter.drawText(rect(), Qt::AlignCenter, text());
+  if (hasFocus()) {
+    painter.setPen(QPen(colours_.text, 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(2, 2, -3, -3));
+  }
+}
+
+void FlatButton::keyPressEvent(QKeyEvent* event) {
+  // Space presses it as any button; Enter too, as on the desktop's dialogs.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    click();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
+}
+
+void FlatButton::hideEvent(QHideEvent* event) {
+  // The mouse leaves a hidden window without a leave event; shown again, the
+  // button would still look hovered.
+  hovered_ = false;
+  QAbstractButton::hideEvent(event);
 }
 
 void FlatButton::enterEvent(QEnterEvent* event) {

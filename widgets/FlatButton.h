@@ -7,7 +7,8 @@
 namespace omrek {
 
 // A flat button with a coloured face that changes under the mouse and while
-// pressed, and a caption of one or more centred lines.
+// pressed, and a caption of one or more centred lines. Tab reaches it; Space
+// or Enter presses it.
 class FlatButton : public QAbstractButton {
   Q_OBJECT
 
@@ -41,6 +42,8 @@ class FlatButton : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   Colours colours_;

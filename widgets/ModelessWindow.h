@@ -6,18 +6,27 @@ namespace omrek {
 
 // A dialog window that lives for the whole run. Closing it only hides it, so
 // its controls keep their state; showing it again brings it to the front.
+// Esc closes it.
 class ModelessWindow : public QWidget {
   Q_OBJECT
 
  public:
   explicit ModelessWindow(const QString& caption, QWidget* parent = nullptr);
 
-  void ShowModeless();
+  // Shows the window where it stands when all of it lies on the screen that
+  // holds `owner`; otherwise (a small screen, a large scale factor, the
+  // owner moved to another screen) fully on that screen, near `owner`.
+  void ShowModeless(const QWidget* owner = nullptr);
 
  protected:
   // Sizes the window from its outer size (frame included) as the Windows
   // layout gives it, so the controls placed for that client area fit.
   void PlaceByOuterGeometry(int left, int top, int outerWidth, int outerHeight);
+
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void KeepOnScreenOf(const QWidget& owner);
 };
 
 }  // namespace omrek
