@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -46,14 +47,19 @@ TEST(FileNameEdit, TheFolderButtonPicksAFileInTheFolderOfTheText) {
   edit.setText(first);
 
   FileDialogAnswer choose([&](QFileDialog& dialog) {
-    // The dialog lists its folder in the background and may reset the
-    // choice once the listing arrives: choose until the choice holds.
+    // The user types the name into the file name box, which has the focus
+    // once the dialog is active. selectFile() is no stand-in for that: it
+    // leaves the box alone while the box has the focus, so it chose the file
+    // only when this poll happened to come before the activation.
+    QLineEdit* name = nullptr;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-          dialog.selectFile(second);
-          return dialog.selectedFiles() == QStringList{second};
+          name = dialog.isActiveWindow() ? qobject_cast<QLineEdit*>(QApplication::focusWidget()) : nullptr;
+          return name != nullptr;
         },
-        5000));
+        30000));
+    if (name != nullptr) name->setText("second.wav");
+    EXPECT_EQ(dialog.selectedFiles(), QStringList{second});
     static_cast<QDialog&>(dialog).accept();  // as the Open button does
   });
   edit.browseAction()->trigger();
