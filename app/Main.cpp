@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
+#include <algorithm>
 
 #include "app/About.h"
 #include "app/MainSkin.h"
@@ -44,11 +45,12 @@ const QColor kBlue(0, 0, 255);
 const QColor kSilver(192, 192, 192);
 
 // A title never gives up letters: the width laid out for it is a minimum,
-// widened to what the font in use needs (the 3-D effect takes a pixel each
-// side; italics lean past the advance).
+// widened to what the font in use needs (italics lean past the advance; the
+// 3-D effect takes a pixel more).
 void FitWidthToText(QLabel& title) {
   const QFontMetrics metrics(title.font());
-  const int needed = metrics.boundingRect(title.text()).width() + metrics.averageCharWidth() / 2 + 2;
+  const int ink = std::max(metrics.horizontalAdvance(title.text()), metrics.boundingRect(title.text()).right() + 1);
+  const int needed = ink + 1;
   if (needed > title.width()) title.resize(needed, title.height());
 }
 

@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QScreen>
 
+#include "app/JpegDecoder.h"
 #include "platform/TerminationSignals.h"
 
 namespace omrek {
@@ -12,6 +15,9 @@ OmrekProgram::OmrekProgram()
     : frmSelect_([this](const std::string& path) { frmMain_.AddTarget(path); }),
       termination_(TerminationSignals::Install(), QSocketNotifier::Read) {
   frmMain_.AttachDialogs(&frmConfig_, &frmAbout_, &frmSelect_);
+  // The emblem stands for the program in the taskbar and the window list.
+  const QImage emblem = DecodeJpegFile(QStringLiteral(":/about/emblem.jpg"));
+  if (!emblem.isNull()) QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(emblem)));
   QObject::connect(&termination_, &QSocketNotifier::activated, [this] {
     TerminationSignals::Drain();
     frmMain_.SetCancelFlag(true);

@@ -46,6 +46,9 @@ LeftoverFillers DeleteLeftoverFillers(const std::string& root) {
       if (entry.kind != Directory::EntryKind::File || !IsFillerFileName(entry.name)) continue;
       const std::uint64_t bytes = folder.AllocatedBytes(entry.name);
       try {
+        // A filler that another copy of the program is still filling is
+        // open there; only one nobody holds is a leftover.
+        folder.OpenFileExclusive(entry.name).Close();
         folder.RemoveEntry(entry.name);
       } catch (const IoError&) {
         continue;
