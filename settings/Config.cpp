@@ -1,10 +1,10 @@
 #include "settings/Config.h"
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTreeWidgetItem>

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <algorithm>
+#include <cmath>
 
 #include "app/OmrekProgram.h"
 #include "disk/DiskList.h"
 #include "intake/TargetListView.h"
+#include "tests/support/ChildProcess.h"
 #include "widgets/BarMeter.h"
 #include "widgets/FlatButton.h"
 
@@ -177,6 +182,91 @@ TEST_F(MainWindow, CancelWhenIdleChangesNothingVisible) {
   QTest::mouseClick(main.btnCancel, Qt::LeftButton);
   EXPECT_TRUE(main.CancelFlag());
   EXPECT_EQ(main.lblStatus->text(), "READY");
+}
+
+// How far apart the darkest and the lightest pixel of a control are, as
+// it shows in its window (a transparent control shows what lies behind
+// it): the contrast ratio of their luminances, 1 (none) to 21.
+double ContrastOf(QWidget& control) {
+  QWidget& window = *control.window();
+  const QImage shot = window.grab(QRect(control.mapTo(&window, QPoint(0, 0)), control.size())).toImage();
+  const auto luminance = [](QRgb pixel) {
+    const auto linear = [](int channel) {
+      const double c = channel / 255.0;
+      return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(pixel)) + 0.7152 * linear(qGreen(pixel)) + 0.0722 * linear(qBlue(pixel));
+  };
+  double darkest = 1;
+  double lightest = 0;
+  for (int y = 0; y < shot.height(); ++y) {
+    for (int x = 0; x < shot.width(); ++x) {
+      darkest = std::min(darkest, luminance(shot.pixel(x, y)));
+      lightest = std::max(lightest, luminance(shot.pixel(x, y)));
+    }
+  }
+  return (lightest + 0.05) / (darkest + 0.05);
+}
+
+// A desktop with a dark palette (light text on dark faces): every caption
+// still stands out from what it is drawn on.
+TEST(AnyPalette, EveryCaptionStaysReadableOnADarkPalette) {
+  const QPalette desktop = QApplication::palette();
+  QPalette dark(QColor(53, 53, 53), QColor(40, 40, 40));
+  for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    dark.setColor(role, QColor(230, 230, 230));
+  QApplication::setPalette(dark);
+  {
+    OmrekProgram program;
+    program.Start();
+    for (QWidget* window : program.WindowsInCreationOrder()) {
+      window->show();
+      for (QWidget* control : window->findChildren<QWidget*>()) {
+        const bool captioned =
+            (qobject_cast<QAbstractButton*>(control) != nullptr &&
+             !qobject_cast<QAbstractButton*>(control)->text().isEmpty()) ||
+            (qobject_cast<QLabel*>(control) != nullptr && !qobject_cast<QLabel*>(control)->text().trimmed().isEmpty());
+        if (!captioned || !control->isVisibleTo(window) || control->width() <= 0) continue;
+        EXPECT_GT(ContrastOf(*control), 3.0)
+            << control->objectName().toStdString() << " in " << window->objectName().toStdString();
+      }
+      window->hide();
+    }
+  }
+  QApplication::setPalette(desktop);
+}
+
+// Laptops and scaled desktops: a dialog whose own place would run off the
+// screen opens wholly on it, near the main window.
+TEST(SmallScreens, EveryDialogLiesWhollyOnTheScreen) {
+  // 2560 x 1600 at twice the scale is a desktop of 1280 x 800.
+  for (const char* screen : {"laptop-screen.json", "scaled-screen.json"}) {
+    const std::string config = std::string(OMREK_TEST_SOURCE_DIR) + "/support/" + screen;
+    EXPECT_EQ(test::RunTestCaseInChild("SmallScreensChild.DialogsFit",
+                                       {{"QT_QPA_PLATFORM", "offscreen:configfile=" + config}}),
+              0)
+        << screen;
+  }
+}
+
+TEST(SmallScreensChild, DialogsFit) {
+  test::ChildArgument("QT_QPA_PLATFORM");
+  OmrekProgram program;
+  program.Start();
+  TfrmMain& main = program.Main();
+  const QRect area = main.screen()->availableGeometry();
+  EXPECT_TRUE(area.contains(main.frameGeometry()));
+  for (FlatButton* button : {main.btnConfig, main.btnHelp, main.btnSelectFiles}) {
+    QTest::mouseClick(button, Qt::LeftButton);
+    QWidget* dialog = nullptr;
+    for (QWidget* window : program.WindowsInCreationOrder()) {
+      if (window != &main && window->isVisible()) dialog = window;
+    }
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(area.contains(dialog->geometry()))
+        << dialog->objectName().toStdString() << " at " << dialog->geometry().x() << "," << dialog->geometry().y();
+    dialog->hide();
+  }
 }
 
 }  // namespace
