@@ -79,6 +79,8 @@ QTextEdit* MakeTextBox(QWidget* parent, const HelpPage& page) {
     box->setPlainText(ReadResource(page.resource));
   }
   box->setReadOnly(!page.editable);
+  // Tab moves on to the tabs and Close rather than into the text.
+  box->setTabChangesFocus(true);
   return box;
 }
 
@@ -164,6 +166,7 @@ QFrame* TfrmAbout::CreateAboutPage() {
 
   txtAbout = Place(new QTextEdit(pnlAbout), "txtAbout", QRect(168, 8, 393, 128));
   txtAbout->setFrameShape(QFrame::NoFrame);
+  txtAbout->setTabChangesFocus(true);
   txtAbout->setHtml(ReadResource(":/about/About.html"));
 
   lblReadme = Place(new LinkLabel(QStringLiteral("README: what Omrek does, how to build and test it"), pnlAbout),

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace omrek::test {
 
@@ -19,6 +21,7 @@ struct Fault {
   int fromCall = 1;
   int calls = 0;
   int failures = 0;
+  int delayMilliseconds = 0;
 };
 
 std::mutex faultsLock;
@@ -36,16 +39,22 @@ std::string PathOf(int fd) {
   return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
-// The error this call is to fail with, or 0 to let it through.
+// The error this call is to fail with, or 0 to let it through (after the
+// delay of a slowed kind).
 int InjectedError(FaultedCall call, int fd) {
   const int savedErrno = errno;
-  std::lock_guard lock(faultsLock);
-  Fault& fault = FaultFor(call);
   int error = 0;
-  if (fault.armed && IsUnder(PathOf(fd), fault.folder) && ++fault.calls >= fault.fromCall) {
-    ++fault.failures;
-    error = fault.error;
+  int delay = 0;
+  {
+    std::lock_guard lock(faultsLock);
+    Fault& fault = FaultFor(call);
+    if (fault.armed && IsUnder(PathOf(fd), fault.folder) && ++fault.calls >= fault.fromCall) {
+      delay = fault.delayMilliseconds;
+      if (delay == 0) ++fault.failures;
+      error = fault.error;
+    }
   }
+  if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
   errno = savedErrno;
   return error;
 }
@@ -65,6 +74,16 @@ InjectedFault::InjectedFault(FaultedCall call, const std::string& folder, int er
 }
 
 InjectedFault::~InjectedFault() {
+  std::lock_guard lock(faultsLock);
+  FaultFor(call_).armed = false;
+}
+
+SlowedCalls::SlowedCalls(FaultedCall call, const std::string& folder, int milliseconds) : call_(call) {
+  std::lock_guard lock(faultsLock);
+  FaultFor(call) = Fault{true, folder, 0, 1, 0, 0, milliseconds};
+}
+
+SlowedCalls::~SlowedCalls() {
   std::lock_guard lock(faultsLock);
   FaultFor(call_).armed = false;
 }

@@ -23,6 +23,20 @@ enum class FaultedCall {
   Flush,  // fsync, fdatasync
 };
 
+// A slow disk instead: every call of that kind on a file under `folder`
+// takes `milliseconds` longer, then goes through. Shares the slot of its kind
+// with InjectedFault.
+class SlowedCalls {
+ public:
+  SlowedCalls(FaultedCall call, const std::string& folder, int milliseconds);
+  ~SlowedCalls();
+  SlowedCalls(const SlowedCalls&) = delete;
+  SlowedCalls& operator=(const SlowedCalls&) = delete;
+
+ private:
+  FaultedCall call_;
+};
+
 class InjectedFault {
  public:
   InjectedFault(FaultedCall call, const std::string& folder, int error, int fromCall = 1);
