@@ -174,6 +174,9 @@ void FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
   const std::string path = PathInFolder(root, FillerFileName(number));
   engine_.WorkFile = FileHandle::Create(path);
   fillerFiles_.push_back(path);
+  // A filler is never read again: caching it would only push the user's
+  // files out of memory.
+  engine_.WorkFile->BypassCache();
 }
 
 void FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {

@@ -136,7 +136,7 @@ void SlackSweep::SweepFile(const Directory& folder, const std::string& name, con
 void SlackSweep::ZeroSlack(FileHandle& file) {
   FileRestorer restorer(file);
   const std::uint64_t slack = unit_ - restorer.Length() % unit_;
-  std::vector<std::uint8_t>& zeros = engine_.IoBuffer;
+  IoBytes& zeros = engine_.IoBuffer;
   std::memset(zeros.data(), 0, static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), slack)));
   for (std::uint64_t done = 0; done < slack;) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), slack - done));

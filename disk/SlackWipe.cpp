@@ -92,7 +92,7 @@ void SlackWipe::RunPass(FileHandle& file, std::uint64_t oldSize, std::uint64_t s
     return;
   }
   if (pass.kind == PassKind::Random) engine_.Random.Reseed(engine_.TimeOfDaySeed());
-  std::vector<std::uint8_t>& buffer = engine_.IoBuffer;
+  IoBytes& buffer = engine_.IoBuffer;
   if (pass.kind == PassKind::Fill) std::memset(buffer.data(), pass.value, buffer.size());
   for (std::uint64_t done = 0; done < slackLength;) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), slackLength - done));

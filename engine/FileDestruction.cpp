@@ -48,6 +48,9 @@ bool FileDestruction::DestroyFile(const ListedFile& target) {
     const std::uint64_t size = FileSizeOf(*file);
     ComputeSectorCount(engine_, *file, size);
     engine_.WorkFile = file->Open(FileHandle::Access::ReadWrite);
+    // What is written is about to be deleted: no reason to cache it and
+    // push the user's own files out of memory.
+    engine_.WorkFile->BypassCache();
     engine_.WorkTarget.emplace(std::move(*file));
 
     // A file the passes did not all reach stays where it is: deleted, its

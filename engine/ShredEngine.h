@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,21 @@
 #include "platform/PinnedFile.h"
 
 namespace omrek {
+
+// Writes around the page cache need buffers aligned to the device's blocks;
+// a page (4096 bytes) is at least that on the devices in use.
+template <typename T>
+struct PageAligned {
+  using value_type = T;
+  static constexpr std::align_val_t kAlignment{4096};
+  PageAligned() = default;
+  template <typename U>
+  explicit PageAligned(const PageAligned<U>&) {}
+  T* allocate(std::size_t count) { return static_cast<T*>(::operator new(count * sizeof(T), kAlignment)); }
+  void deallocate(T* pointer, std::size_t) { ::operator delete(pointer, kAlignment); }
+  bool operator==(const PageAligned&) const = default;
+};
+using IoBytes = std::vector<std::uint8_t, PageAligned<std::uint8_t>>;
 
 // The state of the one command the program runs at a time. The main window
 // holds exactly one.
@@ -51,8 +67,9 @@ struct ShredEngine {
   RandomStream Random;
   std::function<std::uint32_t()> TimeOfDaySeed;
 
-  // One large buffer for the passes' writes, allocated once for the run.
-  std::vector<std::uint8_t> IoBuffer;
+  // One large buffer for the passes' writes, allocated once for the run,
+  // aligned for writes that bypass the page cache.
+  IoBytes IoBuffer;
 };
 
 }  // namespace omrek

@@ -129,7 +129,10 @@ void FileHandle::Delete(const std::string& path) {
 }
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), leased_(std::exchange(other.leased_, false)) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      leased_(std::exchange(other.leased_, false)),
+      bypass_(std::exchange(other.bypass_, false)),
+      bypassedOnce_(std::exchange(other.bypassedOnce_, false)) {}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
@@ -137,6 +140,8 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     if (fd_ >= 0) ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
     leased_ = std::exchange(other.leased_, false);
+    bypass_ = std::exchange(other.bypass_, false);
+    bypassedOnce_ = std::exchange(other.bypassedOnce_, false);
   }
   return *this;
 }
@@ -173,12 +178,28 @@ void FileHandle::SetAttributes(std::uint32_t word) {
   if (mode != st.st_mode && ::fchmod(fd_, mode & 07777) != 0) ThrowErrno();
 }
 
+bool FileHandle::BypassCache() {
+  const int flags = ::fcntl(fd_, F_GETFL);
+  bypass_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+  bypassedOnce_ = bypassedOnce_ || bypass_;
+  return bypass_;
+}
+
+bool FileHandle::StopBypass() const {
+  if (!bypass_) return false;
+  bypass_ = false;
+  const int flags = ::fcntl(fd_, F_GETFL);
+  return flags >= 0 && ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT) == 0;
+}
+
 std::size_t FileHandle::ReadAt(void* buffer, std::size_t count, std::uint64_t offset) const {
   auto* bytes = static_cast<unsigned char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
     const ssize_t n = ::pread(fd_, bytes + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
+    // The device cannot take this place or length directly.
+    if (n < 0 && errno == EINVAL && StopBypass()) continue;
     if (n < 0) ThrowErrno();
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
@@ -193,6 +214,7 @@ void FileHandle::WriteAt(const void* buffer, std::size_t count, std::uint64_t of
   while (done < count) {
     const ssize_t n = ::pwrite(fd_, bytes + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL && StopBypass()) continue;
     if (n < 0) ThrowErrno();
     // A write that makes no progress and reports no error means no room.
     if (n == 0) throw IoError::FromErrno(ENOSPC);
@@ -220,10 +242,12 @@ void FileHandle::SetLastWriteTime(const FileTime& time) {
 }
 
 void FileHandle::Flush() {
-  if (::fsync(fd_) != 0) ThrowErrno();
+  if ((bypassedOnce_ ? ::fdatasync(fd_) : ::fsync(fd_)) != 0) ThrowErrno();
 }
 
 void FileHandle::StartWriteback(std::uint64_t offset, std::uint64_t length) {
+  // Written around the cache, the data is on its way already.
+  if (bypass_) return;
   ::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(length), SYNC_FILE_RANGE_WRITE);
 }
 

@@ -61,6 +61,16 @@ class FileHandle {
   ~FileHandle();
 
   bool IsOpen() const { return fd_ >= 0; }
+
+  // From now on reads and writes go straight between the device and the
+  // caller's buffer, around the page cache, where the file system allows it
+  // (returns whether it does). Buffers must then be aligned to 4096 bytes,
+  // and places and lengths to the device's blocks: a read or write the
+  // device refuses that way goes through the page cache instead, and so do
+  // all later ones. The bytes in the file are the same either way. Flush
+  // then waits for the data only (fdatasync): the time stamps need no
+  // journal commit each time.
+  bool BypassCache();
   std::uint64_t Size() const;
   FileIdentity Identity() const;
 
@@ -106,8 +116,14 @@ class FileHandle {
   explicit FileHandle(int fd) : fd_(fd) {}
   void ReleaseLease();
 
+  // Gives up the cache bypass for good; false when it was not on. Const:
+  // it changes how the handle reads, not what.
+  bool StopBypass() const;
+
   int fd_ = -1;
   bool leased_ = false;
+  mutable bool bypass_ = false;
+  bool bypassedOnce_ = false;
 };
 
 }  // namespace omrek

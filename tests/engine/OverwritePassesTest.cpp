@@ -11,6 +11,7 @@
 #include "tests/support/LoopImage.h"
 #include "tests/support/RecordingMonitor.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
 namespace omrek {
 namespace {
@@ -74,13 +75,24 @@ Bytes FileBytes(const std::string& path) {
 
 const std::vector<std::size_t> kSizes{0, 1, 511, 512, 513, 1000, 4096, 4097, (3u << 20) + 123};
 
-class PassesOnExt4 : public ::testing::Test {
+// Where the passes write: ext4 with the page cache bypassed, as the destroy
+// command writes, and through it; and a file system that refuses the bypass,
+// where the same writes go through the cache.
+enum class Storage { Ext4Bypassed, Ext4Cached, RamfsRefusingBypass };
+
+class PassesOnExt4 : public ::testing::TestWithParam<Storage> {
  protected:
+  bool Bypassed() const { return GetParam() != Storage::Ext4Cached; }
+  std::string File(const std::string& name) const {
+    return GetParam() == Storage::RamfsRefusingBypass ? ram_.MountPoint() + "/" + name : image_.File(name);
+  }
+
   // Runs `pass` over a file of each size in turn with one engine, and the
   // model's `step` over the same bytes, comparing file and progress.
   template <typename Pass, typename Step>
   void CompareOverSizes(const char* status, Pass&& pass, Step&& step) {
     OMREK_REQUIRE_MOUNTED(image_);
+    if (!ram_.Mounted()) GTEST_SKIP() << ram_.Reason();
     ShredEngine engine;
     engine.TimeOfDaySeed = [] { return 43210u; };
     RecordingMonitor monitor(engine);
@@ -88,10 +100,13 @@ class PassesOnExt4 : public ::testing::Test {
     int salt = 0;
     for (const std::size_t size : kSizes) {
       const Bytes original = Pattern(size, ++salt);
-      const std::string path = image_.File("f" + std::to_string(size));
+      const std::string path = File("f" + std::to_string(size));
       test::WriteFile(path, std::string(original.begin(), original.end()));
       engine.SectorCount = SectorsToClusterEnd(size, 4096);
       engine.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
+      if (Bypassed()) {
+        EXPECT_EQ(engine.WorkFile->BypassCache(), GetParam() == Storage::Ext4Bypassed) << "refused on ramfs only";
+      }
       engine.Progress = 0;
       monitor.statuses.clear();
 
@@ -109,26 +124,30 @@ class PassesOnExt4 : public ::testing::Test {
   }
 
   LoopImage image_{64, 4096, "passes"};
+  test::TmpfsMount ram_{"ramfs"};
 };
 
-TEST_F(PassesOnExt4, FillWritesItsByteToTheEndOfTheLastCluster) {
+INSTANTIATE_TEST_SUITE_P(CacheBypassedOrNot, PassesOnExt4,
+                         ::testing::Values(Storage::Ext4Bypassed, Storage::Ext4Cached, Storage::RamfsRefusingBypass));
+
+TEST_P(PassesOnExt4, FillWritesItsByteToTheEndOfTheLastCluster) {
   CompareOverSizes(
       "zeroing", [](ShredEngine& e, JobMonitor& m) { FillPass(e, m, 0xE5); },
       [](SectorModel& model, std::int64_t sectors) { model.Fill(sectors, 0xE5); });
 }
 
-TEST_F(PassesOnExt4, InvertCarriesItsBufferPastEachFilesEnd) {
+TEST_P(PassesOnExt4, InvertCarriesItsBufferPastEachFilesEnd) {
   // One engine and one model over all the files: what the buffer held after
   // one file decides what the next file's tail receives.
   CompareOverSizes("invert", InvertPass, [](SectorModel& model, std::int64_t sectors) { model.Invert(sectors); });
 }
 
-TEST_F(PassesOnExt4, RandomWritesTheStreamOfTheTimeOfDay) {
+TEST_P(PassesOnExt4, RandomWritesTheStreamOfTheTimeOfDay) {
   CompareOverSizes("random", RandomPass,
                    [](SectorModel& model, std::int64_t sectors) { model.Random(sectors, 43210u); });
 }
 
-TEST_F(PassesOnExt4, NoSectorsStillShowsAndFlushes) {
+TEST_P(PassesOnExt4, NoSectorsStillShowsAndFlushes) {
   OMREK_REQUIRE_MOUNTED(image_);
   const std::string path = test::WriteFile(image_.File("kept"), "keep");
   ShredEngine engine;

@@ -10,15 +10,15 @@
 
 namespace omrek::test {
 
-TmpfsMount::TmpfsMount() {
+TmpfsMount::TmpfsMount(const std::string& type) {
   std::string pattern = std::filesystem::temp_directory_path().string() + "/omrek-tmpfs-XXXXXX";
   if (::geteuid() != 0 || ::mkdtemp(pattern.data()) == nullptr) {
     reason_ = "mounting a tmpfs needs root";
     return;
   }
   mountPoint_ = pattern;
-  if (!RunQuietly("mount -t tmpfs -o size=4m omrek-test '" + mountPoint_ + "'")) {
-    reason_ = "cannot mount a tmpfs here";
+  if (!RunQuietly("mount -t " + type + " -o size=4m omrek-test '" + mountPoint_ + "'")) {
+    reason_ = "cannot mount a " + type + " here";
     return;
   }
   ::chmod(mountPoint_.c_str(), 0755);

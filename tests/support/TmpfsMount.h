@@ -4,11 +4,13 @@
 
 namespace omrek::test {
 
-// A small tmpfs mounted on a fresh folder for the test's life. Needs root;
-// when it cannot be mounted, Mounted() is false and the test skips.
+// A small tmpfs (or ramfs, which has no size limit and refuses writes
+// around the page cache) mounted on a fresh folder for the test's life.
+// Needs root; when it cannot be mounted, Mounted() is false and the test
+// skips.
 class TmpfsMount {
  public:
-  TmpfsMount();
+  explicit TmpfsMount(const std::string& type = "tmpfs");
   ~TmpfsMount();
   TmpfsMount(const TmpfsMount&) = delete;
   TmpfsMount& operator=(const TmpfsMount&) = delete;
