@@ -274,7 +274,6 @@ TEST_F(ConfigDialog, OkWritesAllTwentyKeysInOrderIntoANewFile) {
                                           "NullValue=FE",
                                           "Sound=" + folder_.File("whoose.wav"),
                                           "",
-                                          "",
                                           "[DiskMode]",
                                           "DOD=0",
                                           "Inversion=1",
@@ -296,7 +295,7 @@ TEST_F(ConfigDialog, OkKeepsWhatTheProgramDoesNotKnow) {
   config_.ShowModeless();
   QTest::mouseClick(config_.btnOK, Qt::LeftButton);
   const std::string saved = ReadWholeFile(SettingsPath());
-  EXPECT_EQ(saved.rfind("[Window]\nLeft=10\n\n\n[FileMode]\nDOD=1\nFavourite=yes\nInversion=1\n", 0), 0u) << saved;
+  EXPECT_EQ(saved.rfind("[Window]\nLeft=10\n\n[FileMode]\nDOD=1\nFavourite=yes\nInversion=1\n", 0), 0u) << saved;
   EXPECT_NE(saved.find("WipeSlack=1\n"), std::string::npos);
 }
 

@@ -98,7 +98,6 @@ TEST(SettingsFile, AFirstSaveLaysTheFileOut) {
             "NullValue=FE\n"
             "Sound=whoose.wav\n"
             "\n"
-            "\n"
             "[DiskMode]\n"
             "DOD=0\n"
             "Inversion=1\n"
