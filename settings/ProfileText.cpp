@@ -35,9 +35,10 @@ struct Entry {
 };
 
 // What the reader finds in `text`. The walk is the one SimpleIni's reader
-// makes, down to its quirks: a "[" line without "]" is passed over and the
-// keys after it stay in the section before; blanks after "[" reach across
-// line breaks; a line without "=" is passed over.
+// makes, down to its quirks: the keys after a "[" line without "]" go to a
+// section named by the text from the "[" on across the line break, which no
+// section name reaches; blanks after "[" reach across line breaks; a line
+// without "=" is passed over.
 class ProfileScan {
  public:
   explicit ProfileScan(std::string_view text) : text_(text) {
@@ -84,7 +85,11 @@ class ProfileScan {
     at_ = nameBegin;
     while (at_ < text_.size() && text_[at_] != ']' && !IsLineBreak(text_[at_])) ++at_;
     if (at_ == text_.size() && nameBegin == at_) dangling_ = bracket;
-    if (at_ == text_.size() || text_[at_] != ']') return;
+    if (at_ == text_.size()) return;
+    if (text_[at_] != ']') {
+      section_ = text_.substr(nameBegin, at_ + 1 - nameBegin);
+      return;
+    }
     section_ = text_.substr(nameBegin, TrimBack(nameBegin, at_) - nameBegin);
     at_ = EndOfLine(at_);
     entries_.push_back({section_, {}, 0, 0, at_});

@@ -14,11 +14,12 @@ namespace omrek {
 //   (names without regard to case, blanks around them ignored) gets the new
 //   value in place of the old;
 // - a key the section lacks goes on a line of its own after the section's
-//   last header or key line;
+//   last header or key line (the keys after a header that lacks its "]" are
+//   in no section the reader can be asked for);
 // - a section the file lacks goes at the end of what the reader sees,
 //   before a NUL byte, never after it.
 // New lines end the way the file's first line does ("\r\n", "\r" or "\n").
-// `value` must hold no line break and no NUL byte.
+// `value` must hold no line break and no NUL byte, `section` no line break.
 std::string SetProfileValue(std::string_view text, std::string_view section, std::string_view key,
                             std::string_view value);
 

@@ -148,17 +148,20 @@ TEST(SetProfileValue, ANewSectionGoesAtTheEndOfWhatTheReaderSees) {
   EXPECT_EQ(SetProfileValue("\xEF\xBB\xBF", "FileMode", "DOD", "1"), "\xEF\xBB\xBF[FileMode]\nDOD=1\n");
 }
 
-TEST(SetProfileValue, AnUnclosedHeaderIsPassedOverAsTheReaderPassesItOver) {
-  // The keys after "[DiskMode" belong to FileMode for the reader.
+TEST(SetProfileValue, AnUnclosedHeaderHidesTheKeysAfterItAsItDoesFromTheReader) {
+  // For the reader, the keys after "[DiskMode" are in a section called
+  // "DiskMode\nDOD", neither FileMode nor DiskMode.
   std::string text = "[FileMode]\nDOD=1\n[DiskMode\nDOD=1\nWipeSlack=0\n";
-  text = SetProfileValue(text, "FileMode", "DOD", "0");
-  text = SetProfileValue(text, "DiskMode", "WipeSlack", "1");
-  text = SetProfileValue(text, "DiskMode", "DOD", "0");
+  const auto save = [&text] {
+    text = SetProfileValue(text, "FileMode", "DOD", "0");
+    text = SetProfileValue(text, "FileMode", "Sound", "s");
+    text = SetProfileValue(text, "DiskMode", "WipeSlack", "1");
+    text = SetProfileValue(text, "DiskMode", "DOD", "0");
+  };
+  save();
   const std::string once = text;
-  EXPECT_EQ(once, "[FileMode]\nDOD=0\n[DiskMode\nDOD=1\nWipeSlack=0\n\n[DiskMode]\nWipeSlack=1\nDOD=0\n");
-  text = SetProfileValue(text, "FileMode", "DOD", "0");
-  text = SetProfileValue(text, "DiskMode", "WipeSlack", "1");
-  text = SetProfileValue(text, "DiskMode", "DOD", "0");
+  EXPECT_EQ(once, "[FileMode]\nDOD=0\nSound=s\n[DiskMode\nDOD=1\nWipeSlack=0\n\n[DiskMode]\nWipeSlack=1\nDOD=0\n");
+  save();
   EXPECT_EQ(text, once) << "the next save finds what this one wrote";
 
   // A "[" with only blanks after it would take a header behind it for its
@@ -179,20 +182,25 @@ TEST(SetProfileValue, NewLinesEndAsTheFilesLinesEnd) {
 // and what follows a NUL byte is untouched.
 TEST(SetProfileValue, TheReaderAlwaysFindsWhatWasWritten) {
   test::TempDir folder;
-  const std::vector<std::string> pieces{"[", "]", "FileMode", "diskmode", "DOD", "Sound", "=", "1", " ", "\t",
-                                        "\n", "\r\n", "\r", ";", "#", std::string(1, '\0'), "x", "\xEF\xBB\xBF"};
+  const std::vector<std::string> pieces{"[",     "]",     "FileMode", "diskmode", "DOD", "Sound", "=",
+                                        "1",     " ",     "\t",       "\n",       "\r\n", "\r",    ";",
+                                        "#",     "x",     "\xEF\xBB\xBF", std::string(1, '\0'), "\n[FileMode]\n",
+                                        "\n[DiskMode\n", "\nDOD=1\n", "\nSound = s\n"};
   const std::vector<std::string> sections{"FileMode", "DiskMode", "x", ""};
   const std::vector<std::string> keys{"DOD", "Sound", "x", "1"};
   std::mt19937 generator(16);
   const std::string path = folder.File("omrek.ini");
-  for (int round = 0; round < 1500; ++round) {
+  for (int round = 0; round < 3000; ++round) {
     std::string text;
     for (int i = generator() % 30; i > 0; --i) text += pieces[generator() % pieces.size()];
     const std::string& section = sections[generator() % 3];
     const std::string& key = keys[generator() % keys.size()];
     const std::string edited = SetProfileValue(text, section, key, "new value");
 
+    // A new file each time: ext4 flushes a file that is cut and written again.
+    fs::remove(path);
     const ProfileFile before(WriteFile(path, text));
+    fs::remove(path);
     const ProfileFile after(WriteFile(path, edited));
     ASSERT_EQ(after.ReadString(section, key, "?"), "new value") << testing::PrintToString(text);
     for (const std::string& otherSection : sections) {
