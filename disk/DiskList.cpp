@@ -2,6 +2,7 @@
 
 #include <QFileIconProvider>
 #include <QHeaderView>
+#include <algorithm>
 
 #include "platform/DriveTable.h"
 
@@ -35,7 +36,7 @@ void TDiskListView::RefreshDrives() {
     if (drive.Kind == DriveKind::Unknown || drive.Kind == DriveKind::NoRootDirectory) continue;
     auto* item = new QTreeWidgetItem(this, {QString::fromStdString(drive.DisplayName())});
     item->setIcon(0, IconFor(drive.Kind));
-    item->setData(0, Qt::UserRole, QString::fromStdString(drive.RootDirectory));
+    item->setData(0, Qt::UserRole, QByteArray::fromStdString(drive.RootDirectory));
     if (drive.Kind == DriveKind::Fixed && selectLocalDrives_) item->setSelected(true);
   }
   setUpdatesEnabled(true);
@@ -57,10 +58,27 @@ QStringList TDiskListView::SelectedDriveRoots() const {
   for (int row = 0; row < topLevelItemCount(); ++row) {
     const QTreeWidgetItem* item = topLevelItem(row);
     if (item->isSelected() && !DriveLetterOfDisplayName(item->text(0)).isNull()) {
-      roots << item->data(0, Qt::UserRole).toString();
+      roots << QString::fromUtf8(item->data(0, Qt::UserRole).toByteArray());
     }
   }
   return roots;
+}
+
+std::vector<std::string> TDiskListView::SelectedMountPoints() const {
+  std::vector<std::string> mountPoints;
+  for (int row = 0; row < topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item->isSelected()) mountPoints.push_back(item->data(0, Qt::UserRole).toByteArray().toStdString());
+  }
+  return mountPoints;
+}
+
+void TDiskListView::SelectMountPoints(const std::vector<std::string>& mountPoints) {
+  for (int row = 0; row < topLevelItemCount(); ++row) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    const std::string root = item->data(0, Qt::UserRole).toByteArray().toStdString();
+    item->setSelected(std::find(mountPoints.begin(), mountPoints.end(), root) != mountPoints.end());
+  }
 }
 
 QChar DriveLetterOfDisplayName(const QString& displayName) {

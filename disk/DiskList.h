@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QTreeWidget>
+#include <string>
+#include <vector>
 
 namespace omrek {
 
@@ -27,6 +29,13 @@ class TDiskListView : public QTreeWidget {
   // the mount table and shift when file systems come and go; a root folder
   // names the drive the user saw in the list.
   QStringList SelectedDriveRoots() const;
+
+  // The same root folders byte for byte, as the settings file keeps them:
+  // a mount point need not be UTF-8.
+  std::vector<std::string> SelectedMountPoints() const;
+  // Selects exactly the drives mounted at these points; the others end up
+  // unselected, and a mount point not in the list is passed over.
+  void SelectMountPoints(const std::vector<std::string>& mountPoints);
 
  private:
   bool selectLocalDrives_ = true;

@@ -63,6 +63,8 @@ TEST(DiskList, ListsEachDriveOnceWithFixedDrivesSelected) {
   const char letter = DriveTable::Read().LetterOf(image.MountPoint());
   EXPECT_EQ(list.SelectedDriveLetters(), QString(QChar(letter)));
 
+  EXPECT_EQ(list.SelectedMountPoints(), std::vector<std::string>{image.MountPoint()});
+
   ramDisk->setSelected(true);
   list.topLevelItem(0)->setSelected(true);
   const QString expected = QString("C") + QChar(std::min(letter, DriveTable::Read().LetterOf(ram.MountPoint()))) +
@@ -70,6 +72,12 @@ TEST(DiskList, ListsEachDriveOnceWithFixedDrivesSelected) {
   EXPECT_EQ(list.SelectedDriveLetters(), expected) << "list order";
   list.clearSelection();
   EXPECT_EQ(list.SelectedDriveLetters(), "");
+
+  list.SelectMountPoints({ram.MountPoint(), "/no/such/mount", "/"});
+  EXPECT_EQ(list.selectedItems().size(), 2);
+  EXPECT_TRUE(ramDisk->isSelected());
+  EXPECT_TRUE(list.topLevelItem(0)->isSelected());
+  EXPECT_EQ(list.SelectedMountPoints().front(), "/") << "list order";
 }
 
 TEST(DiskList, WithoutSelectLocalDrivesNothingIsPreselected) {

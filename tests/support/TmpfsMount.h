@@ -4,11 +4,13 @@
 
 namespace omrek::test {
 
-// A small tmpfs mounted on a fresh folder for the test's life. Needs root;
-// when it cannot be mounted, Mounted() is false and the test skips.
+// A small tmpfs mounted on a fresh folder for the test's life: one of its
+// own, or `mountPoint`, made for it, where the test needs the mount point's
+// name to sort before another's or to hold odd bytes. Needs root; when it
+// cannot be mounted, Mounted() is false and the test skips.
 class TmpfsMount {
  public:
-  TmpfsMount();
+  explicit TmpfsMount(const std::string& mountPoint = {});
   ~TmpfsMount();
   TmpfsMount(const TmpfsMount&) = delete;
   TmpfsMount& operator=(const TmpfsMount&) = delete;
