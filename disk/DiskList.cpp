@@ -2,9 +2,11 @@
 
 #include <QFileIconProvider>
 #include <QHeaderView>
+#include <QSocketNotifier>
 #include <algorithm>
 
 #include "platform/DriveTable.h"
+#include "platform/MountWatch.h"
 
 namespace omrek {
 
@@ -27,6 +29,22 @@ TDiskListView::TDiskListView(QWidget* parent) : QTreeWidget(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setIconSize(QSize(16, 16));
+  FollowMountTable();
+}
+
+TDiskListView::~TDiskListView() = default;
+
+void TDiskListView::FollowMountTable() {
+  mountTable_ = std::make_unique<MountWatch>();
+  if (mountTable_->Descriptor() < 0) return;
+  mountChanges_ = std::make_unique<QSocketNotifier>(mountTable_->Descriptor(), QSocketNotifier::Exception);
+  connect(mountChanges_.get(), &QSocketNotifier::activated, this, &TDiskListView::RefreshKeepingSelection);
+}
+
+void TDiskListView::RefreshKeepingSelection() {
+  const std::vector<std::string> selected = SelectedMountPoints();
+  RefreshDrives();
+  SelectMountPoints(selected);
 }
 
 void TDiskListView::RefreshDrives() {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <string>
+#include <vector>
+
 #include "platform/DriveTable.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TmpfsMount.h"
 
 namespace omrek {
@@ -78,6 +83,37 @@ TEST(DiskList, ListsEachDriveOnceWithFixedDrivesSelected) {
   EXPECT_TRUE(ramDisk->isSelected());
   EXPECT_TRUE(list.topLevelItem(0)->isSelected());
   EXPECT_EQ(list.SelectedMountPoints().front(), "/") << "list order";
+}
+
+bool Listed(const TDiskListView& list, const std::string& mountPoint) {
+  for (int row = 0; row < list.topLevelItemCount(); ++row) {
+    if (list.topLevelItem(row)->data(0, Qt::UserRole).toByteArray().toStdString() == mountPoint) return true;
+  }
+  return false;
+}
+
+TEST(DiskList, FollowsMountsAndUnmountsKeepingTheSelectionByMountPoint) {
+  test::TempDir folder;
+  TDiskListView list;
+  list.RefreshDrives();
+  list.SelectMountPoints({"/"});
+
+  test::TmpfsMount ram(folder.File("m"));
+  if (!ram.Mounted()) GTEST_SKIP() << ram.Reason();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(list, ram.MountPoint()); }));
+  EXPECT_EQ(list.SelectedMountPoints(), std::vector<std::string>{"/"}) << "a new drive starts unselected";
+
+  list.SelectMountPoints({"/", ram.MountPoint()});
+  const char ramLetter = DriveTable::Read().LetterOf(ram.MountPoint());
+  test::TmpfsMount inFront(folder.File("a"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(list, inFront.MountPoint()); }));
+  ASSERT_EQ(DriveTable::Read().LetterOf(inFront.MountPoint()), ramLetter) << "the letters have shifted";
+  EXPECT_EQ(list.SelectedMountPoints(), (std::vector<std::string>{"/", ram.MountPoint()}));
+
+  ram.Unmount();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Listed(list, ram.MountPoint()); }));
+  EXPECT_EQ(list.SelectedMountPoints(), std::vector<std::string>{"/"});
+  EXPECT_EQ(list.SelectedDriveLetters(), "C");
 }
 
 TEST(DiskList, WithoutSelectLocalDrivesNothingIsPreselected) {

@@ -457,7 +457,13 @@ TEST_F(ConfigDialog, AStoredDriveSelectionComesBackByMountPoint) {
 
   restarted.lstDisk->SelectMountPoints({front, image.MountPoint()});
   restarted.SaveSettings();
-  config_.lstDisk->RefreshDrives();
+  // The dialog's list has followed the mount on its own.
+  ASSERT_TRUE(QTest::qWaitFor([this, &front] {
+    const auto items = config_.lstDisk->findItems(QString(), Qt::MatchContains);
+    return std::any_of(items.begin(), items.end(), [&front](const QTreeWidgetItem* item) {
+      return item->data(0, Qt::UserRole).toByteArray().toStdString() == front;
+    });
+  }));
   Load();
   EXPECT_EQ(config_.lstDisk->SelectedMountPoints(), (std::vector<std::string>{front, image.MountPoint()}));
 
