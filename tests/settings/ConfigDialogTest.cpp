@@ -438,7 +438,8 @@ TEST_F(ConfigDialog, AStoredDriveSelectionComesBackByMountPoint) {
   QTest::mouseClick(config_.btnOK, Qt::LeftButton);
   const std::string saved = ReadWholeFile(SettingsPath());
   EXPECT_NE(saved.find("SelectedDrives=" + QString(second).toStdString() + "\n"), std::string::npos) << saved;
-  EXPECT_NE(saved.find("WipeSlack=1\nSelectedMounts=" + JoinMountPoints({image.MountPoint()}) + "\n"), std::string::npos)
+  EXPECT_NE(saved.find("WipeSlack=1\nSelectedMounts=" + JoinMountPoints({image.MountPoint()}) + "\n"),
+            std::string::npos)
       << saved;
 
   // Another file system mounted in front of the image takes its letter, and

@@ -123,17 +123,21 @@ TEST(ProfileFile, AWriteKeepsWhatTheProgramDoesNotKnow) {
 TEST(SetProfileValue, ChangesOnlyTheValueOfTheFirstLineTheReaderTakes) {
   EXPECT_EQ(SetProfileValue("; note\n[filemode]\n  dod =  1  \nDOD=2\n[FileMode]\nDod=3\n", "FileMode", "DOD", "0"),
             "; note\n[filemode]\n  dod =  0  \nDOD=2\n[FileMode]\nDod=3\n");
-  EXPECT_EQ(SetProfileValue("[FileMode]\nSound=\nx\n", "FileMode", "Sound", "a b.wav"), "[FileMode]\nSound=a b.wav\nx\n");
+  EXPECT_EQ(SetProfileValue("[FileMode]\nSound=\nx\n", "FileMode", "Sound", "a b.wav"),
+            "[FileMode]\nSound=a b.wav\nx\n");
   EXPECT_EQ(SetProfileValue("[ FileMode ] trailing\nDOD=1", "FileMode", "DOD", "0"), "[ FileMode ] trailing\nDOD=0")
       << "blanks inside the brackets and text after them, as the reader takes them";
 }
 
 TEST(SetProfileValue, ANewKeyFollowsItsSectionsLastLine) {
-  const std::string text = "[FileMode]\nDOD=1\njunk without equals\n; note\n\n[DiskMode]\nDOD=0\n[FileMode]\nSound=s\n# end\n";
-  EXPECT_EQ(SetProfileValue(text, "FileMode", "Inversion", "1"),
-            "[FileMode]\nDOD=1\njunk without equals\n; note\n\n[DiskMode]\nDOD=0\n[FileMode]\nSound=s\nInversion=1\n# end\n");
-  EXPECT_EQ(SetProfileValue(text, "DiskMode", "WipeSlack", "1"),
-            "[FileMode]\nDOD=1\njunk without equals\n; note\n\n[DiskMode]\nDOD=0\nWipeSlack=1\n[FileMode]\nSound=s\n# end\n");
+  const std::string text =
+      "[FileMode]\nDOD=1\njunk without equals\n; note\n\n[DiskMode]\nDOD=0\n[FileMode]\nSound=s\n# end\n";
+  EXPECT_EQ(
+      SetProfileValue(text, "FileMode", "Inversion", "1"),
+      "[FileMode]\nDOD=1\njunk without equals\n; note\n\n[DiskMode]\nDOD=0\n[FileMode]\nSound=s\nInversion=1\n# end\n");
+  EXPECT_EQ(
+      SetProfileValue(text, "DiskMode", "WipeSlack", "1"),
+      "[FileMode]\nDOD=1\njunk without equals\n; note\n\n[DiskMode]\nDOD=0\nWipeSlack=1\n[FileMode]\nSound=s\n# end\n");
   EXPECT_EQ(SetProfileValue("[DiskMode]", "DiskMode", "DOD", "1"), "[DiskMode]\nDOD=1") << "no line break at the end";
 }
 
@@ -166,7 +170,8 @@ TEST(SetProfileValue, AnUnclosedHeaderHidesTheKeysAfterItAsItDoesFromTheReader) 
 
   // A "[" with only blanks after it would take a header behind it for its
   // name, so the new section goes in front of it.
-  EXPECT_EQ(SetProfileValue("[A]\nx=1\n  [ \n\t\n", "FileMode", "DOD", "1"), "[A]\nx=1\n\n[FileMode]\nDOD=1\n  [ \n\t\n");
+  EXPECT_EQ(SetProfileValue("[A]\nx=1\n  [ \n\t\n", "FileMode", "DOD", "1"),
+            "[A]\nx=1\n\n[FileMode]\nDOD=1\n  [ \n\t\n");
   EXPECT_EQ(SetProfileValue("[\nFileMode]\nDOD=1\n", "FileMode", "DOD", "0"), "[\nFileMode]\nDOD=0\n")
       << "the reader's header reaches across the line break";
 }
@@ -182,10 +187,28 @@ TEST(SetProfileValue, NewLinesEndAsTheFilesLinesEnd) {
 // and what follows a NUL byte is untouched.
 TEST(SetProfileValue, TheReaderAlwaysFindsWhatWasWritten) {
   test::TempDir folder;
-  const std::vector<std::string> pieces{"[",     "]",     "FileMode", "diskmode", "DOD", "Sound", "=",
-                                        "1",     " ",     "\t",       "\n",       "\r\n", "\r",    ";",
-                                        "#",     "x",     "\xEF\xBB\xBF", std::string(1, '\0'), "\n[FileMode]\n",
-                                        "\n[DiskMode\n", "\nDOD=1\n", "\nSound = s\n"};
+  const std::vector<std::string> pieces{"[",
+                                        "]",
+                                        "FileMode",
+                                        "diskmode",
+                                        "DOD",
+                                        "Sound",
+                                        "=",
+                                        "1",
+                                        " ",
+                                        "\t",
+                                        "\n",
+                                        "\r\n",
+                                        "\r",
+                                        ";",
+                                        "#",
+                                        "x",
+                                        "\xEF\xBB\xBF",
+                                        std::string(1, '\0'),
+                                        "\n[FileMode]\n",
+                                        "\n[DiskMode\n",
+                                        "\nDOD=1\n",
+                                        "\nSound = s\n"};
   const std::vector<std::string> sections{"FileMode", "DiskMode", "x", ""};
   const std::vector<std::string> keys{"DOD", "Sound", "x", "1"};
   std::mt19937 generator(16);

@@ -115,8 +115,14 @@ TEST(SettingsFile, AFirstSaveLaysTheFileOut) {
 }
 
 TEST(MountPointList, AnyBytesComeBackExactly) {
-  const std::vector<std::string> mountPoints{"/", "/media/a b", "/mnt/x;y", "/mnt/back\\slash", " /lead\tand\ntrail ",
-                                             "/mnt/\xFF\x01\x7F", "/media/caf\xC3\xA9", "/mnt/\\040"};
+  const std::vector<std::string> mountPoints{"/",
+                                             "/media/a b",
+                                             "/mnt/x;y",
+                                             "/mnt/back\\slash",
+                                             " /lead\tand\ntrail ",
+                                             "/mnt/\xFF\x01\x7F",
+                                             "/media/caf\xC3\xA9",
+                                             "/mnt/\\040"};
   const std::string value = JoinMountPoints(mountPoints);
   EXPECT_EQ(value,
             "/;/media/a\\040b;/mnt/x\\073y;/mnt/back\\134slash;\\040/lead\\011and\\012trail\\040;"
