@@ -2,8 +2,11 @@
 
 #include <QFileIconProvider>
 #include <QHeaderView>
+#include <QSocketNotifier>
+#include <algorithm>
 
 #include "platform/DriveTable.h"
+#include "platform/MountWatch.h"
 
 namespace omrek {
 
@@ -26,6 +29,22 @@ TDiskListView::TDiskListView(QWidget* parent) : QTreeWidget(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setIconSize(QSize(16, 16));
+  FollowMountTable();
+}
+
+TDiskListView::~TDiskListView() = default;
+
+void TDiskListView::FollowMountTable() {
+  mountTable_ = std::make_unique<MountWatch>();
+  if (mountTable_->Descriptor() < 0) return;
+  mountChanges_ = std::make_unique<QSocketNotifier>(mountTable_->Descriptor(), QSocketNotifier::Exception);
+  connect(mountChanges_.get(), &QSocketNotifier::activated, this, &TDiskListView::RefreshKeepingSelection);
+}
+
+void TDiskListView::RefreshKeepingSelection() {
+  const std::vector<std::string> selected = SelectedMountPoints();
+  RefreshDrives();
+  SelectMountPoints(selected);
 }
 
 void TDiskListView::RefreshDrives() {
@@ -35,7 +54,7 @@ void TDiskListView::RefreshDrives() {
     if (drive.Kind == DriveKind::Unknown || drive.Kind == DriveKind::NoRootDirectory) continue;
     auto* item = new QTreeWidgetItem(this, {QString::fromStdString(drive.DisplayName())});
     item->setIcon(0, IconFor(drive.Kind));
-    item->setData(0, Qt::UserRole, QString::fromStdString(drive.RootDirectory));
+    item->setData(0, Qt::UserRole, QByteArray::fromStdString(drive.RootDirectory));
     if (drive.Kind == DriveKind::Fixed && selectLocalDrives_) item->setSelected(true);
   }
   setUpdatesEnabled(true);
@@ -57,10 +76,27 @@ QStringList TDiskListView::SelectedDriveRoots() const {
   for (int row = 0; row < topLevelItemCount(); ++row) {
     const QTreeWidgetItem* item = topLevelItem(row);
     if (item->isSelected() && !DriveLetterOfDisplayName(item->text(0)).isNull()) {
-      roots << item->data(0, Qt::UserRole).toString();
+      roots << QString::fromUtf8(item->data(0, Qt::UserRole).toByteArray());
     }
   }
   return roots;
+}
+
+std::vector<std::string> TDiskListView::SelectedMountPoints() const {
+  std::vector<std::string> mountPoints;
+  for (int row = 0; row < topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item->isSelected()) mountPoints.push_back(item->data(0, Qt::UserRole).toByteArray().toStdString());
+  }
+  return mountPoints;
+}
+
+void TDiskListView::SelectMountPoints(const std::vector<std::string>& mountPoints) {
+  for (int row = 0; row < topLevelItemCount(); ++row) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    const std::string root = item->data(0, Qt::UserRole).toByteArray().toStdString();
+    item->setSelected(std::find(mountPoints.begin(), mountPoints.end(), root) != mountPoints.end());
+  }
 }
 
 QChar DriveLetterOfDisplayName(const QString& displayName) {

@@ -1,17 +1,29 @@
 #pragma once
 
 #include <QTreeWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QSocketNotifier;
 
 namespace omrek {
 
+class MountWatch;
+
 // lstDisk: the drives with their icons and display names, several
 // selectable, captions read-only. The fixed drives start selected when
-// SelectLocalDrives is on.
+// SelectLocalDrives is on. The list follows the mount table: when a file
+// system is mounted or unmounted it fills itself anew, the selected drives
+// staying selected by mount point (their letters may have shifted) and a
+// newly mounted one starting unselected, so "Wipe Space" never works on a
+// drive the user did not pick.
 class TDiskListView : public QTreeWidget {
   Q_OBJECT
 
  public:
   explicit TDiskListView(QWidget* parent = nullptr);
+  ~TDiskListView() override;
 
   bool SelectLocalDrives() const { return selectLocalDrives_; }
   void SetSelectLocalDrives(bool value) { selectLocalDrives_ = value; }
@@ -28,8 +40,21 @@ class TDiskListView : public QTreeWidget {
   // names the drive the user saw in the list.
   QStringList SelectedDriveRoots() const;
 
+  // The same root folders byte for byte, as the settings file keeps them:
+  // a mount point need not be UTF-8.
+  std::vector<std::string> SelectedMountPoints() const;
+  // Selects exactly the drives mounted at these points; the others end up
+  // unselected, and a mount point not in the list is passed over.
+  void SelectMountPoints(const std::vector<std::string>& mountPoints);
+
  private:
+  void FollowMountTable();
+  void RefreshKeepingSelection();
+
   bool selectLocalDrives_ = true;
+  std::unique_ptr<MountWatch> mountTable_;
+  // Declared after the watch, so it lets go of the descriptor first.
+  std::unique_ptr<QSocketNotifier> mountChanges_;
 };
 
 // The drive letter that a display name such as "My (old) disk (D:)" ends

@@ -7,10 +7,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTreeWidgetItem>
 #include <algorithm>
 #include <stdexcept>
-#include <vector>
 
 #include "disk/DiskList.h"
 #include "platform/WavePlayer.h"
@@ -204,14 +202,16 @@ void TfrmConfig::PutIntoControl(const SettingsFile& file, const SettingKey& key)
       ControlOf<SpinEdit>(key)->setValue(file.ReadInteger(key));
       break;
     case SettingType::Text:
-      if (ControlOf<QWidget>(key) == lstDisk) {
-        // Only a selection the user saved comes back; without one the list
-        // keeps the fixed drives it selected itself.
-        if (file.Stored(key)) SelectStoredDrives(QString::fromStdString(file.ReadText(key)));
-      } else {
-        // A byte edit cuts the text to its two characters, keeping their case.
-        ControlOf<QLineEdit>(key)->setText(QString::fromStdString(file.ReadText(key)));
-      }
+      // A byte edit cuts the text to its two characters, keeping their case.
+      ControlOf<QLineEdit>(key)->setText(QString::fromStdString(file.ReadText(key)));
+      break;
+    case SettingType::DriveLetters:
+      // Never loaded: the letters may name other drives by now.
+      break;
+    case SettingType::MountPoints:
+      // Only a selection the user saved comes back; without one the list
+      // keeps the fixed drives it selected itself.
+      if (file.Stored(key)) ControlOf<TDiskListView>(key)->SelectMountPoints(file.ReadMountPoints(key));
       break;
   }
 }
@@ -225,26 +225,15 @@ void TfrmConfig::TakeFromControl(SettingsFile& file, const SettingKey& key) cons
       file.WriteInteger(key, ControlOf<SpinEdit>(key)->value());
       break;
     case SettingType::Text:
-      if (ControlOf<QWidget>(key) == lstDisk) {
-        file.WriteText(key, SelectedDrives().toStdString());
-      } else {
-        file.WriteText(key, ControlOf<QLineEdit>(key)->text().toStdString());
-      }
+      file.WriteText(key, ControlOf<QLineEdit>(key)->text().toStdString());
+      break;
+    case SettingType::DriveLetters:
+      file.WriteText(key, ControlOf<TDiskListView>(key)->SelectedDriveLetters().toStdString());
+      break;
+    case SettingType::MountPoints:
+      file.WriteMountPoints(key, ControlOf<TDiskListView>(key)->SelectedMountPoints());
       break;
   }
-}
-
-void TfrmConfig::SelectStoredDrives(const QString& letters) {
-  std::vector<QTreeWidgetItem*> stored;
-  for (int row = 0; row < lstDisk->topLevelItemCount(); ++row) {
-    QTreeWidgetItem* item = lstDisk->topLevelItem(row);
-    const QChar letter = DriveLetterOfDisplayName(item->text(0));
-    if (!letter.isNull() && letters.contains(letter, Qt::CaseInsensitive)) stored.push_back(item);
-  }
-  // None of the stored drives is here now: the fixed drives stay selected.
-  if (stored.empty()) return;
-  lstDisk->clearSelection();
-  for (QTreeWidgetItem* item : stored) item->setSelected(true);
 }
 
 void TfrmConfig::LoadSound(WavePlayer& sound) {

@@ -85,7 +85,6 @@ class TfrmConfig : public ModelessWindow {
   Control* ControlOf(const SettingKey& key) const;
   void PutIntoControl(const SettingsFile& file, const SettingKey& key);
   void TakeFromControl(SettingsFile& file, const SettingKey& key) const;
-  void SelectStoredDrives(const QString& letters);
   void LoadSound(WavePlayer& sound);
 
   void btnOKclick();

@@ -1,6 +1,8 @@
 #include "settings/ProfileFile.h"
 
-// Only the narrow-character profile is used, byte for byte, as paths are.
+// SimpleIni reads; writing goes through SetProfileValue, which keeps the
+// lines SimpleIni would drop when saving. Only the narrow-character profile
+// is used, byte for byte, as paths are.
 // Debian's SimpleIni keeps its template bodies behind SI_IMPLEMENTATION; they
 // are compiled here, once, rather than linking its library, which is built
 // for ICU's wide characters.
@@ -11,11 +13,14 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 #include "platform/Directory.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
+#include "platform/OwnLink.h"
+#include "settings/ProfileText.h"
 
 namespace omrek {
 
@@ -26,8 +31,6 @@ class ProfileFile::Document {
   Document() {
     // A key given twice reads as its first value, as Windows reads it.
     ini.SetMultiKey(true);
-    // "key=value", without the blanks SimpleIni would put around "=".
-    ini.SetSpaces(false);
   }
 
   void Parse(const std::string& bytes) {
@@ -90,7 +93,7 @@ void ReplaceFile(const std::string& path, const std::string& text, bool existed)
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)), read_(std::make_unique<Document>()) {
   try {
-    if (const auto bytes = ReadWholeFile(path_)) read_->Parse(*bytes);
+    if (const auto bytes = ReadWholeFile(OwnFileBehindLink(path_))) read_->Parse(*bytes);
   } catch (const std::exception&) {
     // An unreadable file gives every key its default, as a missing one does.
     read_ = std::make_unique<Document>();
@@ -111,24 +114,20 @@ bool ProfileFile::HasKey(const std::string& section, const std::string& key) con
 
 void ProfileFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
   // A line break would end the value early and turn its rest into lines of
-  // their own.
-  if (value.find_first_of("\r\n") != std::string::npos) {
-    throw std::invalid_argument("a profile value must be a single line");
+  // their own; a NUL byte would hide the rest of the file from the reader.
+  if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    throw std::invalid_argument("a profile value must be a single line without NUL bytes");
   }
-  Document document;
-  const std::optional<std::string> old = ReadWholeFile(path_);
+  const std::string file = OwnFileBehindLink(path_);
+  const std::optional<std::string> old = ReadWholeFile(file);
   if (old) {
     // A read-only profile is not replaced, even for root: Windows refuses to
     // write one, and a user may have made it read-only to keep it as it is.
-    FileHandle::OpenExisting(path_, FileHandle::Access::ReadWrite).Close();
-    document.Parse(*old);
+    FileHandle::OpenExisting(file, FileHandle::Access::ReadWrite).Close();
   }
-  // Replacing drops any second copy of the key, so the file then says what
-  // it is read as.
-  document.ini.SetValue(section.c_str(), key.c_str(), value.c_str(), nullptr, true);
-  std::string text;
-  if (document.ini.Save(text) < 0) throw std::runtime_error("the profile cannot be written out");
-  ReplaceFile(path_, text, old.has_value());
+  // Only the key's own line changes: what the reader cannot place stays as
+  // the user left it.
+  ReplaceFile(file, SetProfileValue(old.value_or(""), section, key, value), old.has_value());
 }
 
 }  // namespace omrek

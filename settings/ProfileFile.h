@@ -10,8 +10,12 @@ namespace omrek {
 // matched without regard to case. It is read once, when constructed; each
 // write goes to the file before it returns, replacing the file as a whole
 // (a temporary file beside it, flushed to the medium, then renamed over it),
-// so a crash or a full disk never leaves it half written. Keys, sections and
-// comments the program does not know are kept.
+// so a crash or a full disk never leaves it half written. A write changes
+// one line and keeps every other byte: keys, sections, comments and lines
+// the program does not know or cannot read stay as they were. A profile
+// that is a symbolic link the user owns, to a regular file the user owns,
+// is read and written through to that file (see OwnFileBehindLink); the
+// link stays a link.
 class ProfileFile {
  public:
   // Longer values are cut to this many bytes when read.
@@ -30,11 +34,10 @@ class ProfileFile {
   bool HasKey(const std::string& section, const std::string& key) const;
 
   // Sets one key, reading the file afresh first so that what others wrote
-  // since is kept; a new key goes to the end of its section, a new section
-  // to the end of the file. Raises IoError when the file cannot be read or
-  // replaced or is read-only (it is then left as it was), and
-  // std::invalid_argument for a value holding a line break, which the file
-  // could not hold as one value.
+  // since is kept; where the key goes is SetProfileValue's rule. Raises
+  // IoError when the file cannot be read or replaced or is read-only (it is
+  // then left as it was), and std::invalid_argument for a value holding a
+  // line break or a NUL byte, which the file could not hold as one value.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
 
  private:

@@ -11,10 +11,12 @@ namespace {
 constexpr SettingType kBoolean = SettingType::Boolean;
 constexpr SettingType kInteger = SettingType::Integer;
 constexpr SettingType kText = SettingType::Text;
+constexpr SettingType kDriveLetters = SettingType::DriveLetters;
+constexpr SettingType kMountPoints = SettingType::MountPoints;
 
 }  // namespace
 
-const std::array<SettingKey, 20> kSettingKeys{{
+const std::array<SettingKey, 21> kSettingKeys{{
     {"FileMode", "DOD", kBoolean, "0", "chkDOD", true},
     {"FileMode", "Inversion", kBoolean, "1", "chkInvert", true},
     {"FileMode", "Randomize", kBoolean, "1", "chkRandomize", true},
@@ -32,11 +34,18 @@ const std::array<SettingKey, 20> kSettingKeys{{
     {"DiskMode", "Nullify2", kBoolean, "1", "chkNullify2Disk", true},
     {"DiskMode", "NullifyCustom", kBoolean, "1", "chkNullifyCustomDisk", true},
     {"DiskMode", "NullValue", kText, "FE", "edtNullValueDisk", true},
-    {"DiskMode", "SelectedDrives", kText, "C", "lstDisk", true},
+    // Letters follow the sorted mount points and shift when a file system is
+    // mounted in front, so a stored letter could name another drive, even a
+    // removable one: they are written for the file's sake and never read
+    // back; SelectedMounts brings the selection back.
+    {"DiskMode", "SelectedDrives", kDriveLetters, "C", "lstDisk", false},
     // Background wiping never came to be: the key is kept for the file's
     // sake, always written as the hidden, always-off check box says.
     {"DiskMode", "WipeBackground", kBoolean, "0", "chkWipeBackground", false},
     {"DiskMode", "WipeSlack", kBoolean, "1", "chkWipeSlack", true},
+    // After the keys above, which keep their order. Without it the drive
+    // list keeps the fixed drives it selected itself.
+    {"DiskMode", "SelectedMounts", kMountPoints, "", "lstDisk", true},
 }};
 
 std::string SettingsPathFor(const std::string& executablePath) {
@@ -85,6 +94,16 @@ std::int32_t SettingsFile::ReadInteger(const SettingKey& key) const {
 
 std::string SettingsFile::ReadText(const SettingKey& key) const {
   return profile_.ReadString(key.section, key.name, key.fallback);
+}
+
+std::vector<std::string> SettingsFile::ReadMountPoints(const SettingKey& key) const {
+  const std::string value = ReadText(key);
+  std::vector<std::string> mountPoints = SplitMountPoints(value);
+  // A cut keeps whole UTF-8 characters, so it may stop up to three bytes
+  // short of the limit.
+  const bool mayBeCut = value.size() + 3 >= ProfileFile::kMaxValueLength;
+  if (mayBeCut && !mountPoints.empty()) mountPoints.pop_back();
+  return mountPoints;
 }
 
 void SettingsFile::WriteText(const SettingKey& key, const std::string& value) {

@@ -5,12 +5,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "settings/MountPointList.h"
 #include "settings/ProfileFile.h"
 
 namespace omrek {
 
-enum class SettingType { Boolean, Integer, Text };
+// DriveLetters and MountPoints are texts that the drive list is written to
+// (and, for MountPoints, read from); see MountPointList.h for the latter.
+enum class SettingType { Boolean, Integer, Text, DriveLetters, MountPoints };
 
 // One key of the settings file and the configuration dialog's control that
 // it is read into and written from.
@@ -20,12 +24,12 @@ struct SettingKey {
   SettingType type;
   const char* fallback;  // the value of a missing key, as the file would hold it
   const char* control;   // the control's objectName
-  bool loaded;           // false for the one key that is written but never read
+  bool loaded;           // false for the keys that are written but never read
 };
 
 // Every key in the order a save writes it: FileMode's nine, then DiskMode's
-// eleven. Loading walks the same table.
-extern const std::array<SettingKey, 20> kSettingKeys;
+// twelve. Loading walks the same table.
+extern const std::array<SettingKey, 21> kSettingKeys;
 
 // The settings file of the program at `executablePath`: its name with the
 // extension (from the last dot of the file name) replaced by ".ini", or
@@ -50,6 +54,10 @@ class SettingsFile {
   bool ReadBoolean(const SettingKey& key) const;
   std::int32_t ReadInteger(const SettingKey& key) const;
   std::string ReadText(const SettingKey& key) const;
+  // The mount points a MountPoints key holds. When the value is longer than
+  // a value may be read, its last mount point is left out: cut short, it
+  // could name another drive.
+  std::vector<std::string> ReadMountPoints(const SettingKey& key) const;
   // Whether the file holds the key at all.
   bool Stored(const SettingKey& key) const { return profile_.HasKey(key.section, key.name); }
 
@@ -59,6 +67,9 @@ class SettingsFile {
   void WriteBoolean(const SettingKey& key, bool value) { WriteText(key, value ? "1" : "0"); }
   void WriteInteger(const SettingKey& key, std::int32_t value) { WriteText(key, std::to_string(value)); }
   void WriteText(const SettingKey& key, const std::string& value);
+  void WriteMountPoints(const SettingKey& key, const std::vector<std::string>& mountPoints) {
+    WriteText(key, JoinMountPoints(mountPoints));
+  }
 
  private:
   ProfileFile profile_;

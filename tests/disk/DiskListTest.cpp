@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <string>
+#include <vector>
+
 #include "platform/DriveTable.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TmpfsMount.h"
 
 namespace omrek {
@@ -63,6 +68,8 @@ TEST(DiskList, ListsEachDriveOnceWithFixedDrivesSelected) {
   const char letter = DriveTable::Read().LetterOf(image.MountPoint());
   EXPECT_EQ(list.SelectedDriveLetters(), QString(QChar(letter)));
 
+  EXPECT_EQ(list.SelectedMountPoints(), std::vector<std::string>{image.MountPoint()});
+
   ramDisk->setSelected(true);
   list.topLevelItem(0)->setSelected(true);
   const QString expected = QString("C") + QChar(std::min(letter, DriveTable::Read().LetterOf(ram.MountPoint()))) +
@@ -70,6 +77,43 @@ TEST(DiskList, ListsEachDriveOnceWithFixedDrivesSelected) {
   EXPECT_EQ(list.SelectedDriveLetters(), expected) << "list order";
   list.clearSelection();
   EXPECT_EQ(list.SelectedDriveLetters(), "");
+
+  list.SelectMountPoints({ram.MountPoint(), "/no/such/mount", "/"});
+  EXPECT_EQ(list.selectedItems().size(), 2);
+  EXPECT_TRUE(ramDisk->isSelected());
+  EXPECT_TRUE(list.topLevelItem(0)->isSelected());
+  EXPECT_EQ(list.SelectedMountPoints().front(), "/") << "list order";
+}
+
+bool Listed(const TDiskListView& list, const std::string& mountPoint) {
+  for (int row = 0; row < list.topLevelItemCount(); ++row) {
+    if (list.topLevelItem(row)->data(0, Qt::UserRole).toByteArray().toStdString() == mountPoint) return true;
+  }
+  return false;
+}
+
+TEST(DiskList, FollowsMountsAndUnmountsKeepingTheSelectionByMountPoint) {
+  test::TempDir folder;
+  TDiskListView list;
+  list.RefreshDrives();
+  list.SelectMountPoints({"/"});
+
+  test::TmpfsMount ram(folder.File("m"));
+  if (!ram.Mounted()) GTEST_SKIP() << ram.Reason();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(list, ram.MountPoint()); }));
+  EXPECT_EQ(list.SelectedMountPoints(), std::vector<std::string>{"/"}) << "a new drive starts unselected";
+
+  list.SelectMountPoints({"/", ram.MountPoint()});
+  const char ramLetter = DriveTable::Read().LetterOf(ram.MountPoint());
+  test::TmpfsMount inFront(folder.File("a"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(list, inFront.MountPoint()); }));
+  ASSERT_EQ(DriveTable::Read().LetterOf(inFront.MountPoint()), ramLetter) << "the letters have shifted";
+  EXPECT_EQ(list.SelectedMountPoints(), (std::vector<std::string>{"/", ram.MountPoint()}));
+
+  ram.Unmount();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Listed(list, ram.MountPoint()); }));
+  EXPECT_EQ(list.SelectedMountPoints(), std::vector<std::string>{"/"});
+  EXPECT_EQ(list.SelectedDriveLetters(), "C");
 }
 
 TEST(DiskList, WithoutSelectLocalDrivesNothingIsPreselected) {

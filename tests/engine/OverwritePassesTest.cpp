@@ -124,7 +124,7 @@ class PassesOnExt4 : public ::testing::TestWithParam<Storage> {
   }
 
   LoopImage image_{64, 4096, "passes"};
-  test::TmpfsMount ram_{"ramfs"};
+  test::TmpfsMount ram_{std::string(), "ramfs"};
 };
 
 INSTANTIATE_TEST_SUITE_P(CacheBypassedOrNot, PassesOnExt4,

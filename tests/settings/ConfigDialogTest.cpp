@@ -6,17 +6,21 @@
 #include <QLabel>
 #include <QTest>
 #include <QTreeWidgetItem>
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <vector>
 
 #include "disk/DiskList.h"
 #include "engine/FileDestruction.h"
 #include "platform/DriveTable.h"
 #include "platform/WavePlayer.h"
+#include "settings/MountPointList.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/RecordingMonitor.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 #include "tests/support/VectorRows.h"
 #include "widgets/ByteEdit.h"
 #include "widgets/FileNameEdit.h"
@@ -258,7 +262,7 @@ TEST_F(ConfigDialog, TheSoundIsLookedForBesideTheProgram) {
   EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(ConfigDialog, OkWritesAllTwentyKeysInOrderIntoANewFile) {
+TEST_F(ConfigDialog, OkWritesEveryKeyInOrderIntoANewFile) {
   Load();
   config_.ShowModeless();
   QTest::mouseClick(config_.btnOK, Qt::LeftButton);
@@ -274,7 +278,6 @@ TEST_F(ConfigDialog, OkWritesAllTwentyKeysInOrderIntoANewFile) {
                                           "NullValue=FE",
                                           "Sound=" + folder_.File("whoose.wav"),
                                           "",
-                                          "",
                                           "[DiskMode]",
                                           "DOD=0",
                                           "Inversion=1",
@@ -286,7 +289,8 @@ TEST_F(ConfigDialog, OkWritesAllTwentyKeysInOrderIntoANewFile) {
                                           "NullValue=FE",
                                           "SelectedDrives=" + config_.SelectedDrives().toStdString(),
                                           "WipeBackground=0",
-                                          "WipeSlack=1"};
+                                          "WipeSlack=1",
+                                          "SelectedMounts=" + JoinMountPoints(config_.lstDisk->SelectedMountPoints())};
   EXPECT_EQ(Lines(ReadWholeFile(SettingsPath())), expected);
 }
 
@@ -296,7 +300,7 @@ TEST_F(ConfigDialog, OkKeepsWhatTheProgramDoesNotKnow) {
   config_.ShowModeless();
   QTest::mouseClick(config_.btnOK, Qt::LeftButton);
   const std::string saved = ReadWholeFile(SettingsPath());
-  EXPECT_EQ(saved.rfind("[Window]\nLeft=10\n\n\n[FileMode]\nDOD=1\nFavourite=yes\nInversion=1\n", 0), 0u) << saved;
+  EXPECT_EQ(saved.rfind("[Window]\nLeft=10\n\n[FileMode]\nDOD=1\nFavourite=yes\nInversion=1\n", 0), 0u) << saved;
   EXPECT_NE(saved.find("WipeSlack=1\n"), std::string::npos);
 }
 
@@ -414,7 +418,7 @@ TEST_F(ConfigDialog, GarbledFilesGiveDefaultsWhereValuesAreBad) {
   EXPECT_EQ(Passes("numRandomizeDisk"), 4);
 }
 
-TEST_F(ConfigDialog, AStoredDriveSelectionComesBack) {
+TEST_F(ConfigDialog, AStoredDriveSelectionComesBackByMountPoint) {
   test::LoopImage image(8, 1024, "second");
   OMREK_REQUIRE_MOUNTED(image);
   config_.lstDisk->RefreshDrives();
@@ -424,22 +428,118 @@ TEST_F(ConfigDialog, AStoredDriveSelectionComesBack) {
   Load();
   EXPECT_EQ(config_.SelectedDrives(), fixedDrives) << "without a stored selection, not the key's default C";
 
-  Store("[DiskMode]\nSelectedDrives=" + QString(second).toLower().toStdString() + "\n");
-  Load();
-  EXPECT_EQ(config_.SelectedDrives(), QString(second)) << "exactly the stored drives";
-
-  // Letters of drives that are not here are passed over; when none is
-  // here, the list keeps the fixed drives.
-  QChar absent = 'Z';
-  while (DriveTable::Read().Find(absent.toLatin1())) absent = QChar(absent.unicode() - 1);
-  Store("[DiskMode]\nSelectedDrives=C" + QString(absent).toStdString() + "\n");
-  config_.lstDisk->RefreshDrives();
-  Load();
-  EXPECT_EQ(config_.SelectedDrives(), "C");
-  Store("[DiskMode]\nSelectedDrives=" + QString(absent).toStdString() + "\n");
-  config_.lstDisk->RefreshDrives();
+  // Letters alone never select: by now they may name other drives.
+  Store("[DiskMode]\nSelectedDrives=" + QString(second).toStdString() + "\n");
   Load();
   EXPECT_EQ(config_.SelectedDrives(), fixedDrives);
+
+  config_.lstDisk->SelectMountPoints({image.MountPoint()});
+  config_.ShowModeless();
+  QTest::mouseClick(config_.btnOK, Qt::LeftButton);
+  const std::string saved = ReadWholeFile(SettingsPath());
+  EXPECT_NE(saved.find("SelectedDrives=" + QString(second).toStdString() + "\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("WipeSlack=1\nSelectedMounts=" + JoinMountPoints({image.MountPoint()}) + "\n"),
+            std::string::npos)
+      << saved;
+
+  // Another file system mounted in front of the image takes its letter, and
+  // its mount point holds bytes a list of paths could stumble over.
+  const std::string front = fs::path(image.MountPoint()).parent_path().string() + "/a front;odd \\name\xFF";
+  test::TmpfsMount inFront(front);
+  if (!inFront.Mounted()) GTEST_SKIP() << inFront.Reason();
+  ASSERT_EQ(DriveTable::Read().LetterOf(front), second.toLatin1()) << "the letters have shifted";
+
+  TfrmConfig restarted;
+  restarted.SetProgramPath(folder_.File("omrek"));
+  restarted.lstDisk->RefreshDrives();
+  restarted.LoadSettings(sound_, wipeSpace_);
+  EXPECT_EQ(restarted.lstDisk->SelectedMountPoints(), std::vector<std::string>{image.MountPoint()});
+  EXPECT_EQ(restarted.SelectedDrives(), QString(QChar(second.unicode() + 1))) << "the image, under its new letter";
+
+  restarted.lstDisk->SelectMountPoints({front, image.MountPoint()});
+  restarted.SaveSettings();
+  // The dialog's list has followed the mount on its own.
+  ASSERT_TRUE(QTest::qWaitFor([this, &front] {
+    const auto items = config_.lstDisk->findItems(QString(), Qt::MatchContains);
+    return std::any_of(items.begin(), items.end(), [&front](const QTreeWidgetItem* item) {
+      return item->data(0, Qt::UserRole).toByteArray().toStdString() == front;
+    });
+  }));
+  Load();
+  EXPECT_EQ(config_.lstDisk->SelectedMountPoints(), (std::vector<std::string>{front, image.MountPoint()}));
+
+  // Stored drives that are not mounted now stay unselected; the fixed
+  // drives are not put in their place.
+  Store("[DiskMode]\nSelectedMounts=/no/such/mount\n");
+  Load();
+  EXPECT_TRUE(config_.lstDisk->SelectedMountPoints().empty());
+}
+
+// Every line of `original` is in `saved`, in the same order.
+bool KeptInOrder(const std::string& original, const std::string& saved) {
+  const std::vector<std::string> savedLines = Lines(saved);
+  auto next = savedLines.begin();
+  for (const std::string& line : Lines(original)) {
+    next = std::find(next, savedLines.end(), line);
+    if (next == savedLines.end()) return false;
+    ++next;
+  }
+  return true;
+}
+
+TEST_F(ConfigDialog, DamagedFilesKeepWhatWasNotUnderstoodAcrossOk) {
+  const std::string afterNul("\0[Secret]\nKept=after the NUL byte\n[FileMode]\nDOD=0\n", 52);
+  const std::vector<std::pair<const char*, std::string>> damaged{
+      {"a NUL byte", "[FileMode]\nDOD=1\n" + afterNul},
+      {"an unclosed header", "[FileMode]\nDOD=1\n[DiskMode\nNumRandomize=7\n[Window]\nLeft=10\n"},
+      {"comments and lines without =", "; mine\n[FileMode]\n# why\nDOD=1\njust words\n\n[Other]\nx\n"},
+      {"Windows line breaks", "[FileMode]\r\nDOD=1\r\n; note\r\n[Other]\r\nx=1\r\n"},
+  };
+  for (const auto& [what, text] : damaged) {
+    Store(text);
+    Load();
+    ASSERT_TRUE(Checked("chkDOD")) << what;
+    config_.ShowModeless();
+    QTest::mouseClick(config_.btnOK, Qt::LeftButton);
+    const std::string saved = ReadWholeFile(SettingsPath());
+    EXPECT_TRUE(KeptInOrder(text, saved)) << what << ":\n" << saved;
+    config_.ShowModeless();
+    QTest::mouseClick(config_.btnOK, Qt::LeftButton);
+    EXPECT_EQ(ReadWholeFile(SettingsPath()), saved) << what << ": the next OK finds what this one wrote";
+
+    TfrmConfig restarted;
+    restarted.SetProgramPath(folder_.File("omrek"));
+    restarted.LoadSettings(sound_, wipeSpace_);
+    EXPECT_TRUE(restarted.FileModeProfile().DOD()) << what;
+  }
+  const std::string saved = ReadWholeFile(SettingsPath());
+  EXPECT_NE(saved.find("\r\nWipeSlack=1\r\n"), std::string::npos) << "new lines end as the file's do";
+
+  Store(damaged[0].second);
+  Load();
+  config_.ShowModeless();
+  QTest::mouseClick(config_.btnOK, Qt::LeftButton);
+  const std::string withNul = ReadWholeFile(SettingsPath());
+  EXPECT_TRUE(withNul.ends_with(afterNul)) << "what follows the NUL byte is untouched";
+  EXPECT_EQ(std::count(withNul.begin(), withNul.end() - afterNul.size(), '='), 21) << "every key before it";
+
+  Store(damaged[1].second);
+  Load();
+  EXPECT_EQ(Passes("numRandomize"), 1) << "the keys after an unclosed header are in no section the program reads";
+  EXPECT_EQ(Passes("numRandomizeDisk"), 1);
+}
+
+TEST_F(ConfigDialog, ASettingsFileThatIsALinkIsReadAndWrittenThrough) {
+  fs::create_directory(folder_.File("dotfiles"));
+  const std::string target = WriteFile(folder_.File("dotfiles/omrek.ini"), "; mine\n[FileMode]\nDOD=1\n");
+  fs::create_symlink(target, SettingsPath());
+  Load();
+  EXPECT_TRUE(Checked("chkDOD"));
+  config_.ShowModeless();
+  QTest::mouseClick(config_.btnOK, Qt::LeftButton);
+  EXPECT_FALSE(config_.isVisible()) << "OK succeeded";
+  EXPECT_TRUE(fs::is_symlink(SettingsPath()));
+  EXPECT_EQ(ReadWholeFile(target).rfind("; mine\n[FileMode]\nDOD=1\nInversion=1\n", 0), 0u);
 }
 
 }  // namespace

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
+#include "settings/ProfileText.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/TempDir.h"
@@ -105,18 +109,135 @@ TEST(ProfileFile, AWriteKeepsWhatTheProgramDoesNotKnow) {
             "[Other]\n"
             "Colour=blue\n"
             "\n"
-            "\n"
             "[FileMode]\n"
-            "\n"
             "; the user's note\n"
             "DOD=0\n"
             "Extra=keep me\n"
             "Sound=s.wav\n"
             "\n"
-            "\n"
             "[DiskMode]\n"
             "WipeSlack=1\n");
   EXPECT_TRUE(NoTemporaryLeftIn(folder.Path()));
+}
+
+TEST(SetProfileValue, ChangesOnlyTheValueOfTheFirstLineTheReaderTakes) {
+  EXPECT_EQ(SetProfileValue("; note\n[filemode]\n  dod =  1  \nDOD=2\n[FileMode]\nDod=3\n", "FileMode", "DOD", "0"),
+            "; note\n[filemode]\n  dod =  0  \nDOD=2\n[FileMode]\nDod=3\n");
+  EXPECT_EQ(SetProfileValue("[FileMode]\nSound=\nx\n", "FileMode", "Sound", "a b.wav"),
+            "[FileMode]\nSound=a b.wav\nx\n");
+  EXPECT_EQ(SetProfileValue("[ FileMode ] trailing\nDOD=1", "FileMode", "DOD", "0"), "[ FileMode ] trailing\nDOD=0")
+      << "blanks inside the brackets and text after them, as the reader takes them";
+}
+
+TEST(SetProfileValue, ANewKeyFollowsItsSectionsLastLine) {
+  const std::string text =
+      "[FileMode]\nDOD=1\njunk without equals\n; note\n\n[DiskMode]\nDOD=0\n[FileMode]\nSound=s\n# end\n";
+  EXPECT_EQ(
+      SetProfileValue(text, "FileMode", "Inversion", "1"),
+      "[FileMode]\nDOD=1\njunk without equals\n; note\n\n[DiskMode]\nDOD=0\n[FileMode]\nSound=s\nInversion=1\n# end\n");
+  EXPECT_EQ(
+      SetProfileValue(text, "DiskMode", "WipeSlack", "1"),
+      "[FileMode]\nDOD=1\njunk without equals\n; note\n\n[DiskMode]\nDOD=0\nWipeSlack=1\n[FileMode]\nSound=s\n# end\n");
+  EXPECT_EQ(SetProfileValue("[DiskMode]", "DiskMode", "DOD", "1"), "[DiskMode]\nDOD=1") << "no line break at the end";
+}
+
+TEST(SetProfileValue, ANewSectionGoesAtTheEndOfWhatTheReaderSees) {
+  EXPECT_EQ(SetProfileValue("", "FileMode", "DOD", "1"), "[FileMode]\nDOD=1\n");
+  EXPECT_EQ(SetProfileValue("[A]\nx=1\n", "FileMode", "DOD", "1"), "[A]\nx=1\n\n[FileMode]\nDOD=1\n");
+  EXPECT_EQ(SetProfileValue("[A]\nx=1", "FileMode", "DOD", "1"), "[A]\nx=1\n\n[FileMode]\nDOD=1\n");
+  const std::string afterNul("\0[FileMode]\nDOD=5\n[Secret]\nkept=1\n", 32);
+  EXPECT_EQ(SetProfileValue("[A]\nx=1\n" + afterNul, "FileMode", "DOD", "1"),
+            "[A]\nx=1\n\n[FileMode]\nDOD=1\n" + afterNul)
+      << "the reader never sees what follows the NUL byte";
+  EXPECT_EQ(SetProfileValue("\xEF\xBB\xBF", "FileMode", "DOD", "1"), "\xEF\xBB\xBF[FileMode]\nDOD=1\n");
+}
+
+TEST(SetProfileValue, AnUnclosedHeaderHidesTheKeysAfterItAsItDoesFromTheReader) {
+  // For the reader, the keys after "[DiskMode" are in a section called
+  // "DiskMode\nDOD", neither FileMode nor DiskMode.
+  std::string text = "[FileMode]\nDOD=1\n[DiskMode\nDOD=1\nWipeSlack=0\n";
+  const auto save = [&text] {
+    text = SetProfileValue(text, "FileMode", "DOD", "0");
+    text = SetProfileValue(text, "FileMode", "Sound", "s");
+    text = SetProfileValue(text, "DiskMode", "WipeSlack", "1");
+    text = SetProfileValue(text, "DiskMode", "DOD", "0");
+  };
+  save();
+  const std::string once = text;
+  EXPECT_EQ(once, "[FileMode]\nDOD=0\nSound=s\n[DiskMode\nDOD=1\nWipeSlack=0\n\n[DiskMode]\nWipeSlack=1\nDOD=0\n");
+  save();
+  EXPECT_EQ(text, once) << "the next save finds what this one wrote";
+
+  // A "[" with only blanks after it would take a header behind it for its
+  // name, so the new section goes in front of it.
+  EXPECT_EQ(SetProfileValue("[A]\nx=1\n  [ \n\t\n", "FileMode", "DOD", "1"),
+            "[A]\nx=1\n\n[FileMode]\nDOD=1\n  [ \n\t\n");
+  EXPECT_EQ(SetProfileValue("[\nFileMode]\nDOD=1\n", "FileMode", "DOD", "0"), "[\nFileMode]\nDOD=0\n")
+      << "the reader's header reaches across the line break";
+}
+
+TEST(SetProfileValue, NewLinesEndAsTheFilesLinesEnd) {
+  EXPECT_EQ(SetProfileValue("[A]\r\nx=1\r\n", "A", "y", "2"), "[A]\r\nx=1\r\ny=2\r\n");
+  EXPECT_EQ(SetProfileValue("[A]\r\nx=1\r\n", "B", "y", "2"), "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
+  EXPECT_EQ(SetProfileValue("[A]\rx=1\r", "A", "y", "2"), "[A]\rx=1\ry=2\r");
+}
+
+// Random texts built from the pieces that trip readers up: after any one
+// change, the reader finds the new value, every other key reads as before,
+// and what follows a NUL byte is untouched.
+TEST(SetProfileValue, TheReaderAlwaysFindsWhatWasWritten) {
+  test::TempDir folder;
+  const std::vector<std::string> pieces{"[",
+                                        "]",
+                                        "FileMode",
+                                        "diskmode",
+                                        "DOD",
+                                        "Sound",
+                                        "=",
+                                        "1",
+                                        " ",
+                                        "\t",
+                                        "\n",
+                                        "\r\n",
+                                        "\r",
+                                        ";",
+                                        "#",
+                                        "x",
+                                        "\xEF\xBB\xBF",
+                                        std::string(1, '\0'),
+                                        "\n[FileMode]\n",
+                                        "\n[DiskMode\n",
+                                        "\nDOD=1\n",
+                                        "\nSound = s\n"};
+  const std::vector<std::string> sections{"FileMode", "DiskMode", "x", ""};
+  const std::vector<std::string> keys{"DOD", "Sound", "x", "1"};
+  std::mt19937 generator(16);
+  const std::string path = folder.File("omrek.ini");
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int i = generator() % 30; i > 0; --i) text += pieces[generator() % pieces.size()];
+    const std::string& section = sections[generator() % 3];
+    const std::string& key = keys[generator() % keys.size()];
+    const std::string edited = SetProfileValue(text, section, key, "new value");
+
+    // A new file each time: ext4 flushes a file that is cut and written again.
+    fs::remove(path);
+    const ProfileFile before(WriteFile(path, text));
+    fs::remove(path);
+    const ProfileFile after(WriteFile(path, edited));
+    ASSERT_EQ(after.ReadString(section, key, "?"), "new value") << testing::PrintToString(text);
+    for (const std::string& otherSection : sections) {
+      for (const std::string& otherKey : keys) {
+        if (otherSection == section && otherKey == key) continue;
+        ASSERT_EQ(after.ReadString(otherSection, otherKey, "?"), before.ReadString(otherSection, otherKey, "?"))
+            << testing::PrintToString(text) << " " << otherSection << "/" << otherKey;
+      }
+    }
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string::npos) {
+      ASSERT_TRUE(edited.ends_with(text.substr(nul))) << testing::PrintToString(text);
+    }
+  }
 }
 
 TEST(ProfileFile, EachWriteReadsTheFileAfresh) {
@@ -134,7 +255,50 @@ TEST(ProfileFile, ALineBreakCannotSmuggleInKeys) {
   const std::string path = WriteFile(folder.File("omrek.ini"), "[FileMode]\nDOD=0\n");
   ProfileFile profile(path);
   EXPECT_THROW(profile.WriteString("FileMode", "Sound", "x.wav\n[FileMode]\nDOD=1"), std::invalid_argument);
+  EXPECT_THROW(profile.WriteString("FileMode", "Sound", std::string("x\0y", 3)), std::invalid_argument)
+      << "a NUL byte would hide the rest of the file";
   EXPECT_EQ(ReadWholeFile(path), "[FileMode]\nDOD=0\n");
+}
+
+TEST(ProfileFile, ALinkTheUserOwnsIsReadAndWrittenThrough) {
+  test::TempDir folder;
+  fs::create_directory(folder.File("dotfiles"));
+  const std::string target = WriteFile(folder.File("dotfiles/omrek.ini"), "; mine\n[FileMode]\nDOD=1\n");
+  const std::string link = folder.File("omrek.ini");
+  fs::create_symlink("dotfiles/omrek.ini", link);
+  ProfileFile profile(link);
+  EXPECT_EQ(profile.ReadString("FileMode", "DOD", "x"), "1");
+  profile.WriteString("FileMode", "DOD", "0");
+  EXPECT_TRUE(fs::is_symlink(link)) << "the link stays a link";
+  EXPECT_EQ(ReadWholeFile(target), "; mine\n[FileMode]\nDOD=0\n");
+  EXPECT_TRUE(NoTemporaryLeftIn(folder.Path()));
+  EXPECT_TRUE(NoTemporaryLeftIn(folder.File("dotfiles")));
+}
+
+TEST(ProfileFile, ALinkToWhatTheUserDoesNotOwnIsNotFollowed) {
+  test::TempDir folder;
+  const std::string othersFile = WriteFile(folder.File("others.ini"), "[FileMode]\nDOD=1\n");
+  ASSERT_EQ(::chown(othersFile.c_str(), 65534, 65534), 0);
+  const std::string ownFile = WriteFile(folder.File("own.ini"), "[FileMode]\nDOD=1\n");
+  fs::create_directory(folder.File("folder.ini"));
+  const std::string toOthers = folder.File("to-others.ini");
+  const std::string plantedLink = folder.File("planted.ini");
+  const std::string toFolder = folder.File("to-folder.ini");
+  const std::string dangling = folder.File("dangling.ini");
+  fs::create_symlink(othersFile, toOthers);
+  fs::create_symlink(ownFile, plantedLink);
+  ASSERT_EQ(::lchown(plantedLink.c_str(), 65534, 65534), 0) << "a link someone else made";
+  fs::create_symlink(folder.File("folder.ini"), toFolder);
+  fs::create_symlink(folder.File("none.ini"), dangling);
+  for (const std::string& link : {toOthers, plantedLink, toFolder, dangling}) {
+    ProfileFile profile(link);
+    EXPECT_EQ(profile.ReadString("FileMode", "DOD", "x"), "x") << link;
+    EXPECT_THROW(profile.WriteString("FileMode", "DOD", "0"), IoError) << link;
+    EXPECT_TRUE(fs::is_symlink(link));
+  }
+  EXPECT_EQ(ReadWholeFile(othersFile), "[FileMode]\nDOD=1\n");
+  EXPECT_EQ(ReadWholeFile(ownFile), "[FileMode]\nDOD=1\n");
+  EXPECT_FALSE(fs::exists(folder.File("none.ini")));
 }
 
 TEST(ProfileFile, AReadOnlyOrUnreadableFileIsLeftAsItWas) {

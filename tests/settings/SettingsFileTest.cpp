@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <vector>
 
 #include "tests/support/TempDir.h"
 
@@ -98,7 +99,6 @@ TEST(SettingsFile, AFirstSaveLaysTheFileOut) {
             "NullValue=FE\n"
             "Sound=whoose.wav\n"
             "\n"
-            "\n"
             "[DiskMode]\n"
             "DOD=0\n"
             "Inversion=1\n"
@@ -110,7 +110,43 @@ TEST(SettingsFile, AFirstSaveLaysTheFileOut) {
             "NullValue=FE\n"
             "SelectedDrives=C\n"
             "WipeBackground=0\n"
-            "WipeSlack=1\n");
+            "WipeSlack=1\n"
+            "SelectedMounts=\n");
+}
+
+TEST(MountPointList, AnyBytesComeBackExactly) {
+  const std::vector<std::string> mountPoints{"/",
+                                             "/media/a b",
+                                             "/mnt/x;y",
+                                             "/mnt/back\\slash",
+                                             " /lead\tand\ntrail ",
+                                             "/mnt/\xFF\x01\x7F",
+                                             "/media/caf\xC3\xA9",
+                                             "/mnt/\\040"};
+  const std::string value = JoinMountPoints(mountPoints);
+  EXPECT_EQ(value,
+            "/;/media/a\\040b;/mnt/x\\073y;/mnt/back\\134slash;\\040/lead\\011and\\012trail\\040;"
+            "/mnt/\xFF\\001\\177;/media/caf\xC3\xA9;/mnt/\\134040");
+  EXPECT_EQ(SplitMountPoints(value), mountPoints);
+  EXPECT_EQ(JoinMountPoints({}), "");
+  EXPECT_TRUE(SplitMountPoints("").empty());
+  EXPECT_EQ(SplitMountPoints(";/a;;/b\\9;/c\\;/d\\400"), (std::vector<std::string>{"/a", "/b\\9", "/c\\", "/d\\400"}))
+      << "empty fields are passed over; a backslash without an escape stands for itself";
+}
+
+TEST(SettingsFile, MountPointsSurviveTheFileAndACutOneIsLeftOut) {
+  test::TempDir folder;
+  const std::string path = folder.File("omrek.ini");
+  const SettingKey& key = Key("DiskMode", "SelectedMounts");
+  const std::vector<std::string> odd{" /media/a b ", "/mnt/x;y"};
+  SettingsFile(path).WriteMountPoints(key, odd);
+  EXPECT_EQ(SettingsFile(path).ReadMountPoints(key), odd);
+
+  // Cut at the length a value is read to, the last mount point could name
+  // /mnt/short, another drive: it is left out.
+  const std::string full(1500, 'a');
+  SettingsFile(path).WriteMountPoints(key, {"/" + full, "/mnt/" + std::string(ProfileFile::kMaxValueLength, 'b')});
+  EXPECT_EQ(SettingsFile(path).ReadMountPoints(key), std::vector<std::string>{"/" + full});
 }
 
 TEST(SettingsFile, TypedWritesAndTheirFailure) {

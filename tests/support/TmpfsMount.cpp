@@ -10,13 +10,18 @@
 
 namespace omrek::test {
 
-TmpfsMount::TmpfsMount(const std::string& type) {
+TmpfsMount::TmpfsMount(const std::string& mountPoint, const std::string& type) {
   std::string pattern = std::filesystem::temp_directory_path().string() + "/omrek-tmpfs-XXXXXX";
-  if (::geteuid() != 0 || ::mkdtemp(pattern.data()) == nullptr) {
+  if (::geteuid() != 0) {
     reason_ = "mounting a tmpfs needs root";
     return;
   }
-  mountPoint_ = pattern;
+  const bool made = mountPoint.empty() ? ::mkdtemp(pattern.data()) != nullptr : ::mkdir(mountPoint.c_str(), 0755) == 0;
+  if (!made) {
+    reason_ = "cannot make a folder to mount a tmpfs on";
+    return;
+  }
+  mountPoint_ = mountPoint.empty() ? pattern : mountPoint;
   if (!RunQuietly("mount -t " + type + " -o size=4m omrek-test '" + mountPoint_ + "'")) {
     reason_ = "cannot mount a " + type + " here";
     return;

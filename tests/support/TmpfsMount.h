@@ -4,13 +4,14 @@
 
 namespace omrek::test {
 
-// A small tmpfs (or ramfs, which has no size limit and refuses writes
-// around the page cache) mounted on a fresh folder for the test's life.
-// Needs root; when it cannot be mounted, Mounted() is false and the test
-// skips.
+// A small tmpfs (or a ramfs, which refuses writes around the page cache)
+// mounted on a fresh folder for the test's life: one of its own, or
+// `mountPoint`, made for it, where the test needs the mount point's name to
+// sort before another's or to hold odd bytes. Needs root; when it cannot be
+// mounted, Mounted() is false and the test skips.
 class TmpfsMount {
  public:
-  explicit TmpfsMount(const std::string& type = "tmpfs");
+  explicit TmpfsMount(const std::string& mountPoint = {}, const std::string& type = "tmpfs");
   ~TmpfsMount();
   TmpfsMount(const TmpfsMount&) = delete;
   TmpfsMount& operator=(const TmpfsMount&) = delete;

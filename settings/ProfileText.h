@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace omrek {
+
+// The text of a profile file with `key` of `section` set to `value`, and
+// every other byte as it was: comments, lines the reader cannot place,
+// unknown sections, and whatever follows a NUL byte, which ends what the
+// reader sees. The edit goes where the reader will find it again, so the
+// next save changes the same line instead of adding one:
+// - the first line that the reader takes for the key in that section
+//   (names without regard to case, blanks around them ignored) gets the new
+//   value in place of the old;
+// - a key the section lacks goes on a line of its own after the section's
+//   last header or key line (the keys after a header that lacks its "]" are
+//   in no section the reader can be asked for);
+// - a section the file lacks goes at the end of what the reader sees,
+//   before a NUL byte, never after it.
+// New lines end the way the file's first line does ("\r\n", "\r" or "\n").
+// `value` must hold no line break and no NUL byte, `section` no line break.
+std::string SetProfileValue(std::string_view text, std::string_view section, std::string_view key,
+                            std::string_view value);
+
+}  // namespace omrek
