@@ -349,10 +349,10 @@ void TfrmMain::btnWipeSlackClick() {
 void TfrmMain::btnWipeSpaceClick() {
   RunCommand([this] {
     const QString letters = frmConfig_->lstDisk->SelectedDriveLetters();
-    const QStringList roots = frmConfig_->lstDisk->SelectedDriveRoots();
+    const std::vector<std::string> roots = frmConfig_->lstDisk->SelectedDriveRoots();
     std::vector<DriveToWipe> drives;
     for (qsizetype i = 0; i < letters.size(); ++i) {
-      drives.push_back({letters.at(i).toLatin1(), roots.at(i).toStdString()});
+      drives.push_back({letters.at(i).toLatin1(), roots.at(static_cast<std::size_t>(i))});
     }
     FreeSpaceWipe(
         engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo)

@@ -71,12 +71,12 @@ QString TDiskListView::SelectedDriveLetters() const {
   return letters;
 }
 
-QStringList TDiskListView::SelectedDriveRoots() const {
-  QStringList roots;
+std::vector<std::string> TDiskListView::SelectedDriveRoots() const {
+  std::vector<std::string> roots;
   for (int row = 0; row < topLevelItemCount(); ++row) {
     const QTreeWidgetItem* item = topLevelItem(row);
     if (item->isSelected() && !DriveLetterOfDisplayName(item->text(0)).isNull()) {
-      roots << QString::fromUtf8(item->data(0, Qt::UserRole).toByteArray());
+      roots.push_back(item->data(0, Qt::UserRole).toByteArray().toStdString());
     }
   }
   return roots;

@@ -38,7 +38,7 @@ class TDiskListView : public QTreeWidget {
   // The root folders of the same drives, in the same order. Letters follow
   // the mount table and shift when file systems come and go; a root folder
   // names the drive the user saw in the list.
-  QStringList SelectedDriveRoots() const;
+  std::vector<std::string> SelectedDriveRoots() const;
 
   // The same root folders byte for byte, as the settings file keeps them:
   // a mount point need not be UTF-8.
