@@ -338,12 +338,16 @@ void TfrmMain::btnSelectFilesClick() { frmSelect_->ShowModeless(this); }
 void TfrmMain::btnCancelClick() { SetCancelFlag(true); }
 
 void TfrmMain::btnDestroyClick() {
-  RunCommand(
-      [this] { FileDestruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1).DestroyListedFiles(*lstView); });
+  RunCommand([this] {
+    FileDestruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1, frmConfig_->Options())
+        .DestroyListedFiles(*lstView);
+  });
 }
 
 void TfrmMain::btnWipeSlackClick() {
-  RunCommand([this] { SlackWipe(engine_, *this, frmConfig_->FileModeProfile()).WipeListedFiles(*lstView); });
+  RunCommand([this] {
+    SlackWipe(engine_, *this, frmConfig_->FileModeProfile(), frmConfig_->Options().verify).WipeListedFiles(*lstView);
+  });
 }
 
 void TfrmMain::btnWipeSpaceClick() {
@@ -355,7 +359,8 @@ void TfrmMain::btnWipeSpaceClick() {
       drives.push_back({letters.at(i).toLatin1(), roots.at(static_cast<std::size_t>(i))});
     }
     FreeSpaceWipe(
-        engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo)
+        engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo,
+        frmConfig_->Options().verify)
         .WipeSelectedDrives(drives);
   });
 }

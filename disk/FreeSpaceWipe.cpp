@@ -37,8 +37,13 @@ std::string UnwrittenText(char letter, std::uint64_t bytes, const std::string& w
 }  // namespace
 
 FreeSpaceWipe::FreeSpaceWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
-                             std::function<bool()> wipeSlack, TDiskInfo& diskInfo)
-    : engine_(engine), monitor_(monitor), profile_(profile), wipeSlack_(std::move(wipeSlack)), diskInfo_(diskInfo) {}
+                             std::function<bool()> wipeSlack, TDiskInfo& diskInfo, bool verify)
+    : engine_(engine),
+      monitor_(monitor),
+      profile_(profile),
+      wipeSlack_(std::move(wipeSlack)),
+      diskInfo_(diskInfo),
+      verify_(verify) {}
 
 void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
   engine_.Random.Reseed(engine_.TimeOfDaySeed());
@@ -180,9 +185,11 @@ void FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
 }
 
 void FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {
+  bool written = false;
   for (int step = 0; step < kDestructionSteps; ++step) {
     const PlanStep planned = DestructionStep(step, profile_);
     for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
+      written = true;
       switch (planned.pass.kind) {
         case PassKind::Fill:
           FillChunk(offset, bytes, planned.pass.value);
@@ -197,6 +204,17 @@ void FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {
       // The seven DOD passes share one flush, after the seventh.
       if (step != 0 || pass + 1 == planned.repeat) engine_.WorkFile->Flush();
     }
+  }
+  if (verify_ && written) VerifyChunk(offset, bytes);
+}
+
+void FreeSpaceWipe::VerifyChunk(std::uint64_t offset, std::size_t bytes) {
+  // The engine's buffer still holds what the last pass wrote.
+  readBack_.resize(engine_.IoBuffer.size());
+  engine_.WorkFile->DropCachedPages();
+  if (engine_.WorkFile->ReadAt(readBack_.data(), bytes, offset) != bytes ||
+      std::memcmp(readBack_.data(), engine_.IoBuffer.data(), bytes) != 0) {
+    throw IoError::FromErrno(EIO);
   }
 }
 

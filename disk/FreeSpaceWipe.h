@@ -46,8 +46,11 @@ class FreeSpaceWipe {
   // The smallest write tried before a drive counts as full: a page.
   static constexpr std::uint64_t kSmallestPiece = 4096;
 
+  // With `verify`, each chunk is read back, past the page cache, after its
+  // last pass, and a chunk the device does not give back as written ends
+  // the drive with an error.
   FreeSpaceWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, std::function<bool()> wipeSlack,
-                TDiskInfo& diskInfo);
+                TDiskInfo& diskInfo, bool verify = false);
 
   // The command over the picked drives, in order; stops between drives when
   // CancelFlag is set.
@@ -69,6 +72,7 @@ class FreeSpaceWipe {
   void FillChunk(std::uint64_t offset, std::size_t bytes, std::uint8_t value);
   void InvertChunk(std::uint64_t offset, std::size_t bytes);
   void RandomChunk(std::uint64_t offset, std::size_t bytes);
+  void VerifyChunk(std::uint64_t offset, std::size_t bytes);
   void DeleteFillerFiles();
 
   ShredEngine& engine_;
@@ -80,6 +84,8 @@ class FreeSpaceWipe {
   // the filler file holds no data yet.
   std::vector<std::uint8_t> fillerBlock_;
   std::vector<std::string> fillerFiles_;
+  bool verify_;
+  IoBytes readBack_;
 };
 
 }  // namespace omrek

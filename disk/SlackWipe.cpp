@@ -13,8 +13,8 @@
 
 namespace omrek {
 
-SlackWipe::SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile)
-    : engine_(engine), monitor_(monitor), profile_(profile) {}
+SlackWipe::SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, bool verify)
+    : engine_(engine), monitor_(monitor), profile_(profile), verify_(verify) {}
 
 void SlackWipe::WipeListedFiles(TargetRows& rows) {
   monitor_.PumpEvents();
@@ -70,6 +70,7 @@ SlackOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
 }
 
 void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength) {
+  lastWritten_.clear();
   for (int step = 0; step < kSlackSteps; ++step) {
     const PlanStep planned = SlackStep(step, profile_);
     for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
@@ -82,6 +83,15 @@ void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint6
       monitor_.AddProgress(1);
     }
   }
+  if (verify_ && !lastWritten_.empty()) VerifyLastPass(file, oldSize);
+}
+
+void SlackWipe::VerifyLastPass(FileHandle& file, std::uint64_t oldSize) {
+  file.DropCachedPages();
+  std::vector<std::uint8_t> readBack(lastWritten_.size());
+  if (file.ReadAt(readBack.data(), readBack.size(), oldSize) != readBack.size() || readBack != lastWritten_) {
+    throw IoError::FromErrno(EIO);
+  }
 }
 
 void SlackWipe::RunPass(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength, const Pass& pass) {
@@ -89,8 +99,10 @@ void SlackWipe::RunPass(FileHandle& file, std::uint64_t oldSize, std::uint64_t s
     // Always a whole 32768-byte buffer, whatever the cluster size.
     for (auto& byte : inversion_) byte = static_cast<std::uint8_t>(~byte);
     file.WriteAt(inversion_.data(), inversion_.size(), oldSize);
+    lastWritten_.assign(inversion_.begin(), inversion_.end());
     return;
   }
+  lastWritten_.clear();
   if (pass.kind == PassKind::Random) engine_.Random.Reseed(engine_.TimeOfDaySeed());
   IoBytes& buffer = engine_.IoBuffer;
   if (pass.kind == PassKind::Fill) std::memset(buffer.data(), pass.value, buffer.size());
@@ -98,6 +110,7 @@ void SlackWipe::RunPass(FileHandle& file, std::uint64_t oldSize, std::uint64_t s
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), slackLength - done));
     if (pass.kind == PassKind::Random) engine_.Random.Fill(buffer.data(), count);
     file.WriteAt(buffer.data(), count, oldSize + done);
+    lastWritten_.insert(lastWritten_.end(), buffer.data(), buffer.data() + count);
     done += count;
   }
 }

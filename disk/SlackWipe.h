@@ -31,7 +31,10 @@ enum class SlackOutcome { Wiped, Skipped, LeftLengthened };
 // written past the old end.
 class SlackWipe {
  public:
-  SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile);
+  // With `verify`, the slack is read back, past the page cache, after the
+  // last pass; slack the device does not give back as written fails the
+  // file ("FAILED"), which is put back all the same.
+  SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, bool verify = false);
 
   // The slack command over every row: "-slack" when wiped, "skipped" when
   // not, "lengthened" when left so. Stops between rows when CancelFlag is
@@ -48,6 +51,7 @@ class SlackWipe {
 
   void WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength);
   void RunPass(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength, const Pass& pass);
+  void VerifyLastPass(FileHandle& file, std::uint64_t oldSize);
 
   ShredEngine& engine_;
   JobMonitor& monitor_;
@@ -55,6 +59,9 @@ class SlackWipe {
   // What the inversion pass complements and writes: nothing is read past a
   // file's end, so it carries over from pass to pass.
   std::array<std::uint8_t, kInversionSize> inversion_{};
+  bool verify_;
+  // What the pass that ran last wrote past the file's end.
+  std::vector<std::uint8_t> lastWritten_;
 };
 
 }  // namespace omrek

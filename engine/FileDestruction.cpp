@@ -1,7 +1,9 @@
 #include "engine/FileDestruction.h"
 
+#include <algorithm>
 #include <cerrno>
 
+#include "engine/ChunkDigest.h"
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
 #include "engine/WorkTotal.h"
@@ -12,8 +14,8 @@
 namespace omrek {
 
 FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
-                                 WavePlayer& sound)
-    : engine_(engine), monitor_(monitor), profile_(profile), sound_(sound) {}
+                                 WavePlayer& sound, DestroyOptions options)
+    : engine_(engine), monitor_(monitor), profile_(profile), sound_(sound), options_(options) {}
 
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_);
@@ -56,12 +58,14 @@ bool FileDestruction::DestroyFile(const ListedFile& target) {
     // A file the passes did not all reach stays where it is: deleted, its
     // old data would live on in blocks nobody can find again, and its row
     // would read "skipped" for a file that is gone and cannot be retried.
+    engine_.KeepDigests = options_.verify;
     RunPasses();
     try {
       engine_.WorkFile->Flush();
     } catch (const IoError&) {
       // Every pass flushed already; this one only tidies up.
     }
+    if (options_.verify) VerifyLastPass();
     DiscardFile();
     monitor_.SetStatus("File DONE", "", "");
     return true;
@@ -92,6 +96,23 @@ void FileDestruction::RunPasses() {
   if (!lastPassComplete || !allFlushed) throw IoError::FromErrno(EIO);
 }
 
+void FileDestruction::VerifyLastPass() {
+  FileHandle& file = *engine_.WorkFile;
+  // Around the cache where the file bypasses it; else its clean pages go
+  // first, so the bytes come from the device.
+  file.DropCachedPages();
+  const std::uint64_t end = static_cast<std::uint64_t>(engine_.SectorCount) * ShredEngine::kSectorSize;
+  const std::size_t chunk = engine_.IoBuffer.size();
+  std::size_t index = 0;
+  for (std::uint64_t offset = 0; offset < end; offset += chunk, ++index) {
+    const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, end - offset));
+    const bool same = index < engine_.PassDigests.size() &&
+                      file.ReadAt(engine_.IoBuffer.data(), bytes, offset) == bytes &&
+                      ChunkDigest(engine_.IoBuffer.data(), bytes) == engine_.PassDigests[index];
+    if (!same) throw IoError::FromErrno(EIO);
+  }
+}
+
 void FileDestruction::ClearAttributes(const PinnedFile& file) {
   monitor_.PumpEvents();
   constexpr std::uint32_t kInTheWay =
@@ -108,10 +129,11 @@ void FileDestruction::ClearAttributes(const PinnedFile& file) {
 void FileDestruction::DiscardFile() {
   FileHandle file = std::move(*engine_.WorkFile);
   engine_.WorkFile.reset();
-  const PinnedFile target = std::move(*engine_.WorkTarget);
+  PinnedFile target = std::move(*engine_.WorkTarget);
   engine_.WorkTarget.reset();
   file.SetLength(0);
   file.Close();
+  if (options_.wipeNames) target.WipeName();
   target.Delete();
 }
 

@@ -12,6 +12,16 @@ namespace omrek {
 
 class WavePlayer;
 
+// What the destroy command does beyond the passes.
+struct DestroyOptions {
+  // Read each file back, past the page cache, after its last pass and
+  // compare it with what that pass wrote; a file that differs is kept.
+  bool verify = false;
+  // Rename each file to names that tell nothing before deleting it, so its
+  // folder's blocks keep no trace of the old name.
+  bool wipeNames = true;
+};
+
 // Destroys listed files: each is overwritten from its first byte to the end
 // of its last cluster by the passes of the file-mode profile, cut to zero
 // length and deleted.
@@ -21,7 +31,8 @@ class WavePlayer;
 // remap or compress blocks may keep old copies the passes never reach.
 class FileDestruction {
  public:
-  FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, WavePlayer& sound);
+  FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, WavePlayer& sound,
+                  DestroyOptions options = {});
 
   // The destroy command over every row: a destroyed file's row goes, any
   // other row reads "skipped". Stops between rows when CancelFlag is set,
@@ -45,11 +56,15 @@ class FileDestruction {
 
  private:
   void RunPasses();
+  // Raises IoError when the device does not give back what the last pass
+  // wrote.
+  void VerifyLastPass();
 
   ShredEngine& engine_;
   JobMonitor& monitor_;
   const WipeProfile& profile_;
   WavePlayer& sound_;
+  DestroyOptions options_;
 };
 
 }  // namespace omrek

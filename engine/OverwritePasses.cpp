@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/ChunkDigest.h"
 #include "engine/StopRequest.h"
 #include "platform/IoError.h"
 
@@ -21,6 +22,7 @@ std::int64_t ChunkSectors(const ShredEngine& engine) {
 // time, counting progress for each chunk that `chunk` reports written.
 template <typename Chunk>
 void ForEachChunk(ShredEngine& engine, JobMonitor& monitor, Chunk&& chunk) {
+  engine.PassDigests.clear();
   const std::int64_t step = ChunkSectors(engine);
   for (std::int64_t first = 0; first < engine.SectorCount; first += step) {
     StopIfEnding();
@@ -42,6 +44,7 @@ void WriteSectors(ShredEngine& engine, JobMonitor& monitor, std::int64_t first, 
     monitor.AddProgress(static_cast<std::uint16_t>(written / kSector));
     throw;
   }
+  if (engine.KeepDigests) engine.PassDigests.push_back(ChunkDigest(engine.IoBuffer.data(), bytes));
   // The disk takes this chunk while the next one is prepared.
   engine.WorkFile->StartWriteback(offset, bytes);
 }

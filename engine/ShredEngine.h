@@ -67,6 +67,12 @@ struct ShredEngine {
   RandomStream Random;
   std::function<std::uint32_t()> TimeOfDaySeed;
 
+  // While KeepDigests is set, the digest of every chunk the pass now running
+  // has written, in order: what a check of the last pass compares the
+  // device's bytes with.
+  bool KeepDigests = false;
+  std::vector<std::uint64_t> PassDigests;
+
   // One large buffer for the passes' writes, allocated once for the run,
   // aligned for writes that bypass the page cache.
   IoBytes IoBuffer;

@@ -134,10 +134,17 @@ Directory::~Directory() {
 std::optional<Directory::EntryFacts> Directory::Examine(const std::string& name) const {
   struct stat st {};
   if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-  return EntryFacts{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}, S_ISREG(st.st_mode)};
+  return EntryFacts{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
+                    S_ISREG(st.st_mode)};
 }
 
 std::uint32_t Directory::Attributes(const std::string& name) const { return ReadFileAttributesIn(fd_, name); }
+
+bool Directory::RenameEntry(const std::string& from, const std::string& to) const {
+  if (::renameat2(fd_, from.c_str(), fd_, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EEXIST) return false;
+  throw IoError::FromErrno(errno);
+}
 
 void Directory::RemoveEntry(const std::string& name) const {
   if (::unlinkat(fd_, name.c_str(), 0) != 0) throw IoError::FromErrno(errno);

@@ -79,6 +79,10 @@ class Directory {
   std::optional<EntryFacts> Examine(const std::string& name) const;
   std::uint32_t Attributes(const std::string& name) const;
 
+  // Renames the entry `from` to `to` within the folder; false, and nothing
+  // changed, when `to` exists already.
+  bool RenameEntry(const std::string& from, const std::string& to) const;
+
   // Removes the entry `name` from the folder; a link goes, never its target.
   void RemoveEntry(const std::string& name) const;
 

@@ -107,6 +107,10 @@ class FileHandle {
   // makes sure of all of them at once.
   void WriteOut(std::uint64_t offset, std::uint64_t length);
 
+  // Lets the page cache forget the file's clean pages, so the next read
+  // comes from the device.
+  void DropCachedPages();
+
   // Flushes every file of this file's file system to the medium.
   void FlushFileSystem();
 

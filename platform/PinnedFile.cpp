@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include "platform/IoError.h"
@@ -74,9 +75,35 @@ FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(fo
 
 FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_.OpenFileExclusive(name_)); }
 
-void PinnedFile::Delete() const {
+void PinnedFile::WipeName() {
+  constexpr int kSameLengthRounds = 3;
+  const std::string_view letters = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  std::size_t letter = 0;
+  std::size_t length = name_.size();
+  for (int round = 0; length > 0; ++round) {
+    CheckName();
+    // A name of that shape may exist already: the next letter then.
+    bool renamed = false;
+    for (std::size_t tried = 0; !renamed && tried < letters.size(); ++tried, ++letter) {
+      const std::string next(length, letters[letter % letters.size()]);
+      if (next != name_ && folder_.RenameEntry(name_, next)) {
+        name_ = next;
+        renamed = true;
+      }
+    }
+    if (!renamed) throw IoError::FromErrno(EEXIST);
+    folder_.Flush();
+    if (round + 1 >= kSameLengthRounds) length /= 2;
+  }
+}
+
+void PinnedFile::CheckName() const {
   const auto facts = folder_.Examine(name_);
   if (!facts || facts->identity != identity_) throw IoError::FromErrno(ENOENT);
+}
+
+void PinnedFile::Delete() const {
+  CheckName();
   folder_.RemoveEntry(name_);
 }
 

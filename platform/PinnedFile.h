@@ -41,6 +41,12 @@ class PinnedFile {
   FileHandle Open(FileHandle::Access access) const;
   FileHandle OpenExclusive() const;
 
+  // Renames the file within its folder, flushing the folder each time: to
+  // names of its name's length made of one repeated character, then ever
+  // shorter ones down to one character, so that the folder's blocks keep no
+  // trace of the old name. Acts only while the name still names the file.
+  void WipeName();
+
   // Removes the name from its folder, provided it still names the file.
   void Delete() const;
 
@@ -51,6 +57,7 @@ class PinnedFile {
  private:
   PinnedFile(Directory folder, std::string name, const FileIdentity& identity);
   FileHandle Checked(FileHandle file) const;
+  void CheckName() const;
 
   Directory folder_;
   std::string name_;

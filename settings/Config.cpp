@@ -183,6 +183,7 @@ void TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
   for (const SettingKey& key : kSettingKeys) {
     if (key.loaded) PutIntoControl(file, key);
   }
+  options_ = {file.ReadBoolean(kVerifyKey), file.ReadBoolean(kWipeNamesKey)};
   LoadSound(sound);
   chkWipeBackground->setChecked(false);
   wipeSpace.setCaptionLines({QStringLiteral("Wipe Space")});
@@ -191,6 +192,8 @@ void TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
 void TfrmConfig::SaveSettings() {
   SettingsFile file(SettingsFilePath());
   for (const SettingKey& key : kSettingKeys) TakeFromControl(file, key);
+  file.WriteBoolean(kVerifyKey, options_.verify);
+  file.WriteBoolean(kWipeNamesKey, options_.wipeNames);
 }
 
 void TfrmConfig::PutIntoControl(const SettingsFile& file, const SettingKey& key) {

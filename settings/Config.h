@@ -3,6 +3,7 @@
 #include <QString>
 #include <string>
 
+#include "engine/FileDestruction.h"
 #include "engine/WipeProfile.h"
 #include "settings/ControlWipeProfile.h"
 #include "widgets/ModelessWindow.h"
@@ -38,6 +39,10 @@ class TfrmConfig : public ModelessWindow {
   // Disk mode's further options, for the free-space wipe.
   bool WipeSlack() const;
   bool WipeBackground() const;
+  // What the destroy command does beyond the passes, as the settings file
+  // gave it at start and OK last wrote it.
+  const DestroyOptions& Options() const { return options_; }
+
   // The selected drives' letters, such as "CE".
   QString SelectedDrives() const;
 
@@ -91,6 +96,7 @@ class TfrmConfig : public ModelessWindow {
   void btnQuitClick();
 
   std::string programPath_;
+  DestroyOptions options_;
   WipeControls fileControls_{};
   WipeControls diskControls_{};
   ControlWipeProfile fileMode_{fileControls_};

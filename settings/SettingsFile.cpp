@@ -48,6 +48,9 @@ const std::array<SettingKey, 21> kSettingKeys{{
     {"DiskMode", "SelectedMounts", kMountPoints, "", "lstDisk", true},
 }};
 
+const SettingKey kVerifyKey{"Options", "Verify", kBoolean, "0", "", true};
+const SettingKey kWipeNamesKey{"Options", "WipeNames", kBoolean, "1", "", true};
+
 std::string SettingsPathFor(const std::string& executablePath) {
   const std::size_t nameStart = executablePath.find_last_of('/') + 1;
   const std::size_t dot = executablePath.find_last_of('.');

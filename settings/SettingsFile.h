@@ -31,6 +31,12 @@ struct SettingKey {
 // twelve. Loading walks the same table.
 extern const std::array<SettingKey, 21> kSettingKeys;
 
+// The [Options] section, written after [DiskMode]: choices the dialog does
+// not show. Verify: read each file back after its last pass. WipeNames:
+// rename a file to names that tell nothing before deleting it.
+extern const SettingKey kVerifyKey;
+extern const SettingKey kWipeNamesKey;
+
 // The settings file of the program at `executablePath`: its name with the
 // extension (from the last dot of the file name) replaced by ".ini", or
 // ".ini" appended when the name has no dot.

@@ -10,14 +10,18 @@
 #include <filesystem>
 
 #include "app/OmrekProgram.h"
+#include "engine/FileDestruction.h"
 #include "intake/TargetListView.h"
+#include "platform/WavePlayer.h"
 #include "tests/app/CommandSupport.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Extents.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/RecordingMonitor.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/VectorRows.h"
 #include "widgets/FlatButton.h"
 
 namespace omrek {
@@ -255,6 +259,54 @@ TEST_F(DestroyCommand, AFileWhosePassesDidNotAllReachTheDiskIsKept) {
   EXPECT_EQ(States(), QStringList({"skipped"}));
   EXPECT_EQ(main_.lblStatus->text(), "ERROR");
   EXPECT_TRUE(Exists(sparse));
+}
+
+// With verification on, a device that stores something else than the last
+// pass wrote is caught and the file kept; on a sound device the same passes
+// verify and the file goes.
+TEST_F(DestroyCommand, VerificationCatchesADeviceThatStoresSomethingElse) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  WavePlayer sound;
+  const std::string sound_ = WriteFile(image_.File("sound"), MarkerText(3 << 20));
+  const std::string corrupted = WriteFile(image_.File("corrupted"), MarkerText(3 << 20));
+  test::VectorRows rows({sound_, corrupted});
+  {
+    // Five passes of three 1 MiB writes a file: the second file's last pass
+    // is writes 28 to 30 on the image.
+    test::CorruptedWrites corrupt(image_.MountPoint(), 29);
+    FileDestruction(engine, monitor, profile, sound, {true, true}).DestroyListedFiles(rows);
+  }
+  EXPECT_FALSE(Exists(sound_));
+  ASSERT_EQ(rows.rows.size(), 1u);
+  EXPECT_EQ(rows.rows[0].file.path, corrupted);
+  EXPECT_EQ(rows.rows[0].state, "skipped");
+  EXPECT_EQ(monitor.statuses.back(), "ERROR");
+  EXPECT_TRUE(Exists(corrupted)) << "kept, to be tried again";
+}
+
+// Renamed to names that tell nothing before it goes: the folder's blocks
+// on the disk no longer hold the file's name.
+TEST_F(DestroyCommand, TheFoldersBlocksKeepNoTraceOfTheName) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string name = "tax-return-2026-OMREK-9d4e.pdf";
+  WriteFile(image_.File("neighbour.txt"), "stays");
+  Add(WriteFile(image_.File(name), "x"));
+  ::sync();
+  ClickDestroy();
+  ASSERT_EQ(main_.lstView->RowCount(), 0);
+  image_.Unmount();
+
+  std::string folderBlocks;
+  for (const QString& block :
+       QString::fromStdString(test::OutputOf("debugfs -R 'blocks /' " + image_.ImagePath() + " 2>/dev/null"))
+           .split(' ', Qt::SkipEmptyParts)) {
+    folderBlocks += test::ReadRange(image_.ImagePath(), std::stoull(block.toStdString()) * 4096, 4096);
+  }
+  ASSERT_NE(folderBlocks.find("neighbour.txt"), std::string::npos) << "the folder's blocks were read";
+  EXPECT_EQ(folderBlocks.find(name), std::string::npos);
 }
 
 // Another user owns a folder on the way to a listed file and, between the

@@ -71,9 +71,10 @@ class FreeSpace : public ::testing::Test {
     engine_.TimeOfDaySeed = [] { return 99u; };
   }
 
+  // Every chunk is read back: a sound device gives back what was written.
   FreeSpaceWipe Wipe(bool sweep = false) {
     return FreeSpaceWipe(
-        engine_, monitor_, profile_, [sweep] { return sweep; }, diskInfo_);
+        engine_, monitor_, profile_, [sweep] { return sweep; }, diskInfo_, true);
   }
   std::string Letter(const std::string& root) { return std::string(1, DriveTable::Read().LetterOf(root)); }
   std::string Letter(const LoopImage& image) { return Letter(image.MountPoint()); }
@@ -325,6 +326,21 @@ TEST_F(FreeSpace, OnlyAFullDiskEndsTheFillingQuietly) {
     EXPECT_EQ(ReservedClusters(image), pool);
   }
   EXPECT_TRUE(monitor_.messages.empty());
+
+  // A device that quietly stores something else: the read-back catches it.
+  std::string shown;
+  engine_.CancelFlag = false;
+  {
+    test::CorruptedWrites corrupt(root, 12);
+    try {
+      Wipe().WipeSelectedDrives(Picked(image));
+    } catch (const IoError& error) {
+      shown = error.what();
+    }
+  }
+  EXPECT_EQ(shown, "I/O error 5");
+  EXPECT_EQ(monitor_.lines.back()[2], "FAILED");
+  EXPECT_EQ(FillerFilesIn(root), 0);
 }
 
 }  // namespace

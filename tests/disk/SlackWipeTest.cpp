@@ -80,7 +80,7 @@ TEST_P(SlackWipeOnExt4, FilesKeepLengthContentAndTimeWhileTheirSlackIsOverwritte
   VectorRows rows(paths);
   const auto before = ModificationTime(paths[0]);
 
-  SlackWipe(engine_, monitor_, profile_).WipeListedFiles(rows);
+  SlackWipe(engine_, monitor_, profile_, true).WipeListedFiles(rows);
 
   EXPECT_EQ(engine_.ClusterSize, block);
   for (std::size_t i = 0; i < files.size(); ++i) {

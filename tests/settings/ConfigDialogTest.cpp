@@ -290,7 +290,11 @@ TEST_F(ConfigDialog, OkWritesEveryKeyInOrderIntoANewFile) {
                                           "SelectedDrives=" + config_.SelectedDrives().toStdString(),
                                           "WipeBackground=0",
                                           "WipeSlack=1",
-                                          "SelectedMounts=" + JoinMountPoints(config_.lstDisk->SelectedMountPoints())};
+                                          "SelectedMounts=" + JoinMountPoints(config_.lstDisk->SelectedMountPoints()),
+                                          "",
+                                          "[Options]",
+                                          "Verify=0",
+                                          "WipeNames=1"};
   EXPECT_EQ(Lines(ReadWholeFile(SettingsPath())), expected);
 }
 
@@ -521,7 +525,7 @@ TEST_F(ConfigDialog, DamagedFilesKeepWhatWasNotUnderstoodAcrossOk) {
   QTest::mouseClick(config_.btnOK, Qt::LeftButton);
   const std::string withNul = ReadWholeFile(SettingsPath());
   EXPECT_TRUE(withNul.ends_with(afterNul)) << "what follows the NUL byte is untouched";
-  EXPECT_EQ(std::count(withNul.begin(), withNul.end() - afterNul.size(), '='), 21) << "every key before it";
+  EXPECT_EQ(std::count(withNul.begin(), withNul.end() - afterNul.size(), '='), 23) << "every key before it";
 
   Store(damaged[1].second);
   Load();

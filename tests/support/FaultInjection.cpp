@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstring>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
@@ -22,6 +24,7 @@ struct Fault {
   int calls = 0;
   int failures = 0;
   int delayMilliseconds = 0;
+  bool corrupt = false;
 };
 
 std::mutex faultsLock;
@@ -40,8 +43,8 @@ std::string PathOf(int fd) {
 }
 
 // The error this call is to fail with, or 0 to let it through (after the
-// delay of a slowed kind).
-int InjectedError(FaultedCall call, int fd) {
+// delay of a slowed kind; `corrupt` tells a write to alter its bytes).
+int InjectedError(FaultedCall call, int fd, bool* corrupt = nullptr) {
   const int savedErrno = errno;
   int error = 0;
   int delay = 0;
@@ -52,6 +55,7 @@ int InjectedError(FaultedCall call, int fd) {
       delay = fault.delayMilliseconds;
       if (delay == 0) ++fault.failures;
       error = fault.error;
+      if (corrupt != nullptr) *corrupt = fault.corrupt;
     }
   }
   if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
@@ -88,6 +92,16 @@ SlowedCalls::~SlowedCalls() {
   FaultFor(call_).armed = false;
 }
 
+CorruptedWrites::CorruptedWrites(const std::string& folder, int fromCall) {
+  std::lock_guard lock(faultsLock);
+  FaultFor(FaultedCall::Write) = Fault{true, folder, 0, fromCall, 0, 0, 0, true};
+}
+
+CorruptedWrites::~CorruptedWrites() {
+  std::lock_guard lock(faultsLock);
+  FaultFor(FaultedCall::Write).armed = false;
+}
+
 int InjectedFault::Failures() const {
   std::lock_guard lock(faultsLock);
   return FaultFor(call_).failures;
@@ -101,11 +115,19 @@ using omrek::test::Real;
 
 extern "C" ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
   static auto* const real = Real<ssize_t(int, const void*, size_t, off_t)>("pwrite");
-  if (const int error = InjectedError(FaultedCall::Write, fd)) {
+  bool corrupt = false;
+  if (const int error = InjectedError(FaultedCall::Write, fd, &corrupt)) {
     errno = error;
     return -1;
   }
-  return real(fd, buffer, count, offset);
+  if (!corrupt || count == 0) return real(fd, buffer, count, offset);
+  // A page-aligned copy, as writes around the page cache need.
+  auto* copy = static_cast<unsigned char*>(::operator new (count, std::align_val_t{4096}));
+  std::memcpy(copy, buffer, count);
+  copy[0] = static_cast<unsigned char>(~copy[0]);
+  const ssize_t written = real(fd, copy, count, offset);
+  ::operator delete (copy, std::align_val_t{4096});
+  return written;
 }
 
 extern "C" int fsync(int fd) {

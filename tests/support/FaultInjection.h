@@ -37,6 +37,17 @@ class SlowedCalls {
   FaultedCall call_;
 };
 
+// A device that quietly stores something else: the `fromCall`-th write on
+// a file under `folder` and every later one report success, but the first
+// byte of each lands inverted.
+class CorruptedWrites {
+ public:
+  CorruptedWrites(const std::string& folder, int fromCall = 1);
+  ~CorruptedWrites();
+  CorruptedWrites(const CorruptedWrites&) = delete;
+  CorruptedWrites& operator=(const CorruptedWrites&) = delete;
+};
+
 class InjectedFault {
  public:
   InjectedFault(FaultedCall call, const std::string& folder, int error, int fromCall = 1);
