@@ -1,10 +1,12 @@
 #include "app/Main.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <algorithm>
 
 #include "app/About.h"
@@ -16,6 +18,8 @@
 #include "engine/FileDestruction.h"
 #include "intake/FileSelect.h"
 #include "intake/TargetListView.h"
+#include "platform/DriveTable.h"
+#include "platform/InPlaceCaveat.h"
 #include "platform/TerminationSignals.h"
 #include "settings/Config.h"
 #include "widgets/BarMeter.h"
@@ -337,8 +341,42 @@ void TfrmMain::btnSelectFilesClick() { frmSelect_->ShowModeless(this); }
 
 void TfrmMain::btnCancelClick() { SetCancelFlag(true); }
 
+std::vector<std::string> TfrmMain::ListedRoutes() const {
+  std::vector<std::string> routes;
+  for (int row = 0; row < lstView->RowCount(); ++row) routes.push_back(lstView->RowFile(row).route);
+  return routes;
+}
+
+bool TfrmMain::AcceptInPlaceCaveats(const std::vector<std::string>& paths) {
+  InPlaceCaveats caveats;
+  std::vector<std::string> asked;
+  for (const std::string& path : paths) {
+    const auto caveat = caveats.Of(path);
+    if (!caveat || frmConfig_->DriveQuiet(caveat->mountPoint)) continue;
+    if (std::find(asked.begin(), asked.end(), caveat->mountPoint) != asked.end()) continue;
+    asked.push_back(caveat->mountPoint);
+
+    const char letter = DriveTable::Read().LetterOf(caveat->mountPoint);
+    const std::string drive = letter != 0 ? std::string("Drive ") + letter + ": (" + caveat->mountPoint + ")"
+                                          : "The drive at " + caveat->mountPoint;
+    QMessageBox box(QMessageBox::Warning, kProgramTitle,
+                    QString::fromStdString(drive + ": " + caveat->reason +
+                                           ".\nOverwriting in place may not reach old copies of the data there."),
+                    QMessageBox::NoButton, this);
+    QPushButton* go = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(go);
+    box.setCheckBox(new QCheckBox(QStringLiteral("Don't warn again for this drive")));
+    box.exec();
+    if (box.clickedButton() != go) return false;
+    if (box.checkBox()->isChecked()) frmConfig_->QuietDrive(caveat->mountPoint);
+  }
+  return true;
+}
+
 void TfrmMain::btnDestroyClick() {
   RunCommand([this] {
+    if (!AcceptInPlaceCaveats(ListedRoutes())) return;
     FileDestruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1, frmConfig_->Options())
         .DestroyListedFiles(*lstView);
   });
@@ -346,6 +384,7 @@ void TfrmMain::btnDestroyClick() {
 
 void TfrmMain::btnWipeSlackClick() {
   RunCommand([this] {
+    if (!AcceptInPlaceCaveats(ListedRoutes())) return;
     SlackWipe(engine_, *this, frmConfig_->FileModeProfile(), frmConfig_->Options().verify).WipeListedFiles(*lstView);
   });
 }
@@ -358,6 +397,7 @@ void TfrmMain::btnWipeSpaceClick() {
     for (qsizetype i = 0; i < letters.size(); ++i) {
       drives.push_back({letters.at(i).toLatin1(), roots.at(static_cast<std::size_t>(i))});
     }
+    if (!AcceptInPlaceCaveats(roots)) return;
     FreeSpaceWipe(
         engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo,
         frmConfig_->Options().verify)

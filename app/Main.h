@@ -122,6 +122,13 @@ class TfrmMain : public QWidget, public JobMonitor {
   // input waits for the next one.
   void KeepWindowAlive();
 
+  // Before a command writes: for each drive among `paths` where overwriting
+  // in place may miss old copies (and the user has not silenced it), a
+  // warning that names it and the reason, with Continue or Cancel. False
+  // once the user cancels.
+  bool AcceptInPlaceCaveats(const std::vector<std::string>& paths);
+  std::vector<std::string> ListedRoutes() const;
+
   ShredEngine engine_;
   QElapsedTimer sinceAlive_;
   bool commandRunning_ = false;

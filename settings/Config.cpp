@@ -184,6 +184,7 @@ void TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
     if (key.loaded) PutIntoControl(file, key);
   }
   options_ = {file.ReadBoolean(kVerifyKey), file.ReadBoolean(kWipeNamesKey)};
+  quietDrives_ = file.ReadMountPoints(kQuietDrivesKey);
   LoadSound(sound);
   chkWipeBackground->setChecked(false);
   wipeSpace.setCaptionLines({QStringLiteral("Wipe Space")});
@@ -255,6 +256,20 @@ void TfrmConfig::btnOKclick() {
 }
 
 void TfrmConfig::btnQuitClick() { close(); }
+
+bool TfrmConfig::DriveQuiet(const std::string& mountPoint) const {
+  return std::find(quietDrives_.begin(), quietDrives_.end(), mountPoint) != quietDrives_.end();
+}
+
+void TfrmConfig::QuietDrive(const std::string& mountPoint) {
+  if (DriveQuiet(mountPoint)) return;
+  quietDrives_.push_back(mountPoint);
+  try {
+    SettingsFile(SettingsFilePath()).WriteMountPoints(kQuietDrivesKey, quietDrives_);
+  } catch (const std::exception&) {
+    // The choice still holds until the program ends.
+  }
+}
 
 void TfrmConfig::keyPressEvent(QKeyEvent* event) {
   if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <string>
+#include <vector>
 
 #include "engine/FileDestruction.h"
 #include "engine/WipeProfile.h"
@@ -42,6 +43,13 @@ class TfrmConfig : public ModelessWindow {
   // What the destroy command does beyond the passes, as the settings file
   // gave it at start and OK last wrote it.
   const DestroyOptions& Options() const { return options_; }
+
+  // Whether the user asked not to be warned again about overwriting in
+  // place on the drive mounted at `mountPoint`; QuietDrive asks so, and
+  // stores it in the settings file at once (kept for this run even when the
+  // file cannot be written).
+  bool DriveQuiet(const std::string& mountPoint) const;
+  void QuietDrive(const std::string& mountPoint);
 
   // The selected drives' letters, such as "CE".
   QString SelectedDrives() const;
@@ -97,6 +105,7 @@ class TfrmConfig : public ModelessWindow {
 
   std::string programPath_;
   DestroyOptions options_;
+  std::vector<std::string> quietDrives_;
   WipeControls fileControls_{};
   WipeControls diskControls_{};
   ControlWipeProfile fileMode_{fileControls_};

@@ -50,6 +50,7 @@ const std::array<SettingKey, 21> kSettingKeys{{
 
 const SettingKey kVerifyKey{"Options", "Verify", kBoolean, "0", "", true};
 const SettingKey kWipeNamesKey{"Options", "WipeNames", kBoolean, "1", "", true};
+const SettingKey kQuietDrivesKey{"Options", "QuietDrives", SettingType::MountPoints, "", "", true};
 
 std::string SettingsPathFor(const std::string& executablePath) {
   const std::size_t nameStart = executablePath.find_last_of('/') + 1;

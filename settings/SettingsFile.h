@@ -36,6 +36,9 @@ extern const std::array<SettingKey, 21> kSettingKeys;
 // rename a file to names that tell nothing before deleting it.
 extern const SettingKey kVerifyKey;
 extern const SettingKey kWipeNamesKey;
+// The drives (mount points) whose warning about overwriting in place the
+// user asked not to see again.
+extern const SettingKey kQuietDrivesKey;
 
 // The settings file of the program at `executablePath`: its name with the
 // extension (from the last dot of the file name) replaced by ".ini", or

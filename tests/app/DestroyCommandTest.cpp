@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +20,7 @@
 #include "tests/support/Extents.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/RecordingMonitor.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
@@ -28,6 +31,7 @@ namespace omrek {
 namespace {
 
 using test::LoopImage;
+namespace fs = std::filesystem;
 using test::ReadWholeFile;
 using test::WaveImage;
 using test::WriteFile;
@@ -307,6 +311,48 @@ TEST_F(DestroyCommand, TheFoldersBlocksKeepNoTraceOfTheName) {
   }
   ASSERT_NE(folderBlocks.find("neighbour.txt"), std::string::npos) << "the folder's blocks were read";
   EXPECT_EQ(folderBlocks.find(name), std::string::npos);
+}
+
+// On a device that moves rewritten blocks (here a loop device marked
+// solid-state) the user is warned first, can cancel, and can silence the
+// warning for that drive.
+TEST_F(DestroyCommand, ADriveThatMayKeepOldCopiesIsNamedFirst) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string rotational = "/sys/block/" + fs::path(image_.Device()).filename().string() + "/queue/rotational";
+  if (!test::RunQuietly("echo 0 > " + rotational)) GTEST_SKIP() << "cannot mark the loop device solid-state";
+  test::TempDir settings;
+  program_.Config().SetProgramPath(settings.File("omrek"));
+  const std::string file = WriteFile(image_.File("on-flash"), "x");
+  Add(file);
+  const auto press = [](const QString& caption, bool silence) {
+    return [caption, silence](QMessageBox& box) {
+      box.checkBox()->setChecked(silence);
+      for (QAbstractButton* button : box.buttons()) {
+        if (button->text() == caption) button->click();
+      }
+    };
+  };
+  {
+    test::ModalBoxCatcher cancel(press("Cancel", false));
+    ClickDestroy();
+    ASSERT_EQ(cancel.Boxes().size(), 1u);
+    EXPECT_TRUE(cancel.Boxes()[0].text.contains(QString::fromStdString(image_.MountPoint())));
+    EXPECT_TRUE(cancel.Boxes()[0].text.contains("solid-state"));
+  }
+  EXPECT_TRUE(Exists(file)) << "Cancel writes nothing";
+  EXPECT_EQ(States(), QStringList({"1"}));
+  {
+    test::ModalBoxCatcher go(press("Continue", true));
+    ClickDestroy();
+    EXPECT_EQ(go.Boxes().size(), 1u);
+  }
+  EXPECT_FALSE(Exists(file));
+  EXPECT_NE(ReadWholeFile(settings.File("omrek.ini")).find("QuietDrives=" + image_.MountPoint()), std::string::npos);
+  Add(WriteFile(image_.File("again"), "x"));
+  test::ModalBoxCatcher none;
+  ClickDestroy();
+  EXPECT_TRUE(none.Boxes().empty()) << "silenced for that drive";
+  test::RunQuietly("echo 1 > " + rotational);
 }
 
 // Another user owns a folder on the way to a listed file and, between the

@@ -4,7 +4,7 @@
 
 namespace omrek::test {
 
-ModalBoxCatcher::ModalBoxCatcher() {
+ModalBoxCatcher::ModalBoxCatcher(std::function<void(QMessageBox&)> answer) : answer_(std::move(answer)) {
   QObject::connect(&poll_, &QTimer::timeout, [this] { CatchOpenBox(); });
   poll_.start(10);
 }
@@ -13,7 +13,11 @@ void ModalBoxCatcher::CatchOpenBox() {
   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
   if (box == nullptr || !box->isVisible()) return;
   boxes_.push_back({box->windowTitle(), box->text(), box->icon()});
-  box->done(QMessageBox::Ok);
+  if (answer_) {
+    answer_(*box);
+  } else {
+    box->done(QMessageBox::Ok);
+  }
 }
 
 }  // namespace omrek::test

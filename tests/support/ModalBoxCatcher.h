@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <vector>
 
 namespace omrek::test {
@@ -14,17 +15,18 @@ struct CaughtBox {
 };
 
 // Answers every message box that opens while it lives: records what the box
-// showed and presses its default button, so a test never hangs on a modal
-// box.
+// showed and presses its default button (or lets `answer` work it), so a
+// test never hangs on a modal box.
 class ModalBoxCatcher {
  public:
-  ModalBoxCatcher();
+  explicit ModalBoxCatcher(std::function<void(QMessageBox&)> answer = {});
 
   const std::vector<CaughtBox>& Boxes() const { return boxes_; }
 
  private:
   void CatchOpenBox();
 
+  std::function<void(QMessageBox&)> answer_;
   QTimer poll_;
   std::vector<CaughtBox> boxes_;
 };
