@@ -7,6 +7,7 @@
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
 #include "engine/WorkTotal.h"
+#include "intake/ReadablePath.h"
 #include "platform/FileAttributes.h"
 #include "platform/IoError.h"
 #include "platform/WavePlayer.h"
@@ -26,7 +27,12 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
     // The user may have removed rows while events ran.
     if (engine_.RowIndex >= rows.RowCount()) break;
     const auto row = rows.HandleOf(engine_.RowIndex);
-    const bool destroyed = DestroyFile(rows.RowFile(engine_.RowIndex));
+    const ListedFile listed = rows.RowFile(engine_.RowIndex);
+    const bool destroyed = DestroyFile(listed);
+    if (report_ != nullptr) {
+      done_.target = ReadablePath(listed.path);
+      report_->Add(done_);
+    }
     if (const int now = row->Index(); now >= 0) {
       if (destroyed) {
         rows.DeleteRow(now);
@@ -43,12 +49,14 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
 }
 
 bool FileDestruction::DestroyFile(const ListedFile& target) {
+  done_ = {{}, "skipped (a folder, or no longer the file listed)", 0, 0, options_.verify ? "not done" : "off"};
   std::optional<PinnedFile> file = ReachListedFile(target);
   if (!file) return false;
   ClearAttributes(*file);
   try {
     const std::uint64_t size = FileSizeOf(*file);
     ComputeSectorCount(engine_, *file, size);
+    done_.bytes = static_cast<std::uint64_t>(engine_.SectorCount) * ShredEngine::kSectorSize;
     engine_.WorkFile = file->Open(FileHandle::Access::ReadWrite);
     // What is written is about to be deleted: no reason to cache it and
     // push the user's own files out of memory.
@@ -65,14 +73,20 @@ bool FileDestruction::DestroyFile(const ListedFile& target) {
     } catch (const IoError&) {
       // Every pass flushed already; this one only tidies up.
     }
-    if (options_.verify) VerifyLastPass();
+    if (options_.verify) {
+      done_.verification = "mismatch";
+      VerifyLastPass();
+      done_.verification = "verified";
+    }
     DiscardFile();
     monitor_.SetStatus("File DONE", "", "");
+    done_.outcome = "File DONE";
     return true;
   } catch (const std::exception&) {
     engine_.WorkFile.reset();
     engine_.WorkTarget.reset();
     monitor_.SetStatus("ERROR", "", "");
+    done_.outcome = "ERROR, kept";
     return false;
   }
 }
@@ -90,6 +104,7 @@ void FileDestruction::RunPasses() {
     const PlanStep planned = DestructionStep(step, profile_);
     for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
       lastPassComplete = RunPass(engine_, monitor_, planned.pass);
+      ++done_.passes;
       if (!lastPassComplete && planned.pass.kind != PassKind::Invert) allFlushed = false;
     }
   }

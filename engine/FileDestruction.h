@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/CommandReport.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
@@ -34,6 +35,9 @@ class FileDestruction {
   FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, WavePlayer& sound,
                   DestroyOptions options = {});
 
+  // Each file the command then goes through is entered in `report`.
+  void RecordInto(CommandReport& report) { report_ = &report; }
+
   // The destroy command over every row: a destroyed file's row goes, any
   // other row reads "skipped". Stops between rows when CancelFlag is set,
   // and sets it when it ends.
@@ -65,6 +69,9 @@ class FileDestruction {
   const WipeProfile& profile_;
   WavePlayer& sound_;
   DestroyOptions options_;
+  CommandReport* report_ = nullptr;
+  // What came of the file DestroyFile last worked on.
+  CommandReport::Entry done_;
 };
 
 }  // namespace omrek

@@ -256,6 +256,10 @@ void FileHandle::WriteOut(std::uint64_t offset, std::uint64_t length) {
   if (::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(length), kWait) != 0) ThrowErrno();
 }
 
+void FileHandle::RestrictToOwner() {
+  if (::fchmod(fd_, S_IRUSR | S_IWUSR) != 0) ThrowErrno();
+}
+
 void FileHandle::DropCachedPages() { ::posix_fadvise(fd_, 0, 0, POSIX_FADV_DONTNEED); }
 
 void FileHandle::FlushFileSystem() {

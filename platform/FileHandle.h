@@ -107,6 +107,9 @@ class FileHandle {
   // makes sure of all of them at once.
   void WriteOut(std::uint64_t offset, std::uint64_t length);
 
+  // Makes the file readable and writable by its owner only.
+  void RestrictToOwner();
+
   // Lets the page cache forget the file's clean pages, so the next read
   // comes from the device.
   void DropCachedPages();
