@@ -14,6 +14,7 @@
 #include "disk/DiskList.h"
 #include "platform/WavePlayer.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsLocation.h"
 #include "settings/SoundFile.h"
 #include "widgets/ByteEdit.h"
 #include "widgets/ErrorBox.h"
@@ -170,7 +171,7 @@ bool TfrmConfig::WipeBackground() const { return chkWipeBackground->isChecked();
 
 QString TfrmConfig::SelectedDrives() const { return lstDisk->SelectedDriveLetters(); }
 
-std::string TfrmConfig::SettingsFilePath() const { return SettingsPathFor(programPath_); }
+std::string TfrmConfig::SettingsFilePath() const { return PlacesOf(programPath_).settingsFile; }
 
 template <typename Control>
 Control* TfrmConfig::ControlOf(const SettingKey& key) const {
@@ -190,6 +191,7 @@ void TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
 }
 
 void TfrmConfig::SaveSettings() {
+  CreateSettingsFolder(SettingsFilePath());
   SettingsFile file(SettingsFilePath());
   for (const SettingKey& key : kSettingKeys) TakeFromControl(file, key);
 }
@@ -248,7 +250,7 @@ void TfrmConfig::SelectStoredDrives(const QString& letters) {
 
 void TfrmConfig::LoadSound(WavePlayer& sound) {
   try {
-    const std::string path = ResolveSoundPath(edtSoundFile->text().toStdString(), programPath_);
+    const std::string path = ResolveSoundPath(edtSoundFile->text().toStdString(), PlacesOf(programPath_).dataFolder);
     edtSoundFile->setText(QString::fromStdString(path));
     sound.Load(ReadSoundImage(path));
   } catch (const std::exception&) {
