@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <optional>
+
 namespace omrek {
 
 namespace {
@@ -12,13 +14,21 @@ struct NamedMode {
 };
 
 constexpr NamedMode kModes[] = {
-    {"--help", Mode::Help},
-    {"-h", Mode::Help},
-    {"--version", Mode::Version},
     {"--destroy", Mode::Destroy},
     {"--wipe-slack", Mode::WipeSlack},
     {"--wipe-space", Mode::WipeSpace},
 };
+
+// --help and --version answer whatever else was given, even a command line
+// that could not be followed.
+std::optional<Mode> AnswerAsked(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--") break;
+    if (argument == "--help" || argument == "-h") return Mode::Help;
+    if (argument == "--version") return Mode::Version;
+  }
+  return std::nullopt;
+}
 
 bool TakesPaths(Mode mode) { return mode == Mode::Destroy || mode == Mode::WipeSlack || mode == Mode::WipeSpace; }
 
@@ -42,6 +52,10 @@ void Check(const CommandLine& line) {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
+  if (const auto answer = AnswerAsked(arguments)) {
+    line.mode = *answer;
+    return line;
+  }
   bool options = true;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -76,8 +90,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (!known) throw UsageError("unknown option " + argument);
   }
-  // --help and --version answer whatever else was given.
-  if (line.mode == Mode::Help || line.mode == Mode::Version) return line;
   Check(line);
   return line;
 }
