@@ -1,6 +1,7 @@
 #include "app/HeadlessCommand.h"
 
 #include <filesystem>
+#include <istream>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "disk/DiskInfo.h"
 #include "disk/FreeSpaceWipe.h"
 #include "disk/SlackWipe.h"
+#include "disk/SpaceWipeForecast.h"
 #include "engine/FileDestruction.h"
 #include "platform/DriveTable.h"
 #include "platform/ExecutablePath.h"
@@ -74,9 +76,11 @@ std::optional<std::string> WhyNotAFile(const std::string& path) {
 
 class Run {
  public:
-  Run(const CommandLine& line, std::ostream& out, std::ostream& errors)
+  Run(const CommandLine& line, std::istream& in, std::ostream& out, std::ostream& errors)
       : line_(line),
+        in_(in),
         out_(out),
+        errors_(errors),
         monitor_(engine_, errors, IsTerminal(StandardStream::Error)),
         settings_(SettingsFileOf(line)) {}
 
@@ -95,6 +99,7 @@ class Run {
       case Mode::Version:
         break;
     }
+    if (refused_) return kExitUsage;
     if (const int signal = TerminationSignals::Requested(); signal != 0) {
       Report("omrek", "stopped before the end");
       return 128 + signal;
@@ -169,8 +174,33 @@ class Run {
     return drives;
   }
 
+  // Filling a drive makes every program writing there fail until the wipe
+  // ends: a person on a terminal is asked, a script must have said --yes.
+  bool Confirmed(const std::vector<DriveForecast>& forecasts) {
+    if (line_.yes) return true;
+    std::string question =
+        "Wipe Space fills the free space of these drives with filler files until each is full, then deletes them:\n";
+    for (const DriveForecast& drive : forecasts) {
+      question += "  " + ForecastLine(drive) + "\n";
+      if (drive.holdsSystem) question += std::string("    ") + kSystemDriveWarning + "\n";
+    }
+    if (!IsTerminal(StandardStream::Input)) {
+      errors_ << question << "omrek: nothing written: from a script, --wipe-space needs --yes\n";
+      refused_ = true;
+      return false;
+    }
+    errors_ << question << "Wipe? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(in_, answer);
+    if (answer == "y" || answer == "Y" || answer == "yes") return true;
+    allDone_ = false;
+    Report("omrek", "nothing wiped");
+    return false;
+  }
+
   void RunSpaceCommand() {
     const std::vector<DriveToWipe> drives = DrivesOfPaths();
+    if (drives.empty() || !Confirmed(ForecastSpaceWipe(drives, WipeSpeeds()))) return;
     const StoredWipeProfile profile = ReadStoredProfile(settings_, "DiskMode");
     const bool wipeSlack = ReadStoredWipeSlack(settings_);
     TDiskInfo diskInfo;
@@ -195,23 +225,26 @@ class Run {
   }
 
   const CommandLine& line_;
+  std::istream& in_;
   std::ostream& out_;
+  std::ostream& errors_;
   ShredEngine engine_;
   TerminalMonitor monitor_;
   SettingsFile settings_;
   bool allDone_ = true;
+  bool refused_ = false;
 };
 
 }  // namespace
 
-int RunHeadless(const CommandLine& line, std::ostream& out, std::ostream& errors) {
+int RunHeadless(const CommandLine& line, std::istream& in, std::ostream& out, std::ostream& errors) {
   try {
     CheckReadable(SettingsFileOf(line), !line.settingsFile.empty());
   } catch (const SettingsUnreadable& unreadable) {
     errors << "omrek: " << unreadable.what() << '\n';
     return kExitUsage;
   }
-  return Run(line, out, errors).Go();
+  return Run(line, in, out, errors).Go();
 }
 
 }  // namespace omrek

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "disk/DiskInfo.h"
+#include "disk/SpaceWipeForecast.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "intake/DropTarget.h"
@@ -117,6 +118,8 @@ class TfrmMain : public QWidget, public JobMonitor {
   void DropFileTarget1Drop(TDropTarget& sender, TShiftState shiftState, QPoint point, DropEffect& effect);
 
   ShredEngine engine_;
+  // What the confirmation of the next free-space wipe forecasts from.
+  WipeSpeeds wipeSpeeds_;
   bool commandRunning_ = false;
   bool shownOnce_ = false;
   TfrmConfig* frmConfig_ = nullptr;

@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
       break;
   }
   try {
-    return omrek::RunHeadless(line, std::cout, std::cerr);
+    return omrek::RunHeadless(line, std::cin, std::cout, std::cerr);
   } catch (const std::exception& error) {
     std::cerr << "omrek: " << error.what() << '\n';
     return omrek::kExitSkipped;

@@ -41,9 +41,9 @@ struct Ran {
 Ran RunProgram(const std::string& arguments, const std::string& input = "/dev/null") {
   test::TempDir folder;
   const std::string out = folder.File("out");
-  const int raw = std::system(("env -u DISPLAY -u WAYLAND_DISPLAY " OMREK_PROGRAM " " + arguments + " <" + input +
-                               " >" + out + " 2>&1")
-                                  .c_str());
+  const int raw = std::system(
+      ("env -u DISPLAY -u WAYLAND_DISPLAY " OMREK_PROGRAM " " + arguments + " <" + input + " >" + out + " 2>&1")
+          .c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile(out)};
 }
 
@@ -157,6 +157,46 @@ TEST_F(HeadlessCommand, WipeSpaceWritesWhatTheWindowWrites) {
   });
   EXPECT_TRUE(byWindow == std::string(2 << 20, '\x5A')) << "the last pass over every freed block";
   EXPECT_TRUE(byCommand == byWindow) << "the same bytes";
+}
+
+bool FillerOrLogIn(const std::string& root) {
+  for (const auto& entry : fs::directory_iterator(root)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("Omrek-Delete") || name.starts_with("Omrek Slack")) return true;
+  }
+  return false;
+}
+
+TEST(HeadlessWipeSpace, AScriptMustSayYesAPersonIsAsked) {
+  LoopImage image(16, 4096, "asked");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("omrek.ini"), kSettings);
+  const std::string command = "--wipe-space --settings " + settings + " " + Quoted(root);
+  const std::int64_t free = QueryDiskSpace(root).FreeBytes;
+
+  const Ran refused = RunProgram(command);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.out.find("  " + root + " ("), std::string::npos) << refused.out;
+  EXPECT_TRUE(refused.out.ends_with("omrek: nothing written: from a script, --wipe-space needs --yes\n"))
+      << refused.out;
+  EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
+  EXPECT_FALSE(FillerOrLogIn(root));
+
+  // On a terminal the question waits for an answer; "n" leaves the drive.
+  const std::string onTerminal = "script -qec " + Quoted("env -u DISPLAY " OMREK_PROGRAM " " + command) + " /dev/null";
+  const std::string declined = test::OutputOf("echo n | " + onTerminal);
+  EXPECT_NE(declined.find("Wipe? [y/N] "), std::string::npos) << declined;
+  EXPECT_NE(declined.find("omrek: nothing wiped"), std::string::npos) << declined;
+  EXPECT_FALSE(FillerOrLogIn(root));
+
+  const std::string accepted = test::OutputOf("echo y | " + onTerminal);
+  EXPECT_NE(accepted.find(" WIPED"), std::string::npos) << accepted;
+
+  const Ran ran = RunProgram("--yes " + command);
+  EXPECT_EQ(ran.status, 0) << ran.out;
+  EXPECT_TRUE(ran.out.ends_with(" WIPED\n")) << ran.out;
 }
 
 TEST(HeadlessCommandInput, BadInputGetsAClearMessageAndTheRightStatus) {
