@@ -19,7 +19,7 @@ cleanup() {
     kill "$program_pid" 2>/dev/null || true
     wait "$program_pid" 2>/dev/null || true
   fi
-  stop_virtual_display 2>/dev/null || true
+  [[ -n "${XVFB_PID:-}" ]] && stop_virtual_display
   umount "$mountpoint" 2>/dev/null || true
   rm -rf "$folder"
 }
@@ -48,6 +48,8 @@ printf '[DiskMode]\nSelectedDrives=%s\nWipeSlack=0\n' "$letter" >"$folder/app/om
 
 fillers() { find "$mountpoint" -maxdepth 1 -name 'Omrek-Delete*' | wc -l; }
 start_virtual_display
+# Starting the display set a trap of its own; the clean-up stops it too.
+trap cleanup EXIT
 "$folder/app/omrek" &
 program_pid=$!
 main=$(wait_for_window "Omrek, Filebane")

@@ -20,7 +20,7 @@ cleanup() {
     kill "$program_pid" 2>/dev/null || true
     wait "$program_pid" 2>/dev/null || true
   fi
-  stop_virtual_display 2>/dev/null || true
+  [[ -n "${XVFB_PID:-}" ]] && stop_virtual_display
   rm -rf "$folder"
 }
 trap cleanup EXIT
@@ -71,6 +71,8 @@ grep -qx "$foreign: skipped (ERROR)" "$folder/refused.txt"
 listed=$(printf '%s/listed-\xff' "$home")
 as_user sh -c 'head -c 3000 /dev/urandom > "$1"' - "$listed"
 start_virtual_display
+# Starting the display set a trap of its own; the clean-up stops it too.
+trap cleanup EXIT
 as_user "$program" "$listed" &
 program_pid=$!
 main=$(wait_for_window "Omrek, Filebane")
