@@ -16,6 +16,7 @@ endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${OMREK_LICENSE})
 configure_file(Version.h.in ${CMAKE_CURRENT_BINARY_DIR}/generated/app/Version.h @ONLY)
 target_include_directories(omrek_app PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
+target_include_directories(omrek PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
 
 set_source_files_properties(${OMREK_LICENSE} PROPERTIES QT_RESOURCE_ALIAS LICENSE)
 qt_add_resources(omrek_app about_pages

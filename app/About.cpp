@@ -12,6 +12,7 @@
 
 #include "app/JpegDecoder.h"
 #include "app/Version.h"
+#include "settings/SettingsLocation.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/FlatPageControl.h"
@@ -104,7 +105,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : ModelessWindow(QStringLiteral("About / H
   CreateTop();
   CreatePages();
   WireHandlers();
-  SetDocumentFolder(QCoreApplication::applicationDirPath());
+  const std::string program = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+  SetDocumentFolder(QFile::decodeName(QByteArray::fromStdString(PlacesOf(program).documentFolder)));
 }
 
 void TfrmAbout::CreateTop() {

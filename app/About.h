@@ -23,7 +23,8 @@ class TfrmAbout : public ModelessWindow {
   explicit TfrmAbout(QWidget* parent = nullptr);
 
   // The folder holding the README.md and LICENSE that the two links open;
-  // the program's own folder, where the build puts them.
+  // the program's own folder, where the build puts them, or share/doc/omrek
+  // for an installed program.
   void SetDocumentFolder(const QString& folder);
 
   QFrame* pnlTop;

@@ -11,6 +11,7 @@
 
 #include "app/About.h"
 #include "app/MainSkin.h"
+#include "app/SpaceConfirmation.h"
 #include "disk/DiskList.h"
 #include "disk/FillerFiles.h"
 #include "disk/FreeSpaceWipe.h"
@@ -390,18 +391,30 @@ void TfrmMain::btnWipeSlackClick() {
 }
 
 void TfrmMain::btnWipeSpaceClick() {
-  RunCommand([this] {
-    const QString letters = frmConfig_->lstDisk->SelectedDriveLetters();
-    const std::vector<std::string> roots = frmConfig_->lstDisk->SelectedDriveRoots();
-    std::vector<DriveToWipe> drives;
-    for (qsizetype i = 0; i < letters.size(); ++i) {
-      drives.push_back({letters.at(i).toLatin1(), roots.at(static_cast<std::size_t>(i))});
-    }
+  if (CommandRunning()) {
+    QApplication::beep();
+    return;
+  }
+  const QString letters = frmConfig_->lstDisk->SelectedDriveLetters();
+  const std::vector<std::string> roots = frmConfig_->lstDisk->SelectedDriveRoots();
+  std::vector<DriveToWipe> drives;
+  for (qsizetype i = 0; i < letters.size(); ++i) {
+    drives.push_back({letters.at(i).toLatin1(), roots.at(static_cast<std::size_t>(i))});
+  }
+  // Filling a drive makes every program writing there fail until the wipe
+  // ends: the user is asked first, and told when there is nothing to ask.
+  if (drives.empty()) {
+    TellNoDriveSelected(this);
+    return;
+  }
+  if (!ConfirmSpaceWipe(this, ForecastSpaceWipe(drives, wipeSpeeds_))) return;
+  RunCommand([this, &drives, &roots] {
     if (!AcceptInPlaceCaveats(roots)) return;
-    FreeSpaceWipe(
+    FreeSpaceWipe wipe(
         engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo,
-        frmConfig_->Options().verify)
-        .WipeSelectedDrives(drives);
+        frmConfig_->Options().verify);
+    wipe.firstChunkTimed = [this](const std::string& root, double speed) { wipeSpeeds_.Note(root, speed); };
+    wipe.WipeSelectedDrives(drives);
   });
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "disk/DiskInfo.h"
+#include "disk/SpaceWipeForecast.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "intake/DropTarget.h"
@@ -131,6 +132,8 @@ class TfrmMain : public QWidget, public JobMonitor {
 
   ShredEngine engine_;
   QElapsedTimer sinceAlive_;
+  // What the confirmation of the next free-space wipe forecasts from.
+  WipeSpeeds wipeSpeeds_;
   bool commandRunning_ = false;
   bool shownOnce_ = false;
   TfrmConfig* frmConfig_ = nullptr;

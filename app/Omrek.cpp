@@ -1,9 +1,23 @@
 #include <QApplication>
+#include <iostream>
+#include <string>
+#include <vector>
 
+#include "app/CommandLine.h"
+#include "app/HeadlessCommand.h"
 #include "app/OmrekProgram.h"
+#include "app/Version.h"
 #include "widgets/ErrorBox.h"
 
-int main(int argc, char* argv[]) {
+namespace {
+
+// The window, with the named files listed as if dropped on it. Paths go to
+// the list as the bytes they were given as: a name need not be UTF-8.
+int RunWindow(char* programName, const std::vector<std::string>& paths) {
+  // Qt sees no arguments but the program's name, so a file named like one
+  // of Qt's own options is listed, not taken for that option.
+  int argc = 1;
+  char* argv[] = {programName, nullptr};
   QApplication application(argc, argv);
   QApplication::setApplicationName(omrek::kProgramTitle);
   // Only closing the main window ends the program; it does that itself.
@@ -11,5 +25,37 @@ int main(int argc, char* argv[]) {
 
   omrek::OmrekProgram program;
   program.Start();
+  for (const std::string& path : paths) omrek::RunGuarded([&] { program.Main().AddTarget(path); });
   return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  using Mode = omrek::CommandLine::Mode;
+  omrek::CommandLine line;
+  try {
+    line = omrek::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const omrek::UsageError& error) {
+    std::cerr << "omrek: " << error.what() << "\nTry 'omrek --help'.\n";
+    return omrek::kExitUsage;
+  }
+  switch (line.mode) {
+    case Mode::Help:
+      std::cout << omrek::UsageText();
+      return omrek::kExitDone;
+    case Mode::Version:
+      std::cout << "Omrek, Filebane " << omrek::kVersion << '\n' << omrek::kCopyrightLine << '\n';
+      return omrek::kExitDone;
+    case Mode::Window:
+      return RunWindow(argv[0], line.paths);
+    default:
+      break;
+  }
+  try {
+    return omrek::RunHeadless(line, std::cin, std::cout, std::cerr);
+  } catch (const std::exception& error) {
+    std::cerr << "omrek: " << error.what() << '\n';
+    return omrek::kExitSkipped;
+  }
 }

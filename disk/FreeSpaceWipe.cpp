@@ -1,6 +1,7 @@
 #include "disk/FreeSpaceWipe.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <optional>
 
@@ -135,7 +136,12 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       if (bytes == 0 && chunks > 0) bytes = kBlockSize;
       bytes = std::min(bytes, piece);
       try {
+        const auto started = std::chrono::steady_clock::now();
         WipeChunk(start, bytes);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+        if (chunks == 0 && firstChunkTimed && took.count() > 0) {
+          firstChunkTimed(root, static_cast<double>(bytes) / took.count());
+        }
       } catch (const IoError& error) {
         // A file system near full refuses a large write while smaller ones
         // still fit: the chunk is tried again in smaller pieces, down to a

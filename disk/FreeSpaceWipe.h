@@ -63,6 +63,10 @@ class FreeSpaceWipe {
   // a gigabyte.
   std::int64_t chunksPerFile = 1024;
 
+  // Told how fast the passes went over each drive's first chunk, in bytes a
+  // second, so that the next wipe of the drive can be forecast.
+  std::function<void(const std::string& root, double bytesPerSecond)> firstChunkTimed;
+
  private:
   void FillFreeSpace(char letter, const std::string& root);
   // Returns false when Cancel ended the filling.

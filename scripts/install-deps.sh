@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Omrek needs to build, run and test: nothing
-# when all are there, through sudo when not root.
+# install-deps.sh [--tests]: installs the Debian packages Omrek needs to
+# build and run, and with --tests also those its tests use. Nothing when all
+# are there; through sudo when not root. Without root and without sudo it
+# prints the command to run and stops.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev
-  libblkid-dev libjpeg62-turbo-dev libsdl2-dev libsimpleini-dev
-  libgtest-dev
+  libblkid-dev libjpeg-dev libsdl2-dev libsimpleini-dev
   fonts-liberation
   xvfb xdotool x11-utils imagemagick
-  e2fsprogs mount util-linux
 )
+test_packages=(
+  libgtest-dev
+  e2fsprogs mount util-linux
+  desktop-file-utils appstream man-db dpkg-dev file
+)
+[[ "${1:-}" == "--tests" ]] && packages+=("${test_packages[@]}")
 
 missing=()
 for package in "${packages[@]}"; do
@@ -20,9 +26,17 @@ for package in "${packages[@]}"; do
 done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
-echo "Installing: ${missing[*]}"
+command=(apt-get install -y --no-install-recommends "${missing[@]}")
 sudo=()
-[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+if [[ $(id -u) -ne 0 ]]; then
+  if ! command -v sudo >/dev/null; then
+    echo "Missing Debian packages. As root, run:" >&2
+    echo "  apt-get update && ${command[*]}" >&2
+    exit 1
+  fi
+  sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo[@]}" "${command[@]}" -qq

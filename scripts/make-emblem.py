@@ -1,7 +1,12 @@
 #!/usr/bin/env python3
-"""Draws Omrek's emblem and writes it as a baseline JPEG.
+"""Draws Omrek's emblem and writes it as a baseline JPEG, or as the
+program's icons.
 
     scripts/make-emblem.py [OUTPUT]     (default: app/about/emblem.jpg)
+    scripts/make-emblem.py --icons [FOLDER]   (default: packaging/icons)
+
+The icons are the badge alone, square and transparent around it, as PNG
+files omrek-SIZE.png for the sizes of ICON_SIZES.
 
 The emblem is a page going through a shredder: the top half of the sheet is
 whole, a gold blade crosses it, and below the blade the sheet comes out as
@@ -16,6 +21,7 @@ without subsampling, the example tables of the JPEG standard (Annex K).
 import math
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 WIDTH, HEIGHT = 144, 143
@@ -313,8 +319,63 @@ def encode_jpeg(pixels):
     return bytes(out)
 
 
+ICON_SIZES = (48, 64, 128, 256)
+
+
+def draw_icon(size):
+    """The badge filling a size x size square; what lies outside it is
+    transparent, its edge partly so."""
+    scale = 2 * RADIUS / size
+    left, top = CENTRE_X - RADIUS, CENTRE_Y - RADIUS
+    step = 1.0 / SUPERSAMPLE
+    rows = []
+    for row in range(size):
+        line = bytearray()
+        for column in range(size):
+            total, covered = [0, 0, 0], 0
+            for sy in range(SUPERSAMPLE):
+                for sx in range(SUPERSAMPLE):
+                    x = left + (column + (sx + 0.5) * step) * scale
+                    y = top + (row + (sy + 0.5) * step) * scale
+                    if badge(x, y) is None:
+                        continue
+                    covered += 1
+                    for channel, value in enumerate(colour_at(x, y)):
+                        total[channel] += value
+            if covered == 0:
+                line += bytes(4)
+            else:
+                line += bytes(round(value / covered) for value in total)
+                line.append(round(255 * covered / (SUPERSAMPLE * SUPERSAMPLE)))
+        rows.append(bytes(line))
+    return rows
+
+
+def encode_png(rows, size):
+    """RGBA rows as a PNG file, each row unfiltered."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    raw = b"".join(b"\x00" + row for row in rows)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) +
+            chunk(b"IEND", b""))
+
+
+def write_icons(folder):
+    folder.mkdir(parents=True, exist_ok=True)
+    for size in ICON_SIZES:
+        output = folder / f"omrek-{size}.png"
+        output.write_bytes(encode_png(draw_icon(size), size))
+        print(f"{output}: {size} x {size}")
+
+
 def main():
-    default = Path(__file__).resolve().parent.parent / "app" / "about" / "emblem.jpg"
+    root = Path(__file__).resolve().parent.parent
+    if len(sys.argv) > 1 and sys.argv[1] == "--icons":
+        write_icons(Path(sys.argv[2]) if len(sys.argv) > 2 else root / "packaging" / "icons")
+        return
+    default = root / "app" / "about" / "emblem.jpg"
     output = Path(sys.argv[1]) if len(sys.argv) > 1 else default
     output.write_bytes(encode_jpeg(draw()))
     print(f"{output}: {WIDTH} x {HEIGHT}")

@@ -13,6 +13,7 @@
 #include "disk/DiskList.h"
 #include "platform/WavePlayer.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsLocation.h"
 #include "settings/SoundFile.h"
 #include "widgets/ByteEdit.h"
 #include "widgets/ErrorBox.h"
@@ -169,7 +170,7 @@ bool TfrmConfig::WipeBackground() const { return chkWipeBackground->isChecked();
 
 QString TfrmConfig::SelectedDrives() const { return lstDisk->SelectedDriveLetters(); }
 
-std::string TfrmConfig::SettingsFilePath() const { return SettingsPathFor(programPath_); }
+std::string TfrmConfig::SettingsFilePath() const { return PlacesOf(programPath_).settingsFile; }
 
 template <typename Control>
 Control* TfrmConfig::ControlOf(const SettingKey& key) const {
@@ -191,6 +192,7 @@ void TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
 }
 
 void TfrmConfig::SaveSettings() {
+  CreateSettingsFolder(SettingsFilePath());
   SettingsFile file(SettingsFilePath());
   for (const SettingKey& key : kSettingKeys) TakeFromControl(file, key);
   file.WriteBoolean(kVerifyKey, options_.verify);
@@ -242,7 +244,7 @@ void TfrmConfig::TakeFromControl(SettingsFile& file, const SettingKey& key) cons
 
 void TfrmConfig::LoadSound(WavePlayer& sound) {
   try {
-    const std::string path = ResolveSoundPath(edtSoundFile->text().toStdString(), programPath_);
+    const std::string path = ResolveSoundPath(edtSoundFile->text().toStdString(), PlacesOf(programPath_).dataFolder);
     edtSoundFile->setText(QString::fromStdString(path));
     sound.Load(ReadSoundImage(path));
   } catch (const std::exception&) {

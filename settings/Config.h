@@ -54,7 +54,8 @@ class TfrmConfig : public ModelessWindow {
   // The selected drives' letters, such as "CE".
   QString SelectedDrives() const;
 
-  // The settings file: the program's own path with ".ini" as extension.
+  // The settings file: beside the program, with ".ini" as its extension, or
+  // in the user's configuration folder for an installed program.
   std::string SettingsFilePath() const;
   // Stands the program at another path, which moves the settings file and
   // the folder the default sound is looked for in. Tests use it to keep

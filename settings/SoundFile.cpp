@@ -9,11 +9,10 @@ namespace omrek {
 
 namespace fs = std::filesystem;
 
-std::string ResolveSoundPath(const std::string& text, const std::string& executablePath) {
+std::string ResolveSoundPath(const std::string& text, const std::string& soundFolder) {
   std::error_code ignored;
   if (fs::exists(text, ignored) && !fs::is_directory(text, ignored)) return text;
-  const std::string folder = executablePath.substr(0, executablePath.find_last_of('/') + 1);
-  return folder + text.substr(text.find_last_of('/') + 1);
+  return soundFolder + "/" + text.substr(text.find_last_of('/') + 1);
 }
 
 std::vector<std::uint8_t> ReadSoundImage(const std::string& path) {

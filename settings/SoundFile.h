@@ -7,11 +7,11 @@
 namespace omrek {
 
 // The sound file named in the settings, made usable: the text itself when a
-// file is there (a relative path counts from the current folder), else the
-// program's folder followed by the text's file name. So the default
-// "whoose.wav" finds the sound shipped beside the program, and an empty
-// text gives the program's folder.
-std::string ResolveSoundPath(const std::string& text, const std::string& executablePath);
+// file is there (a relative path counts from the current folder), else
+// `soundFolder` (where the program's default sound is shipped) followed by
+// the text's file name. So the default "whoose.wav" finds the shipped sound,
+// and an empty text gives that folder.
+std::string ResolveSoundPath(const std::string& text, const std::string& soundFolder);
 
 // A sound is played from memory; a larger file is refused rather than held.
 constexpr std::uint64_t kMaxSoundBytes = std::uint64_t{64} << 20;

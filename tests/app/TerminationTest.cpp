@@ -18,6 +18,7 @@
 #include "tests/app/CommandSupport.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
 #include "widgets/FlatButton.h"
@@ -121,6 +122,8 @@ TEST(TerminationChild, WipeSpace) {
   TfrmMain& main = program.Main();
   program.Config().chkWipeSlack->setChecked(false);
   test::SelectOnly(*program.Config().lstDisk, root);
+  // Answers "Wipe" to the question before the filling.
+  test::ModalBoxCatcher boxes;
   {
     TerminateWhen filling([&] {
       for (const auto& entry : fs::directory_iterator(root)) {

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "app/OmrekProgram.h"
+#include "app/SpaceConfirmation.h"
 #include "disk/DiskList.h"
 #include "platform/DriveTable.h"
 #include "platform/Volume.h"
@@ -61,7 +65,8 @@ TEST_P(WipeSpaceCommand, LeavesNoFillerAndNoTraceOfDeletedFiles) {
 
   QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
 
-  EXPECT_TRUE(boxes.Boxes().empty());
+  ASSERT_EQ(boxes.Boxes().size(), 1u) << "only the question before the filling";
+  EXPECT_EQ(boxes.Boxes().front().title, "Wipe Space");
   EXPECT_TRUE(main.CancelFlag());
   EXPECT_EQ(main.lblStatus->text(), QString("DRIVE ") + letter);
   EXPECT_EQ(main.lblStatus3->text(), "WIPED");
@@ -79,6 +84,110 @@ TEST_P(WipeSpaceCommand, LeavesNoFillerAndNoTraceOfDeletedFiles) {
   image.Unmount();
   EXPECT_EQ(test::ReadWholeFile(image.ImagePath()).find(kMarker), std::string::npos)
       << "a deleted file's data is left in the free space";
+}
+
+// Answers the next message box with Esc, as a user cancelling would, and
+// keeps what it said.
+class EscapeNextBox {
+ public:
+  EscapeNextBox() {
+    QObject::connect(&poll_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible() || answered_) return;
+      answered_ = true;
+      text_ = box->text();
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    poll_.start(10);
+  }
+  const QString& Text() const { return text_; }
+
+ private:
+  QTimer poll_;
+  QString text_;
+  bool answered_ = false;
+};
+
+bool FillerIn(const std::string& root) {
+  for (const auto& entry : fs::directory_iterator(root)) {
+    if (entry.path().filename().string().starts_with("Omrek-Delete")) return true;
+  }
+  return false;
+}
+
+TEST(WipeSpaceQuestion, CancelLeavesTheDrivesAndTheStatusAsTheyWere) {
+  LoopImage image(16, 4096, "question");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  OmrekProgram program;
+  program.Start();
+  TfrmMain& main = program.Main();
+  SelectOnly(*program.Config().lstDisk, root);
+  const QChar letter = program.Config().lstDisk->SelectedDriveLetters().at(0);
+  const std::int64_t free = QueryDiskSpace(root).FreeBytes;
+  {
+    EscapeNextBox cancel;
+    QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+    const QString line = QString::fromStdString(root) + " (" + letter + ":): ";
+    EXPECT_TRUE(cancel.Text().contains(line + QString::fromStdString(SizeText(free)) + " free, time: unknown"))
+        << cancel.Text().toStdString();
+    EXPECT_FALSE(cancel.Text().contains(kSystemDriveWarning)) << "a drive the system does not run from";
+  }
+  EXPECT_EQ(main.lblStatus->text(), "READY");
+  EXPECT_EQ(main.lblStatus3->text(), "");
+  EXPECT_TRUE(main.CancelFlag());
+  EXPECT_FALSE(main.CommandRunning());
+  EXPECT_FALSE(FillerIn(root));
+  EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
+
+  // Wiped once, the drive's next question has a time to tell.
+  {
+    test::ModalBoxCatcher wipe;
+    program.Config().chkWipeSlack->setChecked(false);
+    QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+    EXPECT_EQ(main.lblStatus3->text(), "WIPED");
+  }
+  EscapeNextBox again;
+  QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+  EXPECT_FALSE(again.Text().contains("time: unknown")) << again.Text().toStdString();
+  EXPECT_TRUE(again.Text().contains("time: ")) << again.Text().toStdString();
+}
+
+TEST(WipeSpaceQuestion, NoDriveSelectedSaysSoAndNothingRuns) {
+  OmrekProgram program;
+  program.Start();
+  TfrmMain& main = program.Main();
+  program.Config().lstDisk->RefreshDrives();
+  program.Config().lstDisk->clearSelection();
+  test::ModalBoxCatcher boxes;
+  QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes().front().title, "Wipe Space");
+  EXPECT_EQ(boxes.Boxes().front().text, "No drive is selected: choose the drives to wipe in Config.");
+  EXPECT_EQ(main.lblStatus->text(), "READY");
+  EXPECT_TRUE(main.CancelFlag());
+}
+
+TEST(WipeSpaceForecast, WarnsOnTheSystemsDriveAndTellsSizesAndTimes) {
+  const std::optional<Volume> system = VolumeHoldingPath("/");
+  ASSERT_TRUE(system);
+  WipeSpeeds speeds;
+  speeds.Note(system->RootDirectory, 100.0 * (1 << 20));
+  const std::vector<DriveForecast> forecast = ForecastSpaceWipe({{'C', system->RootDirectory}}, speeds);
+  ASSERT_EQ(forecast.size(), 1u);
+  EXPECT_TRUE(forecast[0].holdsSystem);
+  ASSERT_TRUE(forecast[0].seconds);
+  EXPECT_NEAR(*forecast[0].seconds, static_cast<double>(forecast[0].freeBytes) / (100 << 20), 1.0);
+  EXPECT_TRUE(SpaceConfirmationText(forecast).contains(kSystemDriveWarning));
+
+  EXPECT_EQ(SizeText(-1), "unknown");
+  EXPECT_EQ(SizeText(512), "512 bytes");
+  EXPECT_EQ(SizeText(310 << 20), "310 MiB");
+  EXPECT_EQ(SizeText(std::int64_t{13} << 29), "6.5 GiB");
+  EXPECT_EQ(DurationText(std::nullopt), "unknown");
+  EXPECT_EQ(DurationText(12), "under a minute");
+  EXPECT_EQ(DurationText(150), "about 3 min");
+  EXPECT_EQ(DurationText(7500), "about 2 h 5 min");
 }
 
 INSTANTIATE_TEST_SUITE_P(SweepOnAndOff, WipeSpaceCommand, ::testing::Values(false, true));

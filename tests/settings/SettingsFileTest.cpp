@@ -6,6 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include "settings/SettingsLocation.h"
+#include "settings/StoredProfile.h"
 #include "tests/support/TempDir.h"
 
 namespace omrek {
@@ -164,6 +166,67 @@ TEST(SettingsFile, TypedWritesAndTheirFailure) {
   } catch (const std::runtime_error& error) {
     EXPECT_EQ(std::string(error.what()), "Unable to write to " + path);
   }
+}
+
+TEST(PlacesOf, ABuildTreeOrPortableFolderKeepsEverythingBesideTheProgram) {
+  test::TempDir folder;
+  const std::string program = folder.File("omrek");
+  const ProgramPlaces places = PlacesOf(program, {"/xdg", "/home/user"});
+  EXPECT_EQ(places.settingsFile, folder.File("omrek.ini"));
+  EXPECT_EQ(places.dataFolder, folder.Path());
+  EXPECT_EQ(places.documentFolder, folder.Path());
+}
+
+TEST(PlacesOf, AnInstalledProgramKeepsItsSettingsInTheUsersConfigFolder) {
+  test::TempDir prefix;
+  std::filesystem::create_directories(prefix.File("bin"));
+  std::filesystem::create_directories(prefix.File("share/omrek"));
+  const std::string program = prefix.File("bin/omrek");
+
+  const ProgramPlaces places = PlacesOf(program, {"/xdg", "/home/user"});
+  EXPECT_EQ(places.settingsFile, "/xdg/omrek/omrek.ini");
+  EXPECT_EQ(places.dataFolder, prefix.File("share/omrek"));
+  EXPECT_EQ(places.documentFolder, prefix.File("share/doc/omrek"));
+  EXPECT_EQ(PlacesOf(program, {"", "/home/user"}).settingsFile, "/home/user/.config/omrek/omrek.ini");
+  EXPECT_EQ(PlacesOf(program, {"relative", "/home/user"}).settingsFile, "/home/user/.config/omrek/omrek.ini")
+      << "a relative XDG_CONFIG_HOME counts as unset";
+
+  WriteFile(prefix.File("bin/omrek.ini"), "");
+  EXPECT_EQ(PlacesOf(program, {"/xdg", "/home/user"}).settingsFile, prefix.File("bin/omrek.ini"))
+      << "a settings file beside the program makes it portable";
+  EXPECT_EQ(PlacesOf(program, {"/xdg", "/home/user"}).dataFolder, prefix.File("share/omrek"));
+}
+
+TEST(CreateSettingsFolder, MakesTheMissingFolders) {
+  test::TempDir home;
+  const std::string settings = home.File(".config/omrek/omrek.ini");
+  CreateSettingsFolder(settings);
+  EXPECT_TRUE(std::filesystem::is_directory(home.File(".config/omrek")));
+  SettingsFile file(settings);
+  file.WriteBoolean(Key("FileMode", "DOD"), true);
+  EXPECT_EQ(ReadWholeFile(settings), "[FileMode]\nDOD=1\n");
+}
+
+TEST(ReadStoredProfile, ReadsAModeAsAStartWouldReadItIntoTheDialog) {
+  test::TempDir folder;
+  const std::string path = WriteFile(folder.File("omrek.ini"),
+                                     "[FileMode]\nDOD=2\nInversion=0\nNumRandomize=500\nNullValue=abc\n"
+                                     "[DiskMode]\nNumRandomize=-3\nNullify2=yes\nWipeSlack=0\n");
+  const SettingsFile file(path);
+
+  const StoredWipeProfile fileMode = ReadStoredProfile(file, "FileMode");
+  EXPECT_TRUE(fileMode.DOD());
+  EXPECT_FALSE(fileMode.Inversion());
+  EXPECT_TRUE(fileMode.Randomize());
+  EXPECT_EQ(fileMode.NumRandomize(), 100);
+  EXPECT_EQ(fileMode.NullValue(), "ab");
+
+  const StoredWipeProfile diskMode = ReadStoredProfile(file, "DiskMode");
+  EXPECT_EQ(diskMode.NumRandomize(), 0);
+  EXPECT_TRUE(diskMode.Nullify2()) << "not a number: the default";
+  EXPECT_EQ(diskMode.NullValue(), "FE");
+  EXPECT_FALSE(ReadStoredWipeSlack(file));
+  EXPECT_TRUE(ReadStoredWipeSlack(SettingsFile(folder.File("missing.ini"))));
 }
 
 }  // namespace

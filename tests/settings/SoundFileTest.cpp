@@ -24,10 +24,10 @@ class WorkingFolder {
   fs::path previous_;
 };
 
-TEST(ResolveSoundPath, AFileThatIsThereElseTheProgramsFolder) {
+TEST(ResolveSoundPath, AFileThatIsThereElseTheSoundFolder) {
   test::TempDir folder;
   fs::create_directory(folder.File("program"));
-  const std::string program = folder.File("program/omrek");
+  const std::string program = folder.File("program");
   const std::string elsewhere = WriteFile(folder.File("chime.wav"), "RIFF");
 
   EXPECT_EQ(ResolveSoundPath(elsewhere, program), elsewhere);

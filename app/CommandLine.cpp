@@ -1,0 +1,125 @@
+#include "app/CommandLine.h"
+
+#include <optional>
+
+namespace omrek {
+
+namespace {
+
+using Mode = CommandLine::Mode;
+
+struct NamedMode {
+  const char* option;
+  Mode mode;
+};
+
+constexpr NamedMode kModes[] = {
+    {"--destroy", Mode::Destroy},
+    {"--wipe-slack", Mode::WipeSlack},
+    {"--wipe-space", Mode::WipeSpace},
+};
+
+// --help and --version answer whatever else was given, even a command line
+// that could not be followed.
+std::optional<Mode> AnswerAsked(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--") break;
+    if (argument == "--help" || argument == "-h") return Mode::Help;
+    if (argument == "--version") return Mode::Version;
+  }
+  return std::nullopt;
+}
+
+bool TakesPaths(Mode mode) { return mode == Mode::Destroy || mode == Mode::WipeSlack || mode == Mode::WipeSpace; }
+
+void SetMode(CommandLine& line, Mode mode, const std::string& option) {
+  if (line.mode != Mode::Window && line.mode != mode) throw UsageError("only one command at a time: " + option);
+  line.mode = mode;
+}
+
+void Check(const CommandLine& line) {
+  if (TakesPaths(line.mode) && line.paths.empty()) {
+    throw UsageError(line.mode == Mode::WipeSpace ? "--wipe-space needs a path on each drive to wipe"
+                                                  : "nothing to do: name the files");
+  }
+  if (!line.settingsFile.empty() && !TakesPaths(line.mode)) {
+    throw UsageError("--settings goes with --destroy, --wipe-slack or --wipe-space");
+  }
+  if (line.yes && line.mode != Mode::WipeSpace) throw UsageError("--yes goes with --wipe-space");
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLine line;
+  if (const auto answer = AnswerAsked(arguments)) {
+    line.mode = *answer;
+    return line;
+  }
+  bool options = true;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (!options || !argument.starts_with('-') || argument == "-") {
+      line.paths.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      options = false;
+      continue;
+    }
+    if (argument == "--yes" || argument == "-y") {
+      line.yes = true;
+      continue;
+    }
+    if (argument == "--settings" || argument.starts_with("--settings=")) {
+      if (argument == "--settings") {
+        if (++i == arguments.size()) throw UsageError("--settings needs a file");
+        line.settingsFile = arguments[i];
+      } else {
+        line.settingsFile = argument.substr(std::string("--settings=").size());
+      }
+      if (line.settingsFile.empty()) throw UsageError("--settings needs a file");
+      continue;
+    }
+    bool known = false;
+    for (const NamedMode& named : kModes) {
+      if (argument == named.option) {
+        SetMode(line, named.mode, argument);
+        known = true;
+      }
+    }
+    if (!known) throw UsageError("unknown option " + argument);
+  }
+  Check(line);
+  return line;
+}
+
+std::string UsageText() {
+  return "Usage: omrek [FILE...]\n"
+         "       omrek --destroy [--settings FILE] FILE...\n"
+         "       omrek --wipe-slack [--settings FILE] FILE...\n"
+         "       omrek --wipe-space [--yes] [--settings FILE] PATH...\n"
+         "\n"
+         "Without a command, opens the window with the FILEs listed.\n"
+         "\n"
+         "Commands, run without a window:\n"
+         "  --destroy      overwrite each FILE to the end of its last cluster with the\n"
+         "                 file-mode passes, cut it to nothing and delete it\n"
+         "  --wipe-slack   overwrite the slack of each FILE (past its end, to the end of\n"
+         "                 its last cluster) with the file-mode passes; the file stays\n"
+         "  --wipe-space   fill the free space of the file system holding each PATH with\n"
+         "                 filler files, written with the disk-mode passes, then delete\n"
+         "                 them; asks first\n"
+         "\n"
+         "Options:\n"
+         "  --settings FILE  take the passes from FILE instead of the program's settings\n"
+         "  -y, --yes        wipe space without asking (needed when not on a terminal)\n"
+         "  -h, --help       print this help and exit\n"
+         "  --version        print the version and exit\n"
+         "  --               end of options: the names after it are all paths\n"
+         "\n"
+         "One line per file or drive tells what was done. Exit status: 0 when all was\n"
+         "done, 1 when anything was skipped or failed, 2 for a usage error.\n";
+}
+
+}  // namespace omrek

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace omrek {
+
+// What the program was asked for on its command line.
+struct CommandLine {
+  enum class Mode {
+    Window,     // the main window, with the named files listed
+    Help,       // --help
+    Version,    // --version
+    Destroy,    // --destroy FILE...
+    WipeSlack,  // --wipe-slack FILE...
+    WipeSpace,  // --wipe-space PATH...
+  };
+
+  Mode mode = Mode::Window;
+  // File or folder paths exactly as given: any bytes.
+  std::vector<std::string> paths;
+  // --settings FILE; empty for the program's own settings file.
+  std::string settingsFile;
+  // --yes: the free-space wipe goes on without asking.
+  bool yes = false;
+
+  // Runs without a window or a display.
+  bool Headless() const { return mode != Mode::Window; }
+};
+
+// A command line the program cannot follow; the text says why.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads the arguments after the program's name. "--" ends the options, so
+// a file whose name begins with a dash can be named. Raises UsageError for
+// an unknown option, two commands, a command without paths, or an option
+// that does not go with the command.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The text --help prints.
+std::string UsageText();
+
+}  // namespace omrek

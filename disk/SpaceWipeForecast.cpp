@@ -1,0 +1,71 @@
+#include "disk/SpaceWipeForecast.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "platform/Volume.h"
+
+namespace omrek {
+
+namespace {
+
+// The folders a running system keeps writing to: its logs, spools and
+// databases, and the users' files.
+constexpr const char* kSystemFolders[] = {"/", "/var", "/home"};
+
+bool HoldsSystem(const std::string& root) {
+  for (const char* folder : kSystemFolders) {
+    const std::optional<Volume> volume = VolumeHoldingPath(folder);
+    if (volume && volume->RootDirectory == root) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::optional<double> WipeSpeeds::Of(const std::string& root) const {
+  const auto found = speeds_.find(root);
+  if (found == speeds_.end()) return std::nullopt;
+  return found->second;
+}
+
+std::vector<DriveForecast> ForecastSpaceWipe(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds) {
+  std::vector<DriveForecast> forecasts;
+  for (const DriveToWipe& drive : drives) {
+    const std::int64_t free = QueryDiskSpace(drive.root).FreeBytes;
+    std::optional<double> seconds;
+    const std::optional<double> speed = speeds.Of(drive.root);
+    if (speed && *speed > 0 && free >= 0) seconds = static_cast<double>(free) / *speed;
+    forecasts.push_back({drive.letter, drive.root, free, seconds, HoldsSystem(drive.root)});
+  }
+  return forecasts;
+}
+
+std::string SizeText(std::int64_t bytes) {
+  if (bytes < 0) return "unknown";
+  constexpr const char* kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+  auto value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024 && unit < 4) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, unit == 0 || value >= 100 ? "%.0f %s" : "%.1f %s", value, kUnits[unit]);
+  return text;
+}
+
+std::string DurationText(std::optional<double> seconds) {
+  if (!seconds) return "unknown";
+  const auto minutes = static_cast<std::int64_t>(std::ceil(*seconds / 60));
+  if (*seconds < 60) return "under a minute";
+  if (minutes < 60) return "about " + std::to_string(minutes) + " min";
+  return "about " + std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
+}
+
+std::string ForecastLine(const DriveForecast& drive) {
+  return drive.root + " (" + drive.letter + ":): " + SizeText(drive.freeBytes) +
+         " free, time: " + DurationText(drive.seconds);
+}
+
+}  // namespace omrek

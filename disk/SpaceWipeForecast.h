@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "disk/FreeSpaceWipe.h"
+
+namespace omrek {
+
+// How fast the passes of a free-space wipe went over each drive's first
+// megabyte, by the drive's root folder: what the next wipe of that drive is
+// forecast from.
+class WipeSpeeds {
+ public:
+  void Note(const std::string& root, double bytesPerSecond) { speeds_[root] = bytesPerSecond; }
+  std::optional<double> Of(const std::string& root) const;
+
+ private:
+  std::map<std::string, double> speeds_;
+};
+
+// What a free-space wipe will do to one drive, told before it starts.
+struct DriveForecast {
+  char letter;
+  std::string root;
+  std::int64_t freeBytes;         // what the filler files will take; -1 when unknown
+  std::optional<double> seconds;  // at the speed last measured on the drive
+  bool holdsSystem;               // holds /, /var or /home
+};
+
+std::vector<DriveForecast> ForecastSpaceWipe(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds);
+
+// "12.4 GiB", "310 MiB", "12 KiB"; "unknown" for -1.
+std::string SizeText(std::int64_t bytes);
+// "about 2 h 5 min", "about 3 min", "under a minute", or "unknown".
+std::string DurationText(std::optional<double> seconds);
+
+// One line for a drive: "/mnt/backup (D:): 12.4 GiB free, time: about 3 min".
+std::string ForecastLine(const DriveForecast& drive);
+
+// Said of a drive the running system writes to.
+inline constexpr char kSystemDriveWarning[] =
+    "The system runs from this drive: programs writing there may fail until the wipe ends.";
+
+}  // namespace omrek

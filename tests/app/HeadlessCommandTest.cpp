@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QLabel>
+#include <QTest>
+#include <filesystem>
+
+#include "app/OmrekProgram.h"
+#include "platform/Volume.h"
+#include "tests/app/CommandSupport.h"
+#include "tests/support/Extents.h"
+#include "tests/support/LoopImage.h"
+#include "tests/support/ModalBoxCatcher.h"
+#include "tests/support/Shell.h"
+#include "tests/support/TempDir.h"
+#include "widgets/FlatButton.h"
+
+namespace omrek {
+namespace {
+
+using test::Extent;
+using test::LoopImage;
+using test::ReadWholeFile;
+using test::WriteFile;
+namespace fs = std::filesystem;
+
+// Passes without a random one, so that two runs write the same bytes: the
+// last pass leaves 0x5A everywhere it reached.
+const std::string kSettings =
+    "[FileMode]\nDOD=1\nInversion=1\nRandomize=0\nNullify1=1\nNullify2=1\nNullifyCustom=1\nNullValue=5A\n"
+    "[DiskMode]\nDOD=0\nInversion=1\nRandomize=0\nNullify1=1\nNullify2=0\nNullifyCustom=1\nNullValue=5A\n"
+    "WipeSlack=0\n";
+
+struct Ran {
+  int status;
+  std::string out;
+};
+
+// The built program, with no display, its output kept.
+Ran RunProgram(const std::string& arguments, const std::string& input = "/dev/null") {
+  test::TempDir folder;
+  const std::string out = folder.File("out");
+  const int raw = std::system(
+      ("env -u DISPLAY -u WAYLAND_DISPLAY " OMREK_PROGRAM " " + arguments + " <" + input + " >" + out + " 2>&1")
+          .c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile(out)};
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// What reached the device where the file's data lay.
+std::string BytesAt(const std::string& image, const std::vector<Extent>& extents) {
+  std::string bytes;
+  for (const Extent& extent : extents) bytes += test::ReadRange(image, extent.physical, extent.length);
+  return bytes;
+}
+
+class HeadlessCommand : public ::testing::Test {
+ protected:
+  HeadlessCommand() {
+    WriteFile(settings_, kSettings);
+    program_.Config().SetProgramPath(folder_.File("omrek"));
+    program_.Start();
+  }
+
+  test::TempDir folder_;
+  const std::string settings_ = folder_.File("omrek.ini");
+  OmrekProgram program_;
+  TfrmMain& main_ = program_.Main();
+};
+
+TEST_F(HeadlessCommand, DestroyWritesWhatTheWindowWrites) {
+  LoopImage image(16, 4096, "headless");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string content(10000, 's');
+  const std::string byWindow = WriteFile(image.File("by window"), content);
+  const std::string byCommand = WriteFile(image.File("by command"), content);
+  ::sync();
+  const auto windowExtents = test::PhysicalExtents(byWindow);
+  const auto commandExtents = test::PhysicalExtents(byCommand);
+
+  main_.AddTarget(byWindow);
+  QTest::mouseClick(main_.btnDestroy, Qt::LeftButton);
+  const Ran ran = RunProgram("--destroy --settings " + settings_ + " " + Quoted(byCommand));
+
+  EXPECT_EQ(ran.status, 0) << ran.out;
+  EXPECT_EQ(ran.out, byCommand + ": File DONE\n");
+  EXPECT_FALSE(fs::exists(byWindow));
+  EXPECT_FALSE(fs::exists(byCommand));
+  image.Unmount();
+  const std::string windowBytes = BytesAt(image.ImagePath(), windowExtents);
+  EXPECT_TRUE(windowBytes == std::string(12288, '\x5A')) << "the last pass reaches the end of the last cluster";
+  EXPECT_TRUE(BytesAt(image.ImagePath(), commandExtents) == windowBytes) << "the same bytes";
+}
+
+TEST_F(HeadlessCommand, WipeSlackWritesWhatTheWindowWrites) {
+  LoopImage image(16, 4096, "headless");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string content(5000, 'k');
+  const std::string byWindow = WriteFile(image.File("by window"), content);
+  const std::string byCommand = WriteFile(image.File("by command"), content);
+  ::sync();
+
+  main_.AddTarget(byWindow);
+  QTest::mouseClick(main_.btnWipeSlack, Qt::LeftButton);
+  const Ran ran = RunProgram("--wipe-slack --settings " + settings_ + " " + Quoted(byCommand));
+
+  EXPECT_EQ(ran.status, 0) << ran.out;
+  EXPECT_EQ(ran.out, byCommand + ": SLACK WIPED\n");
+  EXPECT_EQ(ReadWholeFile(byWindow), content);
+  EXPECT_EQ(ReadWholeFile(byCommand), content);
+  const auto windowExtents = test::PhysicalExtents(byWindow);
+  const auto commandExtents = test::PhysicalExtents(byCommand);
+  image.Unmount();
+  const std::string windowBytes = BytesAt(image.ImagePath(), windowExtents);
+  EXPECT_TRUE(windowBytes.starts_with(content));
+  EXPECT_TRUE(BytesAt(image.ImagePath(), commandExtents) == windowBytes) << "the same bytes, slack included";
+}
+
+// A deleted file's blocks after a free-space wipe of its drive, by the
+// window or by the command line.
+std::string FreedBlocksAfterWipe(const std::function<void(const std::string& root)>& wipe) {
+  LoopImage image(32, 4096, "headless");
+  if (!image.Mounted()) return image.Reason();
+  const std::string root = image.MountPoint();
+  // As the free-space tests do: no pool or preallocation keeps blocks from
+  // the filler files.
+  const std::string device = fs::path(image.Device()).filename().string();
+  test::RunQuietly("echo 0 > /sys/fs/ext4/" + device + "/reserved_clusters");
+  test::RunQuietly("echo 1 > /sys/fs/ext4/" + device + "/mb_group_prealloc");
+  const std::string secret = WriteFile(root + "/secret", std::string(2 << 20, 'S'));
+  ::sync();
+  const auto extents = test::PhysicalExtents(secret);
+  fs::remove(secret);
+  ::sync();
+  wipe(root);
+  image.Unmount();
+  return BytesAt(image.ImagePath(), extents);
+}
+
+TEST_F(HeadlessCommand, WipeSpaceWritesWhatTheWindowWrites) {
+  test::ModalBoxCatcher boxes;
+  const std::string byWindow = FreedBlocksAfterWipe([&](const std::string& root) {
+    test::SelectOnly(*program_.Config().lstDisk, root);
+    QTest::mouseClick(main_.btnWipeSpace, Qt::LeftButton);
+    EXPECT_EQ(main_.lblStatus3->text(), "WIPED");
+  });
+  if (byWindow.size() != (2u << 20)) GTEST_SKIP() << byWindow;
+  const std::string byCommand = FreedBlocksAfterWipe([&](const std::string& root) {
+    const Ran ran = RunProgram("--wipe-space --yes --settings " + settings_ + " " + Quoted(root + "/"));
+    EXPECT_EQ(ran.status, 0) << ran.out;
+    EXPECT_TRUE(ran.out.ends_with(" WIPED\n")) << ran.out;
+    for (const auto& entry : fs::directory_iterator(root)) {
+      EXPECT_FALSE(entry.path().filename().string().starts_with("Omrek-Delete")) << entry.path();
+    }
+  });
+  EXPECT_TRUE(byWindow == std::string(2 << 20, '\x5A')) << "the last pass over every freed block";
+  EXPECT_TRUE(byCommand == byWindow) << "the same bytes";
+}
+
+bool FillerOrLogIn(const std::string& root) {
+  for (const auto& entry : fs::directory_iterator(root)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("Omrek-Delete") || name.starts_with("Omrek Slack")) return true;
+  }
+  return false;
+}
+
+TEST(HeadlessWipeSpace, AScriptMustSayYesAPersonIsAsked) {
+  LoopImage image(16, 4096, "asked");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("omrek.ini"), kSettings);
+  const std::string command = "--wipe-space --settings " + settings + " " + Quoted(root);
+  const std::int64_t free = QueryDiskSpace(root).FreeBytes;
+
+  const Ran refused = RunProgram(command);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.out.find("  " + root + " ("), std::string::npos) << refused.out;
+  EXPECT_TRUE(refused.out.ends_with("omrek: nothing written: from a script, --wipe-space needs --yes\n"))
+      << refused.out;
+  EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
+  EXPECT_FALSE(FillerOrLogIn(root));
+
+  // On a terminal the question waits for an answer; "n" leaves the drive.
+  const std::string onTerminal = "script -qec " + Quoted("env -u DISPLAY " OMREK_PROGRAM " " + command) + " /dev/null";
+  const std::string declined = test::OutputOf("echo n | " + onTerminal);
+  EXPECT_NE(declined.find("Wipe? [y/N] "), std::string::npos) << declined;
+  EXPECT_NE(declined.find("omrek: nothing wiped"), std::string::npos) << declined;
+  EXPECT_FALSE(FillerOrLogIn(root));
+
+  const std::string accepted = test::OutputOf("echo y | " + onTerminal);
+  EXPECT_NE(accepted.find(" WIPED"), std::string::npos) << accepted;
+
+  const Ran ran = RunProgram("--yes " + command);
+  EXPECT_EQ(ran.status, 0) << ran.out;
+  EXPECT_TRUE(ran.out.ends_with(" WIPED\n")) << ran.out;
+}
+
+TEST(HeadlessCommandInput, BadInputGetsAClearMessageAndTheRightStatus) {
+  test::TempDir folder;
+  const Ran unknown = RunProgram("--shred x");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.out, "omrek: unknown option --shred\nTry 'omrek --help'.\n");
+
+  const Ran settings = RunProgram("--destroy --settings " + folder.File("none.ini") + " x");
+  EXPECT_EQ(settings.status, 2);
+  EXPECT_EQ(settings.out, "omrek: cannot read the settings file " + folder.File("none.ini") + ": File not found\n");
+  const Ran settingsFolder = RunProgram("--destroy --settings " + folder.Path() + " x");
+  EXPECT_EQ(settingsFolder.status, 2);
+  EXPECT_EQ(settingsFolder.out, "omrek: the settings file " + folder.Path() + " is not a file\n");
+
+  const std::string kept = WriteFile(folder.File("kept"), "kept");
+  fs::create_symlink(kept, folder.File("link"));
+  const Ran skipped = RunProgram("--destroy " + folder.File("missing") + " " + folder.Path() + " " +
+                                 folder.File("link") + " --settings " + WriteFile(folder.File("s.ini"), kSettings));
+  EXPECT_EQ(skipped.status, 1);
+  EXPECT_EQ(skipped.out, folder.File("missing") + ": skipped (File not found)\n" + folder.Path() +
+                             ": skipped (folder)\n" + folder.File("link") + ": skipped (symbolic link)\n");
+  EXPECT_EQ(ReadWholeFile(kept), "kept") << "nothing is written through a link";
+}
+
+TEST(HeadlessCommandInput, HelpAndVersionNeedNoDisplay) {
+  const Ran help = RunProgram("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: omrek [FILE...]\n")) << help.out;
+  const Ran version = RunProgram("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.starts_with("Omrek, Filebane 3.04\n")) << version.out;
+}
+
+}  // namespace
+}  // namespace omrek

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# xvfb_wipe_space.sh PROGRAM SHOT: "Wipe Space" in the real program on a
+# virtual display, with one drive selected: a small ext4 image (the
+# question's text, naming the mount point and letter, is checked by the
+# WipeSpaceQuestion cases of app_destroy_test). The question comes up and is
+# kept as a screenshot; Esc cancels it and
+# leaves no filler and the status lines as they were; Enter wipes the
+# drive as before, leaving no filler and no trace of a deleted file.
+set -euo pipefail
+program=$1
+shot=$2
+source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+[[ $(id -u) -eq 0 ]] || { echo "needs root to mount an image; skipped"; exit 0; }
+
+folder=$(mktemp -d)
+mountpoint="$folder/mnt"
+cleanup() {
+  if [[ -n "${program_pid:-}" ]]; then
+    kill "$program_pid" 2>/dev/null || true
+    wait "$program_pid" 2>/dev/null || true
+  fi
+  [[ -n "${XVFB_PID:-}" ]] && stop_virtual_display
+  umount "$mountpoint" 2>/dev/null || true
+  rm -rf "$folder"
+}
+trap cleanup EXIT
+
+truncate -s 16M "$folder/image"
+mkfs.ext4 -q -b 4096 -L xvfbwipe "$folder/image"
+mkdir "$mountpoint"
+mount -o loop "$folder/image" "$mountpoint"
+marker="OMREK-XVFB-WIPE-MARKER"
+head -c 2000000 < <(yes "$marker") >"$mountpoint/secret"
+sync
+rm "$mountpoint/secret"
+sync
+
+# The command line tells the drive's letter, and refuses to go on from a script.
+letter=$(env -u DISPLAY "$program" --wipe-space "$mountpoint" </dev/null 2>&1 | sed -n "s|^  $mountpoint (\(.\):).*|\1|p" || true)
+[[ -n "$letter" ]] || { echo "no letter for $mountpoint"; exit 1; }
+
+# The program, from a folder of its own whose settings select that drive
+# alone, by its mount point. A stored drive that selected nothing would leave
+# the fixed drives selected, this machine's own among them: the mount point
+# must hold no byte the settings write escaped.
+[[ "$mountpoint" =~ ^[A-Za-z0-9/._-]+$ ]] || { echo "unexpected characters in $mountpoint"; exit 1; }
+mkdir "$folder/app"
+cp "$program" "$(dirname "$program")/whoose.wav" "$folder/app/"
+printf '[DiskMode]\nSelectedDrives=%s\nWipeSlack=0\nSelectedMounts=%s\n' "$letter" "$mountpoint" >"$folder/app/omrek.ini"
+
+fillers() { find "$mountpoint" -maxdepth 1 -name 'Omrek-Delete*' | wc -l; }
+start_virtual_display
+# Starting the display set a trap of its own; the clean-up stops it too.
+trap cleanup EXIT
+"$folder/app/omrek" &
+program_pid=$!
+main=$(wait_for_window "Omrek, Filebane")
+sleep 0.5  # let the first paint finish
+# The three status lines at 544, 15 (101 x 48).
+import -window "$main" -crop 101x48+544+15 "$folder/status-before.png"
+
+# Wipe Space sits at 24, 180 (100 x 40).
+xdotool mousemove --window "$main" 74 200 click 1
+box=$(wait_for_window "Wipe Space")
+sleep 0.5
+import -window "$box" "$shot"
+xdotool windowfocus --sync "$box" key Escape
+expect_window_gone "Wipe Space" "Esc did not close the question"
+sleep 0.5
+import -window "$main" -crop 101x48+544+15 "$folder/status-after.png"
+[[ "$(fillers)" == 0 ]] || { echo "Cancel left a filler file"; exit 1; }
+difference=$(compare -metric AE "$folder/status-before.png" "$folder/status-after.png" null: 2>&1 || true)
+[[ "$difference" == 0 ]] || { echo "Cancel changed the status lines ($difference pixels)"; exit 1; }
+grep -qa "$marker" "$folder/image" || { echo "Cancel wiped the drive"; exit 1; }
+
+xdotool mousemove --window "$main" 74 200 click 1
+box=$(wait_for_window "Wipe Space")
+xdotool windowfocus --sync "$box" key Return
+expect_window_gone "Wipe Space" "Enter did not close the question"
+for _ in $(seq 300); do
+  if [[ "$(fillers)" == 0 ]] && ! grep -qa "$marker" "$folder/image"; then
+    echo "question shown for $mountpoint ($letter:); Esc changed nothing; Enter wiped the drive; screenshot $shot"
+    exit 0
+  fi
+  sleep 0.1
+done
+echo "Enter did not wipe the drive"
+exit 1
