@@ -46,6 +46,9 @@ void Check(const CommandLine& line) {
     throw UsageError("--settings goes with --destroy, --wipe-slack or --wipe-space");
   }
   if (line.yes && line.mode != Mode::WipeSpace) throw UsageError("--yes goes with --wipe-space");
+  if ((line.verify || !line.reportFile.empty()) && !TakesPaths(line.mode)) {
+    throw UsageError("--verify and --report go with --destroy, --wipe-slack or --wipe-space");
+  }
 }
 
 }  // namespace
@@ -69,6 +72,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (argument == "--yes" || argument == "-y") {
       line.yes = true;
+      continue;
+    }
+    if (argument == "--verify") {
+      line.verify = true;
+      continue;
+    }
+    if (argument == "--report" || argument.starts_with("--report=")) {
+      if (argument == "--report") {
+        if (++i == arguments.size()) throw UsageError("--report needs a file");
+        line.reportFile = arguments[i];
+      } else {
+        line.reportFile = argument.substr(std::string("--report=").size());
+      }
+      if (line.reportFile.empty()) throw UsageError("--report needs a file");
       continue;
     }
     if (argument == "--settings" || argument.starts_with("--settings=")) {
@@ -96,9 +113,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string UsageText() {
   return "Usage: omrek [FILE...]\n"
-         "       omrek --destroy [--settings FILE] FILE...\n"
-         "       omrek --wipe-slack [--settings FILE] FILE...\n"
-         "       omrek --wipe-space [--yes] [--settings FILE] PATH...\n"
+         "       omrek --destroy [--verify] [--report FILE] [--settings FILE] FILE...\n"
+         "       omrek --wipe-slack [--verify] [--report FILE] [--settings FILE] FILE...\n"
+         "       omrek --wipe-space [--yes] [--verify] [--report FILE] [--settings FILE] PATH...\n"
          "\n"
          "Without a command, opens the window with the FILEs listed.\n"
          "\n"
@@ -114,6 +131,9 @@ std::string UsageText() {
          "Options:\n"
          "  --settings FILE  take the passes from FILE instead of the program's settings\n"
          "  -y, --yes        wipe space without asking (needed when not on a terminal)\n"
+         "  --verify         read back what the last pass wrote, around the page cache;\n"
+         "                   a file that differs is kept and counts as failed\n"
+         "  --report FILE    write a report of what was done to FILE (owner-only)\n"
          "  -h, --help       print this help and exit\n"
          "  --version        print the version and exit\n"
          "  --               end of options: the names after it are all paths\n"

@@ -24,6 +24,11 @@ struct CommandLine {
   std::string settingsFile;
   // --yes: the free-space wipe goes on without asking.
   bool yes = false;
+  // --verify: read back each file's (or chunk's) last pass, whatever the
+  // settings say.
+  bool verify = false;
+  // --report FILE: where to write a report of what was done; empty for none.
+  std::string reportFile;
 
   // Runs without a window or a display.
   bool Headless() const { return mode != Mode::Window; }

@@ -1,5 +1,6 @@
 #include "app/HeadlessCommand.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <istream>
 #include <optional>
@@ -12,15 +13,19 @@
 #include "disk/FreeSpaceWipe.h"
 #include "disk/SlackWipe.h"
 #include "disk/SpaceWipeForecast.h"
+#include "engine/CommandReport.h"
 #include "engine/FileDestruction.h"
+#include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileHandle.h"
+#include "platform/InPlaceCaveat.h"
 #include "platform/IoError.h"
 #include "platform/Terminal.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Volume.h"
 #include "platform/WavePlayer.h"
+#include "settings/SettingsFile.h"
 #include "settings/SettingsLocation.h"
 #include "settings/StoredProfile.h"
 
@@ -111,6 +116,34 @@ class Run {
   void Report(const std::string& what, const std::string& outcome) {
     monitor_.ClearBar();
     out_ << what << ": " << outcome << '\n' << std::flush;
+    if (report_ && line_.mode != Mode::Destroy) report_->Add({ReadablePath(what), outcome, 0, 0, Verification()});
+  }
+
+  std::string Verification() const { return Verify() ? "on" : "off"; }
+  bool Verify() const { return line_.verify || settings_.ReadBoolean(kVerifyKey); }
+
+  // Where overwriting in place may miss old copies, a word on stderr; the
+  // command goes on.
+  void WarnAboutCaveats(const std::vector<std::string>& paths) {
+    InPlaceCaveats caveats;
+    std::vector<std::string> told;
+    for (const std::string& path : paths) {
+      const auto caveat = caveats.Of(path);
+      if (!caveat || std::find(told.begin(), told.end(), caveat->mountPoint) != told.end()) continue;
+      told.push_back(caveat->mountPoint);
+      errors_ << "omrek: warning: " << caveat->mountPoint << ": " << caveat->reason
+              << "; overwriting in place may not reach old copies of the data there\n";
+    }
+  }
+
+  void SaveReport() {
+    if (!report_) return;
+    try {
+      report_->Save(line_.reportFile);
+    } catch (const std::exception& failure) {
+      allDone_ = false;
+      errors_ << "omrek: the report cannot be written to " << line_.reportFile << ": " << failure.what() << '\n';
+    }
   }
 
   void Skipped(const std::string& what, const std::string& why) {
@@ -128,6 +161,12 @@ class Run {
       }
     }
     const StoredWipeProfile profile = ReadStoredProfile(settings_, "FileMode");
+    std::vector<std::string> routes;
+    for (const ListedFile& file : files) routes.push_back(file.route);
+    WarnAboutCaveats(routes);
+    if (!line_.reportFile.empty()) {
+      report_.emplace(line_.mode == Mode::Destroy ? "Destroy" : "Wipe Slack", profile, Verify());
+    }
     CommandRows rows(std::move(files), [this](const ListedFile& file, const std::string& state) {
       const std::string status = monitor_.LastStatus();
       // The next file starts with no status of its own.
@@ -142,15 +181,18 @@ class Run {
     monitor_.SetCancelFlag(false);
     if (line_.mode == Mode::Destroy) {
       WavePlayer silent;
-      FileDestruction(engine_, monitor_, profile, silent).DestroyListedFiles(rows);
+      FileDestruction destruction(engine_, monitor_, profile, silent, {Verify(), settings_.ReadBoolean(kWipeNamesKey)});
+      if (report_) destruction.RecordInto(*report_);
+      destruction.DestroyListedFiles(rows);
     } else {
-      SlackWipe(engine_, monitor_, profile).WipeListedFiles(rows);
+      SlackWipe(engine_, monitor_, profile, Verify()).WipeListedFiles(rows);
     }
     // Rows a stop left untouched.
     for (const ListedFile& file : rows.Unreported()) {
       allDone_ = false;
       Report(file.path, "not done");
     }
+    SaveReport();
   }
 
   std::vector<DriveToWipe> DrivesOfPaths() {
@@ -203,6 +245,10 @@ class Run {
     if (drives.empty() || !Confirmed(ForecastSpaceWipe(drives, WipeSpeeds()))) return;
     const StoredWipeProfile profile = ReadStoredProfile(settings_, "DiskMode");
     const bool wipeSlack = ReadStoredWipeSlack(settings_);
+    std::vector<std::string> roots;
+    for (const DriveToWipe& drive : drives) roots.push_back(drive.root);
+    WarnAboutCaveats(roots);
+    if (!line_.reportFile.empty()) report_.emplace("Wipe Space", profile, Verify());
     TDiskInfo diskInfo;
     for (const DriveToWipe& drive : drives) {
       if (TerminationSignals::Requested() != 0) break;
@@ -211,7 +257,7 @@ class Run {
       monitor_.SetCancelFlag(false);
       try {
         FreeSpaceWipe(
-            engine_, monitor_, profile, [wipeSlack] { return wipeSlack; }, diskInfo)
+            engine_, monitor_, profile, [wipeSlack] { return wipeSlack; }, diskInfo, Verify())
             .WipeSelectedDrives({drive});
       } catch (const std::exception& failure) {
         allDone_ = false;
@@ -222,6 +268,7 @@ class Run {
       if (!status.ends_with("WIPED")) allDone_ = false;
       Report(what, status.empty() ? "not wiped" : status);
     }
+    SaveReport();
   }
 
   const CommandLine& line_;
@@ -231,6 +278,7 @@ class Run {
   ShredEngine engine_;
   TerminalMonitor monitor_;
   SettingsFile settings_;
+  std::optional<CommandReport> report_;
   bool allDone_ = true;
   bool refused_ = false;
 };

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
@@ -376,11 +379,33 @@ bool TfrmMain::AcceptInPlaceCaveats(const std::vector<std::string>& paths) {
 }
 
 void TfrmMain::btnDestroyClick() {
-  RunCommand([this] {
+  std::optional<CommandReport> report;
+  RunCommand([this, &report] {
     if (!AcceptInPlaceCaveats(ListedRoutes())) return;
-    FileDestruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1, frmConfig_->Options())
-        .DestroyListedFiles(*lstView);
+    report.emplace("Destroy", frmConfig_->FileModeProfile(), frmConfig_->Options().verify);
+    FileDestruction destruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1, frmConfig_->Options());
+    destruction.RecordInto(*report);
+    destruction.DestroyListedFiles(*lstView);
   });
+  if (report && !report->Empty()) OfferReport(std::move(*report));
+}
+
+void TfrmMain::OfferReport(CommandReport report) {
+  // Offered, never forced: a list of shredded paths is itself sensitive, and
+  // the window goes on meanwhile.
+  if (reportOffer_) reportOffer_->close();
+  reportOffer_ =
+      new QMessageBox(QMessageBox::Question, kProgramTitle, QStringLiteral("Save a report of what was done?"),
+                      QMessageBox::Save | QMessageBox::Close, this);
+  reportOffer_->setAttribute(Qt::WA_DeleteOnClose);
+  reportOffer_->setWindowModality(Qt::NonModal);
+  connect(reportOffer_, &QMessageBox::buttonClicked, this, [this, report = std::move(report)](QAbstractButton* button) {
+    if (reportOffer_ == nullptr || reportOffer_->standardButton(button) != QMessageBox::Save) return;
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Report"),
+                                                      QDir::home().filePath(QStringLiteral("Omrek report.txt")));
+    if (!path.isEmpty()) RunGuarded([&] { report.Save(QFile::encodeName(path).toStdString()); });
+  });
+  reportOffer_->show();
 }
 
 void TfrmMain::btnWipeSlackClick() {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
 #include "disk/DiskInfo.h"
 #include "disk/SpaceWipeForecast.h"
+#include "engine/CommandReport.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "intake/DropTarget.h"
@@ -128,12 +131,15 @@ class TfrmMain : public QWidget, public JobMonitor {
   // warning that names it and the reason, with Continue or Cancel. False
   // once the user cancels.
   bool AcceptInPlaceCaveats(const std::vector<std::string>& paths);
+  // After a command, offers to save its report.
+  void OfferReport(CommandReport report);
   std::vector<std::string> ListedRoutes() const;
 
   ShredEngine engine_;
   QElapsedTimer sinceAlive_;
   // What the confirmation of the next free-space wipe forecasts from.
   WipeSpeeds wipeSpeeds_;
+  QPointer<QMessageBox> reportOffer_;
   bool commandRunning_ = false;
   bool shownOnce_ = false;
   TfrmConfig* frmConfig_ = nullptr;

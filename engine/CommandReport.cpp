@@ -15,7 +15,7 @@ std::string PlanText(const WipeProfile& profile) {
   std::ostringstream text;
   text << (profile.DOD() ? "DOD 5220.22M (7 passes of E5), " : "") << (profile.Inversion() ? "invert, " : "")
        << (profile.Randomize() && profile.NumRandomize() > 0 ? std::to_string(profile.NumRandomize()) + " random, "
-                                                               : "")
+                                                             : "")
        << (profile.Nullify1() ? "00, " : "") << (profile.Nullify2() ? "FF, " : "")
        << (profile.NullifyCustom() ? profile.NullValue() + ", " : "");
   std::string plan = text.str();
@@ -45,8 +45,11 @@ std::string CommandReport::Text() const {
        << "Passes: " << profile_ << "\n"
        << "Verification: " << (verify_ ? "on" : "off") << "\n\n";
   for (const Entry& entry : entries_) {
-    text << entry.target << "\n  " << entry.outcome << "; " << entry.bytes << " bytes; " << entry.passes
-         << (entry.passes == 1 ? " pass" : " passes") << "; verification " << entry.verification << "\n";
+    text << entry.target << "\n  " << entry.outcome;
+    if (entry.passes > 0) {
+      text << "; " << entry.bytes << " bytes; " << entry.passes << (entry.passes == 1 ? " pass" : " passes");
+    }
+    text << "; verification " << entry.verification << "\n";
   }
   return text.str();
 }

@@ -277,12 +277,20 @@ TEST_F(DestroyCommand, VerificationCatchesADeviceThatStoresSomethingElse) {
   const std::string sound_ = WriteFile(image_.File("sound"), MarkerText(3 << 20));
   const std::string corrupted = WriteFile(image_.File("corrupted"), MarkerText(3 << 20));
   test::VectorRows rows({sound_, corrupted});
+  CommandReport report("Destroy", profile, true);
   {
     // Five passes of three 1 MiB writes a file: the second file's last pass
     // is writes 28 to 30 on the image.
     test::CorruptedWrites corrupt(image_.MountPoint(), 29);
-    FileDestruction(engine, monitor, profile, sound, {true, true}).DestroyListedFiles(rows);
+    FileDestruction destruction(engine, monitor, profile, sound, {true, true});
+    destruction.RecordInto(report);
+    destruction.DestroyListedFiles(rows);
   }
+  ASSERT_EQ(report.Entries().size(), 2u);
+  EXPECT_EQ(report.Entries()[0].verification, "verified");
+  EXPECT_EQ(report.Entries()[0].passes, 5);
+  EXPECT_EQ(report.Entries()[1].outcome, "ERROR, kept");
+  EXPECT_EQ(report.Entries()[1].verification, "mismatch");
   EXPECT_FALSE(Exists(sound_));
   ASSERT_EQ(rows.rows.size(), 1u);
   EXPECT_EQ(rows.rows[0].file.path, corrupted);

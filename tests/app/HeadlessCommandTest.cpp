@@ -82,10 +82,17 @@ TEST_F(HeadlessCommand, DestroyWritesWhatTheWindowWrites) {
 
   main_.AddTarget(byWindow);
   QTest::mouseClick(main_.btnDestroy, Qt::LeftButton);
-  const Ran ran = RunProgram("--destroy --settings " + settings_ + " " + Quoted(byCommand));
+  const std::string report = image.File("report.txt");
+  const Ran ran = RunProgram("--destroy --verify --report " + Quoted(report) + " --settings " + settings_ + " " +
+                             Quoted(byCommand));
 
   EXPECT_EQ(ran.status, 0) << ran.out;
   EXPECT_EQ(ran.out, byCommand + ": File DONE\n");
+  EXPECT_NE(
+      test::ReadWholeFile(report).find(byCommand + "\n  File DONE; 12288 bytes; 11 passes; verification verified"),
+      std::string::npos)
+      << test::ReadWholeFile(report);
+  EXPECT_EQ(fs::status(report).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_FALSE(fs::exists(byWindow));
   EXPECT_FALSE(fs::exists(byCommand));
   image.Unmount();
