@@ -1,11 +1,13 @@
 #include "platform/DriveTable.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/InPlaceCaveat.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
@@ -131,6 +133,30 @@ TEST(VolumeHoldingPath, FindsTheFileSystemOfAnyPath) {
   EXPECT_EQ(volume->ClusterSize(), 1024u);
   EXPECT_EQ(VolumeHoldingPath("/")->RootDirectory, "/");
   EXPECT_FALSE(VolumeHoldingPath(image.File("not/there")));
+}
+
+// A copy-on-write file system writes changed data elsewhere: the caveat
+// names it; ext4 on a spinning (loop) device has none.
+TEST(InPlaceCaveats, CopyOnWriteIsNamedAndExt4OnADiskIsNot) {
+  LoopImage ext4(16, 4096, "plain");
+  OMREK_REQUIRE_MOUNTED(ext4);
+  InPlaceCaveats caveats;
+  EXPECT_FALSE(caveats.Of(ext4.MountPoint()).has_value());
+
+  if (!test::RunQuietly("command -v mkfs.btrfs")) GTEST_SKIP() << "mkfs.btrfs is not installed";
+  test::TempDir dir;
+  const std::string image = dir.File("btrfs.img");
+  const std::string mountPoint = dir.File("mnt");
+  ::mkdir(mountPoint.c_str(), 0755);
+  if (!test::RunQuietly("truncate -s 128M " + image + " && mkfs.btrfs -q " + image + " && mount -o loop " + image +
+                        " " + mountPoint)) {
+    GTEST_SKIP() << "cannot mount a btrfs image here";
+  }
+  const auto caveat = caveats.Of(mountPoint);
+  test::RunQuietly("umount " + mountPoint);
+  ASSERT_TRUE(caveat.has_value());
+  EXPECT_EQ(caveat->mountPoint, mountPoint);
+  EXPECT_NE(caveat->reason.find("btrfs"), std::string::npos) << caveat->reason;
 }
 
 }  // namespace
