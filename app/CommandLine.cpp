@@ -51,6 +51,22 @@ void Check(const CommandLine& line) {
   }
 }
 
+// "--option FILE" or "--option=FILE" at `i` into `file` (moving `i` past
+// FILE); false when the argument is another one.
+bool TakeFile(const std::vector<std::string>& arguments, std::size_t& i, const std::string& option, std::string& file) {
+  const std::string& argument = arguments[i];
+  if (argument == option) {
+    if (++i == arguments.size()) throw UsageError(option + " needs a file");
+    file = arguments[i];
+  } else if (argument.starts_with(option + "=")) {
+    file = argument.substr(option.size() + 1);
+  } else {
+    return false;
+  }
+  if (file.empty()) throw UsageError(option + " needs a file");
+  return true;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -78,24 +94,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       line.verify = true;
       continue;
     }
-    if (argument == "--report" || argument.starts_with("--report=")) {
-      if (argument == "--report") {
-        if (++i == arguments.size()) throw UsageError("--report needs a file");
-        line.reportFile = arguments[i];
-      } else {
-        line.reportFile = argument.substr(std::string("--report=").size());
-      }
-      if (line.reportFile.empty()) throw UsageError("--report needs a file");
-      continue;
-    }
-    if (argument == "--settings" || argument.starts_with("--settings=")) {
-      if (argument == "--settings") {
-        if (++i == arguments.size()) throw UsageError("--settings needs a file");
-        line.settingsFile = arguments[i];
-      } else {
-        line.settingsFile = argument.substr(std::string("--settings=").size());
-      }
-      if (line.settingsFile.empty()) throw UsageError("--settings needs a file");
+    if (TakeFile(arguments, i, "--report", line.reportFile) ||
+        TakeFile(arguments, i, "--settings", line.settingsFile)) {
       continue;
     }
     bool known = false;
