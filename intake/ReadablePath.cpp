@@ -12,28 +12,27 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 // it starts with a byte that begins none (overlong forms and surrogates
 // included).
 std::size_t Utf8SequenceLength(std::string_view text) {
+  struct Form {
+    std::uint8_t leadMask;
+    std::uint8_t leadBits;
+    std::size_t length;
+    std::uint32_t lowest;  // the smallest code point this length may carry
+  };
+  constexpr Form kForms[] = {
+      {0x80, 0x00, 1, 0}, {0xE0, 0xC0, 2, 0x80}, {0xF0, 0xE0, 3, 0x800}, {0xF8, 0xF0, 4, 0x10000}};
   const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
-  const std::uint8_t lead = byte(0);
-  std::size_t length;
-  std::uint32_t low;  // the smallest code point this length may carry
-  std::uint32_t point;
-  if (lead < 0x80) return 1;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, low = 0x80, point = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, low = 0x800, point = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, low = 0x10000, point = lead & 0x07;
-  } else {
-    return 0;
+  for (const Form& form : kForms) {
+    if ((byte(0) & form.leadMask) != form.leadBits) continue;
+    if (text.size() < form.length) return 0;
+    std::uint32_t point = byte(0) & static_cast<std::uint8_t>(~form.leadMask);
+    for (std::size_t i = 1; i < form.length; ++i) {
+      if ((byte(i) & 0xC0) != 0x80) return 0;
+      point = (point << 6) | (byte(i) & 0x3F);
+    }
+    if (point < form.lowest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0;
+    return form.length;
   }
-  if (text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    point = (point << 6) | (byte(i) & 0x3F);
-  }
-  if (point < low || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0;
-  return length;
+  return 0;
 }
 
 int HexValue(char c) {
