@@ -19,6 +19,7 @@ class BarMeter;
 class ClickLabel;
 class FlatButton;
 class Label3D;
+class RedrawThrottle;
 class TargetListView;
 class TCoolForm;
 class TfrmAbout;
@@ -123,6 +124,7 @@ class TfrmMain : public QWidget, public JobMonitor {
   void KeepWindowAlive();
 
   ShredEngine engine_;
+  RedrawThrottle* redraw_ = nullptr;
   QElapsedTimer sinceAlive_;
   bool commandRunning_ = false;
   bool shownOnce_ = false;
