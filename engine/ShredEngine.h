@@ -68,8 +68,11 @@ struct ShredEngine {
   std::function<std::uint32_t()> TimeOfDaySeed;
 
   // One large buffer for the passes' writes, allocated once for the run,
-  // aligned for writes that bypass the page cache.
+  // aligned for writes that bypass the page cache; and a second as large,
+  // which the invert and random passes prepare the next chunk in while the
+  // first is written.
   IoBytes IoBuffer;
+  IoBytes SpareIoBuffer;
 };
 
 }  // namespace omrek
