@@ -60,14 +60,14 @@ bool Flush(ShredEngine& engine) {
 
 void InvertBlocksWithCarry(std::uint8_t* data, std::size_t read, std::size_t blocks, std::size_t blockSize,
                            std::uint8_t* carry) {
-  // Eight bytes at a time: a byte loop would cost as much as the disk.
+  // 64 bytes at a time, in an inner loop of fixed length that the compiler
+  // turns into a few vector instructions: a plain byte loop would cost as
+  // much as the disk, and on a RAM disk more than the write itself.
   const auto invert = [](std::uint8_t* bytes, std::size_t count) {
+    constexpr std::size_t kStride = 64;
     std::size_t i = 0;
-    for (; i + sizeof(std::uint64_t) <= count; i += sizeof(std::uint64_t)) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes + i, sizeof word);
-      word = ~word;
-      std::memcpy(bytes + i, &word, sizeof word);
+    for (; i + kStride <= count; i += kStride) {
+      for (std::size_t j = 0; j < kStride; ++j) bytes[i + j] = static_cast<std::uint8_t>(~bytes[i + j]);
     }
     for (; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
   };
