@@ -81,9 +81,8 @@ void Passes(const std::string& path, int rounds) {
   const struct {
     const char* name;
     Pass pass;
-  } passes[] = {{"fill pass", {PassKind::Fill, 0xE5}},
-                {"invert pass", {PassKind::Invert}},
-                {"random pass", {PassKind::Random}}};
+  } passes[] = {
+      {"fill pass", {PassKind::Fill, 0xE5}}, {"invert pass", {PassKind::Invert}}, {"random pass", {PassKind::Random}}};
   ShredEngine engine;
   std::printf("%-24s %10s %10s %14s %10s\n", "256 MiB, median MiB/s", "pass", "dd direct", "pass/dd", "pass/plain");
   for (const auto& [name, pass] : passes) {
@@ -100,7 +99,8 @@ void Passes(const std::string& path, int rounds) {
     const double plainRate = MiBPerSecond(kFileSize, Median(plain));
     if (Median(dd) > 0) {
       const double ddRate = MiBPerSecond(kFileSize, Median(dd));
-      std::printf("%-24s %10.0f %10.0f %14.2f %10.2f\n", name, passRate, ddRate, passRate / ddRate, passRate / plainRate);
+      std::printf("%-24s %10.0f %10.0f %14.2f %10.2f\n", name, passRate, ddRate, passRate / ddRate,
+                  passRate / plainRate);
     } else {
       std::printf("%-24s %10.0f %10s %14s %10.2f\n", name, passRate, "refused", "-", passRate / plainRate);
     }

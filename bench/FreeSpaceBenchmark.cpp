@@ -79,7 +79,9 @@ int main(int argc, char* argv[]) {
     const char* name;
     StoredWipeProfile profile;
     int passes;
-  } runs[] = {{"fill pass", fill, 1}, {"invert pass", invert, 1}, {"random pass", random, 1},
+  } runs[] = {{"fill pass", fill, 1},
+              {"invert pass", invert, 1},
+              {"random pass", random, 1},
               {"default profile (5)", StoredWipeProfile{}, 5}};
   try {
     const std::int64_t free = QueryDiskSpace(root).FreeBytes;

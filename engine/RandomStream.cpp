@@ -67,25 +67,25 @@ constexpr Jump kJump512 = JumpOf(kLanes512);
 
 // Zero-masked shifts: GCC 12 warns falsely of an uninitialized value inside
 // the plain ones.
-__attribute__((target("avx512f"))) __m512i ShiftRight(__m512i x, unsigned bits) {
+__attribute__((target("avx512f"), always_inline)) inline __m512i ShiftRight(__m512i x, unsigned bits) {
   return _mm512_maskz_srli_epi32(0xFFFF, x, bits);
 }
-__attribute__((target("avx512f"))) __m512i ShiftLeft(__m512i x, unsigned bits) {
+__attribute__((target("avx512f"), always_inline)) inline __m512i ShiftLeft(__m512i x, unsigned bits) {
   return _mm512_maskz_slli_epi32(0xFFFF, x, bits);
 }
 
-__attribute__((target("avx512f"))) __m512i Avx512Bytes(const __m512i* seeds) {
+__attribute__((target("avx512f"), always_inline)) inline __m512i Avx512Bytes(const __m512i* seeds) {
   // Each byte of a dword from its own vector's high byte.
   const __m512i low1 = _mm512_set1_epi32(0x000000FF);
   const __m512i low2 = _mm512_set1_epi32(0x0000FFFF);
   const __m512i low3 = _mm512_set1_epi32(0x00FFFFFF);
   constexpr int kSelect = 0xCA;  // mask ? first : second, bit by bit
-  __m512i bytes = _mm512_ternarylogic_epi32(low1, ShiftRight(seeds[0], 24), ShiftRight(seeds[1], 16),
-                                            kSelect);
+  __m512i bytes = _mm512_ternarylogic_epi32(low1, ShiftRight(seeds[0], 24), ShiftRight(seeds[1], 16), kSelect);
   bytes = _mm512_ternarylogic_epi32(low2, bytes, ShiftRight(seeds[2], 8), kSelect);
   bytes = _mm512_ternarylogic_epi32(low3, bytes, seeds[3], kSelect);
-  // Then the borrows, each at its byte; a byte that borrows is at least 1,
-  // so nothing spills into the next one.
+// Then the borrows, each at its byte; a byte that borrows is at least 1,
+// so nothing spills into the next one.
+#pragma GCC unroll 16
   for (int v = 0; v < 4; ++v) {
     const __mmask16 borrow = _mm512_cmplt_epu32_mask(ShiftLeft(seeds[v], 8), seeds[v]);
     bytes = _mm512_mask_sub_epi32(bytes, borrow, bytes, _mm512_set1_epi32(1 << (8 * v)));
@@ -98,13 +98,16 @@ __attribute__((target("avx512f"))) std::uint32_t FillAvx512(std::uint32_t seed, 
   const auto start = InterleavedSeeds<16, kLanes512>(seed);
   __m512i lanes[4 * kGroups512];
   for (std::size_t v = 0; v < 4 * kGroups512; ++v) lanes[v] = _mm512_loadu_si512(start.data() + 16 * v);
+  // Unrolled throughout, so every lane stays in a register.
   const __m512i multiplier = _mm512_set1_epi32(static_cast<int>(kJump512.multiplier));
   const __m512i increment = _mm512_set1_epi32(static_cast<int>(kJump512.increment));
   for (std::size_t block = 0; block < blocks; ++block) {
+#pragma GCC unroll 16
     for (std::size_t group = 0; group < kGroups512; ++group) {
       _mm512_storeu_si512(out + block * kLanes512 + 64 * group, Avx512Bytes(lanes + 4 * group));
     }
     if (block + 1 == blocks) break;
+#pragma GCC unroll 16
     for (__m512i& lane : lanes) lane = _mm512_add_epi32(_mm512_mullo_epi32(lane, multiplier), increment);
   }
   // The block's last draw: vector 15, lane 15.
@@ -120,16 +123,17 @@ constexpr std::size_t kLanes256 = 32 * kGroups256;
 constexpr Jump kJump256 = JumpOf(kLanes256);
 
 // The draw's byte, 0..254, in the low byte of each lane.
-__attribute__((target("avx2"))) __m256i BytesOf(__m256i seed) {
+__attribute__((target("avx2"), always_inline)) inline __m256i BytesOf(__m256i seed) {
   const __m256i high = _mm256_srli_epi32(seed, 24);
   const __m256i low = _mm256_slli_epi32(seed, 8);
   const __m256i noBorrow = _mm256_cmpeq_epi32(_mm256_min_epu32(low, seed), seed);
   return _mm256_add_epi32(high, _mm256_andnot_si256(noBorrow, _mm256_set1_epi32(-1)));
 }
 
-__attribute__((target("avx2"))) __m256i Avx2Bytes(const __m256i* seeds) {
+__attribute__((target("avx2"), always_inline)) inline __m256i Avx2Bytes(const __m256i* seeds) {
   const __m256i low = _mm256_or_si256(BytesOf(seeds[0]), _mm256_slli_epi32(BytesOf(seeds[1]), 8));
-  const __m256i high = _mm256_or_si256(_mm256_slli_epi32(BytesOf(seeds[2]), 16), _mm256_slli_epi32(BytesOf(seeds[3]), 24));
+  const __m256i high =
+      _mm256_or_si256(_mm256_slli_epi32(BytesOf(seeds[2]), 16), _mm256_slli_epi32(BytesOf(seeds[3]), 24));
   return _mm256_or_si256(low, high);
 }
 
@@ -143,10 +147,13 @@ __attribute__((target("avx2"))) std::uint32_t FillAvx2(std::uint32_t seed, std::
   const __m256i multiplier = _mm256_set1_epi32(static_cast<int>(kJump256.multiplier));
   const __m256i increment = _mm256_set1_epi32(static_cast<int>(kJump256.increment));
   for (std::size_t block = 0; block < blocks; ++block) {
+#pragma GCC unroll 16
     for (std::size_t group = 0; group < kGroups256; ++group) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + block * kLanes256 + 32 * group), Avx2Bytes(lanes + 4 * group));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + block * kLanes256 + 32 * group),
+                          Avx2Bytes(lanes + 4 * group));
     }
     if (block + 1 == blocks) break;
+#pragma GCC unroll 16
     for (__m256i& lane : lanes) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, multiplier), increment);
   }
   return static_cast<std::uint32_t>(_mm256_extract_epi32(lanes[4 * kGroups256 - 1], 7));

@@ -8,6 +8,7 @@ namespace {
 constexpr std::size_t kIoBufferSize = 1 << 20;
 }
 
-ShredEngine::ShredEngine() : TimeOfDaySeed(UtcMillisecondOfDay), IoBuffer(kIoBufferSize), SpareIoBuffer(kIoBufferSize) {}
+ShredEngine::ShredEngine()
+    : TimeOfDaySeed(UtcMillisecondOfDay), IoBuffer(kIoBufferSize), SpareIoBuffer(kIoBufferSize) {}
 
 }  // namespace omrek
