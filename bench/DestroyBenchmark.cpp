@@ -1,7 +1,8 @@
-// Measures each overwrite pass on a 256 MiB file beside two baselines on the
-// same file in the same run: `dd oflag=direct` (1 MiB writes around the
-// page cache) and a plain in-place overwrite (1 MiB writes through the
-// cache, then fsync). Runs alternate, and each starts from a file written
+// Measures each overwrite pass on a 256 MiB file beside three baselines on
+// the same file in the same run: `dd oflag=direct` (1 MiB writes around the
+// page cache), the same with `conv=fdatasync` (the flush each pass ends
+// with), and a plain in-place overwrite (1 MiB writes through the cache,
+// then fsync). Runs alternate, and each starts from a file written
 // and flushed a few seconds before. Then the page cache's growth while a
 // 1 GiB file is destroyed with the default passes, and the random generator
 // beside a plain memory fill.
@@ -49,9 +50,10 @@ void WriteSettled(const std::string& path, std::uint64_t size) {
 }
 
 // Seconds, or 0 when dd refuses the file (no direct I/O on this file system).
-double DdDirect(const std::string& path) {
+// `conv` adds to notrunc: ",fdatasync" flushes at the end as each pass does.
+double DdDirect(const std::string& path, const std::string& conv) {
   const std::string command = "dd if=/dev/zero of='" + path + "' bs=1M count=" + std::to_string(kFileSize >> 20) +
-                              " oflag=direct conv=notrunc status=none 2>/dev/null";
+                              " oflag=direct conv=notrunc" + conv + " status=none 2>/dev/null";
   int status = 0;
   const double seconds = SecondsOf([&] { status = std::system(command.c_str()); });
   return status == 0 ? seconds : 0;
@@ -84,12 +86,15 @@ void Passes(const std::string& path, int rounds) {
   } passes[] = {
       {"fill pass", {PassKind::Fill, 0xE5}}, {"invert pass", {PassKind::Invert}}, {"random pass", {PassKind::Random}}};
   ShredEngine engine;
-  std::printf("%-24s %10s %10s %14s %10s\n", "256 MiB, median MiB/s", "pass", "dd direct", "pass/dd", "pass/plain");
+  std::printf("%-22s %8s %10s %8s %14s %8s %10s\n", "256 MiB, median MiB/s", "pass", "dd direct", "pass/dd",
+              "dd +fdatasync", "pass/it", "pass/plain");
   for (const auto& [name, pass] : passes) {
-    std::vector<double> dd, plain, program;
+    std::vector<double> dd, ddSynced, plain, program;
     for (int round = 0; round < rounds; ++round) {
       WriteSettled(path, kFileSize);
-      dd.push_back(DdDirect(path));
+      dd.push_back(DdDirect(path, ""));
+      WriteSettled(path, kFileSize);
+      ddSynced.push_back(DdDirect(path, ",fdatasync"));
       WriteSettled(path, kFileSize);
       program.push_back(TimedPass(engine, path, pass));
       WriteSettled(path, kFileSize);
@@ -97,12 +102,14 @@ void Passes(const std::string& path, int rounds) {
     }
     const double passRate = MiBPerSecond(kFileSize, Median(program));
     const double plainRate = MiBPerSecond(kFileSize, Median(plain));
-    if (Median(dd) > 0) {
+    if (Median(dd) > 0 && Median(ddSynced) > 0) {
       const double ddRate = MiBPerSecond(kFileSize, Median(dd));
-      std::printf("%-24s %10.0f %10.0f %14.2f %10.2f\n", name, passRate, ddRate, passRate / ddRate,
-                  passRate / plainRate);
+      const double syncedRate = MiBPerSecond(kFileSize, Median(ddSynced));
+      std::printf("%-22s %8.0f %10.0f %8.2f %14.0f %8.2f %10.2f\n", name, passRate, ddRate, passRate / ddRate,
+                  syncedRate, passRate / syncedRate, passRate / plainRate);
     } else {
-      std::printf("%-24s %10.0f %10s %14s %10.2f\n", name, passRate, "refused", "-", passRate / plainRate);
+      std::printf("%-22s %8.0f %10s %8s %14s %8s %10.2f\n", name, passRate, "refused", "-", "refused", "-",
+                  passRate / plainRate);
     }
   }
   std::printf("%-24s %10.0f MiB/s (1 MiB writes through the cache, then fsync)\n", "plain overwrite",

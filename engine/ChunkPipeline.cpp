@@ -4,10 +4,10 @@
 
 namespace omrek {
 
-ChunkPipeline::ChunkPipeline(IoBytes& first, IoBytes& second, std::int64_t sectors, Prepare prepare)
-    : buffers_{&first, &second},
+ChunkPipeline::ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare)
+    : buffers_(buffers),
       sectors_(std::max<std::int64_t>(sectors, 0)),
-      step_(static_cast<std::int64_t>(first.size() / ShredEngine::kSectorSize)),
+      step_(static_cast<std::int64_t>(buffers.front()->size() / ShredEngine::kSectorSize)),
       chunks_((sectors_ + step_ - 1) / step_),
       prepare_(std::move(prepare)) {
   if (chunks_ > 1) worker_ = std::thread(&ChunkPipeline::Work, this);
@@ -24,7 +24,7 @@ ChunkPipeline::~ChunkPipeline() {
 }
 
 ChunkPipeline::Chunk ChunkPipeline::ChunkAt(std::int64_t index) const {
-  const int slot = static_cast<int>(index % 2);
+  const int slot = static_cast<int>(index % kSlots);
   const std::int64_t first = index * step_;
   return {buffers_[static_cast<std::size_t>(slot)]->data(), first, std::min(step_, sectors_ - first), slot};
 }

@@ -13,16 +13,21 @@
 namespace omrek {
 
 // The chunks of one pass, each prepared (drawn, or read and inverted) on a
-// worker thread while the caller writes the one before it: on a fast device
+// worker thread while the caller writes the ones before it: on a fast device
 // preparing a chunk costs as much as writing it. Chunks are handed out in
-// order, and preparing runs at most one chunk ahead, in the other of two
-// buffers. A pass of one chunk or none starts no thread.
+// order; preparing runs up to two chunks ahead, in the buffers the caller
+// does not hold, so the worker has a whole chunk's time to wake up and
+// never holds the writes back. A pass of one chunk or none starts no
+// thread.
 class ChunkPipeline {
  public:
-  // Fills `buffer` with the `count` sectors from sector `first`. `slot` (0
-  // or 1) names the buffer, so what the preparer knows after a chunk (the
-  // stream's seed, the invert carry) can wait beside it until the chunk is
-  // written.
+  static constexpr int kSlots = 3;
+  using Buffers = std::array<IoBytes*, kSlots>;
+
+  // Fills `buffer` with the `count` sectors from sector `first`. `slot`
+  // (0 to kSlots - 1) names the buffer, so what the preparer knows after a
+  // chunk (the stream's seed, the invert carry) can wait beside it until
+  // the chunk is written.
   using Prepare = std::function<void(std::uint8_t* buffer, std::int64_t first, std::int64_t count, int slot)>;
 
   struct Chunk {
@@ -33,8 +38,8 @@ class ChunkPipeline {
   };
 
   // Chunks of as many sectors as one buffer holds, over `sectors` sectors.
-  // Both buffers must be as large.
-  ChunkPipeline(IoBytes& first, IoBytes& second, std::int64_t sectors, Prepare prepare);
+  // All buffers must be as large.
+  ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare);
   // Stops preparing and waits for the worker.
   ~ChunkPipeline();
   ChunkPipeline(const ChunkPipeline&) = delete;
@@ -50,7 +55,7 @@ class ChunkPipeline {
   Chunk ChunkAt(std::int64_t index) const;
   void Work();
 
-  std::array<IoBytes*, 2> buffers_;
+  Buffers buffers_;
   std::int64_t sectors_;
   std::int64_t step_;
   std::int64_t chunks_;
@@ -60,8 +65,8 @@ class ChunkPipeline {
   // and the slot the caller holds (-1: none).
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::array<bool, 2> ready_{};
-  std::array<std::exception_ptr, 2> errors_{};
+  std::array<bool, kSlots> ready_{};
+  std::array<std::exception_ptr, kSlots> errors_{};
   int held_ = -1;
   bool stopping_ = false;
 

@@ -31,6 +31,10 @@ void WriteSectors(ShredEngine& engine, JobMonitor& monitor, const std::uint8_t* 
   engine.WorkFile->StartWriteback(offset, bytes);
 }
 
+ChunkPipeline::Buffers PassBuffers(ShredEngine& engine) {
+  return {&engine.IoBuffer, &engine.SpareIoBuffers[0], &engine.SpareIoBuffers[1]};
+}
+
 // Writes every chunk of the pass in order, counting progress per chunk.
 // `taken(chunk)` runs before each write: what preparing the chunk left
 // behind becomes the engine's, as if it had been prepared just then.
@@ -87,10 +91,10 @@ bool InvertPass(ShredEngine& engine, JobMonitor& monitor) {
   // The worker carries its own copy of the block; the engine's follows it
   // chunk by chunk as the chunks are written.
   std::array<std::uint8_t, kSector> carry = engine.BlockBuffer;
-  std::array<std::array<std::uint8_t, kSector>, 2> carryAfter{};
+  std::array<std::array<std::uint8_t, kSector>, ChunkPipeline::kSlots> carryAfter{};
   bool complete = true;
   try {
-    ChunkPipeline chunks(engine.IoBuffer, engine.SpareIoBuffer, engine.SectorCount,
+    ChunkPipeline chunks(PassBuffers(engine), engine.SectorCount,
                          [&](std::uint8_t* buffer, std::int64_t first, std::int64_t count, int slot) {
                            const auto bytes = static_cast<std::size_t>(count) * kSector;
                            const std::size_t read =
@@ -114,8 +118,8 @@ bool RandomPass(ShredEngine& engine, JobMonitor& monitor) {
   // The worker draws from its own copy; the engine's stream follows it
   // chunk by chunk as the chunks are written.
   RandomStream stream(engine.Random.Seed());
-  std::array<std::uint32_t, 2> seedAfter{};
-  ChunkPipeline chunks(engine.IoBuffer, engine.SpareIoBuffer, engine.SectorCount,
+  std::array<std::uint32_t, ChunkPipeline::kSlots> seedAfter{};
+  ChunkPipeline chunks(PassBuffers(engine), engine.SectorCount,
                        [&](std::uint8_t* buffer, std::int64_t, std::int64_t count, int slot) {
                          stream.Fill(buffer, static_cast<std::size_t>(count) * kSector);
                          seedAfter[static_cast<std::size_t>(slot)] = stream.Seed();

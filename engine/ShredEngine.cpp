@@ -9,6 +9,8 @@ constexpr std::size_t kIoBufferSize = 1 << 20;
 }
 
 ShredEngine::ShredEngine()
-    : TimeOfDaySeed(UtcMillisecondOfDay), IoBuffer(kIoBufferSize), SpareIoBuffer(kIoBufferSize) {}
+    : TimeOfDaySeed(UtcMillisecondOfDay),
+      IoBuffer(kIoBufferSize),
+      SpareIoBuffers{IoBytes(kIoBufferSize), IoBytes(kIoBufferSize)} {}
 
 }  // namespace omrek

@@ -68,11 +68,11 @@ struct ShredEngine {
   std::function<std::uint32_t()> TimeOfDaySeed;
 
   // One large buffer for the passes' writes, allocated once for the run,
-  // aligned for writes that bypass the page cache; and a second as large,
-  // which the invert and random passes prepare the next chunk in while the
-  // first is written.
+  // aligned for writes that bypass the page cache; and two more as large,
+  // which the invert and random passes prepare the next chunks in while
+  // one is written.
   IoBytes IoBuffer;
-  IoBytes SpareIoBuffer;
+  std::array<IoBytes, 2> SpareIoBuffers;
 };
 
 }  // namespace omrek

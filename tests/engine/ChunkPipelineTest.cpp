@@ -13,14 +13,16 @@ namespace {
 constexpr std::int64_t kChunkSectors = 8;
 
 struct Buffers {
-  IoBytes first = IoBytes(kChunkSectors * ShredEngine::kSectorSize);
-  IoBytes second = IoBytes(kChunkSectors * ShredEngine::kSectorSize);
+  std::array<IoBytes, ChunkPipeline::kSlots> held{IoBytes(kChunkSectors * ShredEngine::kSectorSize),
+                                                  IoBytes(kChunkSectors* ShredEngine::kSectorSize),
+                                                  IoBytes(kChunkSectors* ShredEngine::kSectorSize)};
+  ChunkPipeline::Buffers Pointers() { return {&held[0], &held[1], &held[2]}; }
 };
 
-TEST(ChunkPipeline, HandsOutEveryChunkInOrderAlternatingTheBuffers) {
+TEST(ChunkPipeline, HandsOutEveryChunkInOrderCyclingThroughTheBuffers) {
   Buffers buffers;
   const std::int64_t sectors = 5 * kChunkSectors + 3;
-  ChunkPipeline chunks(buffers.first, buffers.second, sectors,
+  ChunkPipeline chunks(buffers.Pointers(), sectors,
                        [](std::uint8_t* buffer, std::int64_t first, std::int64_t count, int) {
                          std::fill(buffer, buffer + count * ShredEngine::kSectorSize, static_cast<std::uint8_t>(first));
                        });
@@ -30,8 +32,8 @@ TEST(ChunkPipeline, HandsOutEveryChunkInOrderAlternatingTheBuffers) {
     const int index = static_cast<int>(expectedFirst / kChunkSectors);
     EXPECT_EQ(chunk.first, expectedFirst);
     EXPECT_EQ(chunk.count, std::min(kChunkSectors, sectors - expectedFirst));
-    EXPECT_EQ(chunk.slot, index % 2);
-    EXPECT_EQ(chunk.data, (index % 2 == 0 ? buffers.first : buffers.second).data());
+    EXPECT_EQ(chunk.slot, index % ChunkPipeline::kSlots);
+    EXPECT_EQ(chunk.data, buffers.held[static_cast<std::size_t>(chunk.slot)].data());
     EXPECT_EQ(chunk.data[0], static_cast<std::uint8_t>(expectedFirst));
     EXPECT_EQ(chunk.data[chunk.count * ShredEngine::kSectorSize - 1], static_cast<std::uint8_t>(expectedFirst));
     expectedFirst += chunk.count;
@@ -43,7 +45,7 @@ TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlap) {
   for (const std::int64_t sectors : {std::int64_t{0}, kChunkSectors, 3 * kChunkSectors}) {
     Buffers buffers;
     std::vector<std::thread::id> preparers;
-    ChunkPipeline chunks(buffers.first, buffers.second, sectors, [&](std::uint8_t*, std::int64_t, std::int64_t, int) {
+    ChunkPipeline chunks(buffers.Pointers(), sectors, [&](std::uint8_t*, std::int64_t, std::int64_t, int) {
       preparers.push_back(std::this_thread::get_id());
     });
     int handed = 0;
@@ -60,10 +62,9 @@ TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlap) {
 
 TEST(ChunkPipeline, RaisesAtTheChunkWhosePreparingFailed) {
   Buffers buffers;
-  ChunkPipeline chunks(buffers.first, buffers.second, 6 * kChunkSectors,
-                       [](std::uint8_t*, std::int64_t first, std::int64_t, int) {
-                         if (first == 2 * kChunkSectors) throw IoError::FromErrno(EIO);
-                       });
+  ChunkPipeline chunks(buffers.Pointers(), 6 * kChunkSectors, [](std::uint8_t*, std::int64_t first, std::int64_t, int) {
+    if (first == 2 * kChunkSectors) throw IoError::FromErrno(EIO);
+  });
   EXPECT_EQ(chunks.Next().first, 0);
   EXPECT_EQ(chunks.Next().first, kChunkSectors);
   EXPECT_THROW(chunks.Next(), IoError);
@@ -73,11 +74,11 @@ TEST(ChunkPipeline, LeavingBeforeTheLastChunkStopsTheWorker) {
   Buffers buffers;
   int prepared = 0;
   {
-    ChunkPipeline chunks(buffers.first, buffers.second, 100 * kChunkSectors,
+    ChunkPipeline chunks(buffers.Pointers(), 100 * kChunkSectors,
                          [&](std::uint8_t*, std::int64_t, std::int64_t, int) { ++prepared; });
     chunks.Next();
   }
-  EXPECT_LE(prepared, 2) << "the worker runs at most one chunk ahead of the one held";
+  EXPECT_LE(prepared, ChunkPipeline::kSlots) << "the worker runs at most two chunks ahead of the one held";
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ Bytes FileBytes(const std::string& path) {
   return Bytes(text.begin(), text.end());
 }
 
-// Files of several 1 MiB chunks are prepared one chunk ahead on a worker;
+// Files of several 1 MiB chunks are prepared ahead on a worker;
 // the small file after the largest takes its tail from the carry that
 // worker left.
 const std::vector<std::size_t> kSizes{0, 1, 511, 512, 513, 1000, 4096, 4097, (3u << 20) + 123, (5u << 20) + 777, 1000};
