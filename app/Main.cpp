@@ -14,6 +14,7 @@
 
 #include "app/About.h"
 #include "app/MainSkin.h"
+#include "app/RedrawThrottle.h"
 #include "app/SpaceConfirmation.h"
 #include "disk/DiskList.h"
 #include "disk/FillerFiles.h"
@@ -107,6 +108,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frameless
   CoolForm1 = AddMainSkin(this);
   CreateTitleAndStatus();
   CreateListPanel();
+  redraw_ = new RedrawThrottle(*this, *lstView);
   CreateCommandButtons();
   WireHandlers();
   // A drop target that cannot be bound is reported; the program then starts
@@ -273,10 +275,12 @@ bool TfrmMain::RunCommand(const std::function<void()>& command) {
     ~Release() {
       window.SetCancelFlag(true);
       window.commandRunning_ = false;
+      window.redraw_->Stop();
     }
   };
   commandRunning_ = true;
   SetCancelFlag(false);
+  redraw_->Start();
   Release release{*this};
   command();
   return true;
@@ -289,7 +293,10 @@ void TfrmMain::SetStatus(const std::string& line1, const std::string& line2, con
   PumpEvents();
 }
 
-void TfrmMain::PumpEvents() { QCoreApplication::processEvents(); }
+void TfrmMain::PumpEvents() {
+  redraw_->Release();
+  QCoreApplication::processEvents();
+}
 
 void TfrmMain::AddProgress(std::uint16_t amount) {
   engine_.Progress += amount;
@@ -305,6 +312,7 @@ void TfrmMain::KeepWindowAlive() {
   constexpr qint64 kAliveMilliseconds = 50;
   if (sinceAlive_.isValid() && sinceAlive_.elapsed() < kAliveMilliseconds) return;
   sinceAlive_.start();
+  redraw_->Release();
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

@@ -23,6 +23,7 @@ class BarMeter;
 class ClickLabel;
 class FlatButton;
 class Label3D;
+class RedrawThrottle;
 class TargetListView;
 class TCoolForm;
 class TfrmAbout;
@@ -136,6 +137,7 @@ class TfrmMain : public QWidget, public JobMonitor {
   std::vector<std::string> ListedRoutes() const;
 
   ShredEngine engine_;
+  RedrawThrottle* redraw_ = nullptr;
   QElapsedTimer sinceAlive_;
   // What the confirmation of the next free-space wipe forecasts from.
   WipeSpeeds wipeSpeeds_;

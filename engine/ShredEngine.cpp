@@ -8,6 +8,9 @@ namespace {
 constexpr std::size_t kIoBufferSize = 1 << 20;
 }
 
-ShredEngine::ShredEngine() : TimeOfDaySeed(UtcMillisecondOfDay), IoBuffer(kIoBufferSize) {}
+ShredEngine::ShredEngine()
+    : TimeOfDaySeed(UtcMillisecondOfDay),
+      IoBuffer(kIoBufferSize),
+      SpareIoBuffers{IoBytes(kIoBufferSize), IoBytes(kIoBufferSize)} {}
 
 }  // namespace omrek

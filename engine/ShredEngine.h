@@ -74,8 +74,11 @@ struct ShredEngine {
   std::vector<std::uint64_t> PassDigests;
 
   // One large buffer for the passes' writes, allocated once for the run,
-  // aligned for writes that bypass the page cache.
+  // aligned for writes that bypass the page cache; and two more as large,
+  // which the invert and random passes prepare the next chunks in while
+  // one is written.
   IoBytes IoBuffer;
+  std::array<IoBytes, 2> SpareIoBuffers;
 };
 
 }  // namespace omrek

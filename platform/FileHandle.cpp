@@ -131,7 +131,7 @@ void FileHandle::Delete(const std::string& path) {
 FileHandle::FileHandle(FileHandle&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       leased_(std::exchange(other.leased_, false)),
-      bypass_(std::exchange(other.bypass_, false)),
+      bypass_(other.bypass_.exchange(false)),
       bypassedOnce_(std::exchange(other.bypassedOnce_, false)) {}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
@@ -140,7 +140,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     if (fd_ >= 0) ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
     leased_ = std::exchange(other.leased_, false);
-    bypass_ = std::exchange(other.bypass_, false);
+    bypass_ = other.bypass_.exchange(false);
     bypassedOnce_ = std::exchange(other.bypassedOnce_, false);
   }
   return *this;
@@ -185,8 +185,10 @@ bool FileHandle::BypassCache() {
   return bypass_;
 }
 
-bool FileHandle::StopBypass() const {
-  if (!bypass_) return false;
+bool FileHandle::StopBypass(bool wasOn) const {
+  // Another thread's read or write may have stopped it meanwhile: the call
+  // that was refused is still worth one more try.
+  if (!wasOn) return false;
   bypass_ = false;
   const int flags = ::fcntl(fd_, F_GETFL);
   return flags >= 0 && ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT) == 0;
@@ -196,10 +198,11 @@ std::size_t FileHandle::ReadAt(void* buffer, std::size_t count, std::uint64_t of
   auto* bytes = static_cast<unsigned char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
+    const bool bypassed = bypass_;
     const ssize_t n = ::pread(fd_, bytes + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     // The device cannot take this place or length directly.
-    if (n < 0 && errno == EINVAL && StopBypass()) continue;
+    if (n < 0 && errno == EINVAL && StopBypass(bypassed)) continue;
     if (n < 0) ThrowErrno();
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
@@ -212,9 +215,10 @@ void FileHandle::WriteAt(const void* buffer, std::size_t count, std::uint64_t of
   std::size_t done = 0;
   if (written != nullptr) *written = 0;
   while (done < count) {
+    const bool bypassed = bypass_;
     const ssize_t n = ::pwrite(fd_, bytes + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == EINVAL && StopBypass()) continue;
+    if (n < 0 && errno == EINVAL && StopBypass(bypassed)) continue;
     if (n < 0) ThrowErrno();
     // A write that makes no progress and reports no error means no room.
     if (n == 0) throw IoError::FromErrno(ENOSPC);

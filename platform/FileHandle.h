@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -75,7 +76,8 @@ class FileHandle {
   FileIdentity Identity() const;
 
   // Reads up to `count` bytes at `offset`; fewer at the end of the file,
-  // which is not an error.
+  // which is not an error. One thread may read while another writes
+  // elsewhere in the file.
   std::size_t ReadAt(void* buffer, std::size_t count, std::uint64_t offset) const;
 
   // Writes all `count` bytes at `offset`, growing the file as needed. When
@@ -123,13 +125,14 @@ class FileHandle {
   explicit FileHandle(int fd) : fd_(fd) {}
   void ReleaseLease();
 
-  // Gives up the cache bypass for good; false when it was not on. Const:
-  // it changes how the handle reads, not what.
-  bool StopBypass() const;
+  // Gives up the cache bypass for good; false when it was not on when the
+  // refused call began. Const: it changes how the handle reads, not what.
+  bool StopBypass(bool wasOn) const;
 
   int fd_ = -1;
   bool leased_ = false;
-  mutable bool bypass_ = false;
+  // Atomic: a pass reads ahead on one thread while it writes on another.
+  mutable std::atomic<bool> bypass_ = false;
   bool bypassedOnce_ = false;
 };
 

@@ -19,26 +19,42 @@ bool AudioAvailable() {
 
 }  // namespace
 
-WavePlayer::~WavePlayer() { CloseDevice(); }
+WavePlayer::~WavePlayer() { Release(); }
 
-void WavePlayer::CloseDevice() {
+void WavePlayer::Load(std::vector<std::uint8_t> waveImage) {
+  Release();
+  image_ = std::move(waveImage);
+  unplayable_ = false;
+}
+
+void WavePlayer::Release() {
   if (device_ != 0) SDL_CloseAudioDevice(device_);
   device_ = 0;
+  if (samples_ != nullptr) SDL_FreeWAV(samples_);
+  samples_ = nullptr;
+  length_ = 0;
+}
+
+bool WavePlayer::Prepare() {
+  if (device_ != 0) return true;
+  if (unplayable_) return false;
+  SDL_AudioSpec format{};
+  SDL_RWops* source = SDL_RWFromConstMem(image_.data(), static_cast<int>(image_.size()));
+  if (source == nullptr || SDL_LoadWAV_RW(source, 1, &format, &samples_, &length_) == nullptr) {
+    // Not a wave this player understands: no use trying again each time.
+    unplayable_ = true;
+    return false;
+  }
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
+  if (device_ == 0) Release();
+  return device_ != 0;
 }
 
 void WavePlayer::PlayAsync() {
   if (image_.empty() || !AudioAvailable() || SDL_GetNumAudioDevices(0) == 0) return;
-  CloseDevice();
-
-  SDL_AudioSpec format{};
-  Uint8* samples = nullptr;
-  Uint32 length = 0;
-  SDL_RWops* source = SDL_RWFromConstMem(image_.data(), static_cast<int>(image_.size()));
-  if (source == nullptr || SDL_LoadWAV_RW(source, 1, &format, &samples, &length) == nullptr) return;
-
-  device_ = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
-  if (device_ != 0 && SDL_QueueAudio(device_, samples, length) == 0) SDL_PauseAudioDevice(device_, 0);
-  SDL_FreeWAV(samples);
+  if (!Prepare()) return;
+  SDL_ClearQueuedAudio(device_);
+  if (SDL_QueueAudio(device_, samples_, length_) == 0) SDL_PauseAudioDevice(device_, 0);
 }
 
 }  // namespace omrek

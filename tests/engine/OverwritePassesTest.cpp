@@ -73,7 +73,10 @@ Bytes FileBytes(const std::string& path) {
   return Bytes(text.begin(), text.end());
 }
 
-const std::vector<std::size_t> kSizes{0, 1, 511, 512, 513, 1000, 4096, 4097, (3u << 20) + 123};
+// Files of several 1 MiB chunks are prepared ahead on a worker;
+// the small file after the largest takes its tail from the carry that
+// worker left.
+const std::vector<std::size_t> kSizes{0, 1, 511, 512, 513, 1000, 4096, 4097, (3u << 20) + 123, (5u << 20) + 777, 1000};
 
 // Where the passes write: ext4 with the page cache bypassed, as the destroy
 // command writes, and through it; and a file system that refuses the bypass,
@@ -187,6 +190,29 @@ TEST(PassesOnAFullDisk, InvertEndsQuietlyWhileFillAndRandomFail) {
       EXPECT_STREQ(error.what(), "Disk full");
     }
   }
+}
+
+TEST(PassesOnAFullDisk, RandomLeavesTheStreamAfterTheChunkThatFailed) {
+  LoopImage image(4, 1024, "fullrandom");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string path = test::WriteFile(image.File("victim"), std::string(1024, 'v'));
+  ShredEngine engine;
+  engine.TimeOfDaySeed = [] { return 43210u; };
+  RecordingMonitor monitor(engine);
+  engine.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
+  engine.WorkFile->BypassCache();
+  engine.SectorCount = 64 * 1024;
+
+  EXPECT_THROW(RandomPass(engine, monitor), IoError);
+
+  // The worker draws a chunk ahead of the writes; the engine's stream must
+  // stand where drawing chunk by chunk, up to the one that failed, leaves it.
+  const std::size_t chunk = engine.IoBuffer.size();
+  const auto failed = static_cast<std::size_t>(engine.Progress) * 512 / chunk;
+  RandomStream expected(43210u);
+  Bytes scratch(chunk);
+  for (std::size_t drawn = 0; drawn <= failed; ++drawn) expected.Fill(scratch.data(), chunk);
+  EXPECT_EQ(engine.Random.Seed(), expected.Seed());
 }
 
 }  // namespace

@@ -24,7 +24,9 @@ TEST(RandomStream, EveryKernelDrawsExactlyTheReferenceBytes) {
   for (const Kernel kernel : {Kernel::Avx512, Kernel::Avx2, Kernel::OneByOne}) {
     if (!RandomStream::Supports(kernel)) continue;
     for (const std::uint32_t seed : {0u, 1u, 12345u, 86399999u, 0xFFFFFFFFu}) {
-      for (const std::size_t count : {0u, 1u, 31u, 32u, 33u, 63u, 64u, 65u, 511u, 512u, 4103u, (1u << 20) + 13u}) {
+      // Around each kernel's block: 32 and 64 bytes (AVX2), 256 (AVX-512).
+      for (const std::size_t count :
+           {0u, 1u, 31u, 32u, 33u, 63u, 64u, 65u, 127u, 128u, 255u, 256u, 257u, 511u, 512u, 4103u, (1u << 20) + 13u}) {
         std::uint32_t expectedSeed = seed;
         const auto expected = Reference(expectedSeed, count);
         RandomStream stream(seed);

@@ -1,0 +1,79 @@
+#include "engine/ChunkPipeline.h"
+
+#include <algorithm>
+
+namespace omrek {
+
+ChunkPipeline::ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare)
+    : buffers_(buffers),
+      sectors_(std::max<std::int64_t>(sectors, 0)),
+      step_(static_cast<std::int64_t>(buffers.front()->size() / ShredEngine::kSectorSize)),
+      chunks_((sectors_ + step_ - 1) / step_),
+      prepare_(std::move(prepare)) {
+  if (chunks_ > 1) worker_ = std::thread(&ChunkPipeline::Work, this);
+}
+
+ChunkPipeline::~ChunkPipeline() {
+  if (!worker_.joinable()) return;
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+}
+
+ChunkPipeline::Chunk ChunkPipeline::ChunkAt(std::int64_t index) const {
+  const int slot = static_cast<int>(index % kSlots);
+  const std::int64_t first = index * step_;
+  return {buffers_[static_cast<std::size_t>(slot)]->data(), first, std::min(step_, sectors_ - first), slot};
+}
+
+ChunkPipeline::Chunk ChunkPipeline::Next() {
+  const Chunk chunk = ChunkAt(handed_++);
+  if (!worker_.joinable()) {
+    prepare_(chunk.data, chunk.first, chunk.count, chunk.slot);
+    return chunk;
+  }
+  const auto slot = static_cast<std::size_t>(chunk.slot);
+  std::exception_ptr error;
+  {
+    std::unique_lock lock(mutex_);
+    held_ = -1;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return ready_[slot]; });
+    ready_[slot] = false;
+    held_ = chunk.slot;
+    error = errors_[slot];
+  }
+  if (error) std::rethrow_exception(error);
+  return chunk;
+}
+
+void ChunkPipeline::Work() {
+  for (std::int64_t index = 0; index < chunks_; ++index) {
+    const Chunk chunk = ChunkAt(index);
+    const auto slot = static_cast<std::size_t>(chunk.slot);
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return stopping_ || (!ready_[slot] && held_ != chunk.slot); });
+      if (stopping_) return;
+    }
+    std::exception_ptr error;
+    try {
+      prepare_(chunk.data, chunk.first, chunk.count, chunk.slot);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    {
+      const std::lock_guard lock(mutex_);
+      errors_[slot] = error;
+      ready_[slot] = true;
+    }
+    changed_.notify_all();
+    // The caller stops at the chunk that failed; nothing after it is needed.
+    if (error) return;
+  }
+}
+
+}  // namespace omrek

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "engine/ShredEngine.h"
+
+namespace omrek {
+
+// The chunks of one pass, each prepared (drawn, or read and inverted) on a
+// worker thread while the caller writes the ones before it: on a fast device
+// preparing a chunk costs as much as writing it. Chunks are handed out in
+// order; preparing runs up to two chunks ahead, in the buffers the caller
+// does not hold, so the worker has a whole chunk's time to wake up and
+// never holds the writes back. A pass of one chunk or none starts no
+// thread.
+class ChunkPipeline {
+ public:
+  static constexpr int kSlots = 3;
+  using Buffers = std::array<IoBytes*, kSlots>;
+
+  // Fills `buffer` with the `count` sectors from sector `first`. `slot`
+  // (0 to kSlots - 1) names the buffer, so what the preparer knows after a
+  // chunk (the stream's seed, the invert carry) can wait beside it until
+  // the chunk is written.
+  using Prepare = std::function<void(std::uint8_t* buffer, std::int64_t first, std::int64_t count, int slot)>;
+
+  struct Chunk {
+    std::uint8_t* data;
+    std::int64_t first;
+    std::int64_t count;
+    int slot;
+  };
+
+  // Chunks of as many sectors as one buffer holds, over `sectors` sectors.
+  // All buffers must be as large.
+  ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare);
+  // Stops preparing and waits for the worker.
+  ~ChunkPipeline();
+  ChunkPipeline(const ChunkPipeline&) = delete;
+  ChunkPipeline& operator=(const ChunkPipeline&) = delete;
+
+  bool Done() const { return handed_ == chunks_; }
+
+  // The next chunk, prepared; the chunk handed out before goes back to the
+  // worker. Raises what preparing this chunk raised.
+  Chunk Next();
+
+ private:
+  Chunk ChunkAt(std::int64_t index) const;
+  void Work();
+
+  Buffers buffers_;
+  std::int64_t sectors_;
+  std::int64_t step_;
+  std::int64_t chunks_;
+  Prepare prepare_;
+
+  // Under mutex_: which slots hold a prepared chunk, what preparing raised,
+  // and the slot the caller holds (-1: none).
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::array<bool, kSlots> ready_{};
+  std::array<std::exception_ptr, kSlots> errors_{};
+  int held_ = -1;
+  bool stopping_ = false;
+
+  std::int64_t handed_ = 0;
+  std::thread worker_;
+};
+
+}  // namespace omrek
