@@ -68,6 +68,9 @@ QLabel* MakeStatusLabel(QWidget* parent, const char* name, int top) {
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   label->setAttribute(Qt::WA_TranslucentBackground);
   label->setFont(PixelFont(kArial, 13));
+  // A label of fixed size asks its window for no new layout when its text
+  // changes; a command sets these texts several times per file.
+  label->setFixedSize(label->size());
   return label;
 }
 

@@ -135,8 +135,10 @@ bool RandomPass(ShredEngine& engine, JobMonitor& monitor) {
 bool FillPass(ShredEngine& engine, JobMonitor& monitor, std::uint8_t value) {
   monitor.SetStatus("zeroing", "", "");
   // One buffer of the byte serves every chunk: nothing to prepare, so no
-  // worker either.
-  std::memset(engine.IoBuffer.data(), value, engine.IoBuffer.size());
+  // worker either. Only as much of it as the file takes: for a small file,
+  // filling the whole buffer would cost more than writing it.
+  const auto filled = std::min(engine.IoBuffer.size(), static_cast<std::size_t>(engine.SectorCount) * kSector);
+  std::memset(engine.IoBuffer.data(), value, filled);
   const auto step = static_cast<std::int64_t>(engine.IoBuffer.size() / kSector);
   for (std::int64_t first = 0; first < engine.SectorCount; first += step) {
     StopIfEnding();
