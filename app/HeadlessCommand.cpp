@@ -116,10 +116,8 @@ class Run {
   void Report(const std::string& what, const std::string& outcome) {
     monitor_.ClearBar();
     out_ << what << ": " << outcome << '\n' << std::flush;
-    if (report_ && line_.mode != Mode::Destroy) report_->Add({ReadablePath(what), outcome, 0, 0, Verification()});
   }
 
-  std::string Verification() const { return Verify() ? "on" : "off"; }
   bool Verify() const { return line_.verify || settings_.ReadBoolean(kVerifyKey); }
 
   // Where overwriting in place may miss old copies, a word on stderr; the
@@ -185,12 +183,15 @@ class Run {
       if (report_) destruction.RecordInto(*report_);
       destruction.DestroyListedFiles(rows);
     } else {
-      SlackWipe(engine_, monitor_, profile, Verify()).WipeListedFiles(rows);
+      SlackWipe wipe(engine_, monitor_, profile, Verify());
+      if (report_) wipe.RecordInto(*report_);
+      wipe.WipeListedFiles(rows);
     }
     // Rows a stop left untouched.
     for (const ListedFile& file : rows.Unreported()) {
       allDone_ = false;
       Report(file.path, "not done");
+      if (report_) report_->Add({ReadablePath(file.path), "not done", 0, 0, Verify() ? "not done" : "off"});
     }
     SaveReport();
   }
@@ -256,9 +257,10 @@ class Run {
       monitor_.SetStatus("", "", "");
       monitor_.SetCancelFlag(false);
       try {
-        FreeSpaceWipe(
-            engine_, monitor_, profile, [wipeSlack] { return wipeSlack; }, diskInfo, Verify())
-            .WipeSelectedDrives({drive});
+        FreeSpaceWipe wipe(
+            engine_, monitor_, profile, [wipeSlack] { return wipeSlack; }, diskInfo, Verify());
+        if (report_) wipe.RecordInto(*report_);
+        wipe.WipeSelectedDrives({drive});
       } catch (const std::exception& failure) {
         allDone_ = false;
         Report(what, "FAILED (" + std::string(failure.what()) + ")");

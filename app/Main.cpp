@@ -390,15 +390,27 @@ bool TfrmMain::AcceptInPlaceCaveats(const std::vector<std::string>& paths) {
 }
 
 void TfrmMain::btnDestroyClick() {
-  std::optional<CommandReport> report;
-  RunCommand([this, &report] {
+  RunReportedCommand([this](std::optional<CommandReport>& report) {
     if (!AcceptInPlaceCaveats(ListedRoutes())) return;
     report.emplace("Destroy", frmConfig_->FileModeProfile(), frmConfig_->Options().verify);
     FileDestruction destruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1, frmConfig_->Options());
     destruction.RecordInto(*report);
     destruction.DestroyListedFiles(*lstView);
   });
-  if (report && !report->Empty()) OfferReport(std::move(*report));
+}
+
+void TfrmMain::RunReportedCommand(const std::function<void(std::optional<CommandReport>& report)>& command) {
+  std::optional<CommandReport> report;
+  const auto offer = [this, &report] {
+    if (report && !report->Empty()) OfferReport(std::move(*report));
+  };
+  try {
+    RunCommand([&command, &report] { command(report); });
+  } catch (...) {
+    offer();
+    throw;
+  }
+  offer();
 }
 
 void TfrmMain::OfferReport(CommandReport report) {
@@ -420,9 +432,13 @@ void TfrmMain::OfferReport(CommandReport report) {
 }
 
 void TfrmMain::btnWipeSlackClick() {
-  RunCommand([this] {
+  RunReportedCommand([this](std::optional<CommandReport>& report) {
     if (!AcceptInPlaceCaveats(ListedRoutes())) return;
-    SlackWipe(engine_, *this, frmConfig_->FileModeProfile(), frmConfig_->Options().verify).WipeListedFiles(*lstView);
+    const bool verify = frmConfig_->Options().verify;
+    report.emplace("Wipe Slack", frmConfig_->FileModeProfile(), verify);
+    SlackWipe wipe(engine_, *this, frmConfig_->FileModeProfile(), verify);
+    wipe.RecordInto(*report);
+    wipe.WipeListedFiles(*lstView);
   });
 }
 
@@ -444,12 +460,14 @@ void TfrmMain::btnWipeSpaceClick() {
     return;
   }
   if (!ConfirmSpaceWipe(this, ForecastSpaceWipe(drives, wipeSpeeds_))) return;
-  RunCommand([this, &drives, &roots] {
+  RunReportedCommand([this, &drives, &roots](std::optional<CommandReport>& report) {
     if (!AcceptInPlaceCaveats(roots)) return;
+    const bool verify = frmConfig_->Options().verify;
+    report.emplace("Wipe Space", frmConfig_->DiskModeProfile(), verify);
     FreeSpaceWipe wipe(
-        engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo,
-        frmConfig_->Options().verify);
+        engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo, verify);
     wipe.firstChunkTimed = [this](const std::string& root, double speed) { wipeSpeeds_.Note(root, speed); };
+    wipe.RecordInto(*report);
     wipe.WipeSelectedDrives(drives);
   });
 }

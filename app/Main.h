@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "disk/DiskInfo.h"
 #include "disk/SpaceWipeForecast.h"
@@ -132,7 +133,9 @@ class TfrmMain : public QWidget, public JobMonitor {
   // warning that names it and the reason, with Continue or Cancel. False
   // once the user cancels.
   bool AcceptInPlaceCaveats(const std::vector<std::string>& paths);
-  // After a command, offers to save its report.
+  // Runs a command that may start a report, then offers to save what the
+  // report holds, also when the command ends in an error.
+  void RunReportedCommand(const std::function<void(std::optional<CommandReport>& report)>& command);
   void OfferReport(CommandReport report);
   std::vector<std::string> ListedRoutes() const;
 

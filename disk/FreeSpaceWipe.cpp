@@ -59,7 +59,16 @@ void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
   }
   monitor_.ResetProgress();
   for (const DriveToWipe& drive : drives) {
-    WipeDriveFreeSpace(drive);
+    done_ = {std::string("Drive ") + drive.letter + ": (" + drive.root + ")", "no empty space to wipe", 0, 0,
+             verify_ ? "not done" : "off"};
+    try {
+      WipeDriveFreeSpace(drive);
+    } catch (...) {
+      done_.outcome = "FAILED";
+      if (report_ != nullptr) report_->Add(done_);
+      throw;
+    }
+    if (report_ != nullptr) report_->Add(done_);
     if (monitor_.CancelFlag()) break;
   }
   monitor_.SetCancelFlag(true);
@@ -107,6 +116,7 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
     throw;
   }
   DeleteFillerFiles();
+  done_.outcome = filled ? "WIPED" : "stopped by Cancel";
   // The pool is back before the message, which waits for the user.
   reserve.reset();
   if (filled && outOfReach > 0) monitor_.ShowMessage(UnwrittenText(letter, outOfReach, whyNotLowered));
@@ -153,6 +163,8 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       }
       start += bytes;
       written += static_cast<std::int64_t>(bytes);
+      done_.bytes = static_cast<std::uint64_t>(written);
+      done_.passes = DestructionPassCount(profile_);
       uncounted += bytes;
       monitor_.AddProgress(static_cast<std::uint16_t>(uncounted / kBlockSize));
       uncounted %= kBlockSize;
@@ -211,7 +223,11 @@ void FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {
       if (step != 0 || pass + 1 == planned.repeat) engine_.WorkFile->Flush();
     }
   }
-  if (verify_ && written) VerifyChunk(offset, bytes);
+  if (verify_ && written) {
+    done_.verification = "mismatch";
+    VerifyChunk(offset, bytes);
+    done_.verification = "verified";
+  }
 }
 
 void FreeSpaceWipe::VerifyChunk(std::uint64_t offset, std::size_t bytes) {

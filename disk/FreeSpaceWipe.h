@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "disk/FillerFiles.h"
+#include "engine/CommandReport.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
@@ -56,6 +57,9 @@ class FreeSpaceWipe {
   // CancelFlag is set.
   void WipeSelectedDrives(const std::vector<DriveToWipe>& drives);
 
+  // Each drive the command then goes through is entered in `report`.
+  void RecordInto(CommandReport& report) { report_ = &report; }
+
   void WipeDriveFreeSpace(const DriveToWipe& drive);
 
   // Chunks written into one filler file before the next is started: 1024,
@@ -90,6 +94,9 @@ class FreeSpaceWipe {
   std::vector<std::string> fillerFiles_;
   bool verify_;
   IoBytes readBack_;
+  CommandReport* report_ = nullptr;
+  // What came of the drive being wiped.
+  CommandReport::Entry done_;
 };
 
 }  // namespace omrek

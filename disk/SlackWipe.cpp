@@ -8,6 +8,7 @@
 #include "disk/FileRestorer.h"
 #include "engine/StopRequest.h"
 #include "engine/WorkTotal.h"
+#include "intake/ReadablePath.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
 
@@ -23,7 +24,12 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
   engine_.RowIndex = 0;
   while (engine_.RowIndex < rows.RowCount()) {
     const auto row = rows.HandleOf(engine_.RowIndex);
-    const SlackOutcome outcome = WipeFileSlack(rows.RowFile(engine_.RowIndex));
+    const ListedFile listed = rows.RowFile(engine_.RowIndex);
+    const SlackOutcome outcome = WipeFileSlack(listed);
+    if (report_ != nullptr) {
+      done_.target = ReadablePath(listed.path);
+      report_->Add(done_);
+    }
     // The user may have removed rows while events ran.
     if (const int now = row->Index(); now >= 0) {
       rows.SetRowState(now, outcome == SlackOutcome::Wiped            ? "-slack"
@@ -40,6 +46,7 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
 }
 
 SlackOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
+  done_ = {{}, "skipped (a folder, or no longer the file listed)", 0, 0, verify_ ? "not done" : "off"};
   const std::optional<PinnedFile> listed = ReachListedFile(target);
   if (!listed) return SlackOutcome::Skipped;
   try {
@@ -50,6 +57,7 @@ SlackOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
       try {
         MeasureClusterSizeOf(engine_.ClusterSize, *listed);
         const std::uint64_t slackLength = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
+        done_.bytes = slackLength;
         WipeOpenFile(file, restorer.Length(), slackLength);
       } catch (const std::exception&) {
         failure = std::current_exception();
@@ -59,12 +67,15 @@ SlackOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
     file.Close();
     if (failure) std::rethrow_exception(failure);
     monitor_.SetStatus("SLACK", "WIPED", "");
+    done_.outcome = "SLACK WIPED";
     return SlackOutcome::Wiped;
   } catch (const LeaseLost& lost) {
     monitor_.SetStatus("FAILED", lost.what(), "");
+    done_.outcome = std::string("FAILED (") + lost.what() + ")";
     return SlackOutcome::LeftLengthened;
   } catch (const std::exception&) {
     monitor_.SetStatus("FAILED", "", "");
+    done_.outcome = "FAILED, put back";
     return SlackOutcome::Skipped;
   }
 }
@@ -80,10 +91,15 @@ void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint6
       StopIfEnding();
       RunPass(file, oldSize, slackLength, planned.pass);
       file.Flush();
+      ++done_.passes;
       monitor_.AddProgress(1);
     }
   }
-  if (verify_ && !lastWritten_.empty()) VerifyLastPass(file, oldSize);
+  if (verify_ && !lastWritten_.empty()) {
+    done_.verification = "mismatch";
+    VerifyLastPass(file, oldSize);
+    done_.verification = "verified";
+  }
 }
 
 void SlackWipe::VerifyLastPass(FileHandle& file, std::uint64_t oldSize) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/CommandReport.h"
 #include "engine/JobMonitor.h"
 #include "engine/PassPlan.h"
 #include "engine/ShredEngine.h"
@@ -41,6 +42,9 @@ class SlackWipe {
   // set; ends on "READY".
   void WipeListedFiles(TargetRows& rows);
 
+  // Each file the command then goes through is entered in `report`.
+  void RecordInto(CommandReport& report) { report_ = &report; }
+
   // Wiped ("SLACK" "WIPED"); Skipped for a folder, link, or a file no
   // longer where it was listed (no status), or on failure ("FAILED");
   // LeftLengthened ("FAILED" and why).
@@ -62,6 +66,9 @@ class SlackWipe {
   bool verify_;
   // What the pass that ran last wrote past the file's end.
   std::vector<std::uint8_t> lastWritten_;
+  CommandReport* report_ = nullptr;
+  // What came of the file WipeFileSlack worked on last.
+  CommandReport::Entry done_;
 };
 
 }  // namespace omrek

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 #include <filesystem>
 
@@ -48,6 +49,14 @@ Ran RunProgram(const std::string& arguments, const std::string& input = "/dev/nu
 }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// The window ends a command that did something by offering its report.
+bool OffersAReport(const QWidget& window) {
+  for (const QMessageBox* box : window.findChildren<QMessageBox*>()) {
+    if (box->isVisible() && box->text() == "Save a report of what was done?") return true;
+  }
+  return false;
+}
 
 // What reached the device where the file's data lay.
 std::string BytesAt(const std::string& image, const std::vector<Extent>& extents) {
@@ -111,10 +120,15 @@ TEST_F(HeadlessCommand, WipeSlackWritesWhatTheWindowWrites) {
 
   main_.AddTarget(byWindow);
   QTest::mouseClick(main_.btnWipeSlack, Qt::LeftButton);
-  const Ran ran = RunProgram("--wipe-slack --settings " + settings_ + " " + Quoted(byCommand));
+  EXPECT_TRUE(OffersAReport(main_));
+  const std::string report = folder_.File("report.txt");
+  const Ran ran =
+      RunProgram("--wipe-slack --report " + Quoted(report) + " --settings " + settings_ + " " + Quoted(byCommand));
 
   EXPECT_EQ(ran.status, 0) << ran.out;
   EXPECT_EQ(ran.out, byCommand + ": SLACK WIPED\n");
+  EXPECT_NE(ReadWholeFile(report).find(byCommand + "\n  SLACK WIPED; 3192 bytes; "), std::string::npos)
+      << ReadWholeFile(report);
   EXPECT_EQ(ReadWholeFile(byWindow), content);
   EXPECT_EQ(ReadWholeFile(byCommand), content);
   const auto windowExtents = test::PhysicalExtents(byWindow);
@@ -152,12 +166,16 @@ TEST_F(HeadlessCommand, WipeSpaceWritesWhatTheWindowWrites) {
     test::SelectOnly(*program_.Config().lstDisk, root);
     QTest::mouseClick(main_.btnWipeSpace, Qt::LeftButton);
     EXPECT_EQ(main_.lblStatus3->text(), "WIPED");
+    EXPECT_TRUE(OffersAReport(main_));
   });
   if (byWindow.size() != (2u << 20)) GTEST_SKIP() << byWindow;
+  const std::string report = folder_.File("report.txt");
   const std::string byCommand = FreedBlocksAfterWipe([&](const std::string& root) {
-    const Ran ran = RunProgram("--wipe-space --yes --settings " + settings_ + " " + Quoted(root + "/"));
+    const Ran ran = RunProgram("--wipe-space --yes --report " + Quoted(report) + " --settings " + settings_ + " " +
+                               Quoted(root + "/"));
     EXPECT_EQ(ran.status, 0) << ran.out;
     EXPECT_TRUE(ran.out.ends_with(" WIPED\n")) << ran.out;
+    EXPECT_NE(ReadWholeFile(report).find(": (" + root + ")\n  WIPED; "), std::string::npos) << ReadWholeFile(report);
     for (const auto& entry : fs::directory_iterator(root)) {
       EXPECT_FALSE(entry.path().filename().string().starts_with("Omrek-Delete")) << entry.path();
     }
