@@ -8,6 +8,7 @@
 #include "platform/Directory.h"
 #include "platform/DriveTable.h"
 #include "platform/IoError.h"
+#include "platform/ReservedClusters.h"
 
 namespace omrek {
 
@@ -63,6 +64,7 @@ LeftoverFillers DeleteLeftoverFillers(const std::string& root) {
 }
 
 void DeleteLeftoverFillersOfAllDrives(JobMonitor& monitor) {
+  PutBackReservesOfKilledRuns();
   LeftoverFillers total;
   for (const std::string& root : DriveTable::Read().Roots()) {
     const LeftoverFillers found = DeleteLeftoverFillers(root);

@@ -28,7 +28,8 @@ LeftoverFillers DeleteLeftoverFillers(const std::string& root);
 
 // Once at start-up: the clean-up over the roots of all lettered drives. When
 // it found any, the status lines say how many files went and how much space
-// came back: "LEFTOVERS", "3 files", "73 megs freed".
+// came back: "LEFTOVERS", "3 files", "73 megs freed". The reserved pools
+// that such runs left empty are put back as well.
 void DeleteLeftoverFillersOfAllDrives(JobMonitor& monitor);
 
 }  // namespace omrek

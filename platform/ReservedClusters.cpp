@@ -1,12 +1,18 @@
 #include "platform/ReservedClusters.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
+#include <optional>
+#include <sstream>
+#include <string_view>
 
 #include "platform/BlockDevice.h"
 #include "platform/IoError.h"
@@ -16,15 +22,65 @@ namespace omrek {
 
 namespace {
 
+constexpr const char* kNotes = "/run/omrek";
+constexpr std::string_view kNotePrefix = "reserved-";
+
+std::string DeviceNameOf(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? KernelDeviceName(st.st_dev) : std::string();
+}
+
+std::string ControlFileOf(const std::string& device) { return "/sys/fs/ext4/" + device + "/reserved_clusters"; }
+
 // The pool's control file for the file system holding `path`, or empty.
 std::string ControlFileFor(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return {};
-  const std::string name = KernelDeviceName(st.st_dev);
+  const std::string name = DeviceNameOf(path);
   if (name.empty()) return {};
-  const std::string control = "/sys/fs/ext4/" + name + "/reserved_clusters";
+  const std::string control = ControlFileOf(name);
   return ::access(control.c_str(), F_OK) == 0 ? control : std::string();
 }
+
+// Tells one file system from another that has since taken its device.
+std::string FileSystemIdOf(const std::string& path) {
+  struct statfs facts {};
+  if (::statfs(path.c_str(), &facts) != 0) return {};
+  std::ostringstream id;
+  id << std::hex << facts.f_fsid.__val[0] << '-' << facts.f_fsid.__val[1];
+  return id.str();
+}
+
+// A note of a lowered pool: "<old size> <file system id> <root>".
+struct ReserveNote {
+  std::string value;
+  std::string fileSystem;
+  std::string root;
+
+  static std::optional<ReserveNote> Read(int fd) {
+    std::string text(4096, '\0');
+    const ssize_t got = ::pread(fd, text.data(), text.size(), 0);
+    if (got <= 0) return std::nullopt;
+    text.resize(static_cast<std::size_t>(got));
+    std::istringstream fields(text);
+    ReserveNote note;
+    if (!(fields >> note.value >> note.fileSystem) || fields.get() != ' ' || !std::getline(fields, note.root)) {
+      return std::nullopt;
+    }
+    return note;
+  }
+
+  void Write(int fd) const {
+    const std::string text = value + ' ' + fileSystem + ' ' + root;
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+      throw IoError::FromErrno(errno);
+    }
+  }
+
+  // True when `root` still holds the file system the note was made for,
+  // on the device it was made for.
+  bool StillMounted(const std::string& device) const {
+    return !fileSystem.empty() && FileSystemIdOf(root) == fileSystem && DeviceNameOf(root) == device;
+  }
+};
 
 std::string ReadValue(const std::string& control) {
   std::ifstream file(control);
@@ -66,10 +122,38 @@ std::uint64_t FreeBytesOutOfReach(const std::string& path) {
 LoweredReserve::LoweredReserve(const std::string& path) {
   const std::string control = ControlFileFor(path);
   if (control.empty()) return;
-  const std::string oldValue = ReadValue(control);
-  WriteValue(control, "0");
+  const std::string device = DeviceNameOf(path);
+  ReserveNote mine{ReadValue(control), FileSystemIdOf(path), path};
+  ::mkdir(kNotes, 0700);
+  const std::string notePath = std::string(kNotes) + "/" + std::string(kNotePrefix) + device;
+  const int fd = ::open(notePath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    // A note of this file system means the pool is empty already, by a copy
+    // still running or one that was killed: the size it notes is the real one.
+    if (const auto noted = ReserveNote::Read(fd); noted && noted->fileSystem == mine.fileSystem) {
+      mine.value = noted->value;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      try {
+        mine.Write(fd);
+        note_ = notePath;
+        noteFd_ = fd;
+      } catch (const IoError&) {
+        ::close(fd);
+      }
+    } else {
+      ::close(fd);
+    }
+  }
+  try {
+    WriteValue(control, "0");
+  } catch (const IoError&) {
+    if (!note_.empty()) ::unlink(note_.c_str());
+    if (noteFd_ >= 0) ::close(noteFd_);
+    throw;
+  }
   control_ = control;
-  oldValue_ = oldValue;
+  oldValue_ = mine.value;
 }
 
 LoweredReserve::~LoweredReserve() {
@@ -80,6 +164,32 @@ LoweredReserve::~LoweredReserve() {
     // Nothing more can be done here; the kernel sets the pool anew at the
     // next mount.
   }
+  if (!note_.empty()) ::unlink(note_.c_str());
+  if (noteFd_ >= 0) ::close(noteFd_);
+}
+
+void PutBackReservesOfKilledRuns() {
+  DIR* folder = ::opendir(kNotes);
+  if (folder == nullptr) return;
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (!name.starts_with(kNotePrefix)) continue;
+    const int fd = ::openat(::dirfd(folder), name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    // A copy that is running holds its note locked.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      const std::string device = name.substr(kNotePrefix.size());
+      const auto note = ReserveNote::Read(fd);
+      try {
+        if (note && note->StillMounted(device)) WriteValue(ControlFileOf(device), note->value);
+      } catch (const IoError&) {
+        // The kernel sets the pool anew at the next mount.
+      }
+      ::unlinkat(::dirfd(folder), name.c_str(), 0);
+    }
+    ::close(fd);
+  }
+  ::closedir(folder);
 }
 
 }  // namespace omrek

@@ -19,6 +19,10 @@ std::uint64_t FreeBytesOutOfReach(const std::string& path);
 // lives, and puts the old size back when it goes, whatever way that is. A
 // file system without such a pool is left as it is. Raises IoError when the
 // pool cannot be lowered: only root may.
+//
+// The old size is also noted under /run while the pool is empty, so that a
+// run killed meanwhile leaves it for the next start (see below), and a copy
+// that finds the pool already emptied by another knows its real size.
 class LoweredReserve {
  public:
   explicit LoweredReserve(const std::string& path);
@@ -29,6 +33,13 @@ class LoweredReserve {
  private:
   std::string control_;  // empty when nothing was lowered
   std::string oldValue_;
+  std::string note_;     // empty when another copy keeps the note
+  int noteFd_ = -1;      // held locked while the pool is empty
 };
+
+// Puts back the pools that runs killed while they were empty left noted,
+// where the same file system is still mounted. Notes a running copy holds
+// are left alone.
+void PutBackReservesOfKilledRuns();
 
 }  // namespace omrek

@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <set>
 
 #include "disk/DiskInfo.h"
 #include "platform/DriveTable.h"
 #include "platform/IoError.h"
+#include "platform/ReservedClusters.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/LoopImage.h"
@@ -264,6 +266,11 @@ TEST(FreeSpaceChild, ToldWhatStayedUnwritten) {
   EXPECT_EQ(monitor.messages, std::vector<std::string>{test::ChildArgument("OMREK_MESSAGE")});
 }
 
+TEST(FreeSpaceChild, KilledWhileThePoolIsEmpty) {
+  const LoweredReserve lowered(test::ChildArgument("OMREK_ROOT"));
+  ::raise(SIGKILL);
+}
+
 TEST_F(FreeSpace, FillersOfAKilledRunGoAtTheNextStartAndBeforeTheNextFilling) {
   LoopImage image(32, 4096, "leftovers");
   OMREK_REQUIRE_MOUNTED(image);
@@ -275,9 +282,16 @@ TEST_F(FreeSpace, FillersOfAKilledRunGoAtTheNextStartAndBeforeTheNextFilling) {
   test::WriteFile(image.File(others[0]), "mine");
   test::WriteFile(image.File(others[1]), "mine too");
   fs::create_directory(image.File(others[2]));
+  // The run was killed while the pool was empty.
+  const std::string pool = ReservedClusters(image);
+  test::RunTestCaseInChild("FreeSpaceChild.KilledWhileThePoolIsEmpty", {{"OMREK_ROOT", image.MountPoint()}});
+  if (::geteuid() == 0) {
+    EXPECT_EQ(ReservedClusters(image), "0");
+  }
 
   DeleteLeftoverFillersOfAllDrives(monitor_);
 
+  EXPECT_EQ(ReservedClusters(image), pool);
   EXPECT_EQ(monitor_.lines.back(), (std::array<std::string, 3>{"LEFTOVERS", "3 files", "5 megs freed"}));
   for (const std::string& name : others) EXPECT_TRUE(fs::exists(image.File(name))) << name;
   for (const int number : {1, 2, 1000}) EXPECT_FALSE(fs::exists(image.File(FillerFileName(number)))) << number;
