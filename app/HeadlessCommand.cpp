@@ -191,7 +191,7 @@ class Run {
     for (const ListedFile& file : rows.Unreported()) {
       allDone_ = false;
       Report(file.path, "not done");
-      if (report_) report_->Add({ReadablePath(file.path), "not done", 0, 0, Verify() ? "not done" : "off"});
+      if (report_) report_->Add(CommandReport::Entry::Before(ReadablePath(file.path), "not done", Verify()));
     }
     SaveReport();
   }

@@ -15,6 +15,8 @@ inline double Median(std::vector<double> values) {
   return values.empty() ? 0 : values[values.size() / 2];
 }
 
+inline double MiBPerSecond(double bytes, double seconds) { return bytes / (1 << 20) / seconds; }
+
 // A "Key:   1234 kB" field of a /proc file, in MiB.
 inline double KibFieldMiB(const char* file, const std::string& key) {
   std::ifstream in(file);

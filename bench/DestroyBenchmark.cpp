@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bench/BenchFigures.h"
@@ -35,8 +36,6 @@ using namespace omrek;
 constexpr std::uint64_t kFileSize = 256ull << 20;
 constexpr std::uint64_t kCacheCheckSize = 1ull << 30;
 constexpr std::size_t kChunk = 1 << 20;
-
-double MiBPerSecond(std::uint64_t bytes, double seconds) { return static_cast<double>(bytes) / (1 << 20) / seconds; }
 
 // Writes the file around the page cache and flushes it, then lets the disk
 // settle, so no timing starts with another run's data still on its way.
@@ -117,6 +116,19 @@ void Passes(const std::string& path, int rounds) {
               MiBPerSecond(kFileSize, PlainOverwrite(path)));
 }
 
+// Seconds the destroy command takes over the file with the default passes,
+// and whether it deleted it.
+std::pair<double, bool> TimedDestroy(const std::string& path, DestroyOptions options) {
+  ShredEngine engine;
+  SilentMonitor monitor(engine);
+  const StoredWipeProfile defaults;
+  WavePlayer silent;
+  FileDestruction destruction(engine, monitor, defaults, silent, options);
+  bool destroyed = false;
+  const double seconds = SecondsOf([&] { destroyed = destruction.DestroyFile(ListFile(path)); });
+  return {seconds, destroyed};
+}
+
 // The largest rise of Cached in /proc/meminfo while a 1 GiB file is
 // destroyed with the default passes.
 void CacheGrowth(const std::string& path) {
@@ -130,13 +142,7 @@ void CacheGrowth(const std::string& path) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   });
-  ShredEngine engine;
-  SilentMonitor monitor(engine);
-  const StoredWipeProfile defaults;
-  WavePlayer silent;
-  bool destroyed = false;
-  const double seconds =
-      SecondsOf([&] { destroyed = FileDestruction(engine, monitor, defaults, silent).DestroyFile(ListFile(path)); });
+  const auto [seconds, destroyed] = TimedDestroy(path, {});
   done = true;
   sampler.join();
   std::printf("1 GiB destroyed with the default 5 passes in %.1f s (%s): page cache grew by %.0f MiB at most\n",
@@ -146,19 +152,13 @@ void CacheGrowth(const std::string& path) {
 // What reading the file back costs: 256 MiB destroyed with the default
 // passes, with and without verification, the runs alternating.
 void VerificationCost(const std::string& path, int rounds) {
-  const StoredWipeProfile defaults;
-  WavePlayer silent;
   std::vector<double> plain, verified;
   for (int round = 0; round < rounds; ++round) {
     for (const bool verify : {false, true}) {
       WriteSettled(path, kFileSize);
-      ShredEngine engine;
-      SilentMonitor monitor(engine);
       DestroyOptions options;
       options.verify = verify;
-      FileDestruction destruction(engine, monitor, defaults, silent, options);
-      bool destroyed = false;
-      const double seconds = SecondsOf([&] { destroyed = destruction.DestroyFile(ListFile(path)); });
+      const auto [seconds, destroyed] = TimedDestroy(path, options);
       if (!destroyed) throw std::runtime_error(verify ? "the verified destroy failed" : "the destroy failed");
       (verify ? verified : plain).push_back(seconds);
     }

@@ -24,8 +24,6 @@ namespace {
 
 using namespace omrek;
 
-double MiBPerSecond(std::int64_t bytes, double seconds) { return static_cast<double>(bytes) / (1 << 20) / seconds; }
-
 // Lets the disk settle after the last run's deletions.
 void Settle(const std::string& root) {
   std::system(("sync -f '" + root + "'").c_str());

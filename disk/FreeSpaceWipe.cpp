@@ -59,8 +59,8 @@ void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
   }
   monitor_.ResetProgress();
   for (const DriveToWipe& drive : drives) {
-    done_ = {std::string("Drive ") + drive.letter + ": (" + drive.root + ")", "no empty space to wipe", 0, 0,
-             verify_ ? "not done" : "off"};
+    done_ = CommandReport::Entry::Before(std::string("Drive ") + drive.letter + ": (" + drive.root + ")",
+                                        "no empty space to wipe", verify_);
     try {
       WipeDriveFreeSpace(drive);
     } catch (...) {
@@ -223,11 +223,7 @@ void FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {
       if (step != 0 || pass + 1 == planned.repeat) engine_.WorkFile->Flush();
     }
   }
-  if (verify_ && written) {
-    done_.verification = "mismatch";
-    VerifyChunk(offset, bytes);
-    done_.verification = "verified";
-  }
+  if (verify_ && written) done_.Verify([&] { VerifyChunk(offset, bytes); });
 }
 
 void FreeSpaceWipe::VerifyChunk(std::uint64_t offset, std::size_t bytes) {

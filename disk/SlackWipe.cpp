@@ -46,7 +46,7 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
 }
 
 SlackOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
-  done_ = {{}, "skipped (a folder, or no longer the file listed)", 0, 0, verify_ ? "not done" : "off"};
+  done_ = CommandReport::Entry::Before({}, CommandReport::kLeftAlone, verify_);
   const std::optional<PinnedFile> listed = ReachListedFile(target);
   if (!listed) return SlackOutcome::Skipped;
   try {
@@ -95,11 +95,7 @@ void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint6
       monitor_.AddProgress(1);
     }
   }
-  if (verify_ && !lastWritten_.empty()) {
-    done_.verification = "mismatch";
-    VerifyLastPass(file, oldSize);
-    done_.verification = "verified";
-  }
+  if (verify_ && !lastWritten_.empty()) done_.Verify([&] { VerifyLastPass(file, oldSize); });
 }
 
 void SlackWipe::VerifyLastPass(FileHandle& file, std::uint64_t oldSize) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/WipeProfile.h"
@@ -20,8 +21,25 @@ class CommandReport {
     std::string outcome;       // the status the command showed: "File DONE", "ERROR", ...
     std::uint64_t bytes = 0;   // what each pass wrote
     std::int64_t passes = 0;   // passes that ran
-    std::string verification;  // "verified", "mismatch" or "off"
+    std::string verification;  // "verified", "mismatch", "not done" or "off"
+
+    // What stands for `target` before the command has done anything to it.
+    static Entry Before(std::string target, std::string outcome, bool verify) {
+      return {std::move(target), std::move(outcome), 0, 0, verify ? "not done" : "off"};
+    }
+
+    // Runs `check`, which raises when the device does not give back what the
+    // last pass wrote, and notes what came of it.
+    template <typename Check>
+    void Verify(Check&& check) {
+      verification = "mismatch";
+      check();
+      verification = "verified";
+    }
   };
+
+  // The outcome of a row a command leaves alone without a word.
+  static constexpr const char* kLeftAlone = "skipped (a folder, or no longer the file listed)";
 
   CommandReport(std::string command, const WipeProfile& profile, bool verify);
 

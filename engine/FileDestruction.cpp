@@ -49,7 +49,7 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
 }
 
 bool FileDestruction::DestroyFile(const ListedFile& target) {
-  done_ = {{}, "skipped (a folder, or no longer the file listed)", 0, 0, options_.verify ? "not done" : "off"};
+  done_ = CommandReport::Entry::Before({}, CommandReport::kLeftAlone, options_.verify);
   std::optional<PinnedFile> file = ReachListedFile(target);
   if (!file) return false;
   ClearAttributes(*file);
@@ -73,11 +73,7 @@ bool FileDestruction::DestroyFile(const ListedFile& target) {
     } catch (const IoError&) {
       // Every pass flushed already; this one only tidies up.
     }
-    if (options_.verify) {
-      done_.verification = "mismatch";
-      VerifyLastPass();
-      done_.verification = "verified";
-    }
+    if (options_.verify) done_.Verify([this] { VerifyLastPass(); });
     DiscardFile();
     monitor_.SetStatus("File DONE", "", "");
     done_.outcome = "File DONE";

@@ -32,11 +32,10 @@ std::string DeviceNameOf(const std::string& path) {
 
 std::string ControlFileOf(const std::string& device) { return "/sys/fs/ext4/" + device + "/reserved_clusters"; }
 
-// The pool's control file for the file system holding `path`, or empty.
-std::string ControlFileFor(const std::string& path) {
-  const std::string name = DeviceNameOf(path);
-  if (name.empty()) return {};
-  const std::string control = ControlFileOf(name);
+// The pool's control file for the file system on `device`, or empty.
+std::string ControlFileFor(const std::string& device) {
+  if (device.empty()) return {};
+  const std::string control = ControlFileOf(device);
   return ::access(control.c_str(), F_OK) == 0 ? control : std::string();
 }
 
@@ -99,7 +98,7 @@ void WriteValue(const std::string& control, const std::string& value) {
 }
 
 std::uint64_t PoolBytes(const std::string& path) {
-  const std::string control = ControlFileFor(path);
+  const std::string control = ControlFileFor(DeviceNameOf(path));
   if (control.empty()) return 0;
   try {
     return std::stoull(ReadValue(control)) * ClusterSizeOf(path);
@@ -120,9 +119,9 @@ std::uint64_t FreeBytesOutOfReach(const std::string& path) {
 }
 
 LoweredReserve::LoweredReserve(const std::string& path) {
-  const std::string control = ControlFileFor(path);
-  if (control.empty()) return;
   const std::string device = DeviceNameOf(path);
+  const std::string control = ControlFileFor(device);
+  if (control.empty()) return;
   ReserveNote mine{ReadValue(control), FileSystemIdOf(path), path};
   ::mkdir(kNotes, 0700);
   const std::string notePath = std::string(kNotes) + "/" + std::string(kNotePrefix) + device;

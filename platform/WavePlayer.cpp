@@ -37,7 +37,7 @@ void WavePlayer::Release() {
 
 bool WavePlayer::Prepare() {
   if (device_ != 0) return true;
-  if (unplayable_) return false;
+  if (unplayable_ || image_.empty() || !AudioAvailable() || SDL_GetNumAudioDevices(0) == 0) return false;
   SDL_AudioSpec format{};
   SDL_RWops* source = SDL_RWFromConstMem(image_.data(), static_cast<int>(image_.size()));
   if (source == nullptr || SDL_LoadWAV_RW(source, 1, &format, &samples_, &length_) == nullptr) {
@@ -51,7 +51,6 @@ bool WavePlayer::Prepare() {
 }
 
 void WavePlayer::PlayAsync() {
-  if (image_.empty() || !AudioAvailable() || SDL_GetNumAudioDevices(0) == 0) return;
   if (!Prepare()) return;
   SDL_ClearQueuedAudio(device_);
   if (SDL_QueueAudio(device_, samples_, length_) == 0) SDL_PauseAudioDevice(device_, 0);
