@@ -1,15 +1,14 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QMessageBox>
-#include <QPointer>
 #include <QWidget>
 #include <functional>
-#include <optional>
+#include <memory>
+#include <vector>
 
 #include "disk/DiskInfo.h"
 #include "disk/SpaceWipeForecast.h"
-#include "engine/CommandReport.h"
+#include "disk/FreeSpaceWipe.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "intake/DropTarget.h"
@@ -30,6 +29,7 @@ class TCoolForm;
 class TfrmAbout;
 class TfrmConfig;
 class TfrmSelect;
+class WindowFrontEnd;
 
 // The main window: the target list, three status lines, the meter and the
 // column of command buttons. It owns the engine state and is the job
@@ -102,6 +102,7 @@ class TfrmMain : public QWidget, public JobMonitor {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void CreateControls();
   void KeepSkinColours();
   void CreateTitleAndStatus();
   void CreateListPanel();
@@ -128,23 +129,15 @@ class TfrmMain : public QWidget, public JobMonitor {
   // input waits for the next one.
   void KeepWindowAlive();
 
-  // Before a command writes: for each drive among `paths` where overwriting
-  // in place may miss old copies (and the user has not silenced it), a
-  // warning that names it and the reason, with Continue or Cancel. False
-  // once the user cancels.
-  bool AcceptInPlaceCaveats(const std::vector<std::string>& paths);
-  // Runs a command that may start a report, then offers to save what the
-  // report holds, also when the command ends in an error.
-  void RunReportedCommand(const std::function<void(std::optional<CommandReport>& report)>& command);
-  void OfferReport(CommandReport report);
-  std::vector<std::string> ListedRoutes() const;
+  // The drives picked in the configuration dialog, by letter and root.
+  std::vector<DriveToWipe> SelectedDrives() const;
 
   ShredEngine engine_;
   RedrawThrottle* redraw_ = nullptr;
   QElapsedTimer sinceAlive_;
   // What the confirmation of the next free-space wipe forecasts from.
   WipeSpeeds wipeSpeeds_;
-  QPointer<QMessageBox> reportOffer_;
+  std::unique_ptr<WindowFrontEnd> frontEnd_;
   bool commandRunning_ = false;
   bool shownOnce_ = false;
   TfrmConfig* frmConfig_ = nullptr;

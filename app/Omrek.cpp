@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
-#include "app/HeadlessCommand.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/HeadlessCommand.h"
 #include "app/OmrekProgram.h"
 #include "app/Version.h"
 #include "widgets/ErrorBox.h"
@@ -25,6 +25,7 @@ int RunWindow(char* programName, const std::vector<std::string>& paths) {
 
   omrek::OmrekProgram program;
   program.Start();
+  program.RepairKilledRuns();
   for (const std::string& path : paths) omrek::RunGuarded([&] { program.Main().AddTarget(path); });
   return QApplication::exec();
 }

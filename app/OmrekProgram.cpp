@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "app/JpegDecoder.h"
+#include "disk/FillerFiles.h"
 #include "platform/TerminationSignals.h"
 
 namespace omrek {
@@ -35,5 +36,7 @@ void OmrekProgram::Start() {
   }
   frmMain_.show();
 }
+
+void OmrekProgram::RepairKilledRuns() { DeleteLeftoverFillersOfAllDrives(frmMain_); }
 
 }  // namespace omrek

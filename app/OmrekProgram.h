@@ -24,6 +24,11 @@ class OmrekProgram {
   // Centres the main window on the desktop and shows it.
   void Start();
 
+  // What runs that were killed left behind (filler files, an emptied ext4
+  // reserve) is put right, and the status lines say so. The program's own
+  // start does it; a window made for a test leaves the machine's drives be.
+  void RepairKilledRuns();
+
   TfrmMain& Main() { return frmMain_; }
   TfrmConfig& Config() { return frmConfig_; }
   TfrmAbout& About() { return frmAbout_; }

@@ -125,7 +125,8 @@ std::pair<double, bool> TimedDestroy(const std::string& path, DestroyOptions opt
   WavePlayer silent;
   FileDestruction destruction(engine, monitor, defaults, silent, options);
   bool destroyed = false;
-  const double seconds = SecondsOf([&] { destroyed = destruction.DestroyFile(ListFile(path)); });
+  const double seconds =
+      SecondsOf([&] { destroyed = destruction.DestroyFile(ListFile(path)).outcome == Outcome::Destroyed; });
   return {seconds, destroyed};
 }
 

@@ -32,4 +32,11 @@ std::string SerialNumberText(std::uint32_t serial) {
   return text;
 }
 
+void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char driveLetter) {
+  const auto drive = DriveTable::Read().Find(driveLetter);
+  if (!drive) return;
+  diskInfo.SetDisk(driveLetter);
+  if (drive->ClusterSize() != 0) clusterSize = drive->ClusterSize();
+}
+
 }  // namespace omrek

@@ -45,4 +45,10 @@ class TDiskInfo {
 // the middle: 0x2E1817E6 gives "2E18-17E6".
 std::string SerialNumberText(std::uint32_t serial);
 
+// Refreshes `diskInfo` for the drive and stores the drive's cluster size in
+// `clusterSize`. When nothing can be measured (not a letter, nothing
+// mounted) both keep their values, so the cluster size never becomes 0:
+// every sector count divides by it.
+void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char driveLetter);
+
 }  // namespace omrek

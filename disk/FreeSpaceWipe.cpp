@@ -20,10 +20,9 @@ namespace {
 
 constexpr std::uint64_t kMegabyte = 1 << 20;
 
-// The megabytes written on the drive so far, whole ones.
-std::string MegText(std::int64_t written) {
-  const std::int64_t megs = written / static_cast<std::int64_t>(kMegabyte);
-  return std::to_string(megs) + (megs == 1 ? " meg" : " megs");
+// The drive's status lines while it fills, and when it fails.
+void ShowDrive(JobMonitor& monitor, char letter, std::int64_t written, Outcome outcome) {
+  monitor.SetStatus(DriveStatus(letter), MegText(static_cast<std::uint64_t>(written)), TextsOf(outcome).report);
 }
 
 std::int64_t FreeBytes(const std::string& root) { return QueryDiskSpace(root).FreeBytes; }
@@ -59,16 +58,19 @@ void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
   }
   monitor_.ResetProgress();
   for (const DriveToWipe& drive : drives) {
-    done_ = CommandReport::Entry::Before(std::string("Drive ") + drive.letter + ": (" + drive.root + ")",
-                                        "no empty space to wipe", verify_);
+    done_ = TargetOutcome::Before(drive.root, verify_);
+    done_.drive = drive.letter;
+    done_.outcome = Outcome::NoSpace;
     try {
       WipeDriveFreeSpace(drive);
-    } catch (...) {
-      done_.outcome = "FAILED";
-      if (report_ != nullptr) report_->Add(done_);
-      throw;
+    } catch (const std::exception& failure) {
+      done_.outcome = Outcome::DriveFailed;
+      done_.detail = failure.what();
+      sink_(done_);
+      if (!goOnAfterFailure) throw;
+      continue;
     }
-    if (report_ != nullptr) report_->Add(done_);
+    sink_(done_);
     if (monitor_.CancelFlag()) break;
   }
   monitor_.SetCancelFlag(true);
@@ -116,7 +118,7 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
     throw;
   }
   DeleteFillerFiles();
-  done_.outcome = filled ? "WIPED" : "stopped by Cancel";
+  done_.outcome = filled ? Outcome::DriveWiped : Outcome::DriveStopped;
   // The pool is back before the message, which waits for the user.
   reserve.reset();
   if (filled && outOfReach > 0) monitor_.ShowMessage(UnwrittenText(letter, outOfReach, whyNotLowered));
@@ -164,12 +166,12 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       start += bytes;
       written += static_cast<std::int64_t>(bytes);
       done_.bytes = static_cast<std::uint64_t>(written);
-      done_.passes = DestructionPassCount(profile_);
+      done_.passesDone = done_.passesPlanned = DestructionPassCount(profile_);
       uncounted += bytes;
       monitor_.AddProgress(static_cast<std::uint16_t>(uncounted / kBlockSize));
       uncounted %= kBlockSize;
       ++chunks;
-      monitor_.SetStatus(std::string("DRIVE ") + letter, MegText(written), "WIPED");
+      ShowDrive(monitor_, letter, written, Outcome::DriveWiped);
       monitor_.PumpEvents();
       if (monitor_.CancelFlag()) return false;
       if (chunks % chunksPerFile == 0) {
@@ -186,7 +188,7 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
     // A full disk is where the filling ends. Any other error leaves free
     // space unwritten: the drive must not read "WIPED".
     if (!error.DiskFull()) {
-      monitor_.SetStatus(std::string("DRIVE ") + letter, MegText(written), "FAILED");
+      ShowDrive(monitor_, letter, written, Outcome::DriveFailed);
       throw;
     }
   }

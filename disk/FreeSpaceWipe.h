@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "disk/FillerFiles.h"
-#include "engine/CommandReport.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
+#include "engine/TargetOutcome.h"
 #include "engine/WipeProfile.h"
 
 namespace omrek {
@@ -54,11 +54,13 @@ class FreeSpaceWipe {
                 TDiskInfo& diskInfo, bool verify = false);
 
   // The command over the picked drives, in order; stops between drives when
-  // CancelFlag is set.
+  // CancelFlag is set. An error that ends a drive goes on to the caller,
+  // unless `goOnAfterFailure` says the next drive is to be tried.
   void WipeSelectedDrives(const std::vector<DriveToWipe>& drives);
 
-  // Each drive the command then goes through is entered in `report`.
-  void RecordInto(CommandReport& report) { report_ = &report; }
+  // Each drive the command then goes through is told to `sink`.
+  void TellOutcomes(OutcomeSink sink) { sink_ = std::move(sink); }
+  bool goOnAfterFailure = false;
 
   void WipeDriveFreeSpace(const DriveToWipe& drive);
 
@@ -94,9 +96,9 @@ class FreeSpaceWipe {
   std::vector<std::string> fillerFiles_;
   bool verify_;
   IoBytes readBack_;
-  CommandReport* report_ = nullptr;
+  OutcomeSink sink_ = [](const TargetOutcome&) {};
   // What came of the drive being wiped.
-  CommandReport::Entry done_;
+  TargetOutcome done_;
 };
 
 }  // namespace omrek

@@ -4,11 +4,10 @@
 #include <cstring>
 #include <exception>
 
-#include "disk/ClusterSize.h"
+#include "engine/ClusterSize.h"
 #include "disk/FileRestorer.h"
 #include "engine/StopRequest.h"
 #include "engine/WorkTotal.h"
-#include "intake/ReadablePath.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
 
@@ -21,34 +20,18 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
   monitor_.PumpEvents();
   ComputeWorkTotal(WorkKind::PerPass, engine_, rows, profile_);
   monitor_.ResetProgress();
-  engine_.RowIndex = 0;
-  while (engine_.RowIndex < rows.RowCount()) {
-    const auto row = rows.HandleOf(engine_.RowIndex);
-    const ListedFile listed = rows.RowFile(engine_.RowIndex);
-    const SlackOutcome outcome = WipeFileSlack(listed);
-    if (report_ != nullptr) {
-      done_.target = ReadablePath(listed.path);
-      report_->Add(done_);
-    }
-    // The user may have removed rows while events ran.
-    if (const int now = row->Index(); now >= 0) {
-      rows.SetRowState(now, outcome == SlackOutcome::Wiped            ? "-slack"
-                            : outcome == SlackOutcome::LeftLengthened ? "lengthened"
-                                                                      : "skipped");
-      engine_.RowIndex = now + 1;
-    }
-    monitor_.PumpEvents();
-    if (monitor_.CancelFlag()) break;
-  }
+  WalkRows(engine_, monitor_, rows, RowPump::AfterEachRow, [this](const ListedFile& file) { return WipeFileSlack(file); },
+           sink_);
   monitor_.SetCancelFlag(true);
   monitor_.SetStatus("READY", "", "");
   monitor_.ResetProgress();
 }
 
-SlackOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
-  done_ = CommandReport::Entry::Before({}, CommandReport::kLeftAlone, verify_);
+TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
+  done_ = TargetOutcome::Before(target.path, verify_);
+  done_.passesPlanned = DestructionPassCount(profile_);
   const std::optional<PinnedFile> listed = ReachListedFile(target);
-  if (!listed) return SlackOutcome::Skipped;
+  if (!listed) return done_;
   try {
     FileHandle file = listed->OpenExclusive();
     std::exception_ptr failure;
@@ -66,18 +49,16 @@ SlackOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
     }
     file.Close();
     if (failure) std::rethrow_exception(failure);
-    monitor_.SetStatus("SLACK", "WIPED", "");
-    done_.outcome = "SLACK WIPED";
-    return SlackOutcome::Wiped;
+    done_.outcome = Outcome::SlackWiped;
   } catch (const LeaseLost& lost) {
-    monitor_.SetStatus("FAILED", lost.what(), "");
-    done_.outcome = std::string("FAILED (") + lost.what() + ")";
-    return SlackOutcome::LeftLengthened;
-  } catch (const std::exception&) {
-    monitor_.SetStatus("FAILED", "", "");
-    done_.outcome = "FAILED, put back";
-    return SlackOutcome::Skipped;
+    done_.outcome = Outcome::LeftLengthened;
+    done_.detail = lost.what();
+  } catch (const std::exception& failure) {
+    done_.outcome = Outcome::PutBack;
+    done_.detail = failure.what();
   }
+  ShowOutcome(monitor_, done_);
+  return done_;
 }
 
 void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength) {
@@ -91,7 +72,7 @@ void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint6
       StopIfEnding();
       RunPass(file, oldSize, slackLength, planned.pass);
       file.Flush();
-      ++done_.passes;
+      ++done_.passesDone;
       monitor_.AddProgress(1);
     }
   }

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/CommandReport.h"
 #include "engine/JobMonitor.h"
 #include "engine/PassPlan.h"
+#include "engine/RowWalk.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
 #include "intake/TargetFile.h"
@@ -15,8 +15,6 @@
 namespace omrek {
 
 class FileHandle;
-
-enum class SlackOutcome { Wiped, Skipped, LeftLengthened };
 
 // Wipes the slack of listed files: the bytes between a file's end and the
 // end of its last cluster, which the file system keeps but no file call can
@@ -42,13 +40,13 @@ class SlackWipe {
   // set; ends on "READY".
   void WipeListedFiles(TargetRows& rows);
 
-  // Each file the command then goes through is entered in `report`.
-  void RecordInto(CommandReport& report) { report_ = &report; }
+  // Each file the command then goes through is told to `sink`.
+  void TellOutcomes(OutcomeSink sink) { sink_ = std::move(sink); }
 
-  // Wiped ("SLACK" "WIPED"); Skipped for a folder, link, or a file no
-  // longer where it was listed (no status), or on failure ("FAILED");
-  // LeftLengthened ("FAILED" and why).
-  SlackOutcome WipeFileSlack(const ListedFile& target);
+  // SlackWiped ("SLACK" "WIPED"); LeftAlone for a folder, link, or a file
+  // no longer where it was listed (no status); PutBack on failure
+  // ("FAILED"); LeftLengthened ("FAILED" and why).
+  TargetOutcome WipeFileSlack(const ListedFile& target);
 
  private:
   static constexpr std::size_t kInversionSize = 32768;
@@ -66,9 +64,9 @@ class SlackWipe {
   bool verify_;
   // What the pass that ran last wrote past the file's end.
   std::vector<std::uint8_t> lastWritten_;
-  CommandReport* report_ = nullptr;
-  // What came of the file WipeFileSlack worked on last.
-  CommandReport::Entry done_;
+  OutcomeSink sink_ = [](const TargetOutcome&) {};
+  // What came of the file WipeFileSlack works on.
+  TargetOutcome done_;
 };
 
 }  // namespace omrek

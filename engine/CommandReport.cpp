@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "engine/PassPlan.h"
+#include "intake/ReadablePath.h"
 #include "platform/FileHandle.h"
 
 namespace omrek {
@@ -20,6 +21,12 @@ std::string PlanText(const WipeProfile& profile) {
        << (profile.NullifyCustom() ? profile.NullValue() + ", " : "");
   std::string plan = text.str();
   return plan.empty() ? "no pass" : plan.substr(0, plan.size() - 2);
+}
+
+// A file in its readable form; a drive by its letter and root folder.
+std::string TargetText(const TargetOutcome& entry) {
+  if (entry.drive == 0) return ReadablePath(entry.target);
+  return std::string("Drive ") + entry.drive + ": (" + entry.target + ")";
 }
 
 std::string UtcText(std::chrono::system_clock::time_point when) {
@@ -44,12 +51,12 @@ std::string CommandReport::Text() const {
        << "Started: " << UtcText(started_) << "\n"
        << "Passes: " << profile_ << "\n"
        << "Verification: " << (verify_ ? "on" : "off") << "\n\n";
-  for (const Entry& entry : entries_) {
-    text << entry.target << "\n  " << entry.outcome;
-    if (entry.passes > 0) {
-      text << "; " << entry.bytes << " bytes; " << entry.passes << (entry.passes == 1 ? " pass" : " passes");
+  for (const TargetOutcome& entry : entries_) {
+    text << TargetText(entry) << "\n  " << ReportText(entry);
+    if (entry.passesDone > 0) {
+      text << "; " << entry.bytes << " bytes; " << entry.passesDone << (entry.passesDone == 1 ? " pass" : " passes");
     }
-    text << "; verification " << entry.verification << "\n";
+    text << "; verification " << VerificationText(entry.verification) << "\n";
   }
   return text.str();
 }

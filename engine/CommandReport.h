@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "engine/TargetOutcome.h"
 #include "engine/WipeProfile.h"
 
 namespace omrek {
@@ -16,36 +16,11 @@ namespace omrek {
 // something to keep private.
 class CommandReport {
  public:
-  struct Entry {
-    std::string target;        // a path in its readable form, or a drive
-    std::string outcome;       // the status the command showed: "File DONE", "ERROR", ...
-    std::uint64_t bytes = 0;   // what each pass wrote
-    std::int64_t passes = 0;   // passes that ran
-    std::string verification;  // "verified", "mismatch", "not done" or "off"
-
-    // What stands for `target` before the command has done anything to it.
-    static Entry Before(std::string target, std::string outcome, bool verify) {
-      return {std::move(target), std::move(outcome), 0, 0, verify ? "not done" : "off"};
-    }
-
-    // Runs `check`, which raises when the device does not give back what the
-    // last pass wrote, and notes what came of it.
-    template <typename Check>
-    void Verify(Check&& check) {
-      verification = "mismatch";
-      check();
-      verification = "verified";
-    }
-  };
-
-  // The outcome of a row a command leaves alone without a word.
-  static constexpr const char* kLeftAlone = "skipped (a folder, or no longer the file listed)";
-
   CommandReport(std::string command, const WipeProfile& profile, bool verify);
 
-  void Add(Entry entry) { entries_.push_back(std::move(entry)); }
+  void Add(TargetOutcome entry) { entries_.push_back(std::move(entry)); }
   bool Empty() const { return entries_.empty(); }
-  const std::vector<Entry>& Entries() const { return entries_; }
+  const std::vector<TargetOutcome>& Entries() const { return entries_; }
 
   std::string Text() const;
 
@@ -58,7 +33,7 @@ class CommandReport {
   std::string profile_;
   bool verify_;
   std::chrono::system_clock::time_point started_;
-  std::vector<Entry> entries_;
+  std::vector<TargetOutcome> entries_;
 };
 
 }  // namespace omrek

@@ -7,7 +7,6 @@
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
 #include "engine/WorkTotal.h"
-#include "intake/ReadablePath.h"
 #include "platform/FileAttributes.h"
 #include "platform/IoError.h"
 #include "platform/WavePlayer.h"
@@ -21,37 +20,17 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_);
   monitor_.ResetProgress();
-  engine_.RowIndex = 0;
-  while (engine_.RowIndex < rows.RowCount()) {
-    monitor_.PumpEvents();
-    // The user may have removed rows while events ran.
-    if (engine_.RowIndex >= rows.RowCount()) break;
-    const auto row = rows.HandleOf(engine_.RowIndex);
-    const ListedFile listed = rows.RowFile(engine_.RowIndex);
-    const bool destroyed = DestroyFile(listed);
-    if (report_ != nullptr) {
-      done_.target = ReadablePath(listed.path);
-      report_->Add(done_);
-    }
-    if (const int now = row->Index(); now >= 0) {
-      if (destroyed) {
-        rows.DeleteRow(now);
-        engine_.RowIndex = now;
-      } else {
-        rows.SetRowState(now, "skipped");
-        engine_.RowIndex = now + 1;
-      }
-    }
-    if (monitor_.CancelFlag()) break;
-  }
+  WalkRows(engine_, monitor_, rows, RowPump::BeforeEachRow, [this](const ListedFile& file) { return DestroyFile(file); },
+           sink_);
   monitor_.SetCancelFlag(true);
   monitor_.ResetProgress();
 }
 
-bool FileDestruction::DestroyFile(const ListedFile& target) {
-  done_ = CommandReport::Entry::Before({}, CommandReport::kLeftAlone, options_.verify);
+TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
+  done_ = TargetOutcome::Before(target.path, options_.verify);
+  done_.passesPlanned = DestructionPassCount(profile_);
   std::optional<PinnedFile> file = ReachListedFile(target);
-  if (!file) return false;
+  if (!file) return done_;
   ClearAttributes(*file);
   try {
     const std::uint64_t size = FileSizeOf(*file);
@@ -75,16 +54,15 @@ bool FileDestruction::DestroyFile(const ListedFile& target) {
     }
     if (options_.verify) done_.Verify([this] { VerifyLastPass(); });
     DiscardFile();
-    monitor_.SetStatus("File DONE", "", "");
-    done_.outcome = "File DONE";
-    return true;
-  } catch (const std::exception&) {
+    done_.outcome = Outcome::Destroyed;
+  } catch (const std::exception& failure) {
     engine_.WorkFile.reset();
     engine_.WorkTarget.reset();
-    monitor_.SetStatus("ERROR", "", "");
-    done_.outcome = "ERROR, kept";
-    return false;
+    done_.outcome = Outcome::Kept;
+    done_.detail = failure.what();
   }
+  ShowOutcome(monitor_, done_);
+  return done_;
 }
 
 void FileDestruction::RunPasses() {
@@ -100,7 +78,7 @@ void FileDestruction::RunPasses() {
     const PlanStep planned = DestructionStep(step, profile_);
     for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
       lastPassComplete = RunPass(engine_, monitor_, planned.pass);
-      ++done_.passes;
+      ++done_.passesDone;
       if (!lastPassComplete && planned.pass.kind != PassKind::Invert) allFlushed = false;
     }
   }

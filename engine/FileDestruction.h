@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "engine/CommandReport.h"
 #include "engine/JobMonitor.h"
+#include "engine/RowWalk.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
 #include "intake/TargetFile.h"
@@ -35,19 +35,20 @@ class FileDestruction {
   FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, WavePlayer& sound,
                   DestroyOptions options = {});
 
-  // Each file the command then goes through is entered in `report`.
-  void RecordInto(CommandReport& report) { report_ = &report; }
+  // Each file the command then goes through is told to `sink`.
+  void TellOutcomes(OutcomeSink sink) { sink_ = std::move(sink); }
 
   // The destroy command over every row: a destroyed file's row goes, any
   // other row reads "skipped". Stops between rows when CancelFlag is set,
   // and sets it when it ends.
   void DestroyListedFiles(TargetRows& rows);
 
-  // True when the file was overwritten, emptied and deleted without error.
-  // A folder, link, device, or a file no longer where it was listed, is left
-  // alone with no status change; any other failure shows "ERROR". A file is
-  // deleted only once every pass reached the medium.
-  bool DestroyFile(const ListedFile& target);
+  // Destroyed when the file was overwritten, emptied and deleted without
+  // error. A folder, link, device, or a file no longer where it was listed,
+  // is left alone with no status change; any other failure shows "ERROR"
+  // and keeps the file. A file is deleted only once every pass reached the
+  // medium.
+  TargetOutcome DestroyFile(const ListedFile& target);
 
   // Lets events run, then clears read-only (and the rest where this system
   // has them) so the file can be opened for writing. Failures are ignored:
@@ -69,9 +70,9 @@ class FileDestruction {
   const WipeProfile& profile_;
   WavePlayer& sound_;
   DestroyOptions options_;
-  CommandReport* report_ = nullptr;
-  // What came of the file DestroyFile last worked on.
-  CommandReport::Entry done_;
+  OutcomeSink sink_ = [](const TargetOutcome&) {};
+  // What came of the file DestroyFile works on.
+  TargetOutcome done_;
 };
 
 }  // namespace omrek

@@ -1,6 +1,6 @@
 #include "engine/WorkTotal.h"
 
-#include "disk/ClusterSize.h"
+#include "engine/ClusterSize.h"
 #include "engine/PassPlan.h"
 #include "intake/TargetFile.h"
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "app/OmrekProgram.h"
+#include "engine/CommandReport.h"
 #include "engine/FileDestruction.h"
 #include "intake/TargetListView.h"
 #include "platform/WavePlayer.h"
@@ -283,14 +284,14 @@ TEST_F(DestroyCommand, VerificationCatchesADeviceThatStoresSomethingElse) {
     // is writes 28 to 30 on the image.
     test::CorruptedWrites corrupt(image_.MountPoint(), 29);
     FileDestruction destruction(engine, monitor, profile, sound, {true, true});
-    destruction.RecordInto(report);
+    destruction.TellOutcomes([&report](const TargetOutcome& done) { report.Add(done); });
     destruction.DestroyListedFiles(rows);
   }
   ASSERT_EQ(report.Entries().size(), 2u);
-  EXPECT_EQ(report.Entries()[0].verification, "verified");
-  EXPECT_EQ(report.Entries()[0].passes, 5);
-  EXPECT_EQ(report.Entries()[1].outcome, "ERROR, kept");
-  EXPECT_EQ(report.Entries()[1].verification, "mismatch");
+  EXPECT_EQ(report.Entries()[0].verification, Verification::Verified);
+  EXPECT_EQ(report.Entries()[0].passesDone, 5);
+  EXPECT_EQ(ReportText(report.Entries()[1]), "ERROR, kept");
+  EXPECT_EQ(report.Entries()[1].verification, Verification::Mismatch);
   EXPECT_FALSE(Exists(sound_));
   ASSERT_EQ(rows.rows.size(), 1u);
   EXPECT_EQ(rows.rows[0].file.path, corrupted);

@@ -224,6 +224,30 @@ TEST(HeadlessWipeSpace, AScriptMustSayYesAPersonIsAsked) {
   EXPECT_TRUE(ran.out.ends_with(" WIPED\n")) << ran.out;
 }
 
+// A wipe that SIGINT cut short says so, never "WIPED", and the exit status
+// says it too; its fillers are gone.
+TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
+  LoopImage image(64, 4096, "stopped");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  test::TempDir folder;
+  // Twenty random passes a megabyte: the filling takes far longer than it
+  // takes to see its first filler.
+  const std::string settings =
+      WriteFile(folder.File("omrek.ini"), "[DiskMode]\nDOD=0\nRandomize=1\nNumRandomize=20\nWipeSlack=0\n");
+  const std::string out = folder.File("out");
+  const std::string status = test::OutputOf(
+      "env -u DISPLAY " OMREK_PROGRAM " --wipe-space --yes --settings " + settings + " " + Quoted(root) + " >" + out +
+      " 2>&1 & pid=$!; for i in $(seq 3000); do ls " + Quoted(root) +
+      " | grep -q '^Omrek-Delete' && break; sleep 0.01; done; kill -INT $pid; wait $pid; echo $?");
+  const std::string said = ReadWholeFile(out);
+  EXPECT_EQ(status, "130\n") << said;
+  EXPECT_EQ(said.find("WIPED"), std::string::npos) << said;
+  EXPECT_NE(said.find(root + " ("), std::string::npos) << said;
+  EXPECT_NE(said.find("stopped before the end"), std::string::npos) << said;
+  EXPECT_FALSE(FillerOrLogIn(root));
+}
+
 TEST(HeadlessCommandInput, BadInputGetsAClearMessageAndTheRightStatus) {
   test::TempDir folder;
   const Ran unknown = RunProgram("--shred x");

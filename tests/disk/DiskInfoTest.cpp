@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "disk/ClusterSize.h"
+#include "engine/ClusterSize.h"
 #include "disk/SlackWipe.h"
 #include "platform/DriveTable.h"
 #include "tests/support/Extents.h"

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <iosfwd>
 #include <string>
 
@@ -9,16 +8,16 @@
 
 namespace omrek {
 
-// The job monitor of a command run from the command line. It keeps the
-// status lines for the command's report of each file, and draws a progress
-// bar on the error stream when that is a terminal; elsewhere it is quiet,
-// so a script's log holds the report alone. A termination signal counts as
+// The job monitor of a command run from the command line. Each target's
+// outcome gets a line of its own, so the status lines are not shown. It
+// draws a progress bar on the error stream when that is a terminal;
+// elsewhere it is quiet, so a script's log holds the outcomes alone. A termination signal counts as
 // Cancel, as it does in the window.
 class TerminalMonitor : public JobMonitor {
  public:
   TerminalMonitor(ShredEngine& engine, std::ostream& errors, bool drawBar);
 
-  void SetStatus(const std::string& line1, const std::string& line2, const std::string& line3) override;
+  void SetStatus(const std::string&, const std::string&, const std::string&) override {}
   void PumpEvents() override {}
   void AddProgress(std::uint16_t amount) override;
   void ResetProgress() override;
@@ -27,10 +26,6 @@ class TerminalMonitor : public JobMonitor {
   void ShowMessage(const std::string& text) override;
   bool CancelFlag() const override;
   void SetCancelFlag(bool value) override { engine_.CancelFlag = value; }
-
-  // The status lines shown last, the empty ones left out, joined by spaces:
-  // "File DONE", "SLACK WIPED", "DRIVE D 52 megs WIPED".
-  std::string LastStatus() const;
 
   // Takes the bar off the terminal's last line, so a report line can go
   // there; it is drawn again at the next progress.
@@ -44,7 +39,6 @@ class TerminalMonitor : public JobMonitor {
   bool drawBar_;
   bool barShown_ = false;
   int lastPercent_ = -1;
-  std::array<std::string, 3> status_;
 };
 
 }  // namespace omrek

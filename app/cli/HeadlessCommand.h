@@ -2,7 +2,7 @@
 
 #include <iosfwd>
 
-#include "app/CommandLine.h"
+#include "app/cli/CommandLine.h"
 
 namespace omrek {
 

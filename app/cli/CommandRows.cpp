@@ -1,4 +1,4 @@
-#include "app/CommandRows.h"
+#include "app/cli/CommandRows.h"
 
 namespace omrek {
 
@@ -12,32 +12,15 @@ class CommandRows::Handle : public TargetRows::RowHandle {
   int id_;
 };
 
-CommandRows::CommandRows(std::vector<ListedFile> files, Report report) : report_(std::move(report)) {
+CommandRows::CommandRows(std::vector<ListedFile> files) {
   int id = 0;
   for (ListedFile& file : files) rows_.push_back({std::move(file), id++});
 }
 
-void CommandRows::SetRowState(int row, const std::string& text) {
-  rows_.at(row).reported = true;
-  report_(rows_.at(row).file, text);
-}
-
-void CommandRows::DeleteRow(int row) {
-  const ListedFile file = rows_.at(row).file;
-  rows_.erase(rows_.begin() + row);
-  report_(file, {});
-}
+void CommandRows::DeleteRow(int row) { rows_.erase(rows_.begin() + row); }
 
 std::unique_ptr<TargetRows::RowHandle> CommandRows::HandleOf(int row) {
   return std::make_unique<Handle>(*this, rows_.at(row).id);
-}
-
-std::vector<ListedFile> CommandRows::Unreported() const {
-  std::vector<ListedFile> files;
-  for (const Row& row : rows_) {
-    if (!row.reported) files.push_back(row.file);
-  }
-  return files;
 }
 
 int CommandRows::IndexOf(int id) const {

@@ -6,17 +6,11 @@
 namespace omrek {
 
 class PinnedFile;
-class TDiskInfo;
-
-// Refreshes `diskInfo` for the drive and stores the drive's cluster size in
-// `clusterSize`. When nothing can be measured (not a letter, nothing
-// mounted) both keep their values, so the cluster size never becomes 0:
-// every sector count divides by it.
-void MeasureClusterSize(TDiskInfo& diskInfo, std::uint32_t& clusterSize, char driveLetter);
 
 // The cluster size of the file system that actually holds `path`, whether
 // or not it has a drive letter, into `clusterSize`; kept when nothing can be
-// measured. Asks that file system only: reading the whole drive table for
+// measured, so the cluster size never becomes 0: every sector count
+// divides by it. Asks that file system only: reading the whole drive table for
 // every file would stall on any unreachable mount elsewhere.
 void MeasureClusterSizeOfPath(std::uint32_t& clusterSize, const std::string& path);
 // The same for a file already reached.

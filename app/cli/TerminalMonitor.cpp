@@ -1,4 +1,4 @@
-#include "app/TerminalMonitor.h"
+#include "app/cli/TerminalMonitor.h"
 
 #include <algorithm>
 #include <ostream>
@@ -10,10 +10,6 @@ namespace omrek {
 
 TerminalMonitor::TerminalMonitor(ShredEngine& engine, std::ostream& errors, bool drawBar)
     : engine_(engine), errors_(errors), drawBar_(drawBar) {}
-
-void TerminalMonitor::SetStatus(const std::string& line1, const std::string& line2, const std::string& line3) {
-  status_ = {line1, line2, line3};
-}
 
 void TerminalMonitor::AddProgress(std::uint16_t amount) {
   engine_.Progress += amount;
@@ -33,16 +29,6 @@ void TerminalMonitor::ShowMessage(const std::string& text) {
 }
 
 bool TerminalMonitor::CancelFlag() const { return engine_.CancelFlag || TerminationSignals::Requested() != 0; }
-
-std::string TerminalMonitor::LastStatus() const {
-  std::string joined;
-  for (const std::string& line : status_) {
-    if (line.empty()) continue;
-    if (!joined.empty()) joined += ' ';
-    joined += line;
-  }
-  return joined;
-}
 
 void TerminalMonitor::ClearBar() {
   if (!barShown_) return;

@@ -1,25 +1,19 @@
-#include "app/HeadlessCommand.h"
+#include "app/cli/HeadlessCommand.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <istream>
 #include <optional>
 #include <ostream>
 #include <vector>
 
-#include "app/CommandRows.h"
-#include "app/TerminalMonitor.h"
+#include "app/cli/CommandRows.h"
+#include "app/command/CommandRunner.h"
+#include "app/cli/TerminalMonitor.h"
 #include "disk/DiskInfo.h"
-#include "disk/FreeSpaceWipe.h"
-#include "disk/SlackWipe.h"
 #include "disk/SpaceWipeForecast.h"
-#include "engine/CommandReport.h"
-#include "engine/FileDestruction.h"
-#include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileHandle.h"
-#include "platform/InPlaceCaveat.h"
 #include "platform/IoError.h"
 #include "platform/Terminal.h"
 #include "platform/TerminationSignals.h"
@@ -79,7 +73,7 @@ std::optional<std::string> WhyNotAFile(const std::string& path) {
   return std::nullopt;
 }
 
-class Run {
+class Run : public CommandFrontEnd {
  public:
   Run(const CommandLine& line, std::istream& in, std::ostream& out, std::ostream& errors)
       : line_(line),
@@ -87,10 +81,12 @@ class Run {
         out_(out),
         errors_(errors),
         monitor_(engine_, errors, IsTerminal(StandardStream::Error)),
-        settings_(SettingsFileOf(line)) {}
+        settings_(SettingsFileOf(line)),
+        runner_(engine_, monitor_, *this) {}
 
   int Go() {
     TerminationSignals::Install();
+    monitor_.SetCancelFlag(false);
     switch (line_.mode) {
       case Mode::Destroy:
       case Mode::WipeSlack:
@@ -112,6 +108,55 @@ class Run {
     return allDone_ ? kExitDone : kExitSkipped;
   }
 
+  // Where overwriting in place may miss old copies, a word on stderr; the
+  // command goes on.
+  bool AcceptInPlaceCaveats(const std::vector<InPlaceCaveat>& caveats) override {
+    for (const InPlaceCaveat& caveat : caveats) {
+      errors_ << "omrek: warning: " << caveat.mountPoint << ": " << caveat.reason
+              << "; overwriting in place may not reach old copies of the data there\n";
+    }
+    return true;
+  }
+
+  // Filling a drive makes every program writing there fail until the wipe
+  // ends: a person on a terminal is asked, a script must have said --yes.
+  bool ConfirmSpaceWipe(const std::vector<DriveForecast>& forecasts) override {
+    if (line_.yes) return true;
+    std::string question =
+        "Wipe Space fills the free space of these drives with filler files until each is full, then deletes them:\n";
+    for (const DriveForecast& drive : forecasts) {
+      question += "  " + ForecastLine(drive) + "\n";
+      if (drive.holdsSystem) question += std::string("    ") + kSystemDriveWarning + "\n";
+    }
+    if (!IsTerminal(StandardStream::Input)) {
+      errors_ << question << "omrek: nothing written: from a script, --wipe-space needs --yes\n";
+      refused_ = true;
+      return false;
+    }
+    errors_ << question << "Wipe? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(in_, answer);
+    if (answer == "y" || answer == "Y" || answer == "yes") return true;
+    allDone_ = false;
+    Report("omrek", "nothing wiped");
+    return false;
+  }
+
+  void TargetDone(const TargetOutcome& done) override {
+    if (!TextsOf(done.outcome).done) allDone_ = false;
+    Report(done.drive == 0 ? done.target : done.target + " (" + done.drive + ":)", CommandLineText(done));
+  }
+
+  void ReportReady(CommandReport report) override {
+    if (line_.reportFile.empty()) return;
+    try {
+      report.Save(line_.reportFile);
+    } catch (const std::exception& failure) {
+      allDone_ = false;
+      errors_ << "omrek: the report cannot be written to " << line_.reportFile << ": " << failure.what() << '\n';
+    }
+  }
+
  private:
   void Report(const std::string& what, const std::string& outcome) {
     monitor_.ClearBar();
@@ -119,30 +164,6 @@ class Run {
   }
 
   bool Verify() const { return line_.verify || settings_.ReadBoolean(kVerifyKey); }
-
-  // Where overwriting in place may miss old copies, a word on stderr; the
-  // command goes on.
-  void WarnAboutCaveats(const std::vector<std::string>& paths) {
-    InPlaceCaveats caveats;
-    std::vector<std::string> told;
-    for (const std::string& path : paths) {
-      const auto caveat = caveats.Of(path);
-      if (!caveat || std::find(told.begin(), told.end(), caveat->mountPoint) != told.end()) continue;
-      told.push_back(caveat->mountPoint);
-      errors_ << "omrek: warning: " << caveat->mountPoint << ": " << caveat->reason
-              << "; overwriting in place may not reach old copies of the data there\n";
-    }
-  }
-
-  void SaveReport() {
-    if (!report_) return;
-    try {
-      report_->Save(line_.reportFile);
-    } catch (const std::exception& failure) {
-      allDone_ = false;
-      errors_ << "omrek: the report cannot be written to " << line_.reportFile << ": " << failure.what() << '\n';
-    }
-  }
 
   void Skipped(const std::string& what, const std::string& why) {
     allDone_ = false;
@@ -159,41 +180,13 @@ class Run {
       }
     }
     const StoredWipeProfile profile = ReadStoredProfile(settings_, "FileMode");
-    std::vector<std::string> routes;
-    for (const ListedFile& file : files) routes.push_back(file.route);
-    WarnAboutCaveats(routes);
-    if (!line_.reportFile.empty()) {
-      report_.emplace(line_.mode == Mode::Destroy ? "Destroy" : "Wipe Slack", profile, Verify());
-    }
-    CommandRows rows(std::move(files), [this](const ListedFile& file, const std::string& state) {
-      const std::string status = monitor_.LastStatus();
-      // The next file starts with no status of its own.
-      monitor_.SetStatus("", "", "");
-      if (state.empty() || state == "-slack") {
-        Report(file.path, status);
-        return;
-      }
-      allDone_ = false;
-      Report(file.path, status.empty() ? state : state + " (" + status + ")");
-    });
-    monitor_.SetCancelFlag(false);
+    CommandRows rows(std::move(files));
     if (line_.mode == Mode::Destroy) {
       WavePlayer silent;
-      FileDestruction destruction(engine_, monitor_, profile, silent, {Verify(), settings_.ReadBoolean(kWipeNamesKey)});
-      if (report_) destruction.RecordInto(*report_);
-      destruction.DestroyListedFiles(rows);
+      runner_.Destroy(rows, profile, {Verify(), settings_.ReadBoolean(kWipeNamesKey)}, silent);
     } else {
-      SlackWipe wipe(engine_, monitor_, profile, Verify());
-      if (report_) wipe.RecordInto(*report_);
-      wipe.WipeListedFiles(rows);
+      runner_.WipeSlack(rows, profile, Verify());
     }
-    // Rows a stop left untouched.
-    for (const ListedFile& file : rows.Unreported()) {
-      allDone_ = false;
-      Report(file.path, "not done");
-      if (report_) report_->Add(CommandReport::Entry::Before(ReadablePath(file.path), "not done", Verify()));
-    }
-    SaveReport();
   }
 
   std::vector<DriveToWipe> DrivesOfPaths() {
@@ -217,60 +210,13 @@ class Run {
     return drives;
   }
 
-  // Filling a drive makes every program writing there fail until the wipe
-  // ends: a person on a terminal is asked, a script must have said --yes.
-  bool Confirmed(const std::vector<DriveForecast>& forecasts) {
-    if (line_.yes) return true;
-    std::string question =
-        "Wipe Space fills the free space of these drives with filler files until each is full, then deletes them:\n";
-    for (const DriveForecast& drive : forecasts) {
-      question += "  " + ForecastLine(drive) + "\n";
-      if (drive.holdsSystem) question += std::string("    ") + kSystemDriveWarning + "\n";
-    }
-    if (!IsTerminal(StandardStream::Input)) {
-      errors_ << question << "omrek: nothing written: from a script, --wipe-space needs --yes\n";
-      refused_ = true;
-      return false;
-    }
-    errors_ << question << "Wipe? [y/N] " << std::flush;
-    std::string answer;
-    std::getline(in_, answer);
-    if (answer == "y" || answer == "Y" || answer == "yes") return true;
-    allDone_ = false;
-    Report("omrek", "nothing wiped");
-    return false;
-  }
-
   void RunSpaceCommand() {
     const std::vector<DriveToWipe> drives = DrivesOfPaths();
-    if (drives.empty() || !Confirmed(ForecastSpaceWipe(drives, WipeSpeeds()))) return;
-    const StoredWipeProfile profile = ReadStoredProfile(settings_, "DiskMode");
+    if (drives.empty()) return;
     const bool wipeSlack = ReadStoredWipeSlack(settings_);
-    std::vector<std::string> roots;
-    for (const DriveToWipe& drive : drives) roots.push_back(drive.root);
-    WarnAboutCaveats(roots);
-    if (!line_.reportFile.empty()) report_.emplace("Wipe Space", profile, Verify());
+    SpaceWipeOptions options{[wipeSlack] { return wipeSlack; }, Verify(), true, {}};
     TDiskInfo diskInfo;
-    for (const DriveToWipe& drive : drives) {
-      if (TerminationSignals::Requested() != 0) break;
-      const std::string what = drive.root + " (" + drive.letter + ":)";
-      monitor_.SetStatus("", "", "");
-      monitor_.SetCancelFlag(false);
-      try {
-        FreeSpaceWipe wipe(
-            engine_, monitor_, profile, [wipeSlack] { return wipeSlack; }, diskInfo, Verify());
-        if (report_) wipe.RecordInto(*report_);
-        wipe.WipeSelectedDrives({drive});
-      } catch (const std::exception& failure) {
-        allDone_ = false;
-        Report(what, "FAILED (" + std::string(failure.what()) + ")");
-        continue;
-      }
-      const std::string status = monitor_.LastStatus();
-      if (!status.ends_with("WIPED")) allDone_ = false;
-      Report(what, status.empty() ? "not wiped" : status);
-    }
-    SaveReport();
+    runner_.WipeSpace(drives, ReadStoredProfile(settings_, "DiskMode"), options, WipeSpeeds(), diskInfo);
   }
 
   const CommandLine& line_;
@@ -280,7 +226,7 @@ class Run {
   ShredEngine engine_;
   TerminalMonitor monitor_;
   SettingsFile settings_;
-  std::optional<CommandReport> report_;
+  CommandRunner runner_;
   bool allDone_ = true;
   bool refused_ = false;
 };

@@ -1,0 +1,58 @@
+#include <QApplication>
+
+#include "app/Main.h"
+#include "app/SpaceConfirmation.h"
+#include "app/WindowFrontEnd.h"
+#include "app/command/CommandRunner.h"
+#include "disk/DiskList.h"
+#include "intake/TargetListView.h"
+#include "settings/Config.h"
+
+namespace omrek {
+
+void TfrmMain::btnDestroyClick() {
+  RunCommand([this] {
+    CommandRunner(engine_, *this, *frontEnd_)
+        .Destroy(*lstView, frmConfig_->FileModeProfile(), frmConfig_->Options(), Wave1);
+  });
+}
+
+void TfrmMain::btnWipeSlackClick() {
+  RunCommand([this] {
+    CommandRunner(engine_, *this, *frontEnd_)
+        .WipeSlack(*lstView, frmConfig_->FileModeProfile(), frmConfig_->Options().verify);
+  });
+}
+
+void TfrmMain::btnWipeSpaceClick() {
+  if (CommandRunning()) {
+    QApplication::beep();
+    return;
+  }
+  const std::vector<DriveToWipe> drives = SelectedDrives();
+  // The question is where the user would look for an answer.
+  if (drives.empty()) {
+    TellNoDriveSelected(this);
+    return;
+  }
+  SpaceWipeOptions options;
+  options.wipeSlack = [this] { return frmConfig_->WipeSlack(); };
+  options.verify = frmConfig_->Options().verify;
+  options.firstChunkTimed = [this](const std::string& root, double speed) { wipeSpeeds_.Note(root, speed); };
+  RunCommand([&] {
+    CommandRunner(engine_, *this, *frontEnd_)
+        .WipeSpace(drives, frmConfig_->DiskModeProfile(), options, wipeSpeeds_, DiskInfo);
+  });
+}
+
+std::vector<DriveToWipe> TfrmMain::SelectedDrives() const {
+  const QString letters = frmConfig_->lstDisk->SelectedDriveLetters();
+  const std::vector<std::string> roots = frmConfig_->lstDisk->SelectedDriveRoots();
+  std::vector<DriveToWipe> drives;
+  for (qsizetype i = 0; i < letters.size(); ++i) {
+    drives.push_back({letters.at(i).toLatin1(), roots.at(static_cast<std::size_t>(i))});
+  }
+  return drives;
+}
+
+}  // namespace omrek

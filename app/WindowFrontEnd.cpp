@@ -1,0 +1,66 @@
+#include "app/WindowFrontEnd.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPushButton>
+
+#include "app/SpaceConfirmation.h"
+#include "platform/DriveTable.h"
+#include "settings/Config.h"
+#include "widgets/ErrorBox.h"
+
+namespace omrek {
+
+WindowFrontEnd::WindowFrontEnd(QWidget& window, TfrmConfig& config) : window_(window), config_(config) {}
+
+bool WindowFrontEnd::AcceptInPlaceCaveats(const std::vector<InPlaceCaveat>& caveats) {
+  for (const InPlaceCaveat& caveat : caveats) {
+    if (config_.DriveQuiet(caveat.mountPoint)) continue;
+    if (!AcceptCaveat(caveat)) return false;
+  }
+  return true;
+}
+
+bool WindowFrontEnd::AcceptCaveat(const InPlaceCaveat& caveat) {
+  const char letter = DriveTable::Read().LetterOf(caveat.mountPoint);
+  const std::string drive = letter != 0 ? std::string("Drive ") + letter + ": (" + caveat.mountPoint + ")"
+                                        : "The drive at " + caveat.mountPoint;
+  QMessageBox box(QMessageBox::Warning, kProgramTitle,
+                  QString::fromStdString(drive + ": " + caveat.reason +
+                                         ".\nOverwriting in place may not reach old copies of the data there."),
+                  QMessageBox::NoButton, &window_);
+  QPushButton* go = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
+  box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+  box.setDefaultButton(go);
+  box.setCheckBox(new QCheckBox(QStringLiteral("Don't warn again for this drive")));
+  box.exec();
+  if (box.clickedButton() != go) return false;
+  if (box.checkBox()->isChecked()) config_.QuietDrive(caveat.mountPoint);
+  return true;
+}
+
+bool WindowFrontEnd::ConfirmSpaceWipe(const std::vector<DriveForecast>& drives) {
+  return omrek::ConfirmSpaceWipe(&window_, drives);
+}
+
+void WindowFrontEnd::ReportReady(CommandReport report) {
+  // Offered, never forced: a list of shredded paths is itself sensitive, and
+  // the window goes on meanwhile.
+  if (reportOffer_) reportOffer_->close();
+  reportOffer_ = new QMessageBox(QMessageBox::Question, kProgramTitle, QStringLiteral("Save a report of what was done?"),
+                                 QMessageBox::Save | QMessageBox::Close, &window_);
+  reportOffer_->setAttribute(Qt::WA_DeleteOnClose);
+  reportOffer_->setWindowModality(Qt::NonModal);
+  QObject::connect(reportOffer_, &QMessageBox::buttonClicked, &window_,
+                   [this, report = std::move(report)](QAbstractButton* button) {
+                     if (reportOffer_ == nullptr || reportOffer_->standardButton(button) != QMessageBox::Save) return;
+                     const QString path = QFileDialog::getSaveFileName(
+                         &window_, QStringLiteral("Save Report"), QDir::home().filePath(QStringLiteral("Omrek report.txt")));
+                     if (!path.isEmpty()) RunGuarded([&] { report.Save(QFile::encodeName(path).toStdString()); });
+                   });
+  reportOffer_->show();
+}
+
+}  // namespace omrek

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <vector>
+
+#include "disk/SpaceWipeForecast.h"
+#include "engine/CommandReport.h"
+#include "engine/TargetOutcome.h"
+#include "platform/InPlaceCaveat.h"
+
+namespace omrek {
+
+// What differs between the window and the command line when a command
+// runs: how they ask and how they show. The commands themselves are the
+// same code behind both.
+class CommandFrontEnd {
+ public:
+  virtual ~CommandFrontEnd() = default;
+
+  // Before a command writes on drives where overwriting in place may miss
+  // old copies: one caveat per drive. False stops the command unstarted.
+  virtual bool AcceptInPlaceCaveats(const std::vector<InPlaceCaveat>& caveats) = 0;
+
+  // Before the free-space wipe fills the drives. False stops it unstarted.
+  virtual bool ConfirmSpaceWipe(const std::vector<DriveForecast>& drives) = 0;
+
+  // Each target as the command is done with it.
+  virtual void TargetDone(const TargetOutcome& done) = 0;
+
+  // The report of a command that came to any target, also when it ended in
+  // an error.
+  virtual void ReportReady(CommandReport report) = 0;
+};
+
+}  // namespace omrek

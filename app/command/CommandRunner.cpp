@@ -1,0 +1,98 @@
+#include "app/command/CommandRunner.h"
+
+#include <algorithm>
+
+#include "disk/SlackWipe.h"
+
+namespace omrek {
+
+namespace {
+
+std::vector<std::string> RoutesOf(const TargetRows& rows) {
+  std::vector<std::string> routes;
+  for (int row = 0; row < rows.RowCount(); ++row) routes.push_back(rows.RowFile(row).route);
+  return routes;
+}
+
+std::vector<std::string> RootsOf(const std::vector<DriveToWipe>& drives) {
+  std::vector<std::string> roots;
+  for (const DriveToWipe& drive : drives) roots.push_back(drive.root);
+  return roots;
+}
+
+// One caveat per drive, in the order the paths first reach it.
+std::vector<InPlaceCaveat> CaveatsOf(const std::vector<std::string>& paths) {
+  InPlaceCaveats caveats;
+  std::vector<InPlaceCaveat> found;
+  for (const std::string& path : paths) {
+    const auto caveat = caveats.Of(path);
+    if (!caveat) continue;
+    const bool known = std::any_of(found.begin(), found.end(), [&](const InPlaceCaveat& other) {
+      return other.mountPoint == caveat->mountPoint;
+    });
+    if (!known) found.push_back(*caveat);
+  }
+  return found;
+}
+
+}  // namespace
+
+CommandRunner::CommandRunner(ShredEngine& engine, JobMonitor& monitor, CommandFrontEnd& frontEnd)
+    : engine_(engine), monitor_(monitor), frontEnd_(frontEnd) {}
+
+bool CommandRunner::AcceptCaveats(const std::vector<std::string>& paths) {
+  const std::vector<InPlaceCaveat> caveats = CaveatsOf(paths);
+  return caveats.empty() || frontEnd_.AcceptInPlaceCaveats(caveats);
+}
+
+void CommandRunner::Reported(CommandReport report, const std::function<void(const OutcomeSink&)>& command) {
+  const OutcomeSink sink = [this, &report](const TargetOutcome& done) {
+    report.Add(done);
+    frontEnd_.TargetDone(done);
+  };
+  const auto handOver = [this, &report] {
+    if (!report.Empty()) frontEnd_.ReportReady(std::move(report));
+  };
+  try {
+    command(sink);
+  } catch (...) {
+    handOver();
+    throw;
+  }
+  handOver();
+}
+
+void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound) {
+  if (!AcceptCaveats(RoutesOf(rows))) return;
+  Reported(CommandReport("Destroy", profile, options.verify), [&](const OutcomeSink& sink) {
+    FileDestruction destruction(engine_, monitor_, profile, sound, options);
+    destruction.TellOutcomes(sink);
+    destruction.DestroyListedFiles(rows);
+  });
+}
+
+void CommandRunner::WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify) {
+  if (!AcceptCaveats(RoutesOf(rows))) return;
+  Reported(CommandReport("Wipe Slack", profile, verify), [&](const OutcomeSink& sink) {
+    SlackWipe wipe(engine_, monitor_, profile, verify);
+    wipe.TellOutcomes(sink);
+    wipe.WipeListedFiles(rows);
+  });
+}
+
+void CommandRunner::WipeSpace(const std::vector<DriveToWipe>& drives, const WipeProfile& profile,
+                              const SpaceWipeOptions& options, const WipeSpeeds& speeds, TDiskInfo& diskInfo) {
+  // Filling a drive makes every program writing there fail until the wipe
+  // ends: the user is asked first.
+  if (!frontEnd_.ConfirmSpaceWipe(ForecastSpaceWipe(drives, speeds))) return;
+  if (!AcceptCaveats(RootsOf(drives))) return;
+  Reported(CommandReport("Wipe Space", profile, options.verify), [&](const OutcomeSink& sink) {
+    FreeSpaceWipe wipe(engine_, monitor_, profile, options.wipeSlack, diskInfo, options.verify);
+    wipe.firstChunkTimed = options.firstChunkTimed;
+    wipe.goOnAfterFailure = options.goOnAfterFailure;
+    wipe.TellOutcomes(sink);
+    wipe.WipeSelectedDrives(drives);
+  });
+}
+
+}  // namespace omrek

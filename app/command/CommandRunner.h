@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/command/CommandFrontEnd.h"
+#include "disk/DiskInfo.h"
+#include "disk/FreeSpaceWipe.h"
+#include "engine/FileDestruction.h"
+#include "engine/JobMonitor.h"
+#include "engine/ShredEngine.h"
+#include "engine/WipeProfile.h"
+#include "intake/TargetRows.h"
+
+namespace omrek {
+
+class WavePlayer;
+
+// The options a free-space wipe reads besides its passes.
+struct SpaceWipeOptions {
+  std::function<bool()> wipeSlack;
+  bool verify = false;
+  // An error on one drive ends the command (the window), or only that
+  // drive (the command line).
+  bool goOnAfterFailure = false;
+  std::function<void(const std::string& root, double bytesPerSecond)> firstChunkTimed;
+};
+
+// Runs the three commands for either front end: it asks the front end what
+// must be asked, runs the command, hands it each target's outcome and
+// keeps the report.
+class CommandRunner {
+ public:
+  CommandRunner(ShredEngine& engine, JobMonitor& monitor, CommandFrontEnd& frontEnd);
+
+  void Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound);
+  void WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify);
+  void WipeSpace(const std::vector<DriveToWipe>& drives, const WipeProfile& profile, const SpaceWipeOptions& options,
+                 const WipeSpeeds& speeds, TDiskInfo& diskInfo);
+
+ private:
+  bool AcceptCaveats(const std::vector<std::string>& paths);
+  // Runs `command` with a report of it, which reaches the front end however
+  // the command ends.
+  void Reported(CommandReport report, const std::function<void(const OutcomeSink&)>& command);
+
+  ShredEngine& engine_;
+  JobMonitor& monitor_;
+  CommandFrontEnd& frontEnd_;
+};
+
+}  // namespace omrek

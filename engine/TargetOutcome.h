@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace omrek {
+
+// What a command made of one target, a listed file or a drive.
+enum class Outcome {
+  LeftAlone,       // a folder, link or device, or a file no longer the one listed
+  NotReached,      // the command stopped before it came to the target
+  Destroyed,       // overwritten, emptied and deleted
+  Kept,            // the destroy failed; the file stays
+  SlackWiped,      // the slack overwritten, the file put back as it was
+  PutBack,         // the slack wipe failed; the file was put back
+  LeftLengthened,  // the slack wipe lost the file to another program before it could cut it back
+  DriveWiped,      // the free space filled to the end and the fillers deleted
+  DriveStopped,    // Cancel (or a signal) ended the filling early
+  DriveFailed,     // an error other than a full disk ended the filling
+  NoSpace,         // the drive has gone or had no free space
+};
+
+enum class Verification { Off, NotDone, Verified, Mismatch };
+
+// One target's outcome, the value every front end and the report read.
+struct TargetOutcome {
+  Outcome outcome = Outcome::LeftAlone;
+  // The path's bytes as listed, or a drive's root folder.
+  std::string target;
+  // A drive's letter; 0 for a listed file.
+  char drive = 0;
+  std::uint64_t bytes = 0;  // what each pass wrote
+  std::int64_t passesDone = 0;
+  std::int64_t passesPlanned = 0;
+  Verification verification = Verification::Off;
+  // Why, where the outcome alone does not say: the error's text.
+  std::string detail;
+
+  static TargetOutcome Before(std::string target, bool verify) {
+    TargetOutcome before;
+    before.target = std::move(target);
+    before.verification = verify ? Verification::NotDone : Verification::Off;
+    return before;
+  }
+
+  // Runs `check`, which raises when the device does not give back what the
+  // last pass wrote, and notes what came of it.
+  template <typename Check>
+  void Verify(Check&& check) {
+    verification = Verification::Mismatch;
+    check();
+    verification = Verification::Verified;
+  }
+};
+
+// Told of each target as a command finishes with it.
+using OutcomeSink = std::function<void(const TargetOutcome&)>;
+
+// The texts each outcome is shown with. This table is the one place they
+// are written down; "%drive%" stands for "DRIVE D 52 megs", "%why%" for the
+// outcome's detail.
+struct OutcomeTexts {
+  const char* status1;  // the status lines when the target ends, nullptr: left as they are
+  const char* status2;
+  const char* row;      // the list row's state, nullptr: the row goes (or stays as it is)
+  const char* report;   // the report's word
+  const char* line;     // the command line's word
+  bool done;            // counts as done for the command line's exit status
+};
+const OutcomeTexts& TextsOf(Outcome outcome);
+
+// The table's texts for this outcome, with %drive% and %why% filled in.
+std::string StatusLine1(const TargetOutcome& done);
+std::string StatusLine2(const TargetOutcome& done);
+std::string ReportText(const TargetOutcome& done);
+std::string CommandLineText(const TargetOutcome& done);
+std::string VerificationText(Verification verification);
+// "DRIVE D" and "52 megs", as the free-space wipe shows them.
+std::string DriveStatus(char letter);
+std::string MegText(std::uint64_t bytes);
+
+}  // namespace omrek
