@@ -11,7 +11,7 @@
 #include "disk/FreeSpaceWipe.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
-#include "intake/DropTarget.h"
+#include "intake/ui/DropTarget.h"
 #include "platform/WavePlayer.h"
 
 class QFrame;

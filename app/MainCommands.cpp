@@ -4,9 +4,9 @@
 #include "app/SpaceConfirmation.h"
 #include "app/WindowFrontEnd.h"
 #include "app/command/CommandRunner.h"
-#include "disk/DiskList.h"
-#include "intake/TargetListView.h"
-#include "settings/Config.h"
+#include "disk/ui/DiskList.h"
+#include "intake/ui/TargetListView.h"
+#include "settings/ui/Config.h"
 
 namespace omrek {
 

@@ -4,7 +4,7 @@
 
 #include "app/Main.h"
 #include "app/MainSkin.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 #include "widgets/BarMeter.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/ErrorBox.h"

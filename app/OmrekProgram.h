@@ -6,8 +6,8 @@
 
 #include "app/About.h"
 #include "app/Main.h"
-#include "intake/FileSelect.h"
-#include "settings/Config.h"
+#include "intake/ui/FileSelect.h"
+#include "settings/ui/Config.h"
 
 namespace omrek {
 

@@ -8,7 +8,7 @@
 
 #include "app/SpaceConfirmation.h"
 #include "platform/DriveTable.h"
-#include "settings/Config.h"
+#include "settings/ui/Config.h"
 #include "widgets/ErrorBox.h"
 
 namespace omrek {

@@ -23,7 +23,7 @@
 #include "bench/SilentMonitor.h"
 #include "engine/FileDestruction.h"
 #include "engine/WorkTotal.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 #include "platform/FileHandle.h"
 #include "platform/WavePlayer.h"
 #include "widgets/FlatButton.h"

@@ -16,7 +16,7 @@ constexpr std::array<OutcomeTexts, 11> kTexts = {{
     {"FAILED", "", "skipped", "FAILED, put back", "skipped (FAILED)", false},                          // PutBack
     {"FAILED", "%why%", "lengthened", "FAILED (%why%)", "lengthened (FAILED %why%)", false},          // LeftLengthened
     {nullptr, nullptr, nullptr, "WIPED", "%drive% WIPED", true},                                       // DriveWiped
-    {nullptr, nullptr, nullptr, "stopped by Cancel", "%drive% written, stopped before the end", false},  // DriveStopped
+    {nullptr, nullptr, nullptr, "stopped by Cancel", "stopped (%drive% written)", false},  // DriveStopped
     {nullptr, nullptr, nullptr, "FAILED", "FAILED (%why%)", false},                                    // DriveFailed
     {nullptr, nullptr, nullptr, "no empty space to wipe", "not wiped", false},                         // NoSpace
 }};

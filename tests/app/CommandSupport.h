@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "disk/DiskList.h"
+#include "disk/ui/DiskList.h"
 #include "platform/DriveTable.h"
 
 namespace omrek::test {

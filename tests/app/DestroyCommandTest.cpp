@@ -14,7 +14,7 @@
 #include "app/OmrekProgram.h"
 #include "engine/CommandReport.h"
 #include "engine/FileDestruction.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 #include "platform/WavePlayer.h"
 #include "tests/app/CommandSupport.h"
 #include "tests/support/ChildProcess.h"

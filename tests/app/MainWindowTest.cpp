@@ -9,8 +9,8 @@
 #include <cmath>
 
 #include "app/OmrekProgram.h"
-#include "disk/DiskList.h"
-#include "intake/TargetListView.h"
+#include "disk/ui/DiskList.h"
+#include "intake/ui/TargetListView.h"
 #include "tests/support/ChildProcess.h"
 #include "widgets/BarMeter.h"
 #include "widgets/FlatButton.h"

@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "app/OmrekProgram.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/TempDir.h"
 #include "widgets/FlatButton.h"

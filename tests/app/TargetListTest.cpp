@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "app/OmrekProgram.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 #include "platform/FileHandle.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "app/OmrekProgram.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 #include "tests/app/CommandSupport.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "app/OmrekProgram.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"

@@ -11,7 +11,7 @@
 
 #include "app/OmrekProgram.h"
 #include "app/SpaceConfirmation.h"
-#include "disk/DiskList.h"
+#include "disk/ui/DiskList.h"
 #include "platform/DriveTable.h"
 #include "platform/Volume.h"
 #include "tests/app/CommandSupport.h"

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "app/OmrekProgram.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 #include "tests/intake/SyntheticDrag.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ModalBoxCatcher.h"

@@ -7,8 +7,8 @@
 #include <QUrl>
 #include <stdexcept>
 
-#include "intake/DropTarget.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/DropTarget.h"
+#include "intake/ui/TargetListView.h"
 #include "tests/intake/SyntheticDrag.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "widgets/PixelFont.h"

@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "app/OmrekProgram.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 #include "tests/support/TempDir.h"
 
 // Failures show texts as text.

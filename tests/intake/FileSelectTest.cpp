@@ -6,8 +6,8 @@
 #include <QTest>
 
 #include "app/OmrekProgram.h"
-#include "intake/FileSelect.h"
-#include "intake/TargetListView.h"
+#include "intake/ui/FileSelect.h"
+#include "intake/ui/TargetListView.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"

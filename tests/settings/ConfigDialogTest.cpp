@@ -1,4 +1,4 @@
-#include "settings/Config.h"
+#include "settings/ui/Config.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <sstream>
 #include <vector>
 
-#include "disk/DiskList.h"
+#include "disk/ui/DiskList.h"
 #include "engine/FileDestruction.h"
 #include "platform/DriveTable.h"
 #include "platform/WavePlayer.h"

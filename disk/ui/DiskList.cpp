@@ -1,4 +1,4 @@
-#include "disk/DiskList.h"
+#include "disk/ui/DiskList.h"
 
 #include <QFileIconProvider>
 #include <QHeaderView>

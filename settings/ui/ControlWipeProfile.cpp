@@ -1,4 +1,4 @@
-#include "settings/ControlWipeProfile.h"
+#include "settings/ui/ControlWipeProfile.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "intake/FileSelect.h"
+#include "intake/ui/FileSelect.h"
 
 #include <QDir>
 #include <QFile>

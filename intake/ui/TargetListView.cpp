@@ -1,4 +1,4 @@
-#include "intake/TargetListView.h"
+#include "intake/ui/TargetListView.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "settings/Config.h"
+#include "settings/ui/Config.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "disk/DiskList.h"
+#include "disk/ui/DiskList.h"
 #include "platform/WavePlayer.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsLocation.h"

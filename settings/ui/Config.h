@@ -6,7 +6,7 @@
 
 #include "engine/FileDestruction.h"
 #include "engine/WipeProfile.h"
-#include "settings/ControlWipeProfile.h"
+#include "settings/ui/ControlWipeProfile.h"
 #include "widgets/ModelessWindow.h"
 
 class QCheckBox;

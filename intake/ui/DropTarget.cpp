@@ -1,4 +1,4 @@
-#include "intake/DropTarget.h"
+#include "intake/ui/DropTarget.h"
 
 #include <QAbstractScrollArea>
 #include <QCoreApplication>
