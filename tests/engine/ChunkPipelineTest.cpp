@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,6 +20,11 @@ struct Buffers {
                                                   IoBytes(kChunkSectors* ShredEngine::kSectorSize)};
   ChunkPipeline::Buffers Pointers() { return {&held[0], &held[1], &held[2]}; }
 };
+
+// What starting a thread raises in a process that has reached its limit.
+std::thread NoThread(std::function<void()>) {
+  throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+}
 
 TEST(ChunkPipeline, HandsOutEveryChunkInOrderCyclingThroughTheBuffers) {
   Buffers buffers;
@@ -60,14 +67,56 @@ TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlap) {
   }
 }
 
-TEST(ChunkPipeline, RaisesAtTheChunkWhosePreparingFailed) {
+TEST(ChunkPipeline, WithoutAThreadPreparesEveryChunkInline) {
   Buffers buffers;
-  ChunkPipeline chunks(buffers.Pointers(), 6 * kChunkSectors, [](std::uint8_t*, std::int64_t first, std::int64_t, int) {
-    if (first == 2 * kChunkSectors) throw IoError::FromErrno(EIO);
-  });
-  EXPECT_EQ(chunks.Next().first, 0);
-  EXPECT_EQ(chunks.Next().first, kChunkSectors);
-  EXPECT_THROW(chunks.Next(), IoError);
+  const std::int64_t sectors = 4 * kChunkSectors + 1;
+  std::vector<std::thread::id> preparers;
+  ChunkPipeline chunks(
+      buffers.Pointers(), sectors,
+      [&](std::uint8_t* buffer, std::int64_t first, std::int64_t count, int) {
+        preparers.push_back(std::this_thread::get_id());
+        std::fill(buffer, buffer + count * ShredEngine::kSectorSize, static_cast<std::uint8_t>(first + 1));
+      },
+      NoThread);
+  std::int64_t expectedFirst = 0;
+  while (!chunks.Done()) {
+    const auto chunk = chunks.Next();
+    EXPECT_EQ(chunk.first, expectedFirst);
+    EXPECT_EQ(chunk.data[0], static_cast<std::uint8_t>(expectedFirst + 1));
+    expectedFirst += chunk.count;
+  }
+  EXPECT_EQ(expectedFirst, sectors);
+  EXPECT_EQ(preparers, std::vector<std::thread::id>(5, std::this_thread::get_id()));
+}
+
+TEST(ChunkPipeline, RaisesAtTheChunkWhosePreparingFailedAndAgainWhenAskedOnceMore) {
+  for (const ChunkPipeline::StartThread& start :
+       {ChunkPipeline::StartThread(ChunkPipeline::StartStdThread), ChunkPipeline::StartThread(NoThread)}) {
+    Buffers buffers;
+    std::atomic<int> prepared = 0;
+    {
+      ChunkPipeline chunks(
+          buffers.Pointers(), 6 * kChunkSectors,
+          [&](std::uint8_t*, std::int64_t first, std::int64_t, int) {
+            ++prepared;
+            if (first == 2 * kChunkSectors) throw IoError::FromErrno(EIO);
+          },
+          start);
+      EXPECT_EQ(chunks.Next().first, 0);
+      EXPECT_EQ(chunks.Next().first, kChunkSectors);
+      EXPECT_THROW(chunks.Next(), IoError);
+      // The worker has stopped at the failed chunk; a caller that asks
+      // again gets the same error instead of waiting for it.
+      try {
+        chunks.Next();
+        ADD_FAILURE() << "a chunk after the failed one was handed out";
+      } catch (const IoError& error) {
+        EXPECT_EQ(error.Code(), EIO);
+      }
+      EXPECT_FALSE(chunks.Done());
+    }
+    EXPECT_EQ(prepared, 3) << "no chunk after the failed one is prepared";
+  }
 }
 
 TEST(ChunkPipeline, LeavingBeforeTheLastChunkStopsTheWorker) {
