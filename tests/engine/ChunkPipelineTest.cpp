@@ -48,13 +48,23 @@ TEST(ChunkPipeline, HandsOutEveryChunkInOrderCyclingThroughTheBuffers) {
   EXPECT_EQ(expectedFirst, sectors);
 }
 
-TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlap) {
-  for (const std::int64_t sectors : {std::int64_t{0}, kChunkSectors, 3 * kChunkSectors}) {
+TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlapAndAThreadToRunIt) {
+  struct Pass {
+    std::int64_t sectors;
+    ChunkPipeline::StartThread start;
+    bool inlined;
+  };
+  const Pass passes[] = {{0, ChunkPipeline::StartStdThread, true},
+                         {kChunkSectors, ChunkPipeline::StartStdThread, true},
+                         {3 * kChunkSectors, ChunkPipeline::StartStdThread, false},
+                         {3 * kChunkSectors, NoThread, true}};
+  for (const auto& [sectors, start, inlined] : passes) {
     Buffers buffers;
     std::vector<std::thread::id> preparers;
-    ChunkPipeline chunks(buffers.Pointers(), sectors, [&](std::uint8_t*, std::int64_t, std::int64_t, int) {
-      preparers.push_back(std::this_thread::get_id());
-    });
+    ChunkPipeline chunks(
+        buffers.Pointers(), sectors,
+        [&](std::uint8_t*, std::int64_t, std::int64_t, int) { preparers.push_back(std::this_thread::get_id()); },
+        start);
     int handed = 0;
     while (!chunks.Done()) {
       chunks.Next();
@@ -62,31 +72,9 @@ TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlap) {
     }
     EXPECT_EQ(handed, (sectors + kChunkSectors - 1) / kChunkSectors);
     for (const auto& preparer : preparers) {
-      EXPECT_EQ(preparer == std::this_thread::get_id(), sectors <= kChunkSectors) << sectors << " sectors";
+      EXPECT_EQ(preparer == std::this_thread::get_id(), inlined) << sectors << " sectors";
     }
   }
-}
-
-TEST(ChunkPipeline, WithoutAThreadPreparesEveryChunkInline) {
-  Buffers buffers;
-  const std::int64_t sectors = 4 * kChunkSectors + 1;
-  std::vector<std::thread::id> preparers;
-  ChunkPipeline chunks(
-      buffers.Pointers(), sectors,
-      [&](std::uint8_t* buffer, std::int64_t first, std::int64_t count, int) {
-        preparers.push_back(std::this_thread::get_id());
-        std::fill(buffer, buffer + count * ShredEngine::kSectorSize, static_cast<std::uint8_t>(first + 1));
-      },
-      NoThread);
-  std::int64_t expectedFirst = 0;
-  while (!chunks.Done()) {
-    const auto chunk = chunks.Next();
-    EXPECT_EQ(chunk.first, expectedFirst);
-    EXPECT_EQ(chunk.data[0], static_cast<std::uint8_t>(expectedFirst + 1));
-    expectedFirst += chunk.count;
-  }
-  EXPECT_EQ(expectedFirst, sectors);
-  EXPECT_EQ(preparers, std::vector<std::thread::id>(5, std::this_thread::get_id()));
 }
 
 TEST(ChunkPipeline, RaisesAtTheChunkWhosePreparingFailedAndAgainWhenAskedOnceMore) {
