@@ -76,27 +76,6 @@ class TfrmMain : public QWidget, public JobMonitor {
   // The sound played when the passes over a file begin.
   WavePlayer Wave1;
 
-  // The skin beneath every other control: picture, outline and dragging.
-  TCoolForm* CoolForm1;
-  Label3D* lblTitle1;
-  Label3D* lblTitle2;
-  QLabel* lblStatus;
-  QLabel* lblStatus2;
-  QLabel* lblStatus3;
-  ClickLabel* btnMin;
-  ClickLabel* lblExit;
-  QFrame* pnlMain;
-  TargetListView* lstView;
-  BarMeter* Meter;
-  FlatButton* btnDestroy;
-  FlatButton* btnWipeSlack;
-  FlatButton* btnWipeSpace;
-  FlatButton* btnSelectFiles;
-  FlatButton* btnHelp;
-  FlatButton* btnConfig;
-  FlatButton* btnCancel;
-  FlatButton* btnExit;
-
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -131,6 +110,29 @@ class TfrmMain : public QWidget, public JobMonitor {
 
   // The drives picked in the configuration dialog, by letter and root.
   std::vector<DriveToWipe> SelectedDrives() const;
+
+  // The controls; tests and tools find each by its object name, which is
+  // its name here.
+  // The skin beneath every other control: picture, outline and dragging.
+  TCoolForm* CoolForm1;
+  Label3D* lblTitle1;
+  Label3D* lblTitle2;
+  QLabel* lblStatus;
+  QLabel* lblStatus2;
+  QLabel* lblStatus3;
+  ClickLabel* btnMin;
+  ClickLabel* lblExit;
+  QFrame* pnlMain;
+  TargetListView* lstView;
+  BarMeter* Meter;
+  FlatButton* btnDestroy;
+  FlatButton* btnWipeSlack;
+  FlatButton* btnWipeSpace;
+  FlatButton* btnSelectFiles;
+  FlatButton* btnHelp;
+  FlatButton* btnConfig;
+  FlatButton* btnCancel;
+  FlatButton* btnExit;
 
   ShredEngine engine_;
   RedrawThrottle* redraw_ = nullptr;

@@ -15,6 +15,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -108,11 +109,19 @@ std::vector<std::uint8_t> SoundBesideProgram(const std::string& benchPath) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The window's control named `name`, found as tests find it.
+template <class T>
+T& Control(TfrmMain& main, const char* name) {
+  T* control = main.findChild<T*>(QString::fromLatin1(name));
+  if (control == nullptr) throw std::logic_error(std::string("the main window has no ") + name);
+  return *control;
+}
+
 double ThroughWindow(OmrekProgram& program, const std::vector<std::string>& paths) {
-  TfrmMain& main = program.Main();
-  for (const auto& path : paths) main.lstView->AppendTarget(path);
-  const double seconds = SecondsOf([&] { main.btnDestroy->click(); });
-  if (main.lstView->RowCount() != 0) std::fprintf(stderr, "%d rows were left in the list\n", main.lstView->RowCount());
+  TargetListView& list = Control<TargetListView>(program.Main(), "lstView");
+  for (const auto& path : paths) list.AppendTarget(path);
+  const double seconds = SecondsOf([&] { Control<FlatButton>(program.Main(), "btnDestroy").click(); });
+  if (list.RowCount() != 0) std::fprintf(stderr, "%d rows were left in the list\n", list.RowCount());
   return seconds;
 }
 

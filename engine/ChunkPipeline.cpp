@@ -1,16 +1,29 @@
 #include "engine/ChunkPipeline.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace omrek {
 
-ChunkPipeline::ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare)
+ChunkPipeline::ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare,
+                             const StartThread& startThread)
     : buffers_(buffers),
       sectors_(std::max<std::int64_t>(sectors, 0)),
       step_(static_cast<std::int64_t>(buffers.front()->size() / ShredEngine::kSectorSize)),
       chunks_((sectors_ + step_ - 1) / step_),
       prepare_(std::move(prepare)) {
-  if (chunks_ > 1) worker_ = std::thread(&ChunkPipeline::Work, this);
+  if (chunks_ > 1) StartWorker(startThread);
+}
+
+std::thread ChunkPipeline::StartStdThread(std::function<void()> work) { return std::thread(std::move(work)); }
+
+void ChunkPipeline::StartWorker(const StartThread& startThread) {
+  // A process at its thread limit must still destroy the file; without a
+  // worker, Next() prepares each chunk itself.
+  try {
+    worker_ = startThread([this] { Work(); });
+  } catch (const std::system_error&) {
+  }
 }
 
 ChunkPipeline::~ChunkPipeline() {
@@ -30,11 +43,24 @@ ChunkPipeline::Chunk ChunkPipeline::ChunkAt(std::int64_t index) const {
 }
 
 ChunkPipeline::Chunk ChunkPipeline::Next() {
+  // The worker stops at a failed chunk: waiting for the next one would
+  // wait for ever.
+  if (failure_) std::rethrow_exception(failure_);
   const Chunk chunk = ChunkAt(handed_++);
-  if (!worker_.joinable()) {
-    prepare_(chunk.data, chunk.first, chunk.count, chunk.slot);
-    return chunk;
+  try {
+    if (worker_.joinable()) {
+      AwaitPrepared(chunk);
+    } else {
+      prepare_(chunk.data, chunk.first, chunk.count, chunk.slot);
+    }
+  } catch (...) {
+    failure_ = std::current_exception();
+    throw;
   }
+  return chunk;
+}
+
+void ChunkPipeline::AwaitPrepared(const Chunk& chunk) {
   const auto slot = static_cast<std::size_t>(chunk.slot);
   std::exception_ptr error;
   {
@@ -47,7 +73,6 @@ ChunkPipeline::Chunk ChunkPipeline::Next() {
     error = errors_[slot];
   }
   if (error) std::rethrow_exception(error);
-  return chunk;
 }
 
 void ChunkPipeline::Work() {

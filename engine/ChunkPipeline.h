@@ -18,7 +18,8 @@ namespace omrek {
 // order; preparing runs up to two chunks ahead, in the buffers the caller
 // does not hold, so the worker has a whole chunk's time to wake up and
 // never holds the writes back. A pass of one chunk or none starts no
-// thread.
+// thread, and neither does a process that cannot have another: its chunks
+// are prepared inline, slower but just as well.
 class ChunkPipeline {
  public:
   static constexpr int kSlots = 3;
@@ -30,6 +31,10 @@ class ChunkPipeline {
   // the chunk is written.
   using Prepare = std::function<void(std::uint8_t* buffer, std::int64_t first, std::int64_t count, int slot)>;
 
+  // Starts the thread that runs `work`. The default makes a std::thread;
+  // one that raises std::system_error stands for a process out of threads.
+  using StartThread = std::function<std::thread(std::function<void()> work)>;
+
   struct Chunk {
     std::uint8_t* data;
     std::int64_t first;
@@ -39,7 +44,8 @@ class ChunkPipeline {
 
   // Chunks of as many sectors as one buffer holds, over `sectors` sectors.
   // All buffers must be as large.
-  ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare);
+  ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare,
+                const StartThread& startThread = StartStdThread);
   // Stops preparing and waits for the worker.
   ~ChunkPipeline();
   ChunkPipeline(const ChunkPipeline&) = delete;
@@ -48,11 +54,16 @@ class ChunkPipeline {
   bool Done() const { return handed_ == chunks_; }
 
   // The next chunk, prepared; the chunk handed out before goes back to the
-  // worker. Raises what preparing this chunk raised.
+  // worker. Raises what preparing this chunk raised, and raises it again
+  // on every later call: no chunk after a failed one is prepared.
   Chunk Next();
 
+  static std::thread StartStdThread(std::function<void()> work);
+
  private:
+  void StartWorker(const StartThread& startThread);
   Chunk ChunkAt(std::int64_t index) const;
+  void AwaitPrepared(const Chunk& chunk);
   void Work();
 
   Buffers buffers_;
@@ -71,6 +82,8 @@ class ChunkPipeline {
   bool stopping_ = false;
 
   std::int64_t handed_ = 0;
+  // What the chunk that failed raised; only the caller's thread sees it.
+  std::exception_ptr failure_;
   std::thread worker_;
 };
 

@@ -1,6 +1,8 @@
 #include "platform/IoError.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 namespace omrek {
 
@@ -14,26 +16,21 @@ constexpr int kAccessDenied = 5;
 constexpr int kSharingViolation = 32;
 constexpr int kDiskFull = 101;
 
+// The failures the run-time has a text for; the error box and status
+// lines show these words rather than a number.
+constexpr ErrnoCode kErrnoCodes[] = {
+    {ENOENT, kFileNotFound},     {ENAMETOOLONG, kInvalidFilename},
+    {ENOTDIR, kInvalidFilename}, {EMFILE, kTooManyOpenFiles},
+    {ENFILE, kTooManyOpenFiles}, {EACCES, kAccessDenied},
+    {EPERM, kAccessDenied},      {ENOSPC, kDiskFull},
+    {EDQUOT, kDiskFull},
+};
+
 // Windows code for an errno value, or 0 when Windows has no like code.
 int CodeForErrno(int err) {
-  switch (err) {
-    case ENOENT:
-      return kFileNotFound;
-    case ENAMETOOLONG:
-    case ENOTDIR:
-      return kInvalidFilename;
-    case EMFILE:
-    case ENFILE:
-      return kTooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-      return kAccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-      return kDiskFull;
-    default:
-      return 0;
-  }
+  const auto* found = std::find_if(std::begin(kErrnoCodes), std::end(kErrnoCodes),
+                                   [err](const ErrnoCode& entry) { return entry.err == err; });
+  return found == std::end(kErrnoCodes) ? 0 : found->code;
 }
 
 }  // namespace
@@ -44,11 +41,17 @@ IoError IoError::FromErrno(int err) {
   // An unmapped errno keeps its own number; passing it through the Windows
   // table would turn EIO (5) into "File access denied".
   const int code = CodeForErrno(err);
-  if (code == 0) return IoError(err, "I/O error " + std::to_string(err));
-  return IoError(code, IoErrorText(code));
+  if (code != 0) return IoError(code, IoErrorText(code));
+  IoError error(err, "I/O error " + std::to_string(err));
+  error.ownNumber_ = true;
+  return error;
 }
 
-bool IoError::DiskFull() const { return code_ == kDiskFull; }
+std::span<const ErrnoCode> ErrnoCodes() { return kErrnoCodes; }
+
+// A free-space wipe ends its filling on a full disk: an unreachable network
+// share must not read as one.
+bool IoError::DiskFull() const { return code_ == kDiskFull && !ownNumber_; }
 
 IoError IoError::SharingViolation() { return IoError(kSharingViolation, IoErrorText(kSharingViolation)); }
 

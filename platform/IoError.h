@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -24,7 +25,19 @@ class IoError : public std::runtime_error {
 
  private:
   int code_;
+  // Set when code_ is an errno value without a Windows code: it may then
+  // equal an unrelated Windows code (ENETUNREACH is 101, as is "Disk full").
+  bool ownNumber_ = false;
 };
+
+// An errno value and the Windows run-time code it reads as.
+struct ErrnoCode {
+  int err;
+  int code;
+};
+
+// Every errno that has a like Windows code. Any other keeps its own number.
+std::span<const ErrnoCode> ErrnoCodes();
 
 // The run-time text for a Windows-style error code: 2 "File not found",
 // 5 "File access denied", 101 "Disk full", else "I/O error %d".

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "app/OmrekProgram.h"
+#include "tests/support/Child.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/TempDir.h"
 #include "widgets/FlatButton.h"
@@ -19,6 +20,8 @@
 
 namespace omrek {
 namespace {
+
+using test::Click;
 
 const QColor kMaroon(128, 0, 0);
 const QString kCopyright = "Copyright (c) 2026 The Omrek, Filebane developers";
@@ -240,7 +243,7 @@ TEST_F(AboutDialog, CloseButtonAndCloseBoxOnlyHide) {
 TEST(AboutFromMainWindow, HelpButtonShowsTheDialog) {
   OmrekProgram program;
   program.Start();
-  QTest::mouseClick(program.Main().btnHelp, Qt::LeftButton);
+  Click(program.Main(), "btnHelp");
   EXPECT_TRUE(program.About().isVisible());
   EXPECT_EQ(program.About().PageControl1->currentIndex(), 6);
 }

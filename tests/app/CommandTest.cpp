@@ -6,14 +6,16 @@
 #include <stdexcept>
 
 #include "app/OmrekProgram.h"
+#include "tests/support/Child.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "widgets/BarMeter.h"
-#include "widgets/ClickLabel.h"
 #include "widgets/ErrorBox.h"
-#include "widgets/FlatButton.h"
 
 namespace omrek {
 namespace {
+
+using test::Child;
+using test::Click;
 
 class Commands : public ::testing::Test {
  protected:
@@ -43,18 +45,18 @@ TEST_F(Commands, StatusLinesPumpEventsAndTheMeterCounts) {
   QTimer::singleShot(0, [&] { pumped = true; });
   main_.SetStatus("wiping", "", "");
   EXPECT_TRUE(pumped) << "SetStatus lets pending events run";
-  EXPECT_EQ(main_.lblStatus->text(), "wiping");
-  EXPECT_EQ(main_.lblStatus2->text(), "");
-  EXPECT_EQ(main_.lblStatus3->text(), "");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus").text(), "wiping");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus2").text(), "");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus3").text(), "");
 
   main_.Engine().WorkTotal = 40;
   main_.ResetProgress();
   for (int i = 0; i < 3; ++i) main_.AddProgress(1);
   EXPECT_EQ(main_.Engine().Progress, 3);
-  EXPECT_EQ(main_.Meter->position(), 3);
-  EXPECT_EQ(main_.Meter->maximum(), 40);
+  EXPECT_EQ(Child<BarMeter>(main_, "Meter").position(), 3);
+  EXPECT_EQ(Child<BarMeter>(main_, "Meter").maximum(), 40);
   main_.ResetProgress();
-  EXPECT_EQ(main_.Meter->position(), 0);
+  EXPECT_EQ(Child<BarMeter>(main_, "Meter").position(), 0);
 }
 
 TEST_F(Commands, OneCommandAtATime) {
@@ -84,7 +86,7 @@ TEST_F(Commands, AnErrorThatEndsACommandLeavesTheProgramIdle) {
 
 TEST_F(Commands, CancelStopsBeforeTheNextRow) {
   const int done = RunRows(5, [&](int row) {
-    if (row == 1) QTimer::singleShot(0, [&] { QTest::mouseClick(main_.btnCancel, Qt::LeftButton); });
+    if (row == 1) QTimer::singleShot(0, [&] { Click(main_, "btnCancel"); });
   });
   EXPECT_EQ(done, 2) << "the row in progress finishes, the next one never starts";
   EXPECT_TRUE(main_.CancelFlag());
@@ -95,7 +97,7 @@ TEST_F(Commands, ExitDuringACommandStopsItAndEndsTheProgram) {
   bool timedOut = false;
   QTimer::singleShot(0, [&] {
     done = RunRows(5, [&](int row) {
-      if (row == 1) QTimer::singleShot(0, [&] { QTest::mouseClick(main_.btnExit, Qt::LeftButton); });
+      if (row == 1) QTimer::singleShot(0, [&] { Click(main_, "btnExit"); });
     });
   });
   QTimer::singleShot(10000, [&] {
@@ -111,10 +113,10 @@ TEST_F(Commands, ExitDuringACommandStopsItAndEndsTheProgram) {
 TEST_F(Commands, CloseBoxDuringACommandLetsItFinishThenEndsTheProgram) {
   int done = 0;
   bool timedOut = false;
-  QTest::mouseClick(main_.btnConfig, Qt::LeftButton);  // an open dialog does not keep the program alive
+  Click(main_, "btnConfig");  // an open dialog does not keep the program alive
   QTimer::singleShot(0, [&] {
     done = RunRows(5, [&](int row) {
-      if (row == 1) QTimer::singleShot(0, [&] { QTest::mouseClick(main_.lblExit, Qt::LeftButton); });
+      if (row == 1) QTimer::singleShot(0, [&] { Click(main_, "lblExit"); });
     });
   });
   QTimer::singleShot(10000, [&] {

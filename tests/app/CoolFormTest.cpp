@@ -8,10 +8,13 @@
 #include <QWindow>
 
 #include "app/OmrekProgram.h"
+#include "tests/support/Child.h"
 #include "widgets/FlatButton.h"
 
 namespace omrek {
 namespace {
+
+using test::Child;
 
 const QColor kWhite(255, 255, 255);
 const QColor kTeal(0, 183, 183);
@@ -42,6 +45,7 @@ class MainWindowSkin : public ::testing::Test {
   }
 
   TfrmMain& Main() { return program_.Main(); }
+  TCoolForm& Skin() { return Child<TCoolForm>(Main(), "CoolForm1"); }
   QWindow* Window() { return Main().windowHandle(); }
 
   // Presses a button at a point of the window, moves the mouse by the given
@@ -61,8 +65,7 @@ class MainWindowSkin : public ::testing::Test {
 };
 
 TEST_F(MainWindowSkin, LiesBeneathEveryControlAndCoversTheWindow) {
-  auto* skin = Main().findChild<TCoolForm*>("CoolForm1");
-  ASSERT_EQ(skin, Main().CoolForm1);
+  TCoolForm* skin = &Skin();
   EXPECT_EQ(skin->geometry(), QRect(0, 0, 720, 466));
   EXPECT_EQ(Main().childAt(kBareSkin), skin);
   for (QWidget* control : Main().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -74,8 +77,8 @@ TEST_F(MainWindowSkin, LiesBeneathEveryControlAndCoversTheWindow) {
 
 TEST_F(MainWindowSkin, WindowIsCutToTheStoredOutline) {
   const QRegion shape = Main().mask();
-  ASSERT_TRUE(Main().CoolForm1->Mask().Region);
-  EXPECT_EQ(shape, *Main().CoolForm1->Mask().Region);
+  ASSERT_TRUE(Skin().Mask().Region);
+  EXPECT_EQ(shape, *Skin().Mask().Region);
   EXPECT_EQ(shape.boundingRect(), QRect(QPoint(9, 5), QPoint(716, 464)));
   EXPECT_FALSE(shape.contains(QPoint(0, 0)));
   EXPECT_FALSE(shape.contains(QPoint(715, 460)));
@@ -83,12 +86,12 @@ TEST_F(MainWindowSkin, WindowIsCutToTheStoredOutline) {
 
   QBuffer written;
   written.open(QIODevice::WriteOnly);
-  Main().CoolForm1->WriteMask(written);
+  Skin().WriteMask(written);
   EXPECT_EQ(written.data(), ShippedOutline());
 }
 
 TEST_F(MainWindowSkin, PaintsTheTealPlateWithItsBevelUnderTheControls) {
-  const QImage picture = Main().CoolForm1->Picture().toImage();
+  const QImage picture = Skin().Picture().toImage();
   ASSERT_EQ(picture.size(), QSize(724, 468));
   EXPECT_EQ(picture.pixelColor(0, 0), kWhite);
   EXPECT_EQ(picture.pixelColor(400, 300), kWhite) << "the list panel's corner";
@@ -107,7 +110,7 @@ TEST_F(MainWindowSkin, PaintsTheTealPlateWithItsBevelUnderTheControls) {
 }
 
 TEST_F(MainWindowSkin, StoredPositionNeverMovesItFromTheCorner) {
-  TCoolForm* skin = Main().CoolForm1;
+  TCoolForm* skin = &Skin();
   skin->setProperty("left", 50);
   skin->setProperty("top", 30);
   EXPECT_EQ(skin->pos(), QPoint(0, 0));
@@ -124,7 +127,7 @@ TEST_F(MainWindowSkin, LeftDragOnTheBareSkinMovesTheWindow) {
 TEST_F(MainWindowSkin, OtherButtonsAndControlsDoNotMoveIt) {
   EXPECT_EQ(Drag(Qt::RightButton, kBareSkin, {30, 20}), QPoint(0, 0));
   EXPECT_EQ(Drag(Qt::MiddleButton, kBareSkin, {30, 20}), QPoint(0, 0));
-  const QPoint onCancel = Main().btnCancel->geometry().center();
+  const QPoint onCancel = Child<FlatButton>(Main(), "btnCancel").geometry().center();
   EXPECT_EQ(Drag(Qt::LeftButton, onCancel, {30, 20}), QPoint(0, 0));
   const QPoint onTitle = Main().findChild<QWidget*>("lblTitle2")->geometry().center();
   EXPECT_EQ(Drag(Qt::LeftButton, onTitle, {30, 20}), QPoint(0, 0));

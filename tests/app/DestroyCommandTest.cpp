@@ -17,6 +17,7 @@
 #include "intake/ui/TargetListView.h"
 #include "platform/WavePlayer.h"
 #include "tests/app/CommandSupport.h"
+#include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Extents.h"
 #include "tests/support/FaultInjection.h"
@@ -26,11 +27,12 @@
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VectorRows.h"
-#include "widgets/FlatButton.h"
 
 namespace omrek {
 namespace {
 
+using test::Child;
+using test::Click;
 using test::LoopImage;
 namespace fs = std::filesystem;
 using test::ReadWholeFile;
@@ -56,10 +58,12 @@ class DestroyCommand : public ::testing::Test {
   DestroyCommand() { program_.Start(); }
 
   void Add(const std::string& path) { main_.AddTarget(path); }
-  void ClickDestroy() { QTest::mouseClick(main_.btnDestroy, Qt::LeftButton); }
+  void ClickDestroy() { Click(main_, "btnDestroy"); }
+  TargetListView& List() const { return Child<TargetListView>(main_, "lstView"); }
+  QLabel& Status() const { return Child<QLabel>(main_, "lblStatus"); }
   QStringList States() const {
     QStringList states;
-    for (int row = 0; row < main_.lstView->RowCount(); ++row) states << main_.lstView->RowStateText(row);
+    for (int row = 0; row < List().RowCount(); ++row) states << List().RowStateText(row);
     return states;
   }
 
@@ -79,8 +83,8 @@ TEST_F(DestroyCommand, OverwritesToTheClusterEndThenDeletesLeavingNoCopy) {
   ClickDestroy();
 
   EXPECT_FALSE(Exists(path));
-  EXPECT_EQ(main_.lstView->RowCount(), 0);
-  EXPECT_EQ(main_.lblStatus->text(), "File DONE");
+  EXPECT_EQ(List().RowCount(), 0);
+  EXPECT_EQ(Status().text(), "File DONE");
   EXPECT_TRUE(main_.CancelFlag());
   EXPECT_EQ(main_.Engine().Progress, 0) << "the meter is reset at the end";
 
@@ -106,7 +110,7 @@ TEST_F(DestroyCommand, ReadOnlyHiddenAndEmptyFilesAreDestroyed) {
 
   ClickDestroy();
 
-  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  EXPECT_EQ(List().RowCount(), 0);
   for (const auto& path : {locked, hidden, empty}) EXPECT_FALSE(Exists(path)) << path;
 }
 
@@ -126,7 +130,7 @@ TEST_F(DestroyCommand, NonFilesAreSkippedWithoutAStatusAndLeftAlone) {
   ClickDestroy();
 
   EXPECT_EQ(States(), QStringList({"skipped", "skipped", "skipped", "skipped"}));
-  EXPECT_EQ(main_.lblStatus->text(), "before") << "no status for rows that are not files";
+  EXPECT_EQ(Status().text(), "before") << "no status for rows that are not files";
   EXPECT_TRUE(Exists(link));
   EXPECT_TRUE(Exists(fifo));
   EXPECT_EQ(ReadWholeFile(target), "keep me");
@@ -141,7 +145,7 @@ TEST_F(DestroyCommand, AFileThatCannotBeOpenedForWritingKeepsItsContent) {
   ClickDestroy();
 
   EXPECT_EQ(States(), QStringList({"skipped"}));
-  EXPECT_EQ(main_.lblStatus->text(), "ERROR");
+  EXPECT_EQ(Status().text(), "ERROR");
   EXPECT_EQ(ReadWholeFile(path), "still here");
   test::RunQuietly("chattr -i '" + path + "'");
 }
@@ -157,10 +161,10 @@ TEST_F(DestroyCommand, CancelDuringTheSecondFileStopsBeforeTheThird) {
   QTimer watch;
   bool cancelled = false;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (main_.lstView->RowCount() == 2) {
+    if (List().RowCount() == 2) {
       watch.stop();
       cancelled = true;
-      QTest::mouseClick(main_.btnCancel, Qt::LeftButton);
+      Click(main_, "btnCancel");
     }
   });
   watch.start(0);
@@ -170,8 +174,8 @@ TEST_F(DestroyCommand, CancelDuringTheSecondFileStopsBeforeTheThird) {
   EXPECT_FALSE(Exists(files[0]));
   EXPECT_FALSE(Exists(files[1])) << "the file in progress is finished";
   EXPECT_EQ(ReadWholeFile(files[2]), MarkerText(300000));
-  ASSERT_EQ(main_.lstView->RowCount(), 1);
-  EXPECT_EQ(main_.lstView->RowFile(0).path, files[2]);
+  ASSERT_EQ(List().RowCount(), 1);
+  EXPECT_EQ(List().RowFile(0).path, files[2]);
   EXPECT_EQ(States(), QStringList({"293"})) << "the third row is untouched";
 }
 
@@ -190,13 +194,12 @@ TEST_F(DestroyCommand, RowsDeletedWhileItRunsNeverRedirectIt) {
   QTimer watch;
   bool deleted = false;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (main_.lblStatus->text() == "wiping" && main_.lstView->RowCount() == 4 &&
-        main_.lstView->RowStateText(0) == "skipped") {
+    if (Status().text() == "wiping" && List().RowCount() == 4 && List().RowStateText(0) == "skipped") {
       watch.stop();
       deleted = true;
-      main_.lstView->clearSelection();
-      main_.lstView->topLevelItem(0)->setSelected(true);
-      QTest::keyRelease(main_.lstView, Qt::Key_Delete);
+      List().clearSelection();
+      List().topLevelItem(0)->setSelected(true);
+      QTest::keyRelease(&List(), Qt::Key_Delete);
     }
   });
   watch.start(0);
@@ -204,7 +207,7 @@ TEST_F(DestroyCommand, RowsDeletedWhileItRunsNeverRedirectIt) {
 
   ASSERT_TRUE(deleted);
   for (const auto& path : files) EXPECT_FALSE(Exists(path)) << path;
-  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  EXPECT_EQ(List().RowCount(), 0);
 }
 
 // SDL's "disk" audio driver writes what it plays to a file: proof that the
@@ -220,7 +223,7 @@ TEST_F(DestroyCommand, TheLoadedSoundPlaysWhenThePassesBegin) {
 
   ClickDestroy();
 
-  EXPECT_EQ(main_.lblStatus->text(), "File DONE");
+  EXPECT_EQ(Status().text(), "File DONE");
   EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(played) && std::filesystem::file_size(played) > 0; },
                               10000));
 }
@@ -235,7 +238,7 @@ TEST_F(DestroyCommand, NoSoundLoadedPlaysNothing) {
 
   ClickDestroy();
 
-  EXPECT_EQ(main_.lblStatus->text(), "File DONE");
+  EXPECT_EQ(Status().text(), "File DONE");
   EXPECT_FALSE(std::filesystem::exists(played));
 }
 
@@ -252,17 +255,17 @@ TEST_F(DestroyCommand, AFileWhosePassesDidNotAllReachTheDiskIsKept) {
     EXPECT_EQ(flushes.Failures(), 4) << "the passes after the failed flush still ran";
   }
   EXPECT_EQ(States(), QStringList({"skipped"}));
-  EXPECT_EQ(main_.lblStatus->text(), "ERROR");
+  EXPECT_EQ(Status().text(), "ERROR");
   EXPECT_EQ(ReadWholeFile(flushed), std::string(12288, '\xFE')) << "the last pass's byte, to the cluster's end";
 
   // A sparse file larger than the disk: a pass runs out of room.
-  main_.lstView->DeleteRow(0);
+  List().DeleteRow(0);
   const std::string sparse = WriteFile(image_.File("sparse"), MarkerText(5000));
   ASSERT_EQ(::truncate(sparse.c_str(), 64 << 20), 0);
   Add(sparse);
   ClickDestroy();
   EXPECT_EQ(States(), QStringList({"skipped"}));
-  EXPECT_EQ(main_.lblStatus->text(), "ERROR");
+  EXPECT_EQ(Status().text(), "ERROR");
   EXPECT_TRUE(Exists(sparse));
 }
 
@@ -309,7 +312,7 @@ TEST_F(DestroyCommand, TheFoldersBlocksKeepNoTraceOfTheName) {
   Add(WriteFile(image_.File(name), "x"));
   ::sync();
   ClickDestroy();
-  ASSERT_EQ(main_.lstView->RowCount(), 0);
+  ASSERT_EQ(List().RowCount(), 0);
   image_.Unmount();
 
   std::string folderBlocks;
@@ -388,8 +391,8 @@ TEST_F(DestroyCommand, AFolderSwappedForALinkLeadsNowhere) {
 
   ClickDestroy();
   EXPECT_EQ(States(), QStringList({"skipped"}));
-  EXPECT_EQ(main_.lblStatus->text(), "untouched") << "a file no longer there as listed reads as gone";
-  QTest::mouseClick(main_.btnWipeSlack, Qt::LeftButton);
+  EXPECT_EQ(Status().text(), "untouched") << "a file no longer there as listed reads as gone";
+  Click(main_, "btnWipeSlack");
   EXPECT_EQ(States(), QStringList({"skipped"}));
 
   EXPECT_EQ(ReadWholeFile(roots), "root's own secret");
@@ -421,12 +424,12 @@ TEST_F(DestroyCommand, PathsLongerThanTheSystemLimitAreListedWipedAndDestroyed) 
 
   Add(path + "/deep");
   EXPECT_EQ(States(), QStringList({"3"}));
-  QTest::mouseClick(main_.btnWipeSlack, Qt::LeftButton);
+  Click(main_, "btnWipeSlack");
   EXPECT_EQ(States(), QStringList({"-slack"}));
   EXPECT_EQ(ReadWholeFile("deep"), std::string(3000, 'x'));
   ClickDestroy();
-  EXPECT_EQ(main_.lstView->RowCount(), 0);
-  EXPECT_EQ(main_.lblStatus->text(), "File DONE");
+  EXPECT_EQ(List().RowCount(), 0);
+  EXPECT_EQ(Status().text(), "File DONE");
   EXPECT_FALSE(Exists("deep"));
 
   // Folders this deep go from the inside out, a name at a time.

@@ -10,16 +10,18 @@
 #include "app/OmrekProgram.h"
 #include "platform/Volume.h"
 #include "tests/app/CommandSupport.h"
+#include "tests/support/Child.h"
 #include "tests/support/Extents.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
-#include "widgets/FlatButton.h"
 
 namespace omrek {
 namespace {
 
+using test::Child;
+using test::Click;
 using test::Extent;
 using test::LoopImage;
 using test::ReadWholeFile;
@@ -90,7 +92,7 @@ TEST_F(HeadlessCommand, DestroyWritesWhatTheWindowWrites) {
   const auto commandExtents = test::PhysicalExtents(byCommand);
 
   main_.AddTarget(byWindow);
-  QTest::mouseClick(main_.btnDestroy, Qt::LeftButton);
+  Click(main_, "btnDestroy");
   const std::string report = image.File("report.txt");
   const Ran ran = RunProgram("--destroy --verify --report " + Quoted(report) + " --settings " + settings_ + " " +
                              Quoted(byCommand));
@@ -119,7 +121,7 @@ TEST_F(HeadlessCommand, WipeSlackWritesWhatTheWindowWrites) {
   ::sync();
 
   main_.AddTarget(byWindow);
-  QTest::mouseClick(main_.btnWipeSlack, Qt::LeftButton);
+  Click(main_, "btnWipeSlack");
   EXPECT_TRUE(OffersAReport(main_));
   const std::string report = folder_.File("report.txt");
   const Ran ran =
@@ -164,8 +166,8 @@ TEST_F(HeadlessCommand, WipeSpaceWritesWhatTheWindowWrites) {
   test::ModalBoxCatcher boxes;
   const std::string byWindow = FreedBlocksAfterWipe([&](const std::string& root) {
     test::SelectOnly(*program_.Config().lstDisk, root);
-    QTest::mouseClick(main_.btnWipeSpace, Qt::LeftButton);
-    EXPECT_EQ(main_.lblStatus3->text(), "WIPED");
+    Click(main_, "btnWipeSpace");
+    EXPECT_EQ(Child<QLabel>(main_, "lblStatus3").text(), "WIPED");
     EXPECT_TRUE(OffersAReport(main_));
   });
   if (byWindow.size() != (2u << 20)) GTEST_SKIP() << byWindow;

@@ -11,12 +11,16 @@
 #include "app/OmrekProgram.h"
 #include "disk/ui/DiskList.h"
 #include "intake/ui/TargetListView.h"
+#include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
 #include "widgets/BarMeter.h"
 #include "widgets/FlatButton.h"
 
 namespace omrek {
 namespace {
+
+using test::Child;
+using test::Click;
 
 class MainWindow : public ::testing::Test {
  protected:
@@ -32,13 +36,13 @@ class MainWindow : public ::testing::Test {
 
 TEST_F(MainWindow, StartsReadyWithNoCommandRunning) {
   TfrmMain& main = program_.Main();
-  EXPECT_EQ(main.lblStatus->text(), "READY");
-  EXPECT_EQ(main.lblStatus2->text(), "");
-  EXPECT_EQ(main.lblStatus3->text(), "");
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "READY");
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus2").text(), "");
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus3").text(), "");
   EXPECT_TRUE(main.CancelFlag());
   EXPECT_FALSE(main.CommandRunning());
   EXPECT_EQ(main.Engine().ClusterSize, 32768u);
-  EXPECT_EQ(main.lstView->RowCount(), 0);
+  EXPECT_EQ(Child<TargetListView>(main, "lstView").RowCount(), 0);
 }
 
 TEST_F(MainWindow, FirstShowingFillsTheDriveList) {
@@ -159,9 +163,10 @@ TEST_F(MainWindow, ListPanelListAndMeter) {
 
 TEST_F(MainWindow, DialogButtonsShowEachDialogOnceAndKeepIt) {
   TfrmMain& main = program_.Main();
-  const std::vector<std::pair<FlatButton*, QWidget*>> pairs{{main.btnConfig, &program_.Config()},
-                                                            {main.btnHelp, &program_.About()},
-                                                            {main.btnSelectFiles, &program_.Select()}};
+  const std::vector<std::pair<FlatButton*, QWidget*>> pairs{
+      {&Child<FlatButton>(main, "btnConfig"), &program_.Config()},
+      {&Child<FlatButton>(main, "btnHelp"), &program_.About()},
+      {&Child<FlatButton>(main, "btnSelectFiles"), &program_.Select()}};
   for (const auto& [button, dialog] : pairs) {
     const auto before = QApplication::topLevelWidgets().size();
     QTest::mouseClick(button, Qt::LeftButton);
@@ -179,9 +184,9 @@ TEST_F(MainWindow, DialogButtonsShowEachDialogOnceAndKeepIt) {
 
 TEST_F(MainWindow, CancelWhenIdleChangesNothingVisible) {
   TfrmMain& main = program_.Main();
-  QTest::mouseClick(main.btnCancel, Qt::LeftButton);
+  Click(main, "btnCancel");
   EXPECT_TRUE(main.CancelFlag());
-  EXPECT_EQ(main.lblStatus->text(), "READY");
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "READY");
 }
 
 // How far apart the darkest and the lightest pixel of a control are, as
@@ -256,8 +261,8 @@ TEST(SmallScreensChild, DialogsFit) {
   TfrmMain& main = program.Main();
   const QRect area = main.screen()->availableGeometry();
   EXPECT_TRUE(area.contains(main.frameGeometry()));
-  for (FlatButton* button : {main.btnConfig, main.btnHelp, main.btnSelectFiles}) {
-    QTest::mouseClick(button, Qt::LeftButton);
+  for (const char* button : {"btnConfig", "btnHelp", "btnSelectFiles"}) {
+    Click(main, button);
     QWidget* dialog = nullptr;
     for (QWidget* window : program.WindowsInCreationOrder()) {
       if (window != &main && window->isVisible()) dialog = window;

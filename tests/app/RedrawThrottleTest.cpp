@@ -5,9 +5,12 @@
 #include <QTest>
 
 #include "app/OmrekProgram.h"
+#include "tests/support/Child.h"
 
 namespace omrek {
 namespace {
+
+using test::Child;
 
 // Counts the paint events a widget receives.
 class PaintCounter : public QObject {
@@ -26,7 +29,7 @@ TEST(RedrawThrottle, TheLastStatusOfACommandIsDrawnOnceItEnds) {
   TfrmMain& main = program.Main();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
   QTest::qWait(100);
-  PaintCounter counter(*main.lblStatus);
+  PaintCounter counter(Child<QLabel>(main, "lblStatus"));
 
   // Many status updates in quick succession, each pumping events: most of
   // their redraws wait, and the one still waiting at the end is not lost.
@@ -35,8 +38,8 @@ TEST(RedrawThrottle, TheLastStatusOfACommandIsDrawnOnceItEnds) {
   });
   const int paintsDuring = counter.paints;
   EXPECT_LT(paintsDuring, 200) << "not every pump redraws";
-  EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > paintsDuring; }, 2000)) << "the last status is drawn";
-  EXPECT_EQ(main.lblStatus->text(), "row 199");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > paintsDuring; }, 30000)) << "the last status is drawn";
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "row 199");
 }
 
 }  // namespace

@@ -5,12 +5,15 @@
 
 #include "app/OmrekProgram.h"
 #include "intake/ui/TargetListView.h"
+#include "tests/support/Child.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/TempDir.h"
-#include "widgets/FlatButton.h"
 
 namespace omrek {
 namespace {
+
+using test::Child;
+using test::Click;
 
 TEST(SlackCommand, MarksEachRowAndEndsReady) {
   test::LoopImage image(16, 4096, "slackcmd");
@@ -22,12 +25,13 @@ TEST(SlackCommand, MarksEachRowAndEndsReady) {
   main.AddTarget(file);
   main.AddTarget(image.MountPoint());
 
-  QTest::mouseClick(main.btnWipeSlack, Qt::LeftButton);
+  Click(main, "btnWipeSlack");
 
-  EXPECT_EQ(main.lstView->RowStateText(0), "-slack");
-  EXPECT_EQ(main.lstView->RowStateText(1), "skipped");
-  EXPECT_EQ(main.lstView->RowCount(), 2) << "the slack command removes no row";
-  EXPECT_EQ(main.lblStatus->text(), "READY");
+  const TargetListView& list = Child<TargetListView>(main, "lstView");
+  EXPECT_EQ(list.RowStateText(0), "-slack");
+  EXPECT_EQ(list.RowStateText(1), "skipped");
+  EXPECT_EQ(list.RowCount(), 2) << "the slack command removes no row";
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "READY");
   EXPECT_TRUE(main.CancelFlag());
   EXPECT_EQ(test::ReadWholeFile(file), std::string(1000, 'k'));
 }

@@ -8,6 +8,7 @@
 #include "app/OmrekProgram.h"
 #include "intake/ui/TargetListView.h"
 #include "platform/FileHandle.h"
+#include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"
@@ -17,6 +18,7 @@
 namespace omrek {
 namespace {
 
+using test::Child;
 using test::LoopImage;
 using test::TempDir;
 using test::WriteFile;
@@ -25,15 +27,16 @@ class TargetList : public ::testing::Test {
  protected:
   TargetList() { program_.Start(); }
 
+  TargetListView& List() const { return Child<TargetListView>(main_, "lstView"); }
   QStringList States() const {
     QStringList states;
-    for (int row = 0; row < main_.lstView->RowCount(); ++row) states << main_.lstView->RowStateText(row);
+    for (int row = 0; row < List().RowCount(); ++row) states << List().RowStateText(row);
     return states;
   }
   QStringList Captions() const {
     QStringList captions;
-    for (int row = 0; row < main_.lstView->RowCount(); ++row) {
-      captions << QString::fromStdString(main_.lstView->RowFile(row).path);
+    for (int row = 0; row < List().RowCount(); ++row) {
+      captions << QString::fromStdString(List().RowFile(row).path);
     }
     return captions;
   }
@@ -56,9 +59,9 @@ TEST_F(TargetList, SizeColumnInKilobytesRoundedUp) {
     main_.AddTarget(image.File(name));
   }
   EXPECT_EQ(States(), QStringList({"0", "1", "1", "2", "5242880"}));
-  EXPECT_EQ(main_.lblStatus->text(), "READY");
-  EXPECT_EQ(main_.lblStatus2->text(), "");
-  EXPECT_EQ(main_.lblStatus3->text(), "");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus").text(), "READY");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus2").text(), "");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus3").text(), "");
 }
 
 TEST_F(TargetList, DuplicatesFoldersAndVanishedPathsAreKeptAsGiven) {
@@ -75,7 +78,7 @@ TEST_F(TargetList, DuplicatesFoldersAndVanishedPathsAreKeptAsGiven) {
 TEST_F(TargetList, DeleteKeyRemovesExactlyTheSelectedRows) {
   TempDir dir;
   for (int i = 0; i < 5; ++i) main_.AddTarget(dir.File("row" + std::to_string(i)));
-  TargetListView& list = *main_.lstView;
+  TargetListView& list = List();
 
   QTest::keyRelease(&list, Qt::Key_Delete);
   EXPECT_EQ(list.RowCount(), 5) << "nothing selected";
@@ -95,7 +98,7 @@ TEST_F(TargetList, DeleteKeyRemovesExactlyTheSelectedRows) {
 TEST_F(TargetList, OnlyTheCaptionCanBeEditedAndTheEditIsThePath) {
   TempDir dir;
   main_.AddTarget(dir.File("before"));
-  TargetListView& list = *main_.lstView;
+  TargetListView& list = List();
   QTreeWidgetItem* row = list.topLevelItem(0);
 
   list.editItem(row, TargetListView::kStateColumn);
@@ -147,10 +150,11 @@ TEST(TargetListChild, AddBatchWithUnreadableFile) {
   ASSERT_EQ(catcher.Boxes().size(), 1u);
   EXPECT_EQ(catcher.Boxes()[0].text, "File access denied.");
   EXPECT_EQ(catcher.Boxes()[0].title, "Omrek, Filebane");
-  ASSERT_EQ(main.lstView->RowCount(), 2) << "the batch ends at the failed file";
-  EXPECT_EQ(main.lstView->RowStateText(0), "1");
-  EXPECT_EQ(QString::fromStdString(main.lstView->RowFile(1).path), locked);
-  EXPECT_EQ(main.lstView->RowStateText(1), "") << "no size text";
+  const TargetListView& list = Child<TargetListView>(main, "lstView");
+  ASSERT_EQ(list.RowCount(), 2) << "the batch ends at the failed file";
+  EXPECT_EQ(list.RowStateText(0), "1");
+  EXPECT_EQ(QString::fromStdString(list.RowFile(1).path), locked);
+  EXPECT_EQ(list.RowStateText(1), "") << "no size text";
 }
 
 }  // namespace

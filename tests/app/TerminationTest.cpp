@@ -16,18 +16,20 @@
 #include "app/OmrekProgram.h"
 #include "intake/ui/TargetListView.h"
 #include "tests/app/CommandSupport.h"
+#include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
-#include "widgets/FlatButton.h"
 #include "widgets/SpinEdit.h"
 
 namespace omrek {
 namespace {
 
+using test::Child;
 using test::ChildArgument;
+using test::Click;
 using test::ReadWholeFile;
 using test::WriteFile;
 namespace fs = std::filesystem;
@@ -90,10 +92,10 @@ TEST(TerminationChild, Destroy) {
   const timespec before = StatOf(file).st_ctim;
   {
     TerminateWhen written([&] { return StatOf(file).st_ctim.tv_nsec != before.tv_nsec; });
-    QTest::mouseClick(main.btnDestroy, Qt::LeftButton);
+    Click(main, "btnDestroy");
   }
-  EXPECT_EQ(main.lstView->RowStateText(0), "skipped");
-  EXPECT_EQ(main.lblStatus->text(), "ERROR");
+  EXPECT_EQ(Child<TargetListView>(main, "lstView").RowStateText(0), "skipped");
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "ERROR");
 }
 
 TEST(TerminationChild, WipeSlack) {
@@ -106,9 +108,9 @@ TEST(TerminationChild, WipeSlack) {
   const struct stat before = StatOf(file);
   {
     TerminateWhen lengthened([&] { return StatOf(file).st_size != before.st_size; });
-    QTest::mouseClick(main.btnWipeSlack, Qt::LeftButton);
+    Click(main, "btnWipeSlack");
   }
-  EXPECT_EQ(main.lstView->RowStateText(0), "skipped");
+  EXPECT_EQ(Child<TargetListView>(main, "lstView").RowStateText(0), "skipped");
   const struct stat after = StatOf(file);
   EXPECT_EQ(after.st_size, before.st_size);
   EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
@@ -131,10 +133,11 @@ TEST(TerminationChild, WipeSpace) {
       }
       return false;
     });
-    QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+    Click(main, "btnWipeSpace");
   }
   // About 30 MiB were free; the filling stopped long before its end.
-  EXPECT_LT(main.lblStatus2->text().section(' ', 0, 0).toInt(), 12) << main.lblStatus2->text().toStdString();
+  const QString leftOut = Child<QLabel>(main, "lblStatus2").text();
+  EXPECT_LT(leftOut.section(' ', 0, 0).toInt(), 12) << leftOut.toStdString();
 }
 
 // The sound library would take SIGTERM over for a quit event of its own,

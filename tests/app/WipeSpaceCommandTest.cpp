@@ -15,16 +15,18 @@
 #include "platform/DriveTable.h"
 #include "platform/Volume.h"
 #include "tests/app/CommandSupport.h"
+#include "tests/support/Child.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
 #include "widgets/BarMeter.h"
-#include "widgets/FlatButton.h"
 
 namespace omrek {
 namespace {
 
+using test::Child;
+using test::Click;
 using test::LoopImage;
 using test::SelectOnly;
 namespace fs = std::filesystem;
@@ -63,15 +65,16 @@ TEST_P(WipeSpaceCommand, LeavesNoFillerAndNoTraceOfDeletedFiles) {
   test::ModalBoxCatcher boxes;
   const QChar letter = program.Config().lstDisk->SelectedDriveLetters().at(0);
 
-  QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+  Click(main, "btnWipeSpace");
 
   ASSERT_EQ(boxes.Boxes().size(), 1u) << "only the question before the filling";
   EXPECT_EQ(boxes.Boxes().front().title, "Wipe Space");
   EXPECT_TRUE(main.CancelFlag());
-  EXPECT_EQ(main.lblStatus->text(), QString("DRIVE ") + letter);
-  EXPECT_EQ(main.lblStatus3->text(), "WIPED");
-  EXPECT_EQ(main.Meter->position(), main.Meter->maximum()) << "the meter shows full";
-  EXPECT_GT(main.Meter->maximum(), 0);
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), QString("DRIVE ") + letter);
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus3").text(), "WIPED");
+  const BarMeter& meter = Child<BarMeter>(main, "Meter");
+  EXPECT_EQ(meter.position(), meter.maximum()) << "the meter shows full";
+  EXPECT_GT(meter.maximum(), 0);
   for (const auto& entry : fs::directory_iterator(root)) {
     EXPECT_FALSE(entry.path().filename().string().starts_with("Omrek-Delete")) << entry.path();
   }
@@ -127,14 +130,14 @@ TEST(WipeSpaceQuestion, CancelLeavesTheDrivesAndTheStatusAsTheyWere) {
   const std::int64_t free = QueryDiskSpace(root).FreeBytes;
   {
     EscapeNextBox cancel;
-    QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+    Click(main, "btnWipeSpace");
     const QString line = QString::fromStdString(root) + " (" + letter + ":): ";
     EXPECT_TRUE(cancel.Text().contains(line + QString::fromStdString(SizeText(free)) + " free, time: unknown"))
         << cancel.Text().toStdString();
     EXPECT_FALSE(cancel.Text().contains(kSystemDriveWarning)) << "a drive the system does not run from";
   }
-  EXPECT_EQ(main.lblStatus->text(), "READY");
-  EXPECT_EQ(main.lblStatus3->text(), "");
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "READY");
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus3").text(), "");
   EXPECT_TRUE(main.CancelFlag());
   EXPECT_FALSE(main.CommandRunning());
   EXPECT_FALSE(FillerIn(root));
@@ -144,11 +147,11 @@ TEST(WipeSpaceQuestion, CancelLeavesTheDrivesAndTheStatusAsTheyWere) {
   {
     test::ModalBoxCatcher wipe;
     program.Config().chkWipeSlack->setChecked(false);
-    QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
-    EXPECT_EQ(main.lblStatus3->text(), "WIPED");
+    Click(main, "btnWipeSpace");
+    EXPECT_EQ(Child<QLabel>(main, "lblStatus3").text(), "WIPED");
   }
   EscapeNextBox again;
-  QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+  Click(main, "btnWipeSpace");
   EXPECT_FALSE(again.Text().contains("time: unknown")) << again.Text().toStdString();
   EXPECT_TRUE(again.Text().contains("time: ")) << again.Text().toStdString();
 }
@@ -160,11 +163,11 @@ TEST(WipeSpaceQuestion, NoDriveSelectedSaysSoAndNothingRuns) {
   program.Config().lstDisk->RefreshDrives();
   program.Config().lstDisk->clearSelection();
   test::ModalBoxCatcher boxes;
-  QTest::mouseClick(main.btnWipeSpace, Qt::LeftButton);
+  Click(main, "btnWipeSpace");
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes().front().title, "Wipe Space");
   EXPECT_EQ(boxes.Boxes().front().text, "No drive is selected: choose the drives to wipe in Config.");
-  EXPECT_EQ(main.lblStatus->text(), "READY");
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "READY");
   EXPECT_TRUE(main.CancelFlag());
 }
 
@@ -190,7 +193,10 @@ TEST(WipeSpaceForecast, WarnsOnTheSystemsDriveAndTellsSizesAndTimes) {
   EXPECT_EQ(DurationText(7500), "about 2 h 5 min");
 }
 
-INSTANTIATE_TEST_SUITE_P(SweepOnAndOff, WipeSpaceCommand, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(SweepOnAndOff, WipeSpaceCommand, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& sweep) {
+                           return sweep.param ? "slack_swept" : "slack_left";
+                         });
 
 }  // namespace
 }  // namespace omrek

@@ -5,7 +5,8 @@
 set -euo pipefail
 program=$1
 shot=$2
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+source "$(dirname "$0")/../support/xvfb-test-lib.sh"
+require_display_tools
 
 for document in README.md LICENSE; do
   [[ -s "$(dirname "$program")/$document" ]] || { echo "$document is not shipped beside the program"; exit 1; }

@@ -4,7 +4,8 @@
 set -euo pipefail
 program=$1
 shot=$2
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+source "$(dirname "$0")/../support/xvfb-test-lib.sh"
+require_display_tools
 
 start_virtual_display
 "$program" &
@@ -14,9 +15,7 @@ trap 'kill "$program_pid" 2>/dev/null || true; stop_virtual_display' EXIT
 window=$(wait_for_window "Omrek, Filebane")
 expect_window_size "$window" 720 466
 
-sleep 0.5
-import -window "$window" "$shot"
-[[ -s "$shot" ]] || { echo "no screenshot"; exit 1; }
+shoot_when_drawn "$window" "$shot"
 
 # EXIT sits at 24, 412 (100 x 40) in the client area.
 xdotool mousemove --window "$window" 74 432 click 1

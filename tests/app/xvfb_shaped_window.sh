@@ -6,7 +6,8 @@
 set -euo pipefail
 program=$1
 shot=$2
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+source "$(dirname "$0")/../support/xvfb-test-lib.sh"
+require_display_tools
 
 work=$(mktemp -d)
 start_virtual_display

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,6 +20,11 @@ struct Buffers {
                                                   IoBytes(kChunkSectors* ShredEngine::kSectorSize)};
   ChunkPipeline::Buffers Pointers() { return {&held[0], &held[1], &held[2]}; }
 };
+
+// What starting a thread raises in a process that has reached its limit.
+std::thread NoThread(std::function<void()>) {
+  throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+}
 
 TEST(ChunkPipeline, HandsOutEveryChunkInOrderCyclingThroughTheBuffers) {
   Buffers buffers;
@@ -41,13 +48,23 @@ TEST(ChunkPipeline, HandsOutEveryChunkInOrderCyclingThroughTheBuffers) {
   EXPECT_EQ(expectedFirst, sectors);
 }
 
-TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlap) {
-  for (const std::int64_t sectors : {std::int64_t{0}, kChunkSectors, 3 * kChunkSectors}) {
+TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlapAndAThreadToRunIt) {
+  struct Pass {
+    std::int64_t sectors;
+    ChunkPipeline::StartThread start;
+    bool inlined;
+  };
+  const Pass passes[] = {{0, ChunkPipeline::StartStdThread, true},
+                         {kChunkSectors, ChunkPipeline::StartStdThread, true},
+                         {3 * kChunkSectors, ChunkPipeline::StartStdThread, false},
+                         {3 * kChunkSectors, NoThread, true}};
+  for (const auto& [sectors, start, inlined] : passes) {
     Buffers buffers;
     std::vector<std::thread::id> preparers;
-    ChunkPipeline chunks(buffers.Pointers(), sectors, [&](std::uint8_t*, std::int64_t, std::int64_t, int) {
-      preparers.push_back(std::this_thread::get_id());
-    });
+    ChunkPipeline chunks(
+        buffers.Pointers(), sectors,
+        [&](std::uint8_t*, std::int64_t, std::int64_t, int) { preparers.push_back(std::this_thread::get_id()); },
+        start);
     int handed = 0;
     while (!chunks.Done()) {
       chunks.Next();
@@ -55,19 +72,39 @@ TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlap) {
     }
     EXPECT_EQ(handed, (sectors + kChunkSectors - 1) / kChunkSectors);
     for (const auto& preparer : preparers) {
-      EXPECT_EQ(preparer == std::this_thread::get_id(), sectors <= kChunkSectors) << sectors << " sectors";
+      EXPECT_EQ(preparer == std::this_thread::get_id(), inlined) << sectors << " sectors";
     }
   }
 }
 
-TEST(ChunkPipeline, RaisesAtTheChunkWhosePreparingFailed) {
-  Buffers buffers;
-  ChunkPipeline chunks(buffers.Pointers(), 6 * kChunkSectors, [](std::uint8_t*, std::int64_t first, std::int64_t, int) {
-    if (first == 2 * kChunkSectors) throw IoError::FromErrno(EIO);
-  });
-  EXPECT_EQ(chunks.Next().first, 0);
-  EXPECT_EQ(chunks.Next().first, kChunkSectors);
-  EXPECT_THROW(chunks.Next(), IoError);
+TEST(ChunkPipeline, RaisesAtTheChunkWhosePreparingFailedAndAgainWhenAskedOnceMore) {
+  for (const ChunkPipeline::StartThread& start :
+       {ChunkPipeline::StartThread(ChunkPipeline::StartStdThread), ChunkPipeline::StartThread(NoThread)}) {
+    Buffers buffers;
+    std::atomic<int> prepared = 0;
+    {
+      ChunkPipeline chunks(
+          buffers.Pointers(), 6 * kChunkSectors,
+          [&](std::uint8_t*, std::int64_t first, std::int64_t, int) {
+            ++prepared;
+            if (first == 2 * kChunkSectors) throw IoError::FromErrno(EIO);
+          },
+          start);
+      EXPECT_EQ(chunks.Next().first, 0);
+      EXPECT_EQ(chunks.Next().first, kChunkSectors);
+      EXPECT_THROW(chunks.Next(), IoError);
+      // The worker has stopped at the failed chunk; a caller that asks
+      // again gets the same error instead of waiting for it.
+      try {
+        chunks.Next();
+        ADD_FAILURE() << "a chunk after the failed one was handed out";
+      } catch (const IoError& error) {
+        EXPECT_EQ(error.Code(), EIO);
+      }
+      EXPECT_FALSE(chunks.Done());
+    }
+    EXPECT_EQ(prepared, 3) << "no chunk after the failed one is prepared";
+  }
 }
 
 TEST(ChunkPipeline, LeavingBeforeTheLastChunkStopsTheWorker) {

@@ -7,14 +7,16 @@
 #include "app/OmrekProgram.h"
 #include "intake/ui/TargetListView.h"
 #include "tests/intake/SyntheticDrag.h"
+#include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/TempDir.h"
-#include "widgets/FlatButton.h"
 
 namespace omrek {
 namespace {
 
+using test::Child;
+using test::Click;
 using test::DraggedFiles;
 using test::DraggedText;
 using test::SyntheticDrag;
@@ -32,7 +34,7 @@ QStringList Rows(const TargetListView& list) {
 // Drops `data` onto lstView the way the window system delivers a drag.
 Qt::DropAction DropOnList(TfrmMain& main, const QMimeData& data, Qt::DropActions allowed,
                           Qt::KeyboardModifiers keys = Qt::NoModifier) {
-  SyntheticDrag drag(main.lstView->viewport(), data, allowed);
+  SyntheticDrag drag(Child<TargetListView>(main, "lstView").viewport(), data, allowed);
   if (drag.Enter({50, 50}, keys) == Qt::IgnoreAction) {
     drag.Leave();
     return Qt::IgnoreAction;
@@ -44,14 +46,16 @@ class DropOnMainWindow : public ::testing::Test {
  protected:
   DropOnMainWindow() { program_.Start(); }
 
+  TargetListView& List() const { return Child<TargetListView>(main_, "lstView"); }
+
   OmrekProgram program_;
   TfrmMain& main_ = program_.Main();
 };
 
 TEST_F(DropOnMainWindow, BoundToTheListForCopiesOnly) {
-  EXPECT_EQ(main_.DropFileTarget1.BoundControl(), main_.lstView);
+  EXPECT_EQ(main_.DropFileTarget1.BoundControl(), &List());
   EXPECT_EQ(main_.DropFileTarget1.Dragtypes, TDragTypes(dtCopy));
-  EXPECT_TRUE(main_.lstView->viewport()->acceptDrops());
+  EXPECT_TRUE(List().viewport()->acceptDrops());
 }
 
 TEST_F(DropOnMainWindow, DroppedNamesBecomeRowsWithoutStatusChange) {
@@ -66,17 +70,17 @@ TEST_F(DropOnMainWindow, DroppedNamesBecomeRowsWithoutStatusChange) {
   auto files = DraggedFiles({one, two, three, folder, one, gone});
   EXPECT_EQ(DropOnList(main_, *files, Qt::CopyAction | Qt::MoveAction, Qt::ShiftModifier | Qt::ControlModifier),
             Qt::CopyAction);
-  EXPECT_EQ(Rows(*main_.lstView),
+  EXPECT_EQ(Rows(List()),
             QStringList({one + " 1", two + " 2", three + " 5", folder + " folder", one + " 1", gone + " folder"}));
-  EXPECT_EQ(main_.lblStatus->text(), "busy");
-  EXPECT_EQ(main_.lblStatus3->text(), "b");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus").text(), "busy");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus3").text(), "b");
   EXPECT_TRUE(main_.DropFileTarget1.FileNames().isEmpty());
 
   auto text = DraggedText(one);
   EXPECT_EQ(DropOnList(main_, *text, Qt::CopyAction), Qt::IgnoreAction);
   auto moveOnly = DraggedFiles({one});
   EXPECT_EQ(DropOnList(main_, *moveOnly, Qt::MoveAction), Qt::IgnoreAction);
-  EXPECT_EQ(main_.lstView->RowCount(), 6);
+  EXPECT_EQ(List().RowCount(), 6);
 }
 
 // Root reads every file, so the unreadable file is dropped in a child that
@@ -107,7 +111,8 @@ TEST(DropOnMainWindowChild, DropWithUnreadableFile) {
   EXPECT_TRUE(catcher.Boxes().empty()) << "nothing is shown while the drop runs";
   EXPECT_TRUE(main.DropFileTarget1.FileNames().isEmpty());
   EXPECT_EQ(main.DropFileTarget1.DataObject(), nullptr);
-  EXPECT_EQ(Rows(*main.lstView), QStringList({readable + " 1", locked + " "})) << "the drop ends at the failed file";
+  EXPECT_EQ(Rows(Child<TargetListView>(main, "lstView")), QStringList({readable + " 1", locked + " "}))
+      << "the drop ends at the failed file";
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return !catcher.Boxes().empty(); }));
   EXPECT_EQ(catcher.Boxes()[0].text, "File access denied.");
@@ -123,12 +128,12 @@ TEST_F(DropOnMainWindow, ANameThatIsNotUtf8IsTheFileDroppedAndDestroyed) {
   data.setData("text/uri-list", QByteArray::fromStdString("file://" + dir.Path() + "/bad%FFname\r\n"));
 
   EXPECT_EQ(DropOnList(main_, data, Qt::CopyAction), Qt::CopyAction);
-  ASSERT_EQ(main_.lstView->RowCount(), 1);
-  EXPECT_EQ(main_.lstView->RowFile(0).path, dropped);
-  EXPECT_EQ(main_.lstView->topLevelItem(0)->text(0), QString::fromStdString(dir.Path()) + "/bad\\xFFname");
+  ASSERT_EQ(List().RowCount(), 1);
+  EXPECT_EQ(List().RowFile(0).path, dropped);
+  EXPECT_EQ(List().topLevelItem(0)->text(0), QString::fromStdString(dir.Path()) + "/bad\\xFFname");
 
-  QTest::mouseClick(main_.btnDestroy, Qt::LeftButton);
-  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  Click(main_, "btnDestroy");
+  EXPECT_EQ(List().RowCount(), 0);
   struct stat st {};
   EXPECT_NE(::lstat(dropped.c_str(), &st), 0);
   EXPECT_EQ(test::ReadWholeFile(neighbour), "neighbour");

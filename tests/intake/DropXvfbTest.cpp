@@ -13,6 +13,7 @@
 
 #include "app/OmrekProgram.h"
 #include "intake/ui/TargetListView.h"
+#include "tests/support/Child.h"
 #include "tests/support/TempDir.h"
 
 // Failures show texts as text.
@@ -21,10 +22,11 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 namespace omrek {
 namespace {
 
+using test::Child;
 using test::TempDir;
 using test::WriteFile;
 
-constexpr int kWait = 10000;
+constexpr int kWait = 30000;
 
 // The drag source's window lies at 0, 0 (200 x 150); the drag starts in it.
 const QPoint kSourcePoint(100, 75);
@@ -75,6 +77,8 @@ class DropUnderX11 : public ::testing::Test {
     source_.waitForFinished();
   }
 
+  TargetListView& List() const { return Child<TargetListView>(main_, "lstView"); }
+
   // What the drag source has said so far.
   QString SourceSaid() {
     said_ += QString::fromUtf8(source_.readAllStandardOutput());
@@ -92,14 +96,14 @@ class DropUnderX11 : public ::testing::Test {
     Xdotool(MoveTo(kSourcePoint) + QStringList{"mousedown", "1"} + MoveTo(kSourcePoint + QPoint(10, 5)) +
             MoveTo(beyond));
     const bool started = QTest::qWaitFor([&] { return SourceSaid().contains("dragging"); }, kWait);
-    DragWatch watch(main_.lstView->viewport());
+    DragWatch watch(List().viewport());
     bool arrived = false;
     if (started) {
       if (holdShift) Xdotool({"keydown", "shift"});
       // One move at a time: while the source waits for the target's answer
       // to a position it drops further moves, so the last of a quick burst
       // might never reach the list.
-      const QPoint target = main_.lstView->viewport()->mapToGlobal(listPoint);
+      const QPoint target = List().viewport()->mapToGlobal(listPoint);
       Xdotool(MoveTo((beyond + target) / 2));
       // The drag may still be waiting for the list's first answer when the
       // pointer arrives; a small step aside and back repeats the position.
@@ -129,8 +133,8 @@ class DropUnderX11 : public ::testing::Test {
 
   QStringList Rows() const {
     QStringList rows;
-    for (int row = 0; row < main_.lstView->RowCount(); ++row) {
-      rows << QString::fromStdString(main_.lstView->RowFile(row).path) + " " + main_.lstView->RowStateText(row);
+    for (int row = 0; row < List().RowCount(); ++row) {
+      rows << QString::fromStdString(List().RowFile(row).path) + " " + List().RowStateText(row);
     }
     return rows;
   }
@@ -150,7 +154,7 @@ TEST_F(DropUnderX11, ThreeFilesBecomeThreeRowsInOrderWithTheirSizes) {
 
   EXPECT_EQ(DragOntoList({one, two, three}), "result copy");
   EXPECT_EQ(Rows(), QStringList({one + " 1", two + " 2", three + " 5"}));
-  EXPECT_EQ(main_.lblStatus->text(), "READY");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus").text(), "READY");
   EXPECT_TRUE(main_.DropFileTarget1.FileNames().isEmpty());
 }
 
@@ -164,7 +168,7 @@ TEST_F(DropUnderX11, FolderBecomesAFolderRow) {
 
 TEST_F(DropUnderX11, PlainTextAddsNothing) {
   EXPECT_EQ(DragOntoList({"--text", "/etc/hostname"}), "result none");
-  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  EXPECT_EQ(List().RowCount(), 0);
 }
 
 TEST_F(DropUnderX11, ShiftHeldStillCopiesAndTheSourceKeepsItsFiles) {
@@ -181,7 +185,7 @@ TEST_F(DropUnderX11, SourceOfferingOnlyMoveIsRefused) {
   const QString file = QString::fromStdString(WriteFile(dir.File("stays"), "x"));
   EXPECT_EQ(DragOntoList({"--move-only", file}), "result none");
   EXPECT_TRUE(std::filesystem::exists(file.toStdString()));
-  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  EXPECT_EQ(List().RowCount(), 0);
 }
 
 }  // namespace

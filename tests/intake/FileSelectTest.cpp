@@ -8,6 +8,7 @@
 #include "app/OmrekProgram.h"
 #include "intake/ui/FileSelect.h"
 #include "intake/ui/TargetListView.h"
+#include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"
@@ -19,6 +20,8 @@
 namespace omrek {
 namespace {
 
+using test::Child;
+using test::Click;
 using test::LoopImage;
 using test::TempDir;
 using test::WriteFile;
@@ -65,17 +68,18 @@ class FileSelect : public ::testing::Test {
     WriteFile(dir_.File("c.bin"), std::string(3000, 'x'));
     WriteFile(dir_.File("zz"), "not selected");
     program_.Start();
-    QTest::mouseClick(main_.btnSelectFiles, Qt::LeftButton);
+    Click(main_, "btnSelectFiles");
   }
 
+  TargetListView& List() const { return Child<TargetListView>(main_, "lstView"); }
   QStringList Captions() const {
     QStringList captions;
-    for (int row = 0; row < main_.lstView->RowCount(); ++row) captions << Q(main_.lstView->RowFile(row).path);
+    for (int row = 0; row < List().RowCount(); ++row) captions << Q(List().RowFile(row).path);
     return captions;
   }
   QStringList States() const {
     QStringList states;
-    for (int row = 0; row < main_.lstView->RowCount(); ++row) states << main_.lstView->RowStateText(row);
+    for (int row = 0; row < List().RowCount(); ++row) states << List().RowStateText(row);
     return states;
   }
 
@@ -163,8 +167,8 @@ TEST_F(FileSelect, AddsTheSelectedEntriesInListOrderAsOftenAsAsked) {
   const QStringList once{folder_ + "/sub", folder_ + "/a.txt", folder_ + "/B.dat", folder_ + "/c.bin"};
   EXPECT_EQ(Captions(), once);
   EXPECT_EQ(States(), QStringList({"folder", "1", "2", "3"}));
-  EXPECT_EQ(main_.lblStatus->text(), "READY");
-  EXPECT_EQ(main_.lblStatus2->text(), "");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus").text(), "READY");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus2").text(), "");
   EXPECT_TRUE(dialog_.isVisible());
   EXPECT_EQ(dialog_.FileList->selectedItems().size(), 4) << "the selection stays";
 
@@ -176,9 +180,9 @@ TEST_F(FileSelect, NothingSelectedAddsNothingAndLeavesTheStatus) {
   OpenFolder(dialog_, folder_);
   main_.SetStatus("busy", "x", "y");
   QTest::mouseClick(dialog_.btnAdd, Qt::LeftButton);
-  EXPECT_EQ(main_.lstView->RowCount(), 0);
-  EXPECT_EQ(main_.lblStatus->text(), "busy");
-  EXPECT_EQ(main_.lblStatus3->text(), "y");
+  EXPECT_EQ(List().RowCount(), 0);
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus").text(), "busy");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus3").text(), "y");
 }
 
 TEST_F(FileSelect, AtTheRootOnlyOneSlashGoesBeforeTheName) {
@@ -201,7 +205,7 @@ TEST_F(FileSelect, ClosingAndReopeningKeepsTheFolderAndTheSelection) {
 
   QTest::mouseClick(dialog_.btnExit, Qt::LeftButton);
   EXPECT_FALSE(dialog_.isVisible());
-  QTest::mouseClick(main_.btnSelectFiles, Qt::LeftButton);
+  Click(main_, "btnSelectFiles");
   ASSERT_TRUE(dialog_.isVisible());
   EXPECT_EQ(Q(dialog_.DirTree->SelectedPath()), folder_);
   EXPECT_EQ(Q(list.Path()), folder_ + "/sub");
@@ -209,7 +213,7 @@ TEST_F(FileSelect, ClosingAndReopeningKeepsTheFolderAndTheSelection) {
 
   dialog_.close();
   EXPECT_FALSE(dialog_.isVisible()) << "the close box hides it too";
-  QTest::mouseClick(main_.btnSelectFiles, Qt::LeftButton);
+  Click(main_, "btnSelectFiles");
   EXPECT_EQ(Q(list.SelectedEntryPaths()), QStringList({folder_ + "/sub/inner", folder_ + "/sub/two"}));
 }
 
@@ -221,11 +225,11 @@ TEST_F(FileSelect, ANameThatIsNotUtf8IsListedApartFromItsLookAlikeAndDestroyedAl
   ASSERT_EQ(dialog_.FileList->findItems(QString::fromUtf8("bad\uFFFDname"), Qt::MatchExactly).size(), 1);
 
   QTest::mouseClick(dialog_.btnAdd, Qt::LeftButton);
-  ASSERT_EQ(main_.lstView->RowCount(), 1);
-  EXPECT_EQ(main_.lstView->RowFile(0).path, chosen);
+  ASSERT_EQ(List().RowCount(), 1);
+  EXPECT_EQ(List().RowFile(0).path, chosen);
   EXPECT_EQ(States(), QStringList({"1"})) << "a file, not a folder";
-  QTest::mouseClick(main_.btnDestroy, Qt::LeftButton);
-  EXPECT_EQ(main_.lstView->RowCount(), 0);
+  Click(main_, "btnDestroy");
+  EXPECT_EQ(List().RowCount(), 0);
   EXPECT_EQ(Captions(), QStringList());
   EXPECT_EQ(test::ReadWholeFile(neighbour), "neighbour");
   struct stat st {};
@@ -272,7 +276,7 @@ TEST(FileSelectChild, AddWithUnreadableFile) {
   OmrekProgram program;
   program.Start();
   TfrmSelect& dialog = program.Select();
-  QTest::mouseClick(program.Main().btnSelectFiles, Qt::LeftButton);
+  Click(program.Main(), "btnSelectFiles");
   OpenFolder(dialog, folder);
   CtrlClickEntries(dialog, {"a", "b", "c"});
   test::ModalBoxCatcher catcher;
@@ -282,7 +286,7 @@ TEST(FileSelectChild, AddWithUnreadableFile) {
   ASSERT_EQ(catcher.Boxes().size(), 1u);
   EXPECT_EQ(catcher.Boxes()[0].title, "Omrek, Filebane");
   EXPECT_EQ(catcher.Boxes()[0].text, "File access denied.");
-  const TargetListView& list = *program.Main().lstView;
+  const TargetListView& list = Child<TargetListView>(program.Main(), "lstView");
   ASSERT_EQ(list.RowCount(), 2) << "the add ends at the unreadable file";
   EXPECT_EQ(list.RowStateText(0), "1");
   EXPECT_EQ(Q(list.RowFile(1).path), folder + "/b");

@@ -4,7 +4,8 @@
 set -euo pipefail
 tests=$1
 export DRAG_SOURCE=$2
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+source "$(dirname "$0")/../support/xvfb-test-lib.sh"
+require_display_tools
 
 start_virtual_display
 QT_QPA_PLATFORM=xcb "$tests"

@@ -5,7 +5,8 @@
 set -euo pipefail
 program=$1
 shot=$2
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+source "$(dirname "$0")/../support/xvfb-test-lib.sh"
+require_display_tools
 
 start_virtual_display
 "$program" &
@@ -18,9 +19,7 @@ xdotool mousemove --window "$main" 74 244 click 1
 dialog=$(wait_for_window "Select Files to Destroy")
 expect_window_size "$dialog" 604 441
 
-sleep 0.5
-import -window "$dialog" "$shot"
-[[ -s "$shot" ]] || { echo "no screenshot"; exit 1; }
+shoot_when_drawn "$dialog" "$shot"
 
 # "Close" sits at 504, 16 (86 x 22) in the dialog's top panel.
 xdotool mousemove --window "$dialog" 547 27 click 1

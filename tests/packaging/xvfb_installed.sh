@@ -8,8 +8,9 @@
 # ~/.config/omrek/omrek.ini.
 set -euo pipefail
 build=$1
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
-[[ $(id -u) -eq 0 ]] || { echo "needs root, to run the program as nobody"; exit 0; }
+source "$(dirname "$0")/../support/xvfb-test-lib.sh"
+require_root "needs root, to run the program as nobody"
+require_display_tools setpriv
 
 folder=$(mktemp -d)
 chmod 755 "$folder"

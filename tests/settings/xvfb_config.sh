@@ -7,7 +7,8 @@
 set -euo pipefail
 program=$1
 shot=$2
-source "$(dirname "$0")/../../scripts/xvfb-lib.sh"
+source "$(dirname "$0")/../support/xvfb-test-lib.sh"
+require_display_tools
 
 sound="$(dirname "$program")/whoose.wav"
 [[ -s "$sound" ]] || { echo "whoose.wav is not shipped beside the program"; exit 1; }
@@ -27,9 +28,7 @@ config=$(wait_for_window "Configuration")
 # Without a window manager there is no frame: the client area of a 417 x 593
 # window with a sizeable frame and a caption.
 expect_window_size "$config" 409 566
-sleep 0.5  # let the first paint finish
-import -window "$config" "$shot"
-[[ -s "$shot" ]] || { echo "no screenshot"; exit 1; }
+shoot_when_drawn "$config" "$shot"
 
 # OK sits at 88, 536 (86 x 22).
 xdotool mousemove --window "$config" 131 547 click 1
