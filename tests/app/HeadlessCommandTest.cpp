@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include "tests/app/CommandSupport.h"
 #include "tests/support/Child.h"
 #include "tests/support/Extents.h"
+#include "tests/support/FileDialogAnswer.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
@@ -53,11 +55,22 @@ Ran RunProgram(const std::string& arguments, const std::string& input = "/dev/nu
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 // The window ends a command that did something by offering its report.
-bool OffersAReport(const QWidget& window) {
-  for (const QMessageBox* box : window.findChildren<QMessageBox*>()) {
-    if (box->isVisible() && box->text() == "Save a report of what was done?") return true;
+QMessageBox* ReportOffer(const QWidget& window) {
+  for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+    if (box->isVisible() && box->text() == "Save a report of what was done?") return box;
   }
-  return false;
+  return nullptr;
+}
+
+bool OffersAReport(const QWidget& window) { return ReportOffer(window) != nullptr; }
+
+// Saves the report the window offers to `path`, as the user does.
+void SaveOfferedReport(const QWidget& window, const std::string& path) {
+  QMessageBox* offer = ReportOffer(window);
+  ASSERT_NE(offer, nullptr);
+  test::FileDialogAnswer save(
+      [&](QFileDialog& dialog) { test::TypeNameAndAccept(dialog, QString::fromStdString(path)); });
+  offer->button(QMessageBox::Save)->click();
 }
 
 // What reached the device where the file's data lay.
@@ -249,6 +262,38 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   EXPECT_NE(said.find(":): stopped (DRIVE "), std::string::npos) << said;
   EXPECT_TRUE(said.ends_with("omrek: stopped before the end\n")) << said;
   EXPECT_FALSE(FillerOrLogIn(root));
+}
+
+// With every pass on, each command's report lists the passes in the order
+// that command runs them, from the window and the command line alike.
+TEST(CommandReports, ListThePassesInTheOrderEachCommandRunsThem) {
+  LoopImage image(16, 4096, "order");
+  OMREK_REQUIRE_MOUNTED(image);
+  test::TempDir folder;
+  WriteFile(folder.File("omrek.ini"),
+            "[FileMode]\nDOD=1\nInversion=1\nRandomize=1\nNumRandomize=2\nNullify1=1\nNullify2=1\n"
+            "NullifyCustom=1\nNullValue=FE\n");
+  const std::string dod = "DOD 5220.22M (7 passes of E5)";
+  const std::vector<std::pair<std::string, std::string>> orders = {
+      {"Destroy", "Passes: " + dod + ", invert, 2 random, 00, FF, FE\n"},
+      {"WipeSlack", "Passes: invert, 2 random, " + dod + ", 00, FF, FE\n"},
+  };
+  OmrekProgram program;
+  program.Config().SetProgramPath(folder.File("omrek"));
+  program.Start();
+  for (const auto& [command, passes] : orders) {
+    const std::string byWindow = folder.File(command + " by window.txt");
+    program.Main().AddTarget(WriteFile(image.File(command + " window"), "data"));
+    test::Click(program.Main(), ("btn" + command).c_str());
+    SaveOfferedReport(program.Main(), byWindow);
+    EXPECT_NE(ReadWholeFile(byWindow).find(passes), std::string::npos) << ReadWholeFile(byWindow);
+
+    const std::string byCommand = folder.File(command + " by command.txt");
+    const std::string option = command == "Destroy" ? "--destroy" : "--wipe-slack";
+    RunProgram(option + " --report " + Quoted(byCommand) + " --settings " + folder.File("omrek.ini") + " " +
+               Quoted(WriteFile(image.File(command + " command"), "data")));
+    EXPECT_NE(ReadWholeFile(byCommand).find(passes), std::string::npos) << ReadWholeFile(byCommand);
+  }
 }
 
 TEST(HeadlessCommandInput, BadInputGetsAClearMessageAndTheRightStatus) {
