@@ -163,7 +163,8 @@ class Run {
     for (const ListedFile& file : files) routes.push_back(file.route);
     WarnAboutCaveats(routes);
     if (!line_.reportFile.empty()) {
-      report_.emplace(line_.mode == Mode::Destroy ? "Destroy" : "Wipe Slack", profile, Verify());
+      report_.emplace(line_.mode == Mode::Destroy ? "Destroy" : "Wipe Slack",
+                      line_.mode == Mode::Destroy ? PassOrder::Destroy : PassOrder::Slack, profile, Verify());
     }
     CommandRows rows(std::move(files), [this](const ListedFile& file, const std::string& state) {
       const std::string status = monitor_.LastStatus();
@@ -249,7 +250,7 @@ class Run {
     std::vector<std::string> roots;
     for (const DriveToWipe& drive : drives) roots.push_back(drive.root);
     WarnAboutCaveats(roots);
-    if (!line_.reportFile.empty()) report_.emplace("Wipe Space", profile, Verify());
+    if (!line_.reportFile.empty()) report_.emplace("Wipe Space", PassOrder::FreeSpace, profile, Verify());
     TDiskInfo diskInfo;
     for (const DriveToWipe& drive : drives) {
       if (TerminationSignals::Requested() != 0) break;

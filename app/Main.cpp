@@ -392,7 +392,7 @@ bool TfrmMain::AcceptInPlaceCaveats(const std::vector<std::string>& paths) {
 void TfrmMain::btnDestroyClick() {
   RunReportedCommand([this](std::optional<CommandReport>& report) {
     if (!AcceptInPlaceCaveats(ListedRoutes())) return;
-    report.emplace("Destroy", frmConfig_->FileModeProfile(), frmConfig_->Options().verify);
+    report.emplace("Destroy", PassOrder::Destroy, frmConfig_->FileModeProfile(), frmConfig_->Options().verify);
     FileDestruction destruction(engine_, *this, frmConfig_->FileModeProfile(), Wave1, frmConfig_->Options());
     destruction.RecordInto(*report);
     destruction.DestroyListedFiles(*lstView);
@@ -435,7 +435,7 @@ void TfrmMain::btnWipeSlackClick() {
   RunReportedCommand([this](std::optional<CommandReport>& report) {
     if (!AcceptInPlaceCaveats(ListedRoutes())) return;
     const bool verify = frmConfig_->Options().verify;
-    report.emplace("Wipe Slack", frmConfig_->FileModeProfile(), verify);
+    report.emplace("Wipe Slack", PassOrder::Slack, frmConfig_->FileModeProfile(), verify);
     SlackWipe wipe(engine_, *this, frmConfig_->FileModeProfile(), verify);
     wipe.RecordInto(*report);
     wipe.WipeListedFiles(*lstView);
@@ -463,7 +463,7 @@ void TfrmMain::btnWipeSpaceClick() {
   RunReportedCommand([this, &drives, &roots](std::optional<CommandReport>& report) {
     if (!AcceptInPlaceCaveats(roots)) return;
     const bool verify = frmConfig_->Options().verify;
-    report.emplace("Wipe Space", frmConfig_->DiskModeProfile(), verify);
+    report.emplace("Wipe Space", PassOrder::FreeSpace, frmConfig_->DiskModeProfile(), verify);
     FreeSpaceWipe wipe(
         engine_, *this, frmConfig_->DiskModeProfile(), [this] { return frmConfig_->WipeSlack(); }, DiskInfo, verify);
     wipe.firstChunkTimed = [this](const std::string& root, double speed) { wipeSpeeds_.Note(root, speed); };

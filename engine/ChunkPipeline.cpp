@@ -4,11 +4,11 @@
 
 namespace omrek {
 
-ChunkPipeline::ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare)
+ChunkPipeline::ChunkPipeline(const Buffers& buffers, std::uint64_t length, Prepare prepare)
     : buffers_(buffers),
-      sectors_(std::max<std::int64_t>(sectors, 0)),
-      step_(static_cast<std::int64_t>(buffers.front()->size() / ShredEngine::kSectorSize)),
-      chunks_((sectors_ + step_ - 1) / step_),
+      length_(length),
+      step_(buffers.front()->size()),
+      chunks_(static_cast<std::int64_t>((length_ + step_ - 1) / step_)),
       prepare_(std::move(prepare)) {
   if (chunks_ > 1) worker_ = std::thread(&ChunkPipeline::Work, this);
 }
@@ -25,14 +25,15 @@ ChunkPipeline::~ChunkPipeline() {
 
 ChunkPipeline::Chunk ChunkPipeline::ChunkAt(std::int64_t index) const {
   const int slot = static_cast<int>(index % kSlots);
-  const std::int64_t first = index * step_;
-  return {buffers_[static_cast<std::size_t>(slot)]->data(), first, std::min(step_, sectors_ - first), slot};
+  const std::uint64_t offset = static_cast<std::uint64_t>(index) * step_;
+  return {buffers_[static_cast<std::size_t>(slot)]->data(), offset,
+          static_cast<std::size_t>(std::min(step_, length_ - offset)), slot};
 }
 
 ChunkPipeline::Chunk ChunkPipeline::Next() {
   const Chunk chunk = ChunkAt(handed_++);
   if (!worker_.joinable()) {
-    prepare_(chunk.data, chunk.first, chunk.count, chunk.slot);
+    prepare_(chunk.data, chunk.offset, chunk.bytes, chunk.slot);
     return chunk;
   }
   const auto slot = static_cast<std::size_t>(chunk.slot);
@@ -61,7 +62,7 @@ void ChunkPipeline::Work() {
     }
     std::exception_ptr error;
     try {
-      prepare_(chunk.data, chunk.first, chunk.count, chunk.slot);
+      prepare_(chunk.data, chunk.offset, chunk.bytes, chunk.slot);
     } catch (...) {
       error = std::current_exception();
     }

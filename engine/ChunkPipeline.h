@@ -24,22 +24,22 @@ class ChunkPipeline {
   static constexpr int kSlots = 3;
   using Buffers = std::array<IoBytes*, kSlots>;
 
-  // Fills `buffer` with the `count` sectors from sector `first`. `slot`
-  // (0 to kSlots - 1) names the buffer, so what the preparer knows after a
-  // chunk (the stream's seed, the invert carry) can wait beside it until
-  // the chunk is written.
-  using Prepare = std::function<void(std::uint8_t* buffer, std::int64_t first, std::int64_t count, int slot)>;
+  // Fills `buffer` with the chunk of `bytes` bytes that starts `offset`
+  // bytes into the stretch. `slot` (0 to kSlots - 1) names the buffer, so
+  // what the preparer knows after a chunk (the stream's seed, the invert
+  // carry) can wait beside it until the chunk is written.
+  using Prepare = std::function<void(std::uint8_t* buffer, std::uint64_t offset, std::size_t bytes, int slot)>;
 
   struct Chunk {
     std::uint8_t* data;
-    std::int64_t first;
-    std::int64_t count;
+    std::uint64_t offset;
+    std::size_t bytes;
     int slot;
   };
 
-  // Chunks of as many sectors as one buffer holds, over `sectors` sectors.
-  // All buffers must be as large.
-  ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare);
+  // Chunks of as many bytes as one buffer holds, over a stretch of `length`
+  // bytes. All buffers must be as large.
+  ChunkPipeline(const Buffers& buffers, std::uint64_t length, Prepare prepare);
   // Stops preparing and waits for the worker.
   ~ChunkPipeline();
   ChunkPipeline(const ChunkPipeline&) = delete;
@@ -56,8 +56,8 @@ class ChunkPipeline {
   void Work();
 
   Buffers buffers_;
-  std::int64_t sectors_;
-  std::int64_t step_;
+  std::uint64_t length_;
+  std::uint64_t step_;
   std::int64_t chunks_;
   Prepare prepare_;
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/PassPlan.h"
 #include "engine/WipeProfile.h"
 
 namespace omrek {
@@ -41,7 +42,8 @@ class CommandReport {
   // The outcome of a row a command leaves alone without a word.
   static constexpr const char* kLeftAlone = "skipped (a folder, or no longer the file listed)";
 
-  CommandReport(std::string command, const WipeProfile& profile, bool verify);
+  // `order` is the order in which the command runs the profile's passes.
+  CommandReport(std::string command, PassOrder order, const WipeProfile& profile, bool verify);
 
   void Add(Entry entry) { entries_.push_back(std::move(entry)); }
   bool Empty() const { return entries_.empty(); }

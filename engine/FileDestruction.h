@@ -4,6 +4,7 @@
 
 #include "engine/CommandReport.h"
 #include "engine/JobMonitor.h"
+#include "engine/PassWriter.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
 #include "intake/TargetFile.h"
@@ -60,15 +61,13 @@ class FileDestruction {
 
  private:
   void RunPasses();
-  // Raises IoError when the device does not give back what the last pass
-  // wrote.
-  void VerifyLastPass();
 
   ShredEngine& engine_;
   JobMonitor& monitor_;
   const WipeProfile& profile_;
   WavePlayer& sound_;
   DestroyOptions options_;
+  PassWriter writer_;
   CommandReport* report_ = nullptr;
   // What came of the file DestroyFile last worked on.
   CommandReport::Entry done_;

@@ -73,6 +73,17 @@ Bytes FileBytes(const std::string& path) {
   return Bytes(text.begin(), text.end());
 }
 
+// One pass over the engine's WorkFile as the destroy command writes it.
+bool DestroyPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass) {
+  PassWriter writer(engine, monitor, kDestroyPasses, engine.BlockBuffer, false);
+  return RunPass(writer, engine, pass, true);
+}
+
+// The same, for CompareOverSizes.
+auto Running(const Pass& pass) {
+  return [pass](ShredEngine& engine, JobMonitor& monitor) { DestroyPass(engine, monitor, pass); };
+}
+
 // Files of several 1 MiB chunks are prepared ahead on a worker;
 // the small file after the largest takes its tail from the carry that
 // worker left.
@@ -134,19 +145,19 @@ INSTANTIATE_TEST_SUITE_P(CacheBypassedOrNot, PassesOnExt4,
                          ::testing::Values(Storage::Ext4Bypassed, Storage::Ext4Cached, Storage::RamfsRefusingBypass));
 
 TEST_P(PassesOnExt4, FillWritesItsByteToTheEndOfTheLastCluster) {
-  CompareOverSizes(
-      "zeroing", [](ShredEngine& e, JobMonitor& m) { FillPass(e, m, 0xE5); },
-      [](SectorModel& model, std::int64_t sectors) { model.Fill(sectors, 0xE5); });
+  CompareOverSizes("zeroing", Running({PassKind::Fill, 0xE5}),
+                   [](SectorModel& model, std::int64_t sectors) { model.Fill(sectors, 0xE5); });
 }
 
 TEST_P(PassesOnExt4, InvertCarriesItsBufferPastEachFilesEnd) {
   // One engine and one model over all the files: what the buffer held after
   // one file decides what the next file's tail receives.
-  CompareOverSizes("invert", InvertPass, [](SectorModel& model, std::int64_t sectors) { model.Invert(sectors); });
+  CompareOverSizes("invert", Running({PassKind::Invert}),
+                   [](SectorModel& model, std::int64_t sectors) { model.Invert(sectors); });
 }
 
 TEST_P(PassesOnExt4, RandomWritesTheStreamOfTheTimeOfDay) {
-  CompareOverSizes("random", RandomPass,
+  CompareOverSizes("random", Running({PassKind::Random}),
                    [](SectorModel& model, std::int64_t sectors) { model.Random(sectors, 43210u); });
 }
 
@@ -158,7 +169,7 @@ TEST_P(PassesOnExt4, NoSectorsStillShowsAndFlushes) {
   engine.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
   engine.SectorCount = 0;
   for (const Pass& pass : {Pass{PassKind::Fill, 0}, Pass{PassKind::Invert}, Pass{PassKind::Random}}) {
-    RunPass(engine, monitor, pass);
+    DestroyPass(engine, monitor, pass);
   }
   EXPECT_EQ(monitor.statuses, (std::vector<std::string>{"zeroing", "invert", "random"}));
   EXPECT_EQ(engine.Progress, 0);
@@ -174,7 +185,7 @@ TEST(PassesOnAFullDisk, InvertEndsQuietlyWhileFillAndRandomFail) {
   engine.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
   engine.SectorCount = 64 * 1024;  // 32 MiB: far more than the disk holds
 
-  EXPECT_FALSE(InvertPass(engine, monitor)) << "ends early, quietly, and says so";
+  EXPECT_FALSE(DestroyPass(engine, monitor, {PassKind::Invert})) << "ends early, quietly, and says so";
   const std::int64_t inverted = engine.Progress;
   EXPECT_GT(inverted, 0);
   EXPECT_LT(inverted, engine.SectorCount);
@@ -184,7 +195,7 @@ TEST(PassesOnAFullDisk, InvertEndsQuietlyWhileFillAndRandomFail) {
 
   for (const Pass& pass : {Pass{PassKind::Fill, 0x00}, Pass{PassKind::Random}}) {
     try {
-      RunPass(engine, monitor, pass);
+      DestroyPass(engine, monitor, pass);
       ADD_FAILURE() << "a full disk must fail the pass";
     } catch (const IoError& error) {
       EXPECT_STREQ(error.what(), "Disk full");
@@ -203,7 +214,7 @@ TEST(PassesOnAFullDisk, RandomLeavesTheStreamAfterTheChunkThatFailed) {
   engine.WorkFile->BypassCache();
   engine.SectorCount = 64 * 1024;
 
-  EXPECT_THROW(RandomPass(engine, monitor), IoError);
+  EXPECT_THROW(DestroyPass(engine, monitor, {PassKind::Random}), IoError);
 
   // The worker draws a chunk ahead of the writes; the engine's stream must
   // stand where drawing chunk by chunk, up to the one that failed, leaves it.

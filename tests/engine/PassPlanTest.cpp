@@ -11,10 +11,7 @@ namespace {
 
 std::vector<Pass> WholePlan(const WipeProfile& profile) {
   std::vector<Pass> plan;
-  for (int step = 0; step < kDestructionSteps; ++step) {
-    const PlanStep planned = DestructionStep(step, profile);
-    for (std::int64_t i = 0; i < planned.repeat; ++i) plan.push_back(planned.pass);
-  }
+  WalkPasses(PassOrder::Destroy, profile, [&](const Pass& pass, bool) { plan.push_back(pass); });
   return plan;
 }
 
@@ -48,7 +45,7 @@ TEST(DestructionPlan, EveryOptionGivesFourteenPassesInOrder) {
                                    {PassKind::Fill, 0xFF},
                                    {PassKind::Fill, 0xFE}};
   EXPECT_EQ(WholePlan(profile), expected);
-  EXPECT_EQ(DestructionPassCount(profile), 14);
+  EXPECT_EQ(PassCount(PassOrder::Destroy, profile), 14);
 }
 
 TEST(DestructionPlan, InitialProfileAndSwitchedOffOptions) {
@@ -59,9 +56,9 @@ TEST(DestructionPlan, InitialProfileAndSwitchedOffOptions) {
                                                    {PassKind::Fill, 0xFF},
                                                    {PassKind::Fill, 0xFE}}));
   profile.numRandomize = 0;
-  EXPECT_EQ(DestructionPassCount(profile), 4);
+  EXPECT_EQ(PassCount(PassOrder::Destroy, profile), 4);
   profile.numRandomize = -5;  // only a hand-edited settings file gets here
-  EXPECT_EQ(DestructionPassCount(profile), 4) << "no pass, and nothing taken off the others";
+  EXPECT_EQ(PassCount(PassOrder::Destroy, profile), 4) << "no pass, and nothing taken off the others";
   profile = StoredWipeProfile{};
   profile.inversion = profile.randomize = profile.nullify1 = profile.nullify2 = profile.nullifyCustom = false;
   EXPECT_TRUE(WholePlan(profile).empty());
