@@ -16,7 +16,8 @@ namespace omrek {
 // Returns false when the pass did not reach the medium whole: an invert
 // pass that a failed read or write ended early (quietly: the sectors already
 // rewritten stay so, and the plan goes on), or a flush that failed. A fill
-// or random pass whose write fails raises the error.
+// or random pass whose write fails raises the error, and StopRequested is
+// raised between two chunks once the program is asked to end.
 bool RunPass(PassWriter& writer, ShredEngine& engine, const Pass& pass, bool flush);
 
 }  // namespace omrek

@@ -55,6 +55,10 @@ class PassWriter {
   // it wrote last, for VerifyLastPass.
   PassWriter(ShredEngine& engine, JobMonitor& monitor, const PassStyle& style, std::span<std::uint8_t> carry,
              bool keepDigests);
+  // A copy would share its carry, most often a member of the command that
+  // holds the writer, with the writer it was copied from.
+  PassWriter(const PassWriter&) = delete;
+  PassWriter& operator=(const PassWriter&) = delete;
 
   // Writes `pass` over the `length` bytes of `file` from `offset`, growing
   // the file as needed, without flushing it. A failed read or write raises
