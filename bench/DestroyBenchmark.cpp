@@ -74,7 +74,8 @@ double TimedPass(ShredEngine& engine, const std::string& path, const Pass& pass)
   engine.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
   engine.WorkFile->BypassCache();
   engine.SectorCount = static_cast<std::int64_t>(kFileSize / ShredEngine::kSectorSize);
-  const double seconds = SecondsOf([&] { RunPass(engine, monitor, pass); });
+  PassWriter writer(engine, monitor, kDestroyPasses, engine.BlockBuffer, false);
+  const double seconds = SecondsOf([&] { RunPass(writer, engine, pass, true); });
   engine.WorkFile.reset();
   return seconds;
 }

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <optional>
 
 #include "disk/DiskInfo.h"
 #include "disk/SlackSweep.h"
-#include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
 #include "platform/Directory.h"
 #include "platform/DriveTable.h"
@@ -43,7 +41,8 @@ FreeSpaceWipe::FreeSpaceWipe(ShredEngine& engine, JobMonitor& monitor, const Wip
       profile_(profile),
       wipeSlack_(std::move(wipeSlack)),
       diskInfo_(diskInfo),
-      verify_(verify) {}
+      verify_(verify),
+      writer_(engine, monitor, kFreeSpacePasses, fillerBlock_, verify) {}
 
 void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
   engine_.Random.Reseed(engine_.TimeOfDaySeed());
@@ -109,7 +108,7 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
   }
   const std::uint64_t outOfReach = FreeBytesOutOfReach(root);
   fillerFiles_.clear();
-  fillerBlock_.assign(kBlockSize, 0);
+  fillerBlock_.fill(0);
   bool filled = false;
   try {
     filled = FillWithFillerFiles(letter, root);
@@ -166,7 +165,7 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       start += bytes;
       written += static_cast<std::int64_t>(bytes);
       done_.bytes = static_cast<std::uint64_t>(written);
-      done_.passesDone = done_.passesPlanned = DestructionPassCount(profile_);
+      done_.passesDone = done_.passesPlanned = PassCount(PassOrder::FreeSpace, profile_);
       uncounted += bytes;
       monitor_.AddProgress(static_cast<std::uint16_t>(uncounted / kBlockSize));
       uncounted %= kBlockSize;
@@ -205,56 +204,14 @@ void FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
 }
 
 void FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {
+  FileHandle& file = *engine_.WorkFile;
   bool written = false;
-  for (int step = 0; step < kDestructionSteps; ++step) {
-    const PlanStep planned = DestructionStep(step, profile_);
-    for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
-      written = true;
-      switch (planned.pass.kind) {
-        case PassKind::Fill:
-          FillChunk(offset, bytes, planned.pass.value);
-          break;
-        case PassKind::Invert:
-          InvertChunk(offset, bytes);
-          break;
-        case PassKind::Random:
-          RandomChunk(offset, bytes);
-          break;
-      }
-      // The seven DOD passes share one flush, after the seventh.
-      if (step != 0 || pass + 1 == planned.repeat) engine_.WorkFile->Flush();
-    }
-  }
-  if (verify_ && written) done_.Verify([&] { VerifyChunk(offset, bytes); });
-}
-
-void FreeSpaceWipe::VerifyChunk(std::uint64_t offset, std::size_t bytes) {
-  // The engine's buffer still holds what the last pass wrote.
-  readBack_.resize(engine_.IoBuffer.size());
-  engine_.WorkFile->DropCachedPages();
-  if (engine_.WorkFile->ReadAt(readBack_.data(), bytes, offset) != bytes ||
-      std::memcmp(readBack_.data(), engine_.IoBuffer.data(), bytes) != 0) {
-    throw IoError::FromErrno(EIO);
-  }
-}
-
-void FreeSpaceWipe::FillChunk(std::uint64_t offset, std::size_t bytes, std::uint8_t value) {
-  if (bytes > 0) std::memset(fillerBlock_.data(), value, kBlockSize);
-  std::memset(engine_.IoBuffer.data(), value, bytes);
-  engine_.WorkFile->WriteAt(engine_.IoBuffer.data(), bytes, offset);
-}
-
-void FreeSpaceWipe::InvertChunk(std::uint64_t offset, std::size_t bytes) {
-  const std::size_t read = engine_.WorkFile->ReadAt(engine_.IoBuffer.data(), bytes, offset);
-  const std::size_t blocks = (bytes + kBlockSize - 1) / kBlockSize;
-  InvertBlocksWithCarry(engine_.IoBuffer.data(), read, blocks, kBlockSize, fillerBlock_.data());
-  engine_.WorkFile->WriteAt(engine_.IoBuffer.data(), bytes, offset);
-}
-
-void FreeSpaceWipe::RandomChunk(std::uint64_t offset, std::size_t bytes) {
-  engine_.Random.Fill(engine_.IoBuffer.data(), bytes);
-  if (bytes >= kBlockSize) std::memcpy(fillerBlock_.data(), engine_.IoBuffer.data() + bytes - kBlockSize, kBlockSize);
-  engine_.WorkFile->WriteAt(engine_.IoBuffer.data(), bytes, offset);
+  WalkPasses(PassOrder::FreeSpace, profile_, [&](const Pass& pass, bool flushAfter) {
+    written = true;
+    writer_.Write(file, offset, bytes, pass);
+    if (flushAfter) file.Flush();
+  });
+  if (verify_ && written) done_.Verify([&] { writer_.VerifyLastPass(file); });
 }
 
 void FreeSpaceWipe::DeleteFillerFiles() {

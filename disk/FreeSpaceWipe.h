@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "disk/FillerFiles.h"
 #include "engine/JobMonitor.h"
+#include "engine/PassWriter.h"
 #include "engine/ShredEngine.h"
 #include "engine/TargetOutcome.h"
 #include "engine/WipeProfile.h"
@@ -79,10 +81,6 @@ class FreeSpaceWipe {
   bool FillWithFillerFiles(char letter, const std::string& root);
   void OpenFillerFile(const std::string& root, int number);
   void WipeChunk(std::uint64_t offset, std::size_t bytes);
-  void FillChunk(std::uint64_t offset, std::size_t bytes, std::uint8_t value);
-  void InvertChunk(std::uint64_t offset, std::size_t bytes);
-  void RandomChunk(std::uint64_t offset, std::size_t bytes);
-  void VerifyChunk(std::uint64_t offset, std::size_t bytes);
   void DeleteFillerFiles();
 
   ShredEngine& engine_;
@@ -92,10 +90,10 @@ class FreeSpaceWipe {
   TDiskInfo& diskInfo_;
   // The block the passes last wrote; what the invert pass complements where
   // the filler file holds no data yet.
-  std::vector<std::uint8_t> fillerBlock_;
+  std::array<std::uint8_t, kBlockSize> fillerBlock_{};
   std::vector<std::string> fillerFiles_;
   bool verify_;
-  IoBytes readBack_;
+  PassWriter writer_;
   OutcomeSink sink_ = [](const TargetOutcome&) {};
   // What came of the drive being wiped.
   TargetOutcome done_;

@@ -1,7 +1,5 @@
 #include "disk/SlackWipe.h"
 
-#include <algorithm>
-#include <cstring>
 #include <exception>
 
 #include "engine/ClusterSize.h"
@@ -14,7 +12,11 @@
 namespace omrek {
 
 SlackWipe::SlackWipe(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile, bool verify)
-    : engine_(engine), monitor_(monitor), profile_(profile), verify_(verify) {}
+    : engine_(engine),
+      monitor_(monitor),
+      profile_(profile),
+      verify_(verify),
+      writer_(engine, monitor, kSlackPasses, inversion_, verify) {}
 
 void SlackWipe::WipeListedFiles(TargetRows& rows) {
   monitor_.PumpEvents();
@@ -29,7 +31,7 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
 
 TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, verify_);
-  done_.passesPlanned = DestructionPassCount(profile_);
+  done_.passesPlanned = PassCount(PassOrder::Slack, profile_);
   const std::optional<PinnedFile> listed = ReachListedFile(target);
   if (!listed) return done_;
   try {
@@ -62,50 +64,19 @@ TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
 }
 
 void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength) {
-  lastWritten_.clear();
-  for (int step = 0; step < kSlackSteps; ++step) {
-    const PlanStep planned = SlackStep(step, profile_);
-    for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
-      // Someone waits to open the file: the wipe gives way at once, while
-      // the file can still be put back before they get it.
-      if (file.Lease() != FileHandle::LeaseState::Held) throw IoError::SharingViolation();
-      StopIfEnding();
-      RunPass(file, oldSize, slackLength, planned.pass);
-      file.Flush();
-      ++done_.passesDone;
-      monitor_.AddProgress(1);
-    }
-  }
-  if (verify_ && !lastWritten_.empty()) done_.Verify([&] { VerifyLastPass(file, oldSize); });
-}
-
-void SlackWipe::VerifyLastPass(FileHandle& file, std::uint64_t oldSize) {
-  file.DropCachedPages();
-  std::vector<std::uint8_t> readBack(lastWritten_.size());
-  if (file.ReadAt(readBack.data(), readBack.size(), oldSize) != readBack.size() || readBack != lastWritten_) {
-    throw IoError::FromErrno(EIO);
-  }
-}
-
-void SlackWipe::RunPass(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength, const Pass& pass) {
-  if (pass.kind == PassKind::Invert) {
-    // Always a whole 32768-byte buffer, whatever the cluster size.
-    for (auto& byte : inversion_) byte = static_cast<std::uint8_t>(~byte);
-    file.WriteAt(inversion_.data(), inversion_.size(), oldSize);
-    lastWritten_.assign(inversion_.begin(), inversion_.end());
-    return;
-  }
-  lastWritten_.clear();
-  if (pass.kind == PassKind::Random) engine_.Random.Reseed(engine_.TimeOfDaySeed());
-  IoBytes& buffer = engine_.IoBuffer;
-  if (pass.kind == PassKind::Fill) std::memset(buffer.data(), pass.value, buffer.size());
-  for (std::uint64_t done = 0; done < slackLength;) {
-    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), slackLength - done));
-    if (pass.kind == PassKind::Random) engine_.Random.Fill(buffer.data(), count);
-    file.WriteAt(buffer.data(), count, oldSize + done);
-    lastWritten_.insert(lastWritten_.end(), buffer.data(), buffer.data() + count);
-    done += count;
-  }
+  bool written = false;
+  WalkPasses(PassOrder::Slack, profile_, [&](const Pass& pass, bool flushAfter) {
+    // Someone waits to open the file: the wipe gives way at once, while
+    // the file can still be put back before they get it.
+    if (file.Lease() != FileHandle::LeaseState::Held) throw IoError::SharingViolation();
+    StopIfEnding();
+    writer_.Write(file, oldSize, slackLength, pass);
+    if (flushAfter) file.Flush();
+    written = true;
+    ++done_.passesDone;
+    monitor_.AddProgress(1);
+  });
+  if (verify_ && written) done_.Verify([&] { writer_.VerifyLastPass(file); });
 }
 
 }  // namespace omrek

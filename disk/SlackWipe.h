@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/JobMonitor.h"
-#include "engine/PassPlan.h"
+#include "engine/PassWriter.h"
 #include "engine/RowWalk.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
@@ -52,8 +52,6 @@ class SlackWipe {
   static constexpr std::size_t kInversionSize = 32768;
 
   void WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength);
-  void RunPass(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength, const Pass& pass);
-  void VerifyLastPass(FileHandle& file, std::uint64_t oldSize);
 
   ShredEngine& engine_;
   JobMonitor& monitor_;
@@ -62,8 +60,7 @@ class SlackWipe {
   // file's end, so it carries over from pass to pass.
   std::array<std::uint8_t, kInversionSize> inversion_{};
   bool verify_;
-  // What the pass that ran last wrote past the file's end.
-  std::vector<std::uint8_t> lastWritten_;
+  PassWriter writer_;
   OutcomeSink sink_ = [](const TargetOutcome&) {};
   // What came of the file WipeFileSlack works on.
   TargetOutcome done_;

@@ -5,12 +5,12 @@
 
 namespace omrek {
 
-ChunkPipeline::ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare,
+ChunkPipeline::ChunkPipeline(const Buffers& buffers, std::uint64_t length, Prepare prepare,
                              const StartThread& startThread)
     : buffers_(buffers),
-      sectors_(std::max<std::int64_t>(sectors, 0)),
-      step_(static_cast<std::int64_t>(buffers.front()->size() / ShredEngine::kSectorSize)),
-      chunks_((sectors_ + step_ - 1) / step_),
+      length_(length),
+      step_(buffers.front()->size()),
+      chunks_(static_cast<std::int64_t>((length_ + step_ - 1) / step_)),
       prepare_(std::move(prepare)) {
   if (chunks_ > 1) StartWorker(startThread);
 }
@@ -38,8 +38,9 @@ ChunkPipeline::~ChunkPipeline() {
 
 ChunkPipeline::Chunk ChunkPipeline::ChunkAt(std::int64_t index) const {
   const int slot = static_cast<int>(index % kSlots);
-  const std::int64_t first = index * step_;
-  return {buffers_[static_cast<std::size_t>(slot)]->data(), first, std::min(step_, sectors_ - first), slot};
+  const std::uint64_t offset = static_cast<std::uint64_t>(index) * step_;
+  return {buffers_[static_cast<std::size_t>(slot)]->data(), offset,
+          static_cast<std::size_t>(std::min(step_, length_ - offset)), slot};
 }
 
 ChunkPipeline::Chunk ChunkPipeline::Next() {
@@ -51,7 +52,7 @@ ChunkPipeline::Chunk ChunkPipeline::Next() {
     if (worker_.joinable()) {
       AwaitPrepared(chunk);
     } else {
-      prepare_(chunk.data, chunk.first, chunk.count, chunk.slot);
+      prepare_(chunk.data, chunk.offset, chunk.bytes, chunk.slot);
     }
   } catch (...) {
     failure_ = std::current_exception();
@@ -86,7 +87,7 @@ void ChunkPipeline::Work() {
     }
     std::exception_ptr error;
     try {
-      prepare_(chunk.data, chunk.first, chunk.count, chunk.slot);
+      prepare_(chunk.data, chunk.offset, chunk.bytes, chunk.slot);
     } catch (...) {
       error = std::current_exception();
     }

@@ -25,11 +25,11 @@ class ChunkPipeline {
   static constexpr int kSlots = 3;
   using Buffers = std::array<IoBytes*, kSlots>;
 
-  // Fills `buffer` with the `count` sectors from sector `first`. `slot`
-  // (0 to kSlots - 1) names the buffer, so what the preparer knows after a
-  // chunk (the stream's seed, the invert carry) can wait beside it until
-  // the chunk is written.
-  using Prepare = std::function<void(std::uint8_t* buffer, std::int64_t first, std::int64_t count, int slot)>;
+  // Fills `buffer` with the chunk of `bytes` bytes that starts `offset`
+  // bytes into the stretch. `slot` (0 to kSlots - 1) names the buffer, so
+  // what the preparer knows after a chunk (the stream's seed, the invert
+  // carry) can wait beside it until the chunk is written.
+  using Prepare = std::function<void(std::uint8_t* buffer, std::uint64_t offset, std::size_t bytes, int slot)>;
 
   // Starts the thread that runs `work`. The default makes a std::thread;
   // one that raises std::system_error stands for a process out of threads.
@@ -37,14 +37,14 @@ class ChunkPipeline {
 
   struct Chunk {
     std::uint8_t* data;
-    std::int64_t first;
-    std::int64_t count;
+    std::uint64_t offset;
+    std::size_t bytes;
     int slot;
   };
 
-  // Chunks of as many sectors as one buffer holds, over `sectors` sectors.
-  // All buffers must be as large.
-  ChunkPipeline(const Buffers& buffers, std::int64_t sectors, Prepare prepare,
+  // Chunks of as many bytes as one buffer holds, over a stretch of `length`
+  // bytes. All buffers must be as large.
+  ChunkPipeline(const Buffers& buffers, std::uint64_t length, Prepare prepare,
                 const StartThread& startThread = StartStdThread);
   // Stops preparing and waits for the worker.
   ~ChunkPipeline();
@@ -67,8 +67,8 @@ class ChunkPipeline {
   void Work();
 
   Buffers buffers_;
-  std::int64_t sectors_;
-  std::int64_t step_;
+  std::uint64_t length_;
+  std::uint64_t step_;
   std::int64_t chunks_;
   Prepare prepare_;
 

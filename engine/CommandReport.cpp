@@ -3,25 +3,12 @@
 #include <ctime>
 #include <sstream>
 
-#include "engine/PassPlan.h"
 #include "intake/ReadablePath.h"
 #include "platform/FileHandle.h"
 
 namespace omrek {
 
 namespace {
-
-// The passes the plan makes of a profile, in the order they run.
-std::string PlanText(const WipeProfile& profile) {
-  std::ostringstream text;
-  text << (profile.DOD() ? "DOD 5220.22M (7 passes of E5), " : "") << (profile.Inversion() ? "invert, " : "")
-       << (profile.Randomize() && profile.NumRandomize() > 0 ? std::to_string(profile.NumRandomize()) + " random, "
-                                                             : "")
-       << (profile.Nullify1() ? "00, " : "") << (profile.Nullify2() ? "FF, " : "")
-       << (profile.NullifyCustom() ? profile.NullValue() + ", " : "");
-  std::string plan = text.str();
-  return plan.empty() ? "no pass" : plan.substr(0, plan.size() - 2);
-}
 
 // A file in its readable form; a drive by its letter and root folder.
 std::string TargetText(const TargetOutcome& entry) {
@@ -38,9 +25,9 @@ std::string UtcText(std::chrono::system_clock::time_point when) {
 
 }  // namespace
 
-CommandReport::CommandReport(std::string command, const WipeProfile& profile, bool verify)
+CommandReport::CommandReport(std::string command, PassOrder order, const WipeProfile& profile, bool verify)
     : command_(std::move(command)),
-      profile_(PlanText(profile)),
+      profile_(PlanText(order, profile)),
       verify_(verify),
       started_(std::chrono::system_clock::now()) {}
 

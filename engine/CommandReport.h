@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/TargetOutcome.h"
+#include "engine/PassPlan.h"
 #include "engine/WipeProfile.h"
 
 namespace omrek {
@@ -16,7 +17,8 @@ namespace omrek {
 // something to keep private.
 class CommandReport {
  public:
-  CommandReport(std::string command, const WipeProfile& profile, bool verify);
+  // `order` is the order in which the command runs the profile's passes.
+  CommandReport(std::string command, PassOrder order, const WipeProfile& profile, bool verify);
 
   void Add(TargetOutcome entry) { entries_.push_back(std::move(entry)); }
   bool Empty() const { return entries_.empty(); }

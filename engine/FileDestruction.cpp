@@ -1,9 +1,7 @@
 #include "engine/FileDestruction.h"
 
-#include <algorithm>
 #include <cerrno>
 
-#include "engine/ChunkDigest.h"
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
 #include "engine/WorkTotal.h"
@@ -15,7 +13,12 @@ namespace omrek {
 
 FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
                                  WavePlayer& sound, DestroyOptions options)
-    : engine_(engine), monitor_(monitor), profile_(profile), sound_(sound), options_(options) {}
+    : engine_(engine),
+      monitor_(monitor),
+      profile_(profile),
+      sound_(sound),
+      options_(options),
+      writer_(engine, monitor, kDestroyPasses, engine.BlockBuffer, options.verify) {}
 
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_);
@@ -28,7 +31,7 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
 
 TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, options_.verify);
-  done_.passesPlanned = DestructionPassCount(profile_);
+  done_.passesPlanned = PassCount(PassOrder::Destroy, profile_);
   std::optional<PinnedFile> file = ReachListedFile(target);
   if (!file) return done_;
   ClearAttributes(*file);
@@ -45,14 +48,13 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     // A file the passes did not all reach stays where it is: deleted, its
     // old data would live on in blocks nobody can find again, and its row
     // would read "skipped" for a file that is gone and cannot be retried.
-    engine_.KeepDigests = options_.verify;
     RunPasses();
     try {
       engine_.WorkFile->Flush();
     } catch (const IoError&) {
       // Every pass flushed already; this one only tidies up.
     }
-    if (options_.verify) done_.Verify([this] { VerifyLastPass(); });
+    if (options_.verify) done_.Verify([this] { writer_.VerifyLastPass(*engine_.WorkFile); });
     DiscardFile();
     done_.outcome = Outcome::Destroyed;
   } catch (const std::exception& failure) {
@@ -74,32 +76,12 @@ void FileDestruction::RunPasses() {
   // pass it can; a write that fails ends it.
   bool lastPassComplete = true;
   bool allFlushed = true;
-  for (int step = 0; step < kDestructionSteps; ++step) {
-    const PlanStep planned = DestructionStep(step, profile_);
-    for (std::int64_t pass = 0; pass < planned.repeat; ++pass) {
-      lastPassComplete = RunPass(engine_, monitor_, planned.pass);
-      ++done_.passesDone;
-      if (!lastPassComplete && planned.pass.kind != PassKind::Invert) allFlushed = false;
-    }
-  }
+  WalkPasses(PassOrder::Destroy, profile_, [&](const Pass& pass, bool flushAfter) {
+    lastPassComplete = RunPass(writer_, engine_, pass, flushAfter);
+    ++done_.passesDone;
+    if (!lastPassComplete && pass.kind != PassKind::Invert) allFlushed = false;
+  });
   if (!lastPassComplete || !allFlushed) throw IoError::FromErrno(EIO);
-}
-
-void FileDestruction::VerifyLastPass() {
-  FileHandle& file = *engine_.WorkFile;
-  // Around the cache where the file bypasses it; else its clean pages go
-  // first, so the bytes come from the device.
-  file.DropCachedPages();
-  const std::uint64_t end = static_cast<std::uint64_t>(engine_.SectorCount) * ShredEngine::kSectorSize;
-  const std::size_t chunk = engine_.IoBuffer.size();
-  std::size_t index = 0;
-  for (std::uint64_t offset = 0; offset < end; offset += chunk, ++index) {
-    const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, end - offset));
-    const bool same = index < engine_.PassDigests.size() &&
-                      file.ReadAt(engine_.IoBuffer.data(), bytes, offset) == bytes &&
-                      ChunkDigest(engine_.IoBuffer.data(), bytes) == engine_.PassDigests[index];
-    if (!same) throw IoError::FromErrno(EIO);
-  }
 }
 
 void FileDestruction::ClearAttributes(const PinnedFile& file) {

@@ -4,6 +4,7 @@
 
 #include "engine/JobMonitor.h"
 #include "engine/RowWalk.h"
+#include "engine/PassWriter.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
 #include "intake/TargetFile.h"
@@ -61,15 +62,13 @@ class FileDestruction {
 
  private:
   void RunPasses();
-  // Raises IoError when the device does not give back what the last pass
-  // wrote.
-  void VerifyLastPass();
 
   ShredEngine& engine_;
   JobMonitor& monitor_;
   const WipeProfile& profile_;
   WavePlayer& sound_;
   DestroyOptions options_;
+  PassWriter writer_;
   OutcomeSink sink_ = [](const TargetOutcome&) {};
   // What came of the file DestroyFile works on.
   TargetOutcome done_;

@@ -1,46 +1,88 @@
 #include "engine/PassPlan.h"
 
+#include <array>
+
 namespace omrek {
 
 namespace {
+
+// The options of a profile, each one step of a plan.
+enum class Option { Dod, Inversion, Random, Zero, One, Custom };
+
+constexpr std::array kDestroyOrder{Option::Dod,  Option::Inversion, Option::Random,
+                                   Option::Zero, Option::One,       Option::Custom};
+constexpr std::array kSlackOrder{Option::Inversion, Option::Random, Option::Dod,
+                                 Option::Zero,      Option::One,    Option::Custom};
+
 constexpr std::uint8_t kDodByte = 0xE5;
 constexpr int kDodPasses = 7;
 
-PlanStep Once(bool on, Pass pass) { return {pass, on ? 1 : 0}; }
+PlanStep Off() { return {{PassKind::Fill}, 0, false, ""}; }
+
+PlanStep Once(bool on, Pass pass, std::string text) { return {pass, on ? 1 : 0, false, std::move(text)}; }
+
+// The step of `option`, reading it from the profile now.
+PlanStep StepOf(Option option, PassOrder order, const WipeProfile& profile) {
+  switch (option) {
+    case Option::Dod:
+      // Over a chunk of free space the seven passes share one flush: they
+      // write one byte over one megabyte, and flushes between them would
+      // only wait for the disk.
+      return {{PassKind::Fill, kDodByte},
+              profile.DOD() ? kDodPasses : 0,
+              order == PassOrder::FreeSpace,
+              "DOD 5220.22M (7 passes of E5)"};
+    case Option::Inversion:
+      return Once(profile.Inversion(), {PassKind::Invert}, "invert");
+    case Option::Random: {
+      if (!profile.Randomize()) return Off();
+      const std::int32_t count = profile.NumRandomize();
+      return count > 0 ? PlanStep{{PassKind::Random}, count, false, std::to_string(count) + " random"} : Off();
+    }
+    case Option::Zero:
+      return Once(profile.Nullify1(), {PassKind::Fill, 0x00}, "00");
+    case Option::One:
+      return Once(profile.Nullify2(), {PassKind::Fill, 0xFF}, "FF");
+    case Option::Custom: {
+      if (!profile.NullifyCustom()) return Off();
+      std::string text = profile.NullValue();
+      const std::uint8_t value = ParseHexByte(text);
+      return {{PassKind::Fill, value}, 1, false, std::move(text)};
+    }
+  }
+  return Off();
+}
+
 }  // namespace
 
-PlanStep DestructionStep(int step, const WipeProfile& profile) {
-  switch (step) {
-    case 0:
-      return {{PassKind::Fill, kDodByte}, profile.DOD() ? kDodPasses : 0};
-    case 1:
-      return Once(profile.Inversion(), {PassKind::Invert});
-    case 2:
-      return {{PassKind::Random}, profile.Randomize() && profile.NumRandomize() > 0 ? profile.NumRandomize() : 0};
-    case 3:
-      return Once(profile.Nullify1(), {PassKind::Fill, 0x00});
-    case 4:
-      return Once(profile.Nullify2(), {PassKind::Fill, 0xFF});
-    case 5:
-      // The custom byte is read only when its step is on.
-      return profile.NullifyCustom() ? PlanStep{{PassKind::Fill, ParseHexByte(profile.NullValue())}, 1}
-                                     : PlanStep{{PassKind::Fill}, 0};
-    default:
-      return {{PassKind::Fill}, 0};
+void WalkSteps(PassOrder order, const WipeProfile& profile, const std::function<void(const PlanStep&)>& each) {
+  for (const Option option : order == PassOrder::Slack ? kSlackOrder : kDestroyOrder) {
+    each(StepOf(option, order, profile));
   }
 }
 
-PlanStep SlackStep(int step, const WipeProfile& profile) {
-  // The destruction's steps, with DOD moved behind inversion and random.
-  constexpr int kDestructionStepOf[kSlackSteps] = {1, 2, 0, 3, 4, 5};
-  return step >= 0 && step < kSlackSteps ? DestructionStep(kDestructionStepOf[step], profile)
-                                         : PlanStep{{PassKind::Fill}, 0};
+void WalkPasses(PassOrder order, const WipeProfile& profile,
+                const std::function<void(const Pass& pass, bool flushAfter)>& each) {
+  WalkSteps(order, profile, [&](const PlanStep& step) {
+    for (std::int64_t repeat = 1; repeat <= step.repeat; ++repeat) {
+      each(step.pass, !step.flushAfterLastRepeatOnly || repeat == step.repeat);
+    }
+  });
 }
 
-std::int64_t DestructionPassCount(const WipeProfile& profile) {
+std::int64_t PassCount(PassOrder order, const WipeProfile& profile) {
   std::int64_t count = 0;
-  for (int step = 0; step < kDestructionSteps; ++step) count += DestructionStep(step, profile).repeat;
+  WalkSteps(order, profile, [&](const PlanStep& step) { count += step.repeat; });
   return count;
+}
+
+std::string PlanText(PassOrder order, const WipeProfile& profile) {
+  std::string text;
+  int steps = 0;
+  WalkSteps(order, profile, [&](const PlanStep& step) {
+    if (step.repeat > 0) text += (steps++ == 0 ? "" : ", ") + step.text;
+  });
+  return steps == 0 ? "no pass" : text;
 }
 
 }  // namespace omrek

@@ -42,9 +42,9 @@ struct ShredEngine {
   std::optional<FileHandle> WorkFile;
   std::optional<PinnedFile> WorkTarget;
 
-  // The invert pass's sector buffer. Its contents carry over from sector to
-  // sector and file to file, and decide what the pass writes past a file's
-  // end; zero when the engine is made, never cleared.
+  // The destroy command's invert carry, a sector. Its contents carry over
+  // from sector to sector and file to file, and decide what the pass writes
+  // past a file's end; zero when the engine is made, never cleared.
   std::array<std::uint8_t, kSectorSize> BlockBuffer{};
 
   // Sectors each pass writes over the current file: up to the end of its
@@ -66,12 +66,6 @@ struct ShredEngine {
   // day in milliseconds (tests set a fixed seed here).
   RandomStream Random;
   std::function<std::uint32_t()> TimeOfDaySeed;
-
-  // While KeepDigests is set, the digest of every chunk the pass now running
-  // has written, in order: what a check of the last pass compares the
-  // device's bytes with.
-  bool KeepDigests = false;
-  std::vector<std::uint64_t> PassDigests;
 
   // One large buffer for the passes' writes, allocated once for the run,
   // aligned for writes that bypass the page cache; and two more as large,

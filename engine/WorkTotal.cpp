@@ -25,7 +25,7 @@ void ComputeSectorCount(ShredEngine& engine, const PinnedFile& file, std::uint64
 void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile) {
   engine.WorkTotal = 0;
   for (engine.RowIndex = 0; engine.RowIndex < rows.RowCount(); ++engine.RowIndex) {
-    const std::int64_t passes = DestructionPassCount(profile);
+    const std::int64_t passes = PassCount(kind == WorkKind::PerPass ? PassOrder::Slack : PassOrder::Destroy, profile);
     if (kind == WorkKind::PerPass) {
       engine.WorkTotal += passes;
       continue;

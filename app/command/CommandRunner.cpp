@@ -64,7 +64,7 @@ void CommandRunner::Reported(CommandReport report, const std::function<void(cons
 
 void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound) {
   if (!AcceptCaveats(RoutesOf(rows))) return;
-  Reported(CommandReport("Destroy", profile, options.verify), [&](const OutcomeSink& sink) {
+  Reported(CommandReport("Destroy", PassOrder::Destroy, profile, options.verify), [&](const OutcomeSink& sink) {
     FileDestruction destruction(engine_, monitor_, profile, sound, options);
     destruction.TellOutcomes(sink);
     destruction.DestroyListedFiles(rows);
@@ -73,7 +73,7 @@ void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, Destro
 
 void CommandRunner::WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify) {
   if (!AcceptCaveats(RoutesOf(rows))) return;
-  Reported(CommandReport("Wipe Slack", profile, verify), [&](const OutcomeSink& sink) {
+  Reported(CommandReport("Wipe Slack", PassOrder::Slack, profile, verify), [&](const OutcomeSink& sink) {
     SlackWipe wipe(engine_, monitor_, profile, verify);
     wipe.TellOutcomes(sink);
     wipe.WipeListedFiles(rows);
@@ -86,7 +86,7 @@ void CommandRunner::WipeSpace(const std::vector<DriveToWipe>& drives, const Wipe
   // ends: the user is asked first.
   if (!frontEnd_.ConfirmSpaceWipe(ForecastSpaceWipe(drives, speeds))) return;
   if (!AcceptCaveats(RootsOf(drives))) return;
-  Reported(CommandReport("Wipe Space", profile, options.verify), [&](const OutcomeSink& sink) {
+  Reported(CommandReport("Wipe Space", PassOrder::FreeSpace, profile, options.verify), [&](const OutcomeSink& sink) {
     FreeSpaceWipe wipe(engine_, monitor_, profile, options.wipeSlack, diskInfo, options.verify);
     wipe.firstChunkTimed = options.firstChunkTimed;
     wipe.goOnAfterFailure = options.goOnAfterFailure;

@@ -281,7 +281,7 @@ TEST_F(DestroyCommand, VerificationCatchesADeviceThatStoresSomethingElse) {
   const std::string sound_ = WriteFile(image_.File("sound"), MarkerText(3 << 20));
   const std::string corrupted = WriteFile(image_.File("corrupted"), MarkerText(3 << 20));
   test::VectorRows rows({sound_, corrupted});
-  CommandReport report("Destroy", profile, true);
+  CommandReport report("Destroy", PassOrder::Destroy, profile, true);
   {
     // Five passes of three 1 MiB writes a file: the second file's last pass
     // is writes 28 to 30 on the image.

@@ -12,12 +12,10 @@
 namespace omrek {
 namespace {
 
-constexpr std::int64_t kChunkSectors = 8;
+constexpr std::uint64_t kChunkBytes = 8 * ShredEngine::kSectorSize;
 
 struct Buffers {
-  std::array<IoBytes, ChunkPipeline::kSlots> held{IoBytes(kChunkSectors * ShredEngine::kSectorSize),
-                                                  IoBytes(kChunkSectors* ShredEngine::kSectorSize),
-                                                  IoBytes(kChunkSectors* ShredEngine::kSectorSize)};
+  std::array<IoBytes, ChunkPipeline::kSlots> held{IoBytes(kChunkBytes), IoBytes(kChunkBytes), IoBytes(kChunkBytes)};
   ChunkPipeline::Buffers Pointers() { return {&held[0], &held[1], &held[2]}; }
 };
 
@@ -28,51 +26,52 @@ std::thread NoThread(std::function<void()>) {
 
 TEST(ChunkPipeline, HandsOutEveryChunkInOrderCyclingThroughTheBuffers) {
   Buffers buffers;
-  const std::int64_t sectors = 5 * kChunkSectors + 3;
-  ChunkPipeline chunks(buffers.Pointers(), sectors,
-                       [](std::uint8_t* buffer, std::int64_t first, std::int64_t count, int) {
-                         std::fill(buffer, buffer + count * ShredEngine::kSectorSize, static_cast<std::uint8_t>(first));
+  const std::uint64_t length = 5 * kChunkBytes + 3;
+  // Each chunk's bytes say which chunk it is.
+  ChunkPipeline chunks(buffers.Pointers(), length,
+                       [](std::uint8_t* buffer, std::uint64_t offset, std::size_t bytes, int) {
+                         std::fill(buffer, buffer + bytes, static_cast<std::uint8_t>(offset / kChunkBytes + 1));
                        });
-  std::int64_t expectedFirst = 0;
+  std::uint64_t expectedOffset = 0;
   while (!chunks.Done()) {
     const auto chunk = chunks.Next();
-    const int index = static_cast<int>(expectedFirst / kChunkSectors);
-    EXPECT_EQ(chunk.first, expectedFirst);
-    EXPECT_EQ(chunk.count, std::min(kChunkSectors, sectors - expectedFirst));
+    const auto index = static_cast<int>(expectedOffset / kChunkBytes);
+    EXPECT_EQ(chunk.offset, expectedOffset);
+    EXPECT_EQ(chunk.bytes, std::min(kChunkBytes, length - expectedOffset));
     EXPECT_EQ(chunk.slot, index % ChunkPipeline::kSlots);
     EXPECT_EQ(chunk.data, buffers.held[static_cast<std::size_t>(chunk.slot)].data());
-    EXPECT_EQ(chunk.data[0], static_cast<std::uint8_t>(expectedFirst));
-    EXPECT_EQ(chunk.data[chunk.count * ShredEngine::kSectorSize - 1], static_cast<std::uint8_t>(expectedFirst));
-    expectedFirst += chunk.count;
+    EXPECT_EQ(chunk.data[0], static_cast<std::uint8_t>(index + 1));
+    EXPECT_EQ(chunk.data[chunk.bytes - 1], static_cast<std::uint8_t>(index + 1));
+    expectedOffset += chunk.bytes;
   }
-  EXPECT_EQ(expectedFirst, sectors);
+  EXPECT_EQ(expectedOffset, length);
 }
 
 TEST(ChunkPipeline, PreparesOnAWorkerOnlyWhenThereIsAChunkToOverlapAndAThreadToRunIt) {
   struct Pass {
-    std::int64_t sectors;
+    std::uint64_t length;
     ChunkPipeline::StartThread start;
     bool inlined;
   };
-  const Pass passes[] = {{0, ChunkPipeline::StartStdThread, true},
-                         {kChunkSectors, ChunkPipeline::StartStdThread, true},
-                         {3 * kChunkSectors, ChunkPipeline::StartStdThread, false},
-                         {3 * kChunkSectors, NoThread, true}};
-  for (const auto& [sectors, start, inlined] : passes) {
+  const Pass passes[] = {{0u, ChunkPipeline::StartStdThread, true},
+                         {kChunkBytes, ChunkPipeline::StartStdThread, true},
+                         {3 * kChunkBytes, ChunkPipeline::StartStdThread, false},
+                         {3 * kChunkBytes, NoThread, true}};
+  for (const auto& [length, start, inlined] : passes) {
     Buffers buffers;
     std::vector<std::thread::id> preparers;
     ChunkPipeline chunks(
-        buffers.Pointers(), sectors,
-        [&](std::uint8_t*, std::int64_t, std::int64_t, int) { preparers.push_back(std::this_thread::get_id()); },
+        buffers.Pointers(), length,
+        [&](std::uint8_t*, std::uint64_t, std::size_t, int) { preparers.push_back(std::this_thread::get_id()); },
         start);
     int handed = 0;
     while (!chunks.Done()) {
       chunks.Next();
       ++handed;
     }
-    EXPECT_EQ(handed, (sectors + kChunkSectors - 1) / kChunkSectors);
+    EXPECT_EQ(handed, static_cast<int>((length + kChunkBytes - 1) / kChunkBytes));
     for (const auto& preparer : preparers) {
-      EXPECT_EQ(preparer == std::this_thread::get_id(), inlined) << sectors << " sectors";
+      EXPECT_EQ(preparer == std::this_thread::get_id(), inlined) << length << " bytes";
     }
   }
 }
@@ -84,14 +83,14 @@ TEST(ChunkPipeline, RaisesAtTheChunkWhosePreparingFailedAndAgainWhenAskedOnceMor
     std::atomic<int> prepared = 0;
     {
       ChunkPipeline chunks(
-          buffers.Pointers(), 6 * kChunkSectors,
-          [&](std::uint8_t*, std::int64_t first, std::int64_t, int) {
+          buffers.Pointers(), 6 * kChunkBytes,
+          [&](std::uint8_t*, std::uint64_t offset, std::size_t, int) {
             ++prepared;
-            if (first == 2 * kChunkSectors) throw IoError::FromErrno(EIO);
+            if (offset == 2 * kChunkBytes) throw IoError::FromErrno(EIO);
           },
           start);
-      EXPECT_EQ(chunks.Next().first, 0);
-      EXPECT_EQ(chunks.Next().first, kChunkSectors);
+      EXPECT_EQ(chunks.Next().offset, 0u);
+      EXPECT_EQ(chunks.Next().offset, kChunkBytes);
       EXPECT_THROW(chunks.Next(), IoError);
       // The worker has stopped at the failed chunk; a caller that asks
       // again gets the same error instead of waiting for it.
@@ -111,8 +110,8 @@ TEST(ChunkPipeline, LeavingBeforeTheLastChunkStopsTheWorker) {
   Buffers buffers;
   int prepared = 0;
   {
-    ChunkPipeline chunks(buffers.Pointers(), 100 * kChunkSectors,
-                         [&](std::uint8_t*, std::int64_t, std::int64_t, int) { ++prepared; });
+    ChunkPipeline chunks(buffers.Pointers(), 100 * kChunkBytes,
+                         [&](std::uint8_t*, std::uint64_t, std::size_t, int) { ++prepared; });
     chunks.Next();
   }
   EXPECT_LE(prepared, ChunkPipeline::kSlots) << "the worker runs at most two chunks ahead of the one held";

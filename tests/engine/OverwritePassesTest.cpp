@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "engine/WorkTotal.h"
 #include "platform/IoError.h"
+#include "tests/support/FaultInjection.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/RecordingMonitor.h"
 #include "tests/support/TempDir.h"
@@ -73,6 +75,17 @@ Bytes FileBytes(const std::string& path) {
   return Bytes(text.begin(), text.end());
 }
 
+// One pass over the engine's WorkFile as the destroy command writes it.
+bool DestroyPass(ShredEngine& engine, JobMonitor& monitor, const Pass& pass) {
+  PassWriter writer(engine, monitor, kDestroyPasses, engine.BlockBuffer, false);
+  return RunPass(writer, engine, pass, true);
+}
+
+// The same, for CompareOverSizes.
+auto Running(const Pass& pass) {
+  return [pass](ShredEngine& engine, JobMonitor& monitor) { DestroyPass(engine, monitor, pass); };
+}
+
 // Files of several 1 MiB chunks are prepared ahead on a worker;
 // the small file after the largest takes its tail from the carry that
 // worker left.
@@ -134,19 +147,19 @@ INSTANTIATE_TEST_SUITE_P(CacheBypassedOrNot, PassesOnExt4,
                          ::testing::Values(Storage::Ext4Bypassed, Storage::Ext4Cached, Storage::RamfsRefusingBypass));
 
 TEST_P(PassesOnExt4, FillWritesItsByteToTheEndOfTheLastCluster) {
-  CompareOverSizes(
-      "zeroing", [](ShredEngine& e, JobMonitor& m) { FillPass(e, m, 0xE5); },
-      [](SectorModel& model, std::int64_t sectors) { model.Fill(sectors, 0xE5); });
+  CompareOverSizes("zeroing", Running({PassKind::Fill, 0xE5}),
+                   [](SectorModel& model, std::int64_t sectors) { model.Fill(sectors, 0xE5); });
 }
 
 TEST_P(PassesOnExt4, InvertCarriesItsBufferPastEachFilesEnd) {
   // One engine and one model over all the files: what the buffer held after
   // one file decides what the next file's tail receives.
-  CompareOverSizes("invert", InvertPass, [](SectorModel& model, std::int64_t sectors) { model.Invert(sectors); });
+  CompareOverSizes("invert", Running({PassKind::Invert}),
+                   [](SectorModel& model, std::int64_t sectors) { model.Invert(sectors); });
 }
 
 TEST_P(PassesOnExt4, RandomWritesTheStreamOfTheTimeOfDay) {
-  CompareOverSizes("random", RandomPass,
+  CompareOverSizes("random", Running({PassKind::Random}),
                    [](SectorModel& model, std::int64_t sectors) { model.Random(sectors, 43210u); });
 }
 
@@ -158,7 +171,7 @@ TEST_P(PassesOnExt4, NoSectorsStillShowsAndFlushes) {
   engine.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
   engine.SectorCount = 0;
   for (const Pass& pass : {Pass{PassKind::Fill, 0}, Pass{PassKind::Invert}, Pass{PassKind::Random}}) {
-    RunPass(engine, monitor, pass);
+    DestroyPass(engine, monitor, pass);
   }
   EXPECT_EQ(monitor.statuses, (std::vector<std::string>{"zeroing", "invert", "random"}));
   EXPECT_EQ(engine.Progress, 0);
@@ -174,7 +187,7 @@ TEST(PassesOnAFullDisk, InvertEndsQuietlyWhileFillAndRandomFail) {
   engine.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
   engine.SectorCount = 64 * 1024;  // 32 MiB: far more than the disk holds
 
-  EXPECT_FALSE(InvertPass(engine, monitor)) << "ends early, quietly, and says so";
+  EXPECT_FALSE(DestroyPass(engine, monitor, {PassKind::Invert})) << "ends early, quietly, and says so";
   const std::int64_t inverted = engine.Progress;
   EXPECT_GT(inverted, 0);
   EXPECT_LT(inverted, engine.SectorCount);
@@ -184,7 +197,7 @@ TEST(PassesOnAFullDisk, InvertEndsQuietlyWhileFillAndRandomFail) {
 
   for (const Pass& pass : {Pass{PassKind::Fill, 0x00}, Pass{PassKind::Random}}) {
     try {
-      RunPass(engine, monitor, pass);
+      DestroyPass(engine, monitor, pass);
       ADD_FAILURE() << "a full disk must fail the pass";
     } catch (const IoError& error) {
       EXPECT_STREQ(error.what(), "Disk full");
@@ -203,7 +216,7 @@ TEST(PassesOnAFullDisk, RandomLeavesTheStreamAfterTheChunkThatFailed) {
   engine.WorkFile->BypassCache();
   engine.SectorCount = 64 * 1024;
 
-  EXPECT_THROW(RandomPass(engine, monitor), IoError);
+  EXPECT_THROW(DestroyPass(engine, monitor, {PassKind::Random}), IoError);
 
   // The worker draws a chunk ahead of the writes; the engine's stream must
   // stand where drawing chunk by chunk, up to the one that failed, leaves it.
@@ -213,6 +226,150 @@ TEST(PassesOnAFullDisk, RandomLeavesTheStreamAfterTheChunkThatFailed) {
   Bytes scratch(chunk);
   for (std::size_t drawn = 0; drawn <= failed; ++drawn) expected.Fill(scratch.data(), chunk);
   EXPECT_EQ(engine.Random.Seed(), expected.Seed());
+}
+
+// The slack and free-space passes as those commands describe them: block by
+// block through one carried block of 32768 bytes.
+struct CarriedBlockModel {
+  // The slack's inversion complements its block alone and writes it whole.
+  bool invertsCarryOnly;
+  // The free space's fill and random passes are written through the block.
+  bool everyPassSetsCarry;
+  // The slack reseeds each random pass; the free space draws on.
+  bool reseedsEachRandomPass;
+  std::function<std::uint32_t()> timeOfDay{};
+  std::uint32_t seed = 0;
+  Bytes block = Bytes(32768);
+  Bytes file{};
+
+  void Run(const Pass& pass, std::size_t offset, std::size_t length) {
+    if (pass.kind == PassKind::Invert && invertsCarryOnly) length = block.size();
+    if (pass.kind == PassKind::Random && reseedsEachRandomPass) seed = timeOfDay();
+    for (std::size_t at = offset; at < offset + length; at += block.size()) {
+      Bytes out(std::min(block.size(), offset + length - at));
+      if (pass.kind == PassKind::Invert) {
+        const std::size_t from = std::min(at, file.size());
+        const std::size_t got = invertsCarryOnly ? 0 : std::min(block.size(), file.size() - from);
+        std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(from), got, block.begin());
+        for (auto& byte : block) byte = static_cast<std::uint8_t>(~byte);
+        std::copy_n(block.begin(), out.size(), out.begin());
+      } else {
+        for (auto& byte : out) byte = pass.kind == PassKind::Fill ? pass.value : RandomStream::Draw(seed);
+        if (everyPassSetsCarry && out.size() == block.size()) block = out;
+      }
+      file.resize(std::max(file.size(), at + out.size()));
+      std::copy(out.begin(), out.end(), file.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+  }
+};
+
+TEST(PassesOfTheDiskCommands, SlackAndFreeSpaceWriteWhatTheirBlockByBlockModelsDo) {
+  LoopImage image(16, 4096, "diskpasses");
+  OMREK_REQUIRE_MOUNTED(image);
+  struct Stretch {
+    std::size_t offset;
+    std::size_t length;
+    std::vector<Pass> passes;
+  };
+  struct Command {
+    const char* name;
+    PassStyle style;
+    CarriedBlockModel model;
+    std::string original;  // what the file holds first
+    std::vector<Stretch> stretches;
+  };
+  // The invert of the second stretch keeps what the fill left in the carry;
+  // the carry after the third is what the random pass left there.
+  const std::vector<Pass> first{{PassKind::Invert}, {PassKind::Random}, {PassKind::Invert}, {PassKind::Fill, 0xE5}};
+  const std::vector<Pass> second{{PassKind::Invert}};
+  const std::vector<Pass> third{{PassKind::Random}};
+  // The slack of a file three times over; a filler file's first chunk, then
+  // stretches of several chunks, which a worker makes ahead.
+  const Command commands[] = {
+      {"slack",
+       kSlackPasses,
+       {true, false, true},
+       std::string(1000, 's'),
+       {{1000, 3096, first}, {1000, 3096, second}, {1000, 3096, third}}},
+      {"free space",
+       kFreeSpacePasses,
+       {false, true, false},
+       "",
+       {{0, 1 << 20, first}, {1 << 20, (2 << 20) + 32768, second}, {(3 << 20) + 32768, 2 << 20, third}}}};
+  for (Command command : commands) {
+    SCOPED_TRACE(command.name);
+    ShredEngine engine;
+    std::uint32_t clock = 500;
+    engine.TimeOfDaySeed = [&clock] { return clock += 7; };
+    engine.Random.Reseed(99);
+    RecordingMonitor monitor(engine);
+    std::array<std::uint8_t, 32768> carry{};
+    std::uint32_t modelClock = 500;
+    CarriedBlockModel& model = command.model;
+    model.timeOfDay = [&modelClock] { return modelClock += 7; };
+    model.seed = 99;
+    model.file.assign(command.original.begin(), command.original.end());
+    const std::string path = test::WriteFile(image.File("file"), command.original);
+    FileHandle file = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
+    PassWriter writer(engine, monitor, command.style, carry, false);
+
+    for (const Stretch& stretch : command.stretches) {
+      for (const Pass& pass : stretch.passes) {
+        writer.Write(file, stretch.offset, stretch.length, pass);
+        model.Run(pass, stretch.offset, stretch.length);
+      }
+    }
+    file.Close();
+    ASSERT_TRUE(FileBytes(path) == model.file);
+    EXPECT_TRUE(Bytes(carry.begin(), carry.end()) == model.block) << "the carry left for the next file or chunk";
+    EXPECT_EQ(engine.Random.Seed(), model.seed);
+    EXPECT_TRUE(monitor.statuses.empty()) << "their commands show their own status";
+  }
+}
+
+// The read-back after each command's last pass: a device that gives back
+// what was written passes, one that stored something else in the pass's
+// last chunk is caught, whatever the pass.
+TEST(PassesReadBack, CatchADeviceThatStoresSomethingElseAfterEveryKindOfPass) {
+  LoopImage image(16, 4096, "readback");
+  OMREK_REQUIRE_MOUNTED(image);
+  ShredEngine engine;
+  engine.TimeOfDaySeed = [] { return 777u; };
+  RecordingMonitor monitor(engine);
+  std::array<std::uint8_t, 32768> block{};
+  struct Command {
+    const char* name;
+    PassStyle style;
+    std::span<std::uint8_t> carry;
+    std::uint64_t offset;
+    std::uint64_t length;
+    int writes;  // what one pass writes in
+  };
+  const Command commands[] = {{"destroy", kDestroyPasses, engine.BlockBuffer, 0, (2 << 20) + 4096, 3},
+                              {"slack", kSlackPasses, block, 1000, 3096, 1},
+                              {"free space", kFreeSpacePasses, block, 1 << 20, 1 << 20, 1}};
+  for (const Command& command : commands) {
+    for (const Pass& pass : {Pass{PassKind::Fill, 0x5A}, Pass{PassKind::Invert}, Pass{PassKind::Random}}) {
+      for (const bool corrupted : {false, true}) {
+        SCOPED_TRACE(std::string(command.name) + ", pass kind " + std::to_string(static_cast<int>(pass.kind)) +
+                     (corrupted ? ", corrupted" : ", sound"));
+        const std::string path = test::WriteFile(image.File("file"), std::string(1000, 'x'));
+        FileHandle file = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
+        PassWriter writer(engine, monitor, command.style, command.carry, true);
+        {
+          std::optional<test::CorruptedWrites> corrupt;
+          if (corrupted) corrupt.emplace(image.MountPoint(), command.writes);
+          writer.Write(file, command.offset, command.length, pass);
+          file.Flush();
+        }
+        if (corrupted) {
+          EXPECT_THROW(writer.VerifyLastPass(file), IoError);
+        } else {
+          EXPECT_NO_THROW(writer.VerifyLastPass(file));
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
