@@ -102,7 +102,10 @@ TEST_P(SlackWipeOnExt4, FilesKeepLengthContentAndTimeWhileTheirSlackIsOverwritte
       << "slack on the device: " << static_cast<int>(static_cast<unsigned char>(slack[0]));
 }
 
-INSTANTIATE_TEST_SUITE_P(BlockSizes, SlackWipeOnExt4, ::testing::Values(1024u, 4096u));
+INSTANTIATE_TEST_SUITE_P(BlockSizes, SlackWipeOnExt4, ::testing::Values(1024u, 4096u),
+                         [](const ::testing::TestParamInfo<unsigned>& size) {
+                           return "block_" + std::to_string(size.param);
+                         });
 
 TEST(SlackWipe, AFullDiskPartWayLeavesTheFileAsItWas) {
   LoopImage full(4, 1024, "full");

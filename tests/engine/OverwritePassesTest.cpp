@@ -143,8 +143,14 @@ class PassesOnExt4 : public ::testing::TestWithParam<Storage> {
   test::TmpfsMount ram_{std::string(), "ramfs"};
 };
 
+std::string StorageName(const ::testing::TestParamInfo<Storage>& storage) {
+  constexpr std::array<const char*, 3> kNames = {"ext4_bypassed", "ext4_cached", "ramfs_refusing_bypass"};
+  return kNames.at(static_cast<std::size_t>(storage.param));
+}
+
 INSTANTIATE_TEST_SUITE_P(CacheBypassedOrNot, PassesOnExt4,
-                         ::testing::Values(Storage::Ext4Bypassed, Storage::Ext4Cached, Storage::RamfsRefusingBypass));
+                         ::testing::Values(Storage::Ext4Bypassed, Storage::Ext4Cached, Storage::RamfsRefusingBypass),
+                         StorageName);
 
 TEST_P(PassesOnExt4, FillWritesItsByteToTheEndOfTheLastCluster) {
   CompareOverSizes("zeroing", Running({PassKind::Fill, 0xE5}),
