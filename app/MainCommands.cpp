@@ -30,18 +30,20 @@ void TfrmMain::btnWipeSpaceClick() {
     return;
   }
   const std::vector<DriveToWipe> drives = SelectedDrives();
-  // The question is where the user would look for an answer.
+  // Filling a drive makes every program writing there fail until the wipe
+  // ends: the user is asked first, and told when there is nothing to ask.
   if (drives.empty()) {
     TellNoDriveSelected(this);
     return;
   }
+  if (!CommandRunner(engine_, *this, *frontEnd_).AskToWipeSpace(drives, wipeSpeeds_)) return;
   SpaceWipeOptions options;
   options.wipeSlack = [this] { return frmConfig_->WipeSlack(); };
   options.verify = frmConfig_->Options().verify;
   options.firstChunkTimed = [this](const std::string& root, double speed) { wipeSpeeds_.Note(root, speed); };
   RunCommand([&] {
     CommandRunner(engine_, *this, *frontEnd_)
-        .WipeSpace(drives, frmConfig_->DiskModeProfile(), options, wipeSpeeds_, DiskInfo);
+        .WipeSpace(drives, frmConfig_->DiskModeProfile(), options, DiskInfo);
   });
 }
 

@@ -25,7 +25,7 @@ int RunWindow(char* programName, const std::vector<std::string>& paths) {
 
   omrek::OmrekProgram program;
   program.Start();
-  program.RepairKilledRuns();
+  omrek::RunGuarded([&] { program.RepairKilledRuns(); });
   for (const std::string& path : paths) omrek::RunGuarded([&] { program.Main().AddTarget(path); });
   return QApplication::exec();
 }

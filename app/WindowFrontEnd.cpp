@@ -46,6 +46,7 @@ bool WindowFrontEnd::ConfirmSpaceWipe(const std::vector<DriveForecast>& drives) 
 }
 
 void WindowFrontEnd::ReportReady(CommandReport report) {
+  if (report.Empty()) return;
   // Offered, never forced: a list of shredded paths is itself sensitive, and
   // the window goes on meanwhile.
   if (reportOffer_) reportOffer_->close();

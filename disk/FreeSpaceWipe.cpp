@@ -20,7 +20,11 @@ constexpr std::uint64_t kMegabyte = 1 << 20;
 
 // The drive's status lines while it fills, and when it fails.
 void ShowDrive(JobMonitor& monitor, char letter, std::int64_t written, Outcome outcome) {
-  monitor.SetStatus(DriveStatus(letter), MegText(static_cast<std::uint64_t>(written)), TextsOf(outcome).report);
+  TargetOutcome now;
+  now.outcome = outcome;
+  now.drive = letter;
+  now.bytes = static_cast<std::uint64_t>(written);
+  ShowOutcome(monitor, now);
 }
 
 std::int64_t FreeBytes(const std::string& root) { return QueryDiskSpace(root).FreeBytes; }
@@ -67,6 +71,7 @@ void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
       done_.detail = failure.what();
       sink_(done_);
       if (!goOnAfterFailure) throw;
+      if (monitor_.CancelFlag()) break;
       continue;
     }
     sink_(done_);
@@ -117,7 +122,8 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
     throw;
   }
   DeleteFillerFiles();
-  done_.outcome = filled ? Outcome::DriveWiped : Outcome::DriveStopped;
+  // A drive full before its first chunk had nothing to wipe.
+  done_.outcome = !filled ? Outcome::DriveStopped : done_.bytes > 0 ? Outcome::DriveWiped : Outcome::NoSpace;
   // The pool is back before the message, which waits for the user.
   reserve.reset();
   if (filled && outOfReach > 0) monitor_.ShowMessage(UnwrittenText(letter, outOfReach, whyNotLowered));

@@ -38,7 +38,7 @@ struct DriveToWipe {
 // how many MiB stayed unwritten and why.
 //
 // Only a full disk ends the filler phase quietly. Any other error shows
-// "FAILED" for the drive and goes on to the user's error box. Whatever ends
+// "FAILED" for the drive and goes on to the caller (the window's error box). Whatever ends
 // the phase (the disk full, Cancel, any error), every filler file made for
 // the drive is deleted, so it is never left full, and the pool is put back.
 class FreeSpaceWipe {

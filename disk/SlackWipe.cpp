@@ -22,7 +22,7 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
   monitor_.PumpEvents();
   ComputeWorkTotal(WorkKind::PerPass, engine_, rows, profile_);
   monitor_.ResetProgress();
-  WalkRows(engine_, monitor_, rows, RowPump::AfterEachRow, [this](const ListedFile& file) { return WipeFileSlack(file); },
+  WalkRows(engine_, monitor_, rows, RowPump::AfterEachRow, verify_, [this](const ListedFile& file) { return WipeFileSlack(file); },
            sink_);
   monitor_.SetCancelFlag(true);
   monitor_.SetStatus("READY", "", "");

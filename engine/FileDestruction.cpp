@@ -23,7 +23,7 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_);
   monitor_.ResetProgress();
-  WalkRows(engine_, monitor_, rows, RowPump::BeforeEachRow, [this](const ListedFile& file) { return DestroyFile(file); },
+  WalkRows(engine_, monitor_, rows, RowPump::BeforeEachRow, options_.verify, [this](const ListedFile& file) { return DestroyFile(file); },
            sink_);
   monitor_.SetCancelFlag(true);
   monitor_.ResetProgress();
@@ -54,7 +54,8 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     } catch (const IoError&) {
       // Every pass flushed already; this one only tidies up.
     }
-    if (options_.verify) done_.Verify([this] { writer_.VerifyLastPass(*engine_.WorkFile); });
+    // With no pass written there is nothing of this file's to read back.
+    if (options_.verify && done_.passesDone > 0) done_.Verify([this] { writer_.VerifyLastPass(*engine_.WorkFile); });
     DiscardFile();
     done_.outcome = Outcome::Destroyed;
   } catch (const std::exception& failure) {

@@ -14,22 +14,17 @@ int ShowInRow(TargetRows& rows, int row, const TargetOutcome& done) {
   return row;
 }
 
-void TellNotReached(ShredEngine& engine, const TargetRows& rows, const OutcomeSink& sink) {
+void TellNotReached(ShredEngine& engine, const TargetRows& rows, bool verify, const OutcomeSink& sink) {
   for (int row = engine.RowIndex; row < rows.RowCount(); ++row) {
-    TargetOutcome skipped;
+    TargetOutcome skipped = TargetOutcome::Before(rows.RowFile(row).path, verify);
     skipped.outcome = Outcome::NotReached;
-    skipped.target = rows.RowFile(row).path;
     sink(skipped);
   }
 }
 
 }  // namespace
 
-void ShowOutcome(JobMonitor& monitor, const TargetOutcome& done) {
-  if (TextsOf(done.outcome).status1 != nullptr) monitor.SetStatus(StatusLine1(done), StatusLine2(done), "");
-}
-
-void WalkRows(ShredEngine& engine, JobMonitor& monitor, TargetRows& rows, RowPump pump,
+void WalkRows(ShredEngine& engine, JobMonitor& monitor, TargetRows& rows, RowPump pump, bool verify,
               const std::function<TargetOutcome(const ListedFile&)>& act, const OutcomeSink& sink) {
   engine.RowIndex = 0;
   while (engine.RowIndex < rows.RowCount()) {
@@ -44,7 +39,7 @@ void WalkRows(ShredEngine& engine, JobMonitor& monitor, TargetRows& rows, RowPum
     if (pump == RowPump::AfterEachRow) monitor.PumpEvents();
     if (monitor.CancelFlag()) break;
   }
-  TellNotReached(engine, rows, sink);
+  TellNotReached(engine, rows, verify, sink);
 }
 
 }  // namespace omrek

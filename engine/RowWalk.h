@@ -15,16 +15,14 @@ enum class RowPump {
   AfterEachRow,   // the slack command
 };
 
-// Shows the status lines an outcome ends its target with, where it has any.
-void ShowOutcome(JobMonitor& monitor, const TargetOutcome& done);
-
 // The walk of the destroy and slack commands over the list: each row's file
 // goes to `act`, its outcome is shown in the row (a destroyed file's row
 // goes, any other reads its state) and told to `sink`. Stops between rows
 // once CancelFlag is set; the rows it did not come to are told to `sink` as
-// not reached. The user may remove rows while events run: the walk acts on
-// the row it worked on, wherever it is then, and on no other.
-void WalkRows(ShredEngine& engine, JobMonitor& monitor, TargetRows& rows, RowPump pump,
+// not reached (with `verify`, their verification "not done"). The user may
+// remove rows while events run: the walk acts on the row it worked on,
+// wherever it is then, and on no other.
+void WalkRows(ShredEngine& engine, JobMonitor& monitor, TargetRows& rows, RowPump pump, bool verify,
               const std::function<TargetOutcome(const ListedFile&)>& act, const OutcomeSink& sink);
 
 }  // namespace omrek

@@ -7,18 +7,18 @@ namespace omrek {
 namespace {
 
 constexpr std::array<OutcomeTexts, 11> kTexts = {{
-    // status1, status2, row, report, command line, done
-    {nullptr, nullptr, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},  // LeftAlone
-    {nullptr, nullptr, nullptr, "not done", "not done", false},                                        // NotReached
-    {"File DONE", "", nullptr, "File DONE", "File DONE", true},                                        // Destroyed
-    {"ERROR", "", "skipped", "ERROR, kept", "skipped (ERROR)", false},                                 // Kept
-    {"SLACK", "WIPED", "-slack", "SLACK WIPED", "SLACK WIPED", true},                                  // SlackWiped
-    {"FAILED", "", "skipped", "FAILED, put back", "skipped (FAILED)", false},                          // PutBack
-    {"FAILED", "%why%", "lengthened", "FAILED (%why%)", "lengthened (FAILED %why%)", false},          // LeftLengthened
-    {nullptr, nullptr, nullptr, "WIPED", "%drive% WIPED", true},                                       // DriveWiped
-    {nullptr, nullptr, nullptr, "stopped by Cancel", "stopped (%drive% written)", false},  // DriveStopped
-    {nullptr, nullptr, nullptr, "FAILED", "FAILED (%why%)", false},                                    // DriveFailed
-    {nullptr, nullptr, nullptr, "no empty space to wipe", "not wiped", false},                         // NoSpace
+    // status lines, row, report, command line, done
+    {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},  // LeftAlone
+    {{}, nullptr, "not done", "not done", false},                                          // NotReached
+    {{"File DONE", "", ""}, nullptr, "File DONE", "File DONE", true},                      // Destroyed
+    {{"ERROR", "", ""}, "skipped", "ERROR, kept", "skipped (ERROR)", false},               // Kept
+    {{"SLACK", "WIPED", ""}, "-slack", "SLACK WIPED", "SLACK WIPED", true},                // SlackWiped
+    {{"FAILED", "", ""}, "skipped", "FAILED, put back", "skipped (FAILED)", false},        // PutBack
+    {{"FAILED", "%why%", ""}, "lengthened", "FAILED (%why%)", "lengthened (FAILED %why%)", false},  // LeftLengthened
+    {{"%drive%", "%megs%", "WIPED"}, nullptr, "WIPED", "%drive% %megs% WIPED", true},      // DriveWiped
+    {{}, nullptr, "stopped by Cancel", "stopped (%drive% %megs% written)", false},         // DriveStopped
+    {{"%drive%", "%megs%", "FAILED"}, nullptr, "FAILED", "FAILED (%why%)", false},         // DriveFailed
+    {{}, nullptr, "no empty space to wipe", "not wiped", false},                           // NoSpace
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {
@@ -27,7 +27,8 @@ std::string Filled(const char* text, const TargetOutcome& done) {
   const auto replace = [&filled](const std::string& mark, const std::string& by) {
     if (const auto at = filled.find(mark); at != std::string::npos) filled.replace(at, mark.size(), by);
   };
-  replace("%drive%", DriveStatus(done.drive) + " " + MegText(done.bytes));
+  replace("%drive%", std::string("DRIVE ") + done.drive);
+  replace("%megs%", MegText(done.bytes));
   replace("%why%", done.detail);
   return filled;
 }
@@ -36,8 +37,11 @@ std::string Filled(const char* text, const TargetOutcome& done) {
 
 const OutcomeTexts& TextsOf(Outcome outcome) { return kTexts.at(static_cast<std::size_t>(outcome)); }
 
-std::string StatusLine1(const TargetOutcome& done) { return Filled(TextsOf(done.outcome).status1, done); }
-std::string StatusLine2(const TargetOutcome& done) { return Filled(TextsOf(done.outcome).status2, done); }
+void ShowOutcome(JobMonitor& monitor, const TargetOutcome& done) {
+  const auto& lines = TextsOf(done.outcome).status;
+  if (lines[0] != nullptr) monitor.SetStatus(Filled(lines[0], done), Filled(lines[1], done), Filled(lines[2], done));
+}
+
 std::string ReportText(const TargetOutcome& done) { return Filled(TextsOf(done.outcome).report, done); }
 std::string CommandLineText(const TargetOutcome& done) { return Filled(TextsOf(done.outcome).line, done); }
 
@@ -45,8 +49,6 @@ std::string VerificationText(Verification verification) {
   constexpr std::array<const char*, 4> kWords = {"off", "not done", "verified", "mismatch"};
   return kWords.at(static_cast<std::size_t>(verification));
 }
-
-std::string DriveStatus(char letter) { return std::string("DRIVE ") + letter; }
 
 std::string MegText(std::uint64_t bytes) {
   const std::uint64_t megs = bytes >> 20;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "engine/JobMonitor.h"
 
 namespace omrek {
 
@@ -58,11 +61,12 @@ struct TargetOutcome {
 using OutcomeSink = std::function<void(const TargetOutcome&)>;
 
 // The texts each outcome is shown with. This table is the one place they
-// are written down; "%drive%" stands for "DRIVE D 52 megs", "%why%" for the
-// outcome's detail.
+// are written down; "%drive%" stands for "DRIVE D", "%megs%" for "52 megs"
+// (the bytes written), "%why%" for the outcome's detail.
 struct OutcomeTexts {
-  const char* status1;  // the status lines when the target ends, nullptr: left as they are
-  const char* status2;
+  // The three status lines when the target ends (a drive's also while it
+  // fills); none: the lines are left as they are.
+  std::array<const char*, 3> status;
   const char* row;      // the list row's state, nullptr: the row goes (or stays as it is)
   const char* report;   // the report's word
   const char* line;     // the command line's word
@@ -70,14 +74,13 @@ struct OutcomeTexts {
 };
 const OutcomeTexts& TextsOf(Outcome outcome);
 
-// The table's texts for this outcome, with %drive% and %why% filled in.
-std::string StatusLine1(const TargetOutcome& done);
-std::string StatusLine2(const TargetOutcome& done);
+// Shows the status lines of the outcome, where it has any.
+void ShowOutcome(JobMonitor& monitor, const TargetOutcome& done);
+// The table's texts for this outcome, with the marks filled in.
 std::string ReportText(const TargetOutcome& done);
 std::string CommandLineText(const TargetOutcome& done);
 std::string VerificationText(Verification verification);
-// "DRIVE D" and "52 megs", as the free-space wipe shows them.
-std::string DriveStatus(char letter);
+// Whole megabytes: "1 meg", "52 megs".
 std::string MegText(std::uint64_t bytes);
 
 }  // namespace omrek

@@ -212,11 +212,11 @@ class Run : public CommandFrontEnd {
 
   void RunSpaceCommand() {
     const std::vector<DriveToWipe> drives = DrivesOfPaths();
-    if (drives.empty()) return;
+    if (drives.empty() || !runner_.AskToWipeSpace(drives, WipeSpeeds())) return;
     const bool wipeSlack = ReadStoredWipeSlack(settings_);
     SpaceWipeOptions options{[wipeSlack] { return wipeSlack; }, Verify(), true, {}};
     TDiskInfo diskInfo;
-    runner_.WipeSpace(drives, ReadStoredProfile(settings_, "DiskMode"), options, WipeSpeeds(), diskInfo);
+    runner_.WipeSpace(drives, ReadStoredProfile(settings_, "DiskMode"), options, diskInfo);
   }
 
   const CommandLine& line_;

@@ -26,8 +26,8 @@ class CommandFrontEnd {
   // Each target as the command is done with it.
   virtual void TargetDone(const TargetOutcome& done) = 0;
 
-  // The report of a command that came to any target, also when it ended in
-  // an error.
+  // The report of a command that started, also when it ended in an error
+  // or came to no target.
   virtual void ReportReady(CommandReport report) = 0;
 };
 

@@ -51,7 +51,7 @@ void CommandRunner::Reported(CommandReport report, const std::function<void(cons
     frontEnd_.TargetDone(done);
   };
   const auto handOver = [this, &report] {
-    if (!report.Empty()) frontEnd_.ReportReady(std::move(report));
+    frontEnd_.ReportReady(std::move(report));
   };
   try {
     command(sink);
@@ -80,11 +80,12 @@ void CommandRunner::WipeSlack(TargetRows& rows, const WipeProfile& profile, bool
   });
 }
 
+bool CommandRunner::AskToWipeSpace(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds) {
+  return frontEnd_.ConfirmSpaceWipe(ForecastSpaceWipe(drives, speeds));
+}
+
 void CommandRunner::WipeSpace(const std::vector<DriveToWipe>& drives, const WipeProfile& profile,
-                              const SpaceWipeOptions& options, const WipeSpeeds& speeds, TDiskInfo& diskInfo) {
-  // Filling a drive makes every program writing there fail until the wipe
-  // ends: the user is asked first.
-  if (!frontEnd_.ConfirmSpaceWipe(ForecastSpaceWipe(drives, speeds))) return;
+                              const SpaceWipeOptions& options, TDiskInfo& diskInfo) {
   if (!AcceptCaveats(RootsOf(drives))) return;
   Reported(CommandReport("Wipe Space", PassOrder::FreeSpace, profile, options.verify), [&](const OutcomeSink& sink) {
     FreeSpaceWipe wipe(engine_, monitor_, profile, options.wipeSlack, diskInfo, options.verify);

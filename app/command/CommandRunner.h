@@ -36,8 +36,11 @@ class CommandRunner {
 
   void Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound);
   void WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify);
+  // Filling a drive makes every program writing there fail until the wipe
+  // ends: the front end asks first, before the command starts.
+  bool AskToWipeSpace(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds);
   void WipeSpace(const std::vector<DriveToWipe>& drives, const WipeProfile& profile, const SpaceWipeOptions& options,
-                 const WipeSpeeds& speeds, TDiskInfo& diskInfo);
+                 TDiskInfo& diskInfo);
 
  private:
   bool AcceptCaveats(const std::vector<std::string>& paths);

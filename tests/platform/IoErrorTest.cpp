@@ -36,6 +36,12 @@ TEST(IoError, TheTableHoldsEachErrnoOnceAndTheFailuresTheProgramTellsApart) {
   for (const ErrnoCode& entry : ErrnoCodes()) EXPECT_TRUE(seen.insert(entry.err).second) << entry.err;
   EXPECT_STREQ(IoError::FromErrno(ENOENT).what(), "File not found");
   EXPECT_STREQ(IoError::FromErrno(EACCES).what(), "File access denied");
+  EXPECT_STREQ(IoError::FromErrno(EPERM).what(), "File access denied");
+  EXPECT_STREQ(IoError::FromErrno(ENOSPC).what(), "Disk full");
+  EXPECT_STREQ(IoError::FromErrno(EDQUOT).what(), "Disk full");
+  EXPECT_STREQ(IoError::FromErrno(EMFILE).what(), "Too many open files");
+  EXPECT_STREQ(IoError::FromErrno(ENFILE).what(), "Too many open files");
+  EXPECT_STREQ(IoError::FromErrno(ENAMETOOLONG).what(), "Invalid filename");
   EXPECT_EQ(IoError::FromErrno(ENOENT).Code(), 2);
   EXPECT_EQ(IoError::FromErrno(EACCES).Code(), 5);
   EXPECT_EQ(IoError::FromErrno(ENOSPC).Code(), 101);
