@@ -34,6 +34,9 @@ std::string WhyNotALeftover(const FileOwnership& ownership) {
   return {};
 }
 
+// Deletes the file `name` of the root `folder` when it is provably a
+// leftover filler and counts it in `found`; names it there when it is
+// another user's or has other names.
 void DeleteIfLeftover(const Directory& folder, const std::string& name, const std::string& path,
                       LeftoverFillers& found) {
   const auto seen = folder.Examine(name);
