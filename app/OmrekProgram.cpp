@@ -37,6 +37,8 @@ void OmrekProgram::Start() {
   frmMain_.show();
 }
 
+// Files with a filler's name that the clean-up leaves are not told here: a
+// file of another user's would bring up a box at every start.
 void OmrekProgram::RepairKilledRuns() { DeleteLeftoverFillersOfAllDrives(frmMain_); }
 
 }  // namespace omrek

@@ -25,6 +25,41 @@ std::string Counted(std::uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// Why a file with a filler's name cannot be a leftover of this user's runs;
+// empty when it may be one. Another user's file, or a second name of a file
+// kept elsewhere, is never the program's to delete.
+std::string WhyNotALeftover(const FileOwnership& ownership) {
+  if (!ownership.runningUsers) return "owned by another user";
+  if (ownership.links != 1) return "more than one link";
+  return {};
+}
+
+// Deletes the file `name` of the root `folder` when it is provably a
+// leftover filler and counts it in `found`; names it there when it is
+// another user's or has other names.
+void DeleteIfLeftover(const Directory& folder, const std::string& name, const std::string& path,
+                      LeftoverFillers& found) {
+  const auto seen = folder.Examine(name);
+  if (!seen) return;
+  if (const std::string why = WhyNotALeftover(seen->ownership); !why.empty()) {
+    found.left.push_back("left " + path + ": " + why);
+    return;
+  }
+  try {
+    // A filler that another copy of the program is still filling is open
+    // there; only one nobody holds is a leftover. What was seen by name is
+    // checked again on the open file, which the name may no longer lead to.
+    const FileHandle file = folder.OpenFileExclusive(name);
+    if (!WhyNotALeftover(file.Ownership()).empty()) return;
+    const std::uint64_t bytes = file.AllocatedBytes();
+    folder.RemoveEntryOf(name, file.Identity());
+    ++found.files;
+    found.bytes += bytes;
+  } catch (const IoError&) {
+    // In use, or changed under the clean-up: not provably a leftover.
+  }
+}
+
 }  // namespace
 
 std::string FillerFileName(int number) {
@@ -39,23 +74,20 @@ bool IsFillerFileName(const std::string& name) {
   return number.size() >= 3 && AllDigits(number);
 }
 
+std::string LeftoverFillers::FilesText() const { return Counted(static_cast<std::uint64_t>(files), "file", "files"); }
+
+std::string LeftoverFillers::FreedText() const {
+  return Counted((bytes + kMegabyte - 1) / kMegabyte, "meg", "megs") + " freed";
+}
+
 LeftoverFillers DeleteLeftoverFillers(const std::string& root) {
   LeftoverFillers found;
   try {
     const Directory folder = Directory::Open(root);
     for (const Directory::Entry& entry : folder.Entries()) {
-      if (entry.kind != Directory::EntryKind::File || !IsFillerFileName(entry.name)) continue;
-      const std::uint64_t bytes = folder.AllocatedBytes(entry.name);
-      try {
-        // A filler that another copy of the program is still filling is
-        // open there; only one nobody holds is a leftover.
-        folder.OpenFileExclusive(entry.name).Close();
-        folder.RemoveEntry(entry.name);
-      } catch (const IoError&) {
-        continue;
+      if (entry.kind == Directory::EntryKind::File && IsFillerFileName(entry.name)) {
+        DeleteIfLeftover(folder, entry.name, PathInFolder(root, entry.name), found);
       }
-      ++found.files;
-      found.bytes += bytes;
     }
   } catch (const IoError&) {
     // A root that cannot be opened or listed holds nothing this can reach.
@@ -63,20 +95,21 @@ LeftoverFillers DeleteLeftoverFillers(const std::string& root) {
   return found;
 }
 
-void DeleteLeftoverFillersOfAllDrives(JobMonitor& monitor) {
+void TellLeftFillers(JobMonitor& monitor, const LeftoverFillers& found) {
+  for (const std::string& left : found.left) monitor.ShowMessage(left);
+}
+
+LeftoverFillers DeleteLeftoverFillersOfAllDrives(JobMonitor& monitor) {
   PutBackReservesOfKilledRuns();
   LeftoverFillers total;
   for (const std::string& root : DriveTable::Read().Roots()) {
-    const LeftoverFillers found = DeleteLeftoverFillers(root);
+    LeftoverFillers found = DeleteLeftoverFillers(root);
     total.files += found.files;
     total.bytes += found.bytes;
+    total.left.insert(total.left.end(), found.left.begin(), found.left.end());
   }
-  if (total.files == 0) return;
-  // Rounded up: a leftover of a few kilobytes still shows that space came
-  // back.
-  const std::uint64_t megs = (total.bytes + kMegabyte - 1) / kMegabyte;
-  monitor.SetStatus("LEFTOVERS", Counted(static_cast<std::uint64_t>(total.files), "file", "files"),
-                    Counted(megs, "meg", "megs") + " freed");
+  if (total.files > 0) monitor.SetStatus("LEFTOVERS", total.FilesText(), total.FreedText());
+  return total;
 }
 
 }  // namespace omrek

@@ -94,7 +94,7 @@ void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
   engine_.ClusterSize = static_cast<std::uint32_t>(kBlockSize);
   // A killed run's fillers may hold all the space there is: they go before
   // the space is measured.
-  DeleteLeftoverFillers(drive.root);
+  TellLeftFillers(monitor_, DeleteLeftoverFillers(drive.root));
   if (wipeSlack_()) SlackSweep(engine_, monitor_).SweepDriveSlack(drive.root);
   if (FreeBytes(drive.root) <= 0) {
     monitor_.ShowMessage(noSpace);
@@ -132,8 +132,7 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
 bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
   // The first filler file failing is the user's to hear of, whatever the
   // error: nothing of the drive was written.
-  OpenFillerFile(root, 1);
-  int fileNumber = 1;
+  int fileNumber = OpenFillerFile(root, 1);
   std::int64_t chunks = 0;
   std::int64_t written = 0;
   try {
@@ -182,7 +181,7 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       if (chunks % chunksPerFile == 0) {
         engine_.WorkFile->Close();
         engine_.WorkFile.reset();
-        OpenFillerFile(root, ++fileNumber);
+        fileNumber = OpenFillerFile(root, fileNumber + 1);
         start = 0;
       }
       // Free space as counted may leave out blocks the file system holds
@@ -200,13 +199,22 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
   return true;
 }
 
-void FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
-  const std::string path = PathInFolder(root, FillerFileName(number));
-  engine_.WorkFile = FileHandle::Create(path);
+int FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
+  // A name that is taken belongs to a file the program cannot prove its
+  // own (the clean-up before the filling took every one it could): it is
+  // passed over, never emptied.
+  std::string path = PathInFolder(root, FillerFileName(number));
+  std::optional<FileHandle> file = FileHandle::CreateNew(path);
+  while (!file) {
+    path = PathInFolder(root, FillerFileName(++number));
+    file = FileHandle::CreateNew(path);
+  }
+  engine_.WorkFile = std::move(*file);
   fillerFiles_.push_back(path);
   // A filler is never read again: caching it would only push the user's
   // files out of memory.
   engine_.WorkFile->BypassCache();
+  return number;
 }
 
 void FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {

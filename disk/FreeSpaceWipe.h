@@ -31,7 +31,9 @@ struct DriveToWipe {
 // files are deleted.
 // With the disk-mode WipeSlack option the drive's slack is swept first.
 //
-// Filler files an earlier run left in the drive's root are deleted first.
+// Filler files an earlier run left in the drive's root are deleted first;
+// files with their names that are not provably such leftovers are named in
+// a message and left, and the fillers take the next free numbers.
 // As root, ext4's reserved pool is emptied for the filler phase, so that no
 // free cluster keeps its old data; where free blocks stay out of reach (not
 // root, or a pool that cannot be lowered) a message after the drive says
@@ -79,7 +81,8 @@ class FreeSpaceWipe {
   void FillFreeSpace(char letter, const std::string& root);
   // Returns false when Cancel ended the filling.
   bool FillWithFillerFiles(char letter, const std::string& root);
-  void OpenFillerFile(const std::string& root, int number);
+  // Creates the first filler file free from `number` on; returns its number.
+  int OpenFillerFile(const std::string& root, int number);
   void WipeChunk(std::uint64_t offset, std::size_t bytes);
   void DeleteFillerFiles();
 

@@ -135,7 +135,8 @@ std::optional<Directory::EntryFacts> Directory::Examine(const std::string& name)
   struct stat st {};
   if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
   return EntryFacts{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
-                    S_ISREG(st.st_mode)};
+                    S_ISREG(st.st_mode),
+                    {st.st_uid == ::geteuid(), static_cast<std::uint64_t>(st.st_nlink)}};
 }
 
 std::uint32_t Directory::Attributes(const std::string& name) const { return ReadFileAttributesIn(fd_, name); }
@@ -148,6 +149,12 @@ bool Directory::RenameEntry(const std::string& from, const std::string& to) cons
 
 void Directory::RemoveEntry(const std::string& name) const {
   if (::unlinkat(fd_, name.c_str(), 0) != 0) throw IoError::FromErrno(errno);
+}
+
+void Directory::RemoveEntryOf(const std::string& name, const FileIdentity& identity) const {
+  const auto facts = Examine(name);
+  if (!facts || facts->identity != identity) throw IoError::FromErrno(ENOENT);
+  RemoveEntry(name);
 }
 
 std::uint32_t Directory::ClusterSize() const { return ClusterSizeOfOpen(fd_); }

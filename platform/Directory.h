@@ -75,6 +75,7 @@ class Directory {
   struct EntryFacts {
     FileIdentity identity;
     bool regularFile = false;
+    FileOwnership ownership;
   };
   std::optional<EntryFacts> Examine(const std::string& name) const;
   std::uint32_t Attributes(const std::string& name) const;
@@ -85,6 +86,9 @@ class Directory {
 
   // Removes the entry `name` from the folder; a link goes, never its target.
   void RemoveEntry(const std::string& name) const;
+  // The same, only while `name` still names the file of `identity`: one
+  // put in its place since it was checked raises "File not found" and stays.
+  void RemoveEntryOf(const std::string& name, const FileIdentity& identity) const;
 
   // The allocation unit of the file system the folder lies on; 0 when it
   // cannot be measured.

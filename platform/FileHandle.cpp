@@ -23,11 +23,17 @@ namespace {
 
 [[noreturn]] void ThrowErrno() { throw IoError::FromErrno(errno); }
 
-int OpenOrThrow(int folder, const std::string& path, int flags, mode_t mode = 0) {
+// -1 with errno set when the open fails.
+int OpenRetrying(int folder, const std::string& path, int flags, mode_t mode) {
   int fd;
   do {
     fd = ::openat(folder, path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, mode);
   } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+int OpenOrThrow(int folder, const std::string& path, int flags, mode_t mode = 0) {
+  const int fd = OpenRetrying(folder, path, flags, mode);
   if (fd < 0) ThrowErrno();
   return fd;
 }
@@ -124,6 +130,13 @@ FileHandle FileHandle::Create(const std::string& path) {
   return file;
 }
 
+std::optional<FileHandle> FileHandle::CreateNew(const std::string& path) {
+  const int fd = OpenRetrying(AT_FDCWD, path, O_RDWR | O_CREAT | O_EXCL, 0600);
+  if (fd < 0 && errno == EEXIST) return std::nullopt;
+  if (fd < 0) ThrowErrno();
+  return FileHandle(fd);
+}
+
 void FileHandle::Delete(const std::string& path) {
   if (::unlink(path.c_str()) != 0) ThrowErrno();
 }
@@ -168,6 +181,15 @@ std::uint64_t FileHandle::Size() const { return static_cast<std::uint64_t>(StatO
 FileIdentity FileHandle::Identity() const {
   const struct stat st = StatOrThrow(fd_);
   return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+FileOwnership FileHandle::Ownership() const {
+  const struct stat st = StatOrThrow(fd_);
+  return {st.st_uid == ::geteuid(), static_cast<std::uint64_t>(st.st_nlink)};
+}
+
+std::uint64_t FileHandle::AllocatedBytes() const {
+  return static_cast<std::uint64_t>(StatOrThrow(fd_).st_blocks) * 512;
 }
 
 void FileHandle::SetAttributes(std::uint32_t word) {

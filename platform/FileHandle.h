@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/FileIdentity.h"
@@ -14,6 +15,12 @@ struct FileTime {
   std::int64_t seconds = 0;
   std::int64_t nanoseconds = 0;
   bool operator==(const FileTime&) const = default;
+};
+
+// Whose a file is and how many names it has.
+struct FileOwnership {
+  bool runningUsers = false;  // owned by the user this process runs as
+  std::uint64_t links = 0;
 };
 
 // An open file that the program owns and closes on every path. Positions and
@@ -52,6 +59,10 @@ class FileHandle {
   // Creates the file (readable by its owner only), or empties it if it
   // exists, and opens it for reading and writing.
   static FileHandle Create(const std::string& path);
+  // Creates a new file (readable by its owner only) and opens it for reading
+  // and writing; nullopt when anything has the name already, a link or a
+  // file another user made included, which is left as it is.
+  static std::optional<FileHandle> CreateNew(const std::string& path);
 
   static void Delete(const std::string& path);
 
@@ -74,6 +85,9 @@ class FileHandle {
   bool BypassCache();
   std::uint64_t Size() const;
   FileIdentity Identity() const;
+  FileOwnership Ownership() const;
+  // Bytes the file system has given to the file.
+  std::uint64_t AllocatedBytes() const;
 
   // Reads up to `count` bytes at `offset`; fewer at the end of the file,
   // which is not an error. One thread may read while another writes

@@ -102,10 +102,7 @@ void PinnedFile::CheckName() const {
   if (!facts || facts->identity != identity_) throw IoError::FromErrno(ENOENT);
 }
 
-void PinnedFile::Delete() const {
-  CheckName();
-  folder_.RemoveEntry(name_);
-}
+void PinnedFile::Delete() const { folder_.RemoveEntryOf(name_, identity_); }
 
 FileHandle PinnedFile::Checked(FileHandle file) const {
   if (file.Identity() != identity_) throw IoError::FromErrno(ENOENT);

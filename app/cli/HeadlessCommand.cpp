@@ -10,6 +10,7 @@
 #include "app/command/CommandRunner.h"
 #include "app/cli/TerminalMonitor.h"
 #include "disk/DiskInfo.h"
+#include "disk/FillerFiles.h"
 #include "disk/SpaceWipeForecast.h"
 #include "platform/DriveTable.h"
 #include "platform/ExecutablePath.h"
@@ -86,6 +87,7 @@ class Run : public CommandFrontEnd {
 
   int Go() {
     TerminationSignals::Install();
+    RepairKilledRuns();
     monitor_.SetCancelFlag(false);
     switch (line_.mode) {
       case Mode::Destroy:
@@ -161,6 +163,18 @@ class Run : public CommandFrontEnd {
   void Report(const std::string& what, const std::string& outcome) {
     monitor_.ClearBar();
     out_ << what << ": " << outcome << '\n' << std::flush;
+  }
+
+  // A run killed earlier may have left a drive full and its reserve empty:
+  // the command line puts that right before any command, as the window's
+  // start does, and says what came back.
+  void RepairKilledRuns() {
+    const LeftoverFillers found = DeleteLeftoverFillersOfAllDrives(monitor_);
+    TellLeftFillers(monitor_, found);
+    if (found.files > 0) {
+      errors_ << "omrek: leftovers of a stopped run deleted: " << found.FilesText() << ", " << found.FreedText()
+              << '\n';
+    }
   }
 
   bool Verify() const { return line_.verify || settings_.ReadBoolean(kVerifyKey); }

@@ -6,12 +6,16 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
+#include <csignal>
 #include <filesystem>
 
 #include "app/OmrekProgram.h"
+#include "disk/FillerFiles.h"
+#include "platform/ReservedClusters.h"
 #include "platform/Volume.h"
 #include "tests/app/CommandSupport.h"
 #include "tests/support/Child.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Extents.h"
 #include "tests/support/FileDialogAnswer.h"
 #include "tests/support/LoopImage.h"
@@ -262,6 +266,44 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   EXPECT_NE(said.find(":): stopped (DRIVE "), std::string::npos) << said;
   EXPECT_TRUE(said.ends_with("omrek: stopped before the end\n")) << said;
   EXPECT_FALSE(FillerOrLogIn(root));
+}
+
+TEST(HeadlessChild, KilledWhileThePoolIsEmpty) {
+  const LoweredReserve lowered(test::ChildArgument("OMREK_ROOT"));
+  ::raise(SIGKILL);
+}
+
+// A wipe killed while filling leaves its fillers and an empty reserve: the
+// next command, whichever it is, first takes the fillers that are provably
+// its user's, puts the reserve back and says so on stderr; another user's
+// file with a filler's name stays and is named.
+TEST(HeadlessWipeSpace, TheNextCommandRepairsAKilledRunFirst) {
+  LoopImage image(32, 4096, "killed");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  ASSERT_TRUE(test::RunQuietly("fallocate -l 3M " + Quoted(image.File(FillerFileName(1)))));
+  ASSERT_TRUE(test::RunQuietly("fallocate -l 1536K " + Quoted(image.File(FillerFileName(2)))));
+  const std::string othersFile = WriteFile(image.File(FillerFileName(3)), "another user's data");
+  ASSERT_EQ(::chown(othersFile.c_str(), 65534, 65534), 0);
+  const std::string pool = ReadWholeFile(image.SysfsFolder() + "/reserved_clusters");
+  test::RunTestCaseInChild("HeadlessChild.KilledWhileThePoolIsEmpty", {{"OMREK_ROOT", root}});
+  ASSERT_NE(ReadWholeFile(image.SysfsFolder() + "/reserved_clusters"), pool);
+  test::TempDir folder;
+  const std::string target = WriteFile(image.File("target"), "data");
+
+  const Ran ran =
+      RunProgram("--destroy --settings " + WriteFile(folder.File("omrek.ini"), kSettings) + " " + Quoted(target));
+
+  EXPECT_EQ(ran.status, 0) << ran.out;
+  EXPECT_NE(ran.out.find("omrek: left " + othersFile + ": owned by another user\n"), std::string::npos) << ran.out;
+  EXPECT_NE(
+      ran.out.find("omrek: leftovers of a stopped run deleted: 2 files, 5 megs freed\n" + target + ": File DONE\n"),
+      std::string::npos)
+      << ran.out;
+  EXPECT_EQ(ReadWholeFile(image.SysfsFolder() + "/reserved_clusters"), pool);
+  EXPECT_FALSE(fs::exists(image.File(FillerFileName(1))));
+  EXPECT_FALSE(fs::exists(image.File(FillerFileName(2))));
+  EXPECT_TRUE(ReadWholeFile(othersFile) == "another user's data");
 }
 
 // With every pass on, each command's report lists the passes in the order

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -304,6 +305,50 @@ TEST_F(FreeSpace, FillersOfAKilledRunGoAtTheNextStartAndBeforeTheNextFilling) {
   EXPECT_FALSE(fs::exists(image.File(FillerFileName(7))));
   image.Unmount();
   EXPECT_EQ(test::ReadWholeFile(image.ImagePath()).find(kMarker), std::string::npos);
+}
+
+// Files named like fillers that are not provably a killed run's: another
+// user's, and a second name of root's own file. Neither the clean-up nor a
+// whole wipe may delete or empty them; the wipe names them and numbers its
+// fillers past them.
+TEST_F(FreeSpace, OnlyTheUsersOwnSingleLinkedFillersGoAndNoneIsEverReplaced) {
+  LoopImage image(16, 4096, "notours");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  const std::string othersFile = test::WriteFile(image.File(FillerFileName(1)), "another user's data");
+  ASSERT_EQ(::chown(othersFile.c_str(), 65534, 65534), 0);
+  const std::string kept = test::WriteFile(image.File("kept"), "root's data");
+  const std::string secondName = image.File(FillerFileName(2));
+  ASSERT_EQ(::link(kept.c_str(), secondName.c_str()), 0);
+  ASSERT_TRUE(test::RunQuietly("fallocate -l 1M '" + image.File(FillerFileName(3)) + "'"));
+
+  DeleteLeftoverFillersOfAllDrives(monitor_);
+
+  EXPECT_EQ(monitor_.lines.back(), (std::array<std::string, 3>{"LEFTOVERS", "1 file", "1 meg freed"}));
+  EXPECT_TRUE(monitor_.messages.empty()) << "the start names nothing: it would do so at every start";
+  EXPECT_FALSE(fs::exists(image.File(FillerFileName(3))));
+
+  const std::int64_t free = QueryDiskSpace(root).FreeBytes;
+  std::set<std::string> fillersSeen;
+  monitor_.onPump = [&] {
+    for (const auto& entry : fs::directory_iterator(root)) fillersSeen.insert(entry.path().filename().string());
+  };
+  FreeSpaceWipe wipe = Wipe();
+  wipe.chunksPerFile = 2;
+  wipe.WipeSelectedDrives(Picked(image));
+
+  std::vector<std::string> told = monitor_.messages;
+  std::sort(told.begin(), told.end());
+  EXPECT_EQ(told, (std::vector<std::string>{"left " + othersFile + ": owned by another user",
+                                            "left " + secondName + ": more than one link"}));
+  // Compared whole but never printed: a filler written over them is megabytes.
+  EXPECT_TRUE(test::ReadWholeFile(othersFile) == "another user's data");
+  EXPECT_TRUE(test::ReadWholeFile(kept) == "root's data");
+  EXPECT_EQ(fs::hard_link_count(kept), 2u);
+  EXPECT_TRUE(fillersSeen.contains(FillerFileName(3)) && fillersSeen.contains(FillerFileName(4)))
+      << "the fillers take the numbers after the names in use";
+  EXPECT_EQ(FillerFilesIn(root), 2);
+  EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
 }
 
 TEST_F(FreeSpace, OnlyAFullDiskEndsTheFillingQuietly) {

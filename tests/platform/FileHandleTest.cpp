@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <optional>
 #include <vector>
 
+#include "platform/Directory.h"
 #include "platform/IoError.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/TempDir.h"
@@ -90,6 +93,32 @@ TEST_F(FileHandleOnExt4, CreateEmptiesAndDeleteRemoves) {
 
   EXPECT_EQ(ErrorTextOf([&] { FileHandle::Delete(path); }), "File not found");
   EXPECT_EQ(ErrorTextOf([&] { FileHandle::OpenExisting(path, Access::Read); }), "File not found");
+}
+
+// What the filler files rely on: a new file never takes a name in use, a
+// link's included, and a name is removed only while it names the file that
+// was checked.
+TEST_F(FileHandleOnExt4, NamesInUseAreNeitherTakenNorRemovedWhenSwapped) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string taken = WriteFile(image_.File("taken"), "keep me");
+  ASSERT_EQ(::symlink(image_.File("nowhere").c_str(), image_.File("dangling").c_str()), 0);
+
+  EXPECT_FALSE(FileHandle::CreateNew(taken).has_value());
+  EXPECT_FALSE(FileHandle::CreateNew(image_.File("dangling")).has_value());
+  EXPECT_FALSE(std::filesystem::exists(image_.File("nowhere"))) << "nothing is made through a link";
+  EXPECT_EQ(ReadWholeFile(taken), "keep me");
+  std::optional<FileHandle> made = FileHandle::CreateNew(image_.File("new"));
+  ASSERT_TRUE(made.has_value());
+  EXPECT_EQ(made->Ownership().links, 1u);
+  EXPECT_TRUE(made->Ownership().runningUsers);
+
+  const Directory folder = Directory::Open(image_.MountPoint());
+  const FileIdentity checked = made->Identity();
+  ASSERT_EQ(::rename(taken.c_str(), image_.File("new").c_str()), 0);
+  EXPECT_EQ(ErrorTextOf([&] { folder.RemoveEntryOf("new", checked); }), "File not found");
+  EXPECT_EQ(ReadWholeFile(image_.File("new")), "keep me");
+  folder.RemoveEntryOf("new", FileHandle::OpenExisting(image_.File("new"), Access::Read).Identity());
+  EXPECT_FALSE(std::filesystem::exists(image_.File("new")));
 }
 
 TEST(FileHandleFullDisk, WritingPastTheFreeSpaceReportsDiskFull) {
