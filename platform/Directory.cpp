@@ -159,6 +159,8 @@ void Directory::RemoveEntryOf(const std::string& name, const FileIdentity& ident
 
 std::uint32_t Directory::ClusterSize() const { return ClusterSizeOfOpen(fd_); }
 
+std::int64_t Directory::FreeBytes() const { return FreeBytesOfOpen(fd_); }
+
 std::uint64_t Directory::AllocatedBytes(const std::string& name) const {
   struct stat st {};
   if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;

@@ -93,6 +93,9 @@ class Directory {
   // The allocation unit of the file system the folder lies on; 0 when it
   // cannot be measured.
   std::uint32_t ClusterSize() const;
+  // Bytes free to this user on the file system the folder lies on; -1 when
+  // it cannot be measured.
+  std::int64_t FreeBytes() const;
 
  private:
   explicit Directory(int fd);

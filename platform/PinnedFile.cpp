@@ -102,6 +102,11 @@ void PinnedFile::CheckName() const {
   if (!facts || facts->identity != identity_) throw IoError::FromErrno(ENOENT);
 }
 
+std::uint64_t PinnedFile::AllocatedBytes() const {
+  CheckName();
+  return folder_.AllocatedBytes(name_);
+}
+
 void PinnedFile::Delete() const { folder_.RemoveEntryOf(name_, identity_); }
 
 FileHandle PinnedFile::Checked(FileHandle file) const {

@@ -53,6 +53,12 @@ class PinnedFile {
   // The allocation unit of the file system holding the file; 0 when it
   // cannot be measured.
   std::uint32_t ClusterSize() const { return folder_.ClusterSize(); }
+  // Bytes the file system has given the file (a sparse file's holes take
+  // none); raises IoError when its name no longer names the file.
+  std::uint64_t AllocatedBytes() const;
+  // Bytes free to this user on the file system holding the file; -1 when
+  // it cannot be measured.
+  std::int64_t FreeBytes() const { return folder_.FreeBytes(); }
 
  private:
   PinnedFile(Directory folder, std::string name, const FileIdentity& identity);

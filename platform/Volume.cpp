@@ -98,6 +98,12 @@ std::uint32_t ClusterSizeOfOpen(int fd) {
   return ::fstatvfs(fd, &space) == 0 ? ClusterBytes(fd, space) : 0;
 }
 
+std::int64_t FreeBytesOfOpen(int fd) {
+  struct statvfs space {};
+  if (::fstatvfs(fd, &space) != 0) return -1;
+  return static_cast<std::int64_t>(BlocksFreeToCaller(space) * space.f_frsize);
+}
+
 Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
   Volume volume;
   volume.RootDirectory = entry.MountPoint;

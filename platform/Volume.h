@@ -42,6 +42,9 @@ DiskSpace QueryDiskSpace(const std::string& path);
 std::uint32_t ClusterSizeOf(const std::string& path);
 // The same for the file system holding the open file or folder `fd`.
 std::uint32_t ClusterSizeOfOpen(int fd);
+// Bytes free to this user on the file system holding the open file or
+// folder `fd`; -1 when the query fails.
+std::int64_t FreeBytesOfOpen(int fd);
 
 // Describes the file system that `entry` mounts, measured at `path` (the
 // mount point or any path inside it).
