@@ -1,7 +1,6 @@
 #include "disk/SpaceWipeForecast.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "platform/Volume.h"
 
@@ -39,20 +38,6 @@ std::vector<DriveForecast> ForecastSpaceWipe(const std::vector<DriveToWipe>& dri
     forecasts.push_back({drive.letter, drive.root, free, seconds, HoldsSystem(drive.root)});
   }
   return forecasts;
-}
-
-std::string SizeText(std::int64_t bytes) {
-  if (bytes < 0) return "unknown";
-  constexpr const char* kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
-  auto value = static_cast<double>(bytes);
-  int unit = 0;
-  while (value >= 1024 && unit < 4) {
-    value /= 1024;
-    ++unit;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, unit == 0 || value >= 100 ? "%.0f %s" : "%.1f %s", value, kUnits[unit]);
-  return text;
 }
 
 std::string DurationText(std::optional<double> seconds) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "disk/FreeSpaceWipe.h"
+#include "engine/TargetOutcome.h"
 
 namespace omrek {
 
@@ -33,8 +34,6 @@ struct DriveForecast {
 
 std::vector<DriveForecast> ForecastSpaceWipe(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds);
 
-// "12.4 GiB", "310 MiB", "12 KiB"; "unknown" for -1.
-std::string SizeText(std::int64_t bytes);
 // "about 2 h 5 min", "about 3 min", "under a minute", or "unknown".
 std::string DurationText(std::optional<double> seconds);
 

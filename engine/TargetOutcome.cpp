@@ -1,6 +1,7 @@
 #include "engine/TargetOutcome.h"
 
 #include <array>
+#include <cstdio>
 
 namespace omrek {
 
@@ -53,6 +54,20 @@ std::string VerificationText(Verification verification) {
 std::string MegText(std::uint64_t bytes) {
   const std::uint64_t megs = bytes >> 20;
   return std::to_string(megs) + (megs == 1 ? " meg" : " megs");
+}
+
+std::string SizeText(std::int64_t bytes) {
+  if (bytes < 0) return "unknown";
+  constexpr const char* kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+  auto value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024 && unit < 4) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, unit == 0 || value >= 100 ? "%.0f %s" : "%.1f %s", value, kUnits[unit]);
+  return text;
 }
 
 }  // namespace omrek

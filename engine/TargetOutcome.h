@@ -82,5 +82,7 @@ std::string CommandLineText(const TargetOutcome& done);
 std::string VerificationText(Verification verification);
 // Whole megabytes: "1 meg", "52 megs".
 std::string MegText(std::uint64_t bytes);
+// "12.4 GiB", "310 MiB", "12 KiB"; "unknown" for -1.
+std::string SizeText(std::int64_t bytes);
 
 }  // namespace omrek
