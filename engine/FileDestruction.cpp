@@ -1,6 +1,7 @@
 #include "engine/FileDestruction.h"
 
 #include <cerrno>
+#include <stdexcept>
 
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
@@ -35,8 +36,9 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   std::optional<PinnedFile> file = ReachListedFile(target);
   if (!file) return done_;
   ClearAttributes(*file);
+  std::uint64_t size = 0;
   try {
-    const std::uint64_t size = FileSizeOf(*file);
+    size = FileSizeOf(*file);
     ComputeSectorCount(engine_, *file, size);
     done_.bytes = static_cast<std::uint64_t>(engine_.SectorCount) * ShredEngine::kSectorSize;
     engine_.WorkFile = file->Open(FileHandle::Access::ReadWrite);
@@ -44,6 +46,7 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     // push the user's own files out of memory.
     engine_.WorkFile->BypassCache();
     engine_.WorkTarget.emplace(std::move(*file));
+    RefuseWithoutRoom(*engine_.WorkTarget);
 
     // A file the passes did not all reach stays where it is: deleted, its
     // old data would live on in blocks nobody can find again, and its row
@@ -59,13 +62,39 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     DiscardFile();
     done_.outcome = Outcome::Destroyed;
   } catch (const std::exception& failure) {
-    engine_.WorkFile.reset();
-    engine_.WorkTarget.reset();
+    KeepFile(size);
     done_.outcome = Outcome::Kept;
     done_.detail = failure.what();
   }
   ShowOutcome(monitor_, done_);
   return done_;
+}
+
+void FileDestruction::RefuseWithoutRoom(const PinnedFile& file) const {
+  // A sparse file's holes take no space until the passes write them: a
+  // file far larger than its drive would fill the drive, then fail with
+  // every byte taken and no reason given.
+  const std::uint64_t allocated = file.AllocatedBytes();
+  if (done_.passesPlanned == 0 || done_.bytes <= allocated) return;
+  const std::uint64_t needed = done_.bytes - allocated;
+  const std::int64_t free = file.FreeBytes();
+  if (free < 0 || needed <= static_cast<std::uint64_t>(free)) return;
+  throw std::runtime_error("needs " + SizeText(static_cast<std::int64_t>(needed)) + " of new space for its holes, " +
+                           SizeText(free) + " free");
+}
+
+void FileDestruction::KeepFile(std::uint64_t length) {
+  // The passes write on to the end of the last cluster; a file kept after
+  // they failed goes back to its own length, never longer than it was.
+  if (engine_.WorkFile) {
+    try {
+      if (engine_.WorkFile->Size() > length) engine_.WorkFile->SetLength(length);
+    } catch (const IoError&) {
+      // The failure that kept the file is the one to report.
+    }
+  }
+  engine_.WorkFile.reset();
+  engine_.WorkTarget.reset();
 }
 
 void FileDestruction::RunPasses() {

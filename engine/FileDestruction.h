@@ -47,8 +47,9 @@ class FileDestruction {
   // Destroyed when the file was overwritten, emptied and deleted without
   // error. A folder, link, device, or a file no longer where it was listed,
   // is left alone with no status change; any other failure shows "ERROR"
-  // and keeps the file. A file is deleted only once every pass reached the
-  // medium.
+  // and keeps the file at its old length. A file is deleted only once every
+  // pass reached the medium; one the passes could not fill for want of free
+  // space is kept untouched.
   TargetOutcome DestroyFile(const ListedFile& target);
 
   // Lets events run, then clears read-only (and the rest where this system
@@ -61,7 +62,13 @@ class FileDestruction {
   void DiscardFile();
 
  private:
+  // Raises, before anything is written, when the passes would need more new
+  // space than the file system has free: the holes of a sparse file, and
+  // the rest of its last cluster.
+  void RefuseWithoutRoom(const PinnedFile& file) const;
   void RunPasses();
+  // Closes a file that is to stay, cut back to `length` if the passes grew it.
+  void KeepFile(std::uint64_t length);
 
   ShredEngine& engine_;
   JobMonitor& monitor_;

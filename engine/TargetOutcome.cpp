@@ -12,7 +12,7 @@ constexpr std::array<OutcomeTexts, 11> kTexts = {{
     {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},  // LeftAlone
     {{}, nullptr, "not done", "not done", false},                                          // NotReached
     {{"File DONE", "", ""}, nullptr, "File DONE", "File DONE", true},                      // Destroyed
-    {{"ERROR", "", ""}, "skipped", "ERROR, kept", "skipped (ERROR)", false},               // Kept
+    {{"ERROR", "", ""}, "skipped", "ERROR, kept (%why%)", "skipped (ERROR)", false},       // Kept
     {{"SLACK", "WIPED", ""}, "-slack", "SLACK WIPED", "SLACK WIPED", true},                // SlackWiped
     {{"FAILED", "", ""}, "skipped", "FAILED, put back", "skipped (FAILED)", false},        // PutBack
     {{"FAILED", "%why%", ""}, "lengthened", "FAILED (%why%)", "lengthened (FAILED %why%)", false},  // LeftLengthened

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,12 +10,14 @@
 #include <QTimer>
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <filesystem>
 
 #include "app/OmrekProgram.h"
 #include "engine/CommandReport.h"
 #include "engine/FileDestruction.h"
 #include "intake/ui/TargetListView.h"
+#include "platform/Volume.h"
 #include "platform/WavePlayer.h"
 #include "tests/app/CommandSupport.h"
 #include "tests/support/Child.h"
@@ -256,9 +259,26 @@ TEST_F(DestroyCommand, AFileWhosePassesDidNotAllReachTheDiskIsKept) {
   }
   EXPECT_EQ(States(), QStringList({"skipped"}));
   EXPECT_EQ(Status().text(), "ERROR");
-  EXPECT_EQ(ReadWholeFile(flushed), std::string(12288, '\xFE')) << "the last pass's byte, to the cluster's end";
+  EXPECT_EQ(ReadWholeFile(flushed), std::string(10000, '\xFE'))
+      << "the last pass's byte, and the file cut back from its cluster's end to its own length";
 
-  // A sparse file larger than the disk: a pass runs out of room.
+  // The second pass's write fails after the first grew the file to its
+  // cluster's end: kept, no longer than it was.
+  List().DeleteRow(0);
+  const std::string written = WriteFile(image_.File("written"), MarkerText(10000));
+  Add(written);
+  {
+    test::InjectedFault writes(test::FaultedCall::Write, image_.MountPoint(), EIO, 2);
+    ClickDestroy();
+    EXPECT_GE(writes.Failures(), 1);
+  }
+  EXPECT_EQ(States(), QStringList({"skipped"}));
+  EXPECT_EQ(Status().text(), "ERROR");
+  const std::string kept = ReadWholeFile(written);
+  EXPECT_EQ(kept.size(), 10000u) << "kept at its own length";
+  EXPECT_NE(kept, MarkerText(10000)) << "the first pass reached it";
+
+  // A sparse file larger than the disk: refused before a pass runs out of room.
   List().DeleteRow(0);
   const std::string sparse = WriteFile(image_.File("sparse"), MarkerText(5000));
   ASSERT_EQ(::truncate(sparse.c_str(), 64 << 20), 0);
@@ -267,6 +287,86 @@ TEST_F(DestroyCommand, AFileWhosePassesDidNotAllReachTheDiskIsKept) {
   EXPECT_EQ(States(), QStringList({"skipped"}));
   EXPECT_EQ(Status().text(), "ERROR");
   EXPECT_TRUE(Exists(sparse));
+}
+
+struct OnDisk {
+  std::uint64_t length;
+  std::uint64_t blocks;
+  timespec modified;
+};
+
+OnDisk OnDiskNow(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return {static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_blocks), st.st_mtim};
+}
+
+// A sparse file the passes would have to fill beyond the drive's free space
+// is refused before any write, saying how much it needs and how much is
+// free; before, the passes filled the drive and failed with no reason. Space
+// the file already holds counts: a preallocated file, and a sparse one the
+// drive can fill, are destroyed.
+TEST_F(DestroyCommand, ASparseFileTheDriveCannotFillIsRefusedUntouched) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  WavePlayer sound;
+  const auto destroy = [&](const std::vector<std::string>& paths) {
+    test::VectorRows rows(paths);
+    CommandReport report("Destroy", PassOrder::Destroy, profile, false);
+    FileDestruction destruction(engine, monitor, profile, sound);
+    engine.CancelFlag = false;  // as the button's click does
+    destruction.TellOutcomes([&report](const TargetOutcome& done) { report.Add(done); });
+    destruction.DestroyListedFiles(rows);
+    return std::make_pair(report.Entries(), rows.rows);
+  };
+
+  const std::string sparse = WriteFile(image_.File("sparse"), MarkerText(5000));
+  ASSERT_EQ(::truncate(sparse.c_str(), std::int64_t{100} << 30), 0);
+  const timespec lastYear[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 365 * 86400, 123456789}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, sparse.c_str(), lastYear, 0), 0);
+  ::sync();
+  const OnDisk before = OnDiskNow(sparse);
+  const std::int64_t freeBefore = QueryDiskSpace(image_.MountPoint()).FreeBytes;
+
+  const auto [refused, refusedRows] = destroy({sparse});
+
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0].outcome, Outcome::Kept);
+  EXPECT_EQ(refused[0].passesDone, 0);
+  EXPECT_EQ(refused[0].detail, "needs 100.0 GiB of new space for its holes, " + SizeText(freeBefore) + " free");
+  EXPECT_EQ(ReportText(refused[0]), "ERROR, kept (" + refused[0].detail + ")");
+  EXPECT_EQ(monitor.statuses, std::vector<std::string>({"ERROR"})) << "no pass was begun";
+  ASSERT_EQ(refusedRows.size(), 1u);
+  EXPECT_EQ(refusedRows[0].state, "skipped");
+  const OnDisk after = OnDiskNow(sparse);
+  EXPECT_EQ(after.length, before.length);
+  EXPECT_EQ(after.blocks, before.blocks);
+  EXPECT_EQ(after.modified.tv_sec, before.modified.tv_sec);
+  EXPECT_EQ(after.modified.tv_nsec, before.modified.tv_nsec);
+  EXPECT_EQ(test::ReadRange(sparse, 0, 5000), MarkerText(5000));
+  EXPECT_EQ(QueryDiskSpace(image_.MountPoint()).FreeBytes, freeBefore) << "the drive lost no free space";
+
+  ASSERT_EQ(::unlink(sparse.c_str()), 0);
+  const std::string fits = WriteFile(image_.File("fits"), MarkerText(5000));
+  ASSERT_EQ(::truncate(fits.c_str(), 4 << 20), 0);
+  const std::string preallocated = image_.File("preallocated");
+  const int fd = ::open(preallocated.c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::posix_fallocate(fd, 0, 16 << 20), 0);
+  ::close(fd);
+  ASSERT_LT(QueryDiskSpace(image_.MountPoint()).FreeBytes, 16 << 20)
+      << "the preallocated file is larger than the free space";
+
+  const auto [destroyed, destroyedRows] = destroy({fits, preallocated});
+
+  ASSERT_EQ(destroyed.size(), 2u);
+  EXPECT_EQ(destroyed[0].outcome, Outcome::Destroyed) << destroyed[0].detail;
+  EXPECT_EQ(destroyed[1].outcome, Outcome::Destroyed) << destroyed[1].detail;
+  EXPECT_TRUE(destroyedRows.empty());
+  EXPECT_FALSE(Exists(fits));
+  EXPECT_FALSE(Exists(preallocated));
 }
 
 // With verification on, a device that stores something else than the last
@@ -293,7 +393,7 @@ TEST_F(DestroyCommand, VerificationCatchesADeviceThatStoresSomethingElse) {
   ASSERT_EQ(report.Entries().size(), 2u);
   EXPECT_EQ(report.Entries()[0].verification, Verification::Verified);
   EXPECT_EQ(report.Entries()[0].passesDone, 5);
-  EXPECT_EQ(ReportText(report.Entries()[1]), "ERROR, kept");
+  EXPECT_EQ(ReportText(report.Entries()[1]), "ERROR, kept (I/O error 5)");
   EXPECT_EQ(report.Entries()[1].verification, Verification::Mismatch);
   EXPECT_FALSE(Exists(sound_));
   ASSERT_EQ(rows.rows.size(), 1u);
