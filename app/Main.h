@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "disk/DiskInfo.h"
-#include "disk/SpaceWipeForecast.h"
 #include "disk/FreeSpaceWipe.h"
+#include "disk/SpaceWipeForecast.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "intake/ui/DropTarget.h"

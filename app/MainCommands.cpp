@@ -42,8 +42,7 @@ void TfrmMain::btnWipeSpaceClick() {
   options.verify = frmConfig_->Options().verify;
   options.firstChunkTimed = [this](const std::string& root, double speed) { wipeSpeeds_.Note(root, speed); };
   RunCommand([&] {
-    CommandRunner(engine_, *this, *frontEnd_)
-        .WipeSpace(drives, frmConfig_->DiskModeProfile(), options, DiskInfo);
+    CommandRunner(engine_, *this, *frontEnd_).WipeSpace(drives, frmConfig_->DiskModeProfile(), options, DiskInfo);
   });
 }
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/CommandLine.h"
-#include "app/cli/HeadlessCommand.h"
 #include "app/OmrekProgram.h"
 #include "app/Version.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/HeadlessCommand.h"
 #include "widgets/ErrorBox.h"
 
 namespace {

@@ -50,17 +50,18 @@ void WindowFrontEnd::ReportReady(CommandReport report) {
   // Offered, never forced: a list of shredded paths is itself sensitive, and
   // the window goes on meanwhile.
   if (reportOffer_) reportOffer_->close();
-  reportOffer_ = new QMessageBox(QMessageBox::Question, kProgramTitle, QStringLiteral("Save a report of what was done?"),
-                                 QMessageBox::Save | QMessageBox::Close, &window_);
+  reportOffer_ =
+      new QMessageBox(QMessageBox::Question, kProgramTitle, QStringLiteral("Save a report of what was done?"),
+                      QMessageBox::Save | QMessageBox::Close, &window_);
   reportOffer_->setAttribute(Qt::WA_DeleteOnClose);
   reportOffer_->setWindowModality(Qt::NonModal);
-  QObject::connect(reportOffer_, &QMessageBox::buttonClicked, &window_,
-                   [this, report = std::move(report)](QAbstractButton* button) {
-                     if (reportOffer_ == nullptr || reportOffer_->standardButton(button) != QMessageBox::Save) return;
-                     const QString path = QFileDialog::getSaveFileName(
-                         &window_, QStringLiteral("Save Report"), QDir::home().filePath(QStringLiteral("Omrek report.txt")));
-                     if (!path.isEmpty()) RunGuarded([&] { report.Save(QFile::encodeName(path).toStdString()); });
-                   });
+  QObject::connect(
+      reportOffer_, &QMessageBox::buttonClicked, &window_, [this, report = std::move(report)](QAbstractButton* button) {
+        if (reportOffer_ == nullptr || reportOffer_->standardButton(button) != QMessageBox::Save) return;
+        const QString path = QFileDialog::getSaveFileName(&window_, QStringLiteral("Save Report"),
+                                                          QDir::home().filePath(QStringLiteral("Omrek report.txt")));
+        if (!path.isEmpty()) RunGuarded([&] { report.Save(QFile::encodeName(path).toStdString()); });
+      });
   reportOffer_->show();
 }
 

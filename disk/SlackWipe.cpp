@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "engine/ClusterSize.h"
 #include "disk/FileRestorer.h"
+#include "engine/ClusterSize.h"
 #include "engine/StopRequest.h"
 #include "engine/WorkTotal.h"
 #include "platform/FileHandle.h"
@@ -22,8 +22,9 @@ void SlackWipe::WipeListedFiles(TargetRows& rows) {
   monitor_.PumpEvents();
   ComputeWorkTotal(WorkKind::PerPass, engine_, rows, profile_);
   monitor_.ResetProgress();
-  WalkRows(engine_, monitor_, rows, RowPump::AfterEachRow, verify_, [this](const ListedFile& file) { return WipeFileSlack(file); },
-           sink_);
+  WalkRows(
+      engine_, monitor_, rows, RowPump::AfterEachRow, verify_,
+      [this](const ListedFile& file) { return WipeFileSlack(file); }, sink_);
   monitor_.SetCancelFlag(true);
   monitor_.SetStatus("READY", "", "");
   monitor_.ResetProgress();

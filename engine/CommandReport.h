@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/TargetOutcome.h"
 #include "engine/PassPlan.h"
+#include "engine/TargetOutcome.h"
 #include "engine/WipeProfile.h"
 
 namespace omrek {

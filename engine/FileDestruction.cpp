@@ -24,8 +24,9 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_);
   monitor_.ResetProgress();
-  WalkRows(engine_, monitor_, rows, RowPump::BeforeEachRow, options_.verify, [this](const ListedFile& file) { return DestroyFile(file); },
-           sink_);
+  WalkRows(
+      engine_, monitor_, rows, RowPump::BeforeEachRow, options_.verify,
+      [this](const ListedFile& file) { return DestroyFile(file); }, sink_);
   monitor_.SetCancelFlag(true);
   monitor_.ResetProgress();
 }

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "engine/JobMonitor.h"
-#include "engine/RowWalk.h"
 #include "engine/PassWriter.h"
+#include "engine/RowWalk.h"
 #include "engine/ShredEngine.h"
 #include "engine/WipeProfile.h"
 #include "intake/TargetFile.h"

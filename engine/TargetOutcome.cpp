@@ -9,17 +9,17 @@ namespace {
 
 constexpr std::array<OutcomeTexts, 11> kTexts = {{
     // status lines, row, report, command line, done
-    {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},  // LeftAlone
-    {{}, nullptr, "not done", "not done", false},                                          // NotReached
-    {{"File DONE", "", ""}, nullptr, "File DONE", "File DONE", true},                      // Destroyed
-    {{"ERROR", "", ""}, "skipped", "ERROR, kept (%why%)", "skipped (ERROR)", false},       // Kept
-    {{"SLACK", "WIPED", ""}, "-slack", "SLACK WIPED", "SLACK WIPED", true},                // SlackWiped
-    {{"FAILED", "", ""}, "skipped", "FAILED, put back", "skipped (FAILED)", false},        // PutBack
+    {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},          // LeftAlone
+    {{}, nullptr, "not done", "not done", false},                                                   // NotReached
+    {{"File DONE", "", ""}, nullptr, "File DONE", "File DONE", true},                               // Destroyed
+    {{"ERROR", "", ""}, "skipped", "ERROR, kept (%why%)", "skipped (ERROR)", false},                // Kept
+    {{"SLACK", "WIPED", ""}, "-slack", "SLACK WIPED", "SLACK WIPED", true},                         // SlackWiped
+    {{"FAILED", "", ""}, "skipped", "FAILED, put back", "skipped (FAILED)", false},                 // PutBack
     {{"FAILED", "%why%", ""}, "lengthened", "FAILED (%why%)", "lengthened (FAILED %why%)", false},  // LeftLengthened
-    {{"%drive%", "%megs%", "WIPED"}, nullptr, "WIPED", "%drive% %megs% WIPED", true},      // DriveWiped
-    {{}, nullptr, "stopped by Cancel", "stopped (%drive% %megs% written)", false},         // DriveStopped
-    {{"%drive%", "%megs%", "FAILED"}, nullptr, "FAILED", "FAILED (%why%)", false},         // DriveFailed
-    {{}, nullptr, "no empty space to wipe", "not wiped", false},                           // NoSpace
+    {{"%drive%", "%megs%", "WIPED"}, nullptr, "WIPED", "%drive% %megs% WIPED", true},               // DriveWiped
+    {{}, nullptr, "stopped by Cancel", "stopped (%drive% %megs% written)", false},                  // DriveStopped
+    {{"%drive%", "%megs%", "FAILED"}, nullptr, "FAILED", "FAILED (%why%)", false},                  // DriveFailed
+    {{}, nullptr, "no empty space to wipe", "not wiped", false},                                    // NoSpace
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {

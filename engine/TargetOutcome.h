@@ -67,10 +67,10 @@ struct OutcomeTexts {
   // The three status lines when the target ends (a drive's also while it
   // fills); none: the lines are left as they are.
   std::array<const char*, 3> status;
-  const char* row;      // the list row's state, nullptr: the row goes (or stays as it is)
-  const char* report;   // the report's word
-  const char* line;     // the command line's word
-  bool done;            // counts as done for the command line's exit status
+  const char* row;     // the list row's state, nullptr: the row goes (or stays as it is)
+  const char* report;  // the report's word
+  const char* line;    // the command line's word
+  bool done;           // counts as done for the command line's exit status
 };
 const OutcomeTexts& TextsOf(Outcome outcome);
 

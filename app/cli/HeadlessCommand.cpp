@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/cli/CommandRows.h"
-#include "app/command/CommandRunner.h"
 #include "app/cli/TerminalMonitor.h"
+#include "app/command/CommandRunner.h"
 #include "disk/DiskInfo.h"
 #include "disk/FillerFiles.h"
 #include "disk/SpaceWipeForecast.h"

@@ -27,9 +27,8 @@ std::vector<InPlaceCaveat> CaveatsOf(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     const auto caveat = caveats.Of(path);
     if (!caveat) continue;
-    const bool known = std::any_of(found.begin(), found.end(), [&](const InPlaceCaveat& other) {
-      return other.mountPoint == caveat->mountPoint;
-    });
+    const bool known = std::any_of(found.begin(), found.end(),
+                                   [&](const InPlaceCaveat& other) { return other.mountPoint == caveat->mountPoint; });
     if (!known) found.push_back(*caveat);
   }
   return found;
@@ -50,9 +49,7 @@ void CommandRunner::Reported(CommandReport report, const std::function<void(cons
     report.Add(done);
     frontEnd_.TargetDone(done);
   };
-  const auto handOver = [this, &report] {
-    frontEnd_.ReportReady(std::move(report));
-  };
+  const auto handOver = [this, &report] { frontEnd_.ReportReady(std::move(report)); };
   try {
     command(sink);
   } catch (...) {

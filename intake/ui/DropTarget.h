@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFlags>
+#include <QList>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
-#include <QByteArray>
-#include <QList>
 #include <QTimer>
 #include <cstdint>
 #include <functional>

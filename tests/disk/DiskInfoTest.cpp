@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "engine/ClusterSize.h"
 #include "disk/SlackWipe.h"
+#include "engine/ClusterSize.h"
 #include "platform/DriveTable.h"
 #include "tests/support/Extents.h"
 #include "tests/support/LoopImage.h"
