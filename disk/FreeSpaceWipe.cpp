@@ -69,10 +69,10 @@ void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
     } catch (const std::exception& failure) {
       done_.outcome = Outcome::DriveFailed;
       done_.detail = failure.what();
-      sink_(done_);
-      if (!goOnAfterFailure) throw;
-      if (monitor_.CancelFlag()) break;
-      continue;
+      if (!goOnAfterFailure) {
+        sink_(done_);
+        throw;
+      }
     }
     sink_(done_);
     if (monitor_.CancelFlag()) break;
@@ -153,7 +153,7 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       bytes = std::min(bytes, piece);
       try {
         const auto started = std::chrono::steady_clock::now();
-        WipeChunk(start, bytes);
+        done_.passesDone = done_.passesPlanned = WipeChunk(start, bytes);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
         if (chunks == 0 && firstChunkTimed && took.count() > 0) {
           firstChunkTimed(root, static_cast<double>(bytes) / took.count());
@@ -170,7 +170,6 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       start += bytes;
       written += static_cast<std::int64_t>(bytes);
       done_.bytes = static_cast<std::uint64_t>(written);
-      done_.passesDone = done_.passesPlanned = PassCount(PassOrder::FreeSpace, profile_);
       uncounted += bytes;
       monitor_.AddProgress(static_cast<std::uint16_t>(uncounted / kBlockSize));
       uncounted %= kBlockSize;
@@ -217,15 +216,16 @@ int FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
   return number;
 }
 
-void FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {
+std::int64_t FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {
   FileHandle& file = *engine_.WorkFile;
-  bool written = false;
+  std::int64_t passes = 0;
   WalkPasses(PassOrder::FreeSpace, profile_, [&](const Pass& pass, bool flushAfter) {
-    written = true;
     writer_.Write(file, offset, bytes, pass);
     if (flushAfter) file.Flush();
+    ++passes;
   });
-  if (verify_ && written) done_.Verify([&] { writer_.VerifyLastPass(file); });
+  if (verify_ && passes > 0) done_.Verify([&] { writer_.VerifyLastPass(file); });
+  return passes;
 }
 
 void FreeSpaceWipe::DeleteFillerFiles() {

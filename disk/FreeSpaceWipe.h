@@ -83,7 +83,8 @@ class FreeSpaceWipe {
   bool FillWithFillerFiles(char letter, const std::string& root);
   // Creates the first filler file free from `number` on; returns its number.
   int OpenFillerFile(const std::string& root, int number);
-  void WipeChunk(std::uint64_t offset, std::size_t bytes);
+  // Returns how many passes it wrote.
+  std::int64_t WipeChunk(std::uint64_t offset, std::size_t bytes);
   void DeleteFillerFiles();
 
   ShredEngine& engine_;

@@ -65,7 +65,6 @@ TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
 }
 
 void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength) {
-  bool written = false;
   WalkPasses(PassOrder::Slack, profile_, [&](const Pass& pass, bool flushAfter) {
     // Someone waits to open the file: the wipe gives way at once, while
     // the file can still be put back before they get it.
@@ -73,11 +72,10 @@ void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint6
     StopIfEnding();
     writer_.Write(file, oldSize, slackLength, pass);
     if (flushAfter) file.Flush();
-    written = true;
     ++done_.passesDone;
     monitor_.AddProgress(1);
   });
-  if (verify_ && written) done_.Verify([&] { writer_.VerifyLastPass(file); });
+  if (verify_ && done_.passesDone > 0) done_.Verify([&] { writer_.VerifyLastPass(file); });
 }
 
 }  // namespace omrek
