@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/FileAttributes.h"
+#include "platform/FileSystemId.h"
 #include "platform/IoError.h"
 #include "platform/Volume.h"
 
@@ -158,6 +159,8 @@ void Directory::RemoveEntryOf(const std::string& name, const FileIdentity& ident
 }
 
 std::uint32_t Directory::ClusterSize() const { return ClusterSizeOfOpen(fd_); }
+
+std::string Directory::FileSystemId() const { return FileSystemIdOfOpen(fd_); }
 
 std::int64_t Directory::FreeBytes() const { return FreeBytesOfOpen(fd_); }
 

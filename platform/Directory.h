@@ -56,6 +56,8 @@ class Directory {
   // mount point.
   std::uint64_t Device() const { return device_; }
   std::uint64_t Inode() const { return inode_; }
+  // See FileSystemId.h.
+  std::string FileSystemId() const;
 
   // Bytes the file system has given to the entry `name`; 0 when it cannot be
   // examined.

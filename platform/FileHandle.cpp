@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "platform/FileAttributes.h"
+#include "platform/FileSystemId.h"
 #include "platform/IoError.h"
 
 namespace omrek {
@@ -182,6 +183,8 @@ FileIdentity FileHandle::Identity() const {
   const struct stat st = StatOrThrow(fd_);
   return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
+
+std::string FileHandle::FileSystemId() const { return FileSystemIdOfOpen(fd_); }
 
 FileOwnership FileHandle::Ownership() const {
   const struct stat st = StatOrThrow(fd_);

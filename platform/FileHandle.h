@@ -85,6 +85,9 @@ class FileHandle {
   bool BypassCache();
   std::uint64_t Size() const;
   FileIdentity Identity() const;
+  // See FileSystemId.h: the same file system after a remount, where
+  // Identity().device may differ.
+  std::string FileSystemId() const;
   FileOwnership Ownership() const;
   // Bytes the file system has given to the file.
   std::uint64_t AllocatedBytes() const;

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <string_view>
 
 #include "platform/BlockDevice.h"
+#include "platform/FileSystemId.h"
 #include "platform/IoError.h"
 #include "platform/Volume.h"
 
@@ -37,15 +37,6 @@ std::string ControlFileFor(const std::string& device) {
   if (device.empty()) return {};
   const std::string control = ControlFileOf(device);
   return ::access(control.c_str(), F_OK) == 0 ? control : std::string();
-}
-
-// Tells one file system from another that has since taken its device.
-std::string FileSystemIdOf(const std::string& path) {
-  struct statfs facts {};
-  if (::statfs(path.c_str(), &facts) != 0) return {};
-  std::ostringstream id;
-  id << std::hex << facts.f_fsid.__val[0] << '-' << facts.f_fsid.__val[1];
-  return id.str();
 }
 
 // A note of a lowered pool: "<old size> <file system id> <root>".

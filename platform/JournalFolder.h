@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace omrek {
+
+// The folder where the program notes what it has in flight, so that a later
+// start can undo what a crash left: /var/lib/omrek for root, for anyone else
+// $XDG_STATE_HOME/omrek, or ~/.local/state/omrek when that is unset or not
+// an absolute path. It lies off the drives being wiped, so a drive that
+// dies mid-wipe takes none of it along.
+std::string JournalFolderPath();
+
+// The folder, open; made when missing, readable by its owner only. Its
+// last name is never followed as a link, and a folder that is not the
+// running user's own is refused: another user could read or plant records
+// there. Failures raise IoError saying that the journal cannot be kept.
+class JournalFolder {
+ public:
+  static JournalFolder Open();
+  JournalFolder(JournalFolder&& other) noexcept;
+  JournalFolder& operator=(JournalFolder&&) = delete;
+  JournalFolder(const JournalFolder&) = delete;
+  JournalFolder& operator=(const JournalFolder&) = delete;
+  ~JournalFolder();
+
+  const std::string& Path() const { return path_; }
+  int Fd() const { return fd_; }
+
+ private:
+  JournalFolder(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+
+  std::string path_;
+  int fd_ = -1;
+};
+
+}  // namespace omrek

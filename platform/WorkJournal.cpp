@@ -1,0 +1,240 @@
+#include "platform/WorkJournal.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string_view>
+
+#include "platform/IoError.h"
+
+namespace omrek {
+
+namespace {
+
+constexpr std::string_view kHeader = "omrek journal 1";
+constexpr std::string_view kUnfinishedWrite = ".new-";
+constexpr std::string_view kDamaged = ".damaged";
+// Far more than any record of a path the kernel can take needs.
+constexpr std::size_t kLargestRecord = 1 << 20;
+
+const char* KindName(JournalRecord::Kind kind) {
+  return kind == JournalRecord::Kind::Lengthened ? "lengthened" : "filler";
+}
+
+bool IsRecordName(std::string_view name) {
+  return (name.starts_with("lengthened-") || name.starts_with("filler-")) && !name.ends_with(kDamaged);
+}
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (const unsigned char byte : bytes) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 15];
+  }
+  return hex;
+}
+
+std::optional<std::string> FromHex(std::string_view hex) {
+  if (hex.size() % 2 != 0) return std::nullopt;
+  std::string bytes;
+  for (std::size_t at = 0; at < hex.size(); at += 2) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(hex.data() + at, hex.data() + at + 2, value, 16);
+    if (error != std::errc() || end != hex.data() + at + 2) return std::nullopt;
+    bytes += static_cast<char>(value);
+  }
+  return bytes;
+}
+
+template <typename Number>
+std::optional<Number> NumberOf(std::string_view text) {
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::string Text(const JournalRecord& record) {
+  std::ostringstream text;
+  text << kHeader << "\nkind " << KindName(record.kind) << "\nfile-system " << record.fileSystem << "\ninode "
+       << record.inode << "\npath " << Hex(record.path) << '\n';
+  if (record.kind == JournalRecord::Kind::Lengthened) {
+    text << "length " << record.length << "\nlengthened-to " << record.lengthenedTo << "\ntime-seconds "
+         << record.time.seconds << "\ntime-nanoseconds " << record.time.nanoseconds << '\n';
+  }
+  text << "end\n";
+  return text.str();
+}
+
+// The record `text` holds; nullopt for anything but a whole record written
+// by Text, so a torn or foreign file is never taken for one.
+std::optional<JournalRecord> Parse(std::string_view text) {
+  std::map<std::string, std::string, std::less<>> fields;
+  std::istringstream lines{std::string(text)};
+  std::string line;
+  if (!std::getline(lines, line) || line != kHeader) return std::nullopt;
+  while (std::getline(lines, line) && line != "end") {
+    const std::size_t space = line.find(' ');
+    if (space == std::string::npos || !fields.emplace(line.substr(0, space), line.substr(space + 1)).second) {
+      return std::nullopt;
+    }
+  }
+  if (line != "end" || lines.peek() != std::char_traits<char>::eof()) return std::nullopt;
+  const auto field = [&](std::string_view key) -> std::string_view {
+    const auto found = fields.find(key);
+    return found == fields.end() ? std::string_view() : found->second;
+  };
+  JournalRecord record;
+  record.kind = field("kind") == "filler" ? JournalRecord::Kind::Filler : JournalRecord::Kind::Lengthened;
+  const std::size_t expected = record.kind == JournalRecord::Kind::Filler ? 4 : 8;
+  record.fileSystem = field("file-system");
+  const auto inode = NumberOf<std::uint64_t>(field("inode"));
+  const auto path = FromHex(field("path"));
+  if (fields.size() != expected || (field("kind") != "filler" && field("kind") != "lengthened") || !inode || !path ||
+      record.fileSystem.empty() || path->empty()) {
+    return std::nullopt;
+  }
+  record.inode = *inode;
+  record.path = *path;
+  if (record.kind == JournalRecord::Kind::Filler) return record;
+  const auto length = NumberOf<std::uint64_t>(field("length"));
+  const auto lengthenedTo = NumberOf<std::uint64_t>(field("lengthened-to"));
+  const auto seconds = NumberOf<std::int64_t>(field("time-seconds"));
+  const auto nanoseconds = NumberOf<std::int64_t>(field("time-nanoseconds"));
+  if (!length || !lengthenedTo || !seconds || !nanoseconds || *lengthenedTo < *length) return std::nullopt;
+  record.length = *length;
+  record.lengthenedTo = *lengthenedTo;
+  record.time = {*seconds, *nanoseconds};
+  return record;
+}
+
+// A name no other record of this or any other copy has.
+std::string NewName(const JournalRecord& record) {
+  static std::atomic<std::uint64_t> counter = 0;
+  return std::string(KindName(record.kind)) + '-' + record.fileSystem + '-' + std::to_string(record.inode) + '-' +
+         std::to_string(::getpid()) + '-' + std::to_string(++counter);
+}
+
+void WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) throw IoError::FromErrno(wrote < 0 ? errno : ENOSPC);
+    done += static_cast<std::size_t>(wrote);
+  }
+}
+
+std::optional<std::string> ReadAll(int fd) {
+  std::string text(kLargestRecord + 1, '\0');
+  std::size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t read = ::pread(fd, text.data() + got, text.size() - got, static_cast<off_t>(got));
+    if (read < 0 && errno == EINTR) continue;
+    if (read < 0) return std::nullopt;
+    if (read == 0) break;
+    got += static_cast<std::size_t>(read);
+  }
+  if (got > kLargestRecord) return std::nullopt;
+  text.resize(got);
+  return text;
+}
+
+// Opens the entry `name` and locks it; -1 when it is gone, is no regular
+// file of this user's with one name, or a running copy holds it.
+int OpenUnheld(int folder, const std::string& name) {
+  const int fd = ::openat(folder, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1 ||
+      ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::vector<std::string> EntryNames(int folder) {
+  std::vector<std::string> names;
+  const int listing = ::dup(folder);
+  if (listing < 0) throw IoError::FromErrno(errno);
+  DIR* entries = ::fdopendir(listing);
+  if (entries == nullptr) {
+    ::close(listing);
+    throw IoError::FromErrno(errno);
+  }
+  while (const dirent* entry = ::readdir(entries)) names.emplace_back(entry->d_name);
+  ::closedir(entries);
+  return names;
+}
+
+}  // namespace
+
+JournalEntry::JournalEntry(const JournalRecord& record) : folder_(JournalFolder::Open()), name_(NewName(record)) {
+  const std::string unfinished = std::string(kUnfinishedWrite) + name_;
+  fd_ = ::openat(folder_.Fd(), unfinished.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd_ < 0) throw IoError::FromErrno(errno);
+  try {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) throw IoError::FromErrno(errno);
+    WriteAll(fd_, Text(record));
+    // The record and its name are on the medium before the step it guards.
+    if (::fsync(fd_) != 0 || ::renameat(folder_.Fd(), unfinished.c_str(), folder_.Fd(), name_.c_str()) != 0 ||
+        ::fsync(folder_.Fd()) != 0) {
+      throw IoError::FromErrno(errno);
+    }
+  } catch (const IoError&) {
+    ::unlinkat(folder_.Fd(), unfinished.c_str(), 0);
+    ::close(fd_);
+    throw;
+  }
+}
+
+JournalEntry::JournalEntry(JournalEntry&& other) noexcept
+    : folder_(std::move(other.folder_)), fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)) {}
+
+JournalEntry::~JournalEntry() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void JournalEntry::Done() {
+  if (fd_ < 0) return;
+  // Left behind, the record only makes the next start find its file put
+  // back already.
+  ::unlinkat(folder_.Fd(), name_.c_str(), 0);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+UnfinishedSteps TakeUnfinishedSteps(const std::function<bool(const JournalRecord&)>& putRight) {
+  const JournalFolder folder = JournalFolder::Open();
+  UnfinishedSteps found;
+  for (const std::string& name : EntryNames(folder.Fd())) {
+    const bool unfinishedWrite = name.starts_with(kUnfinishedWrite);
+    if (!unfinishedWrite && !IsRecordName(name)) continue;
+    const int fd = OpenUnheld(folder.Fd(), name);
+    if (fd < 0) continue;
+    // A record its writer never finished guards a step that never began.
+    const std::optional<std::string> text = unfinishedWrite ? std::nullopt : ReadAll(fd);
+    const std::optional<JournalRecord> record = text ? Parse(*text) : std::nullopt;
+    if (unfinishedWrite || (record && putRight(*record))) {
+      ::unlinkat(folder.Fd(), name.c_str(), 0);
+    } else if (!record) {
+      ::renameat(folder.Fd(), name.c_str(), folder.Fd(), (name + std::string(kDamaged)).c_str());
+      found.damaged.push_back(folder.Path() + "/" + name);
+    }
+    ::close(fd);
+  }
+  return found;
+}
+
+}  // namespace omrek
