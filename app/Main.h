@@ -9,6 +9,7 @@
 #include "disk/DiskInfo.h"
 #include "disk/FreeSpaceWipe.h"
 #include "disk/SpaceWipeForecast.h"
+#include "disk/StoppedRuns.h"
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "intake/ui/DropTarget.h"
@@ -50,6 +51,10 @@ class TfrmMain : public QWidget, public JobMonitor {
   // Appends a row for the path and shows "READY". An IoError from the size
   // lookup escapes; the row then stays without a size text.
   void AddTarget(const std::string& path);
+
+  // What the start put right of stopped runs: the next report tells all of
+  // it, and a file left alone is named in a message now, once.
+  void TellStartRepairs(const StoppedRunRepairs& repairs);
 
   // Runs one command with the engine to itself: CancelFlag is cleared for
   // it and set again however it ends. A command asked for while another

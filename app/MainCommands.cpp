@@ -56,4 +56,12 @@ std::vector<DriveToWipe> TfrmMain::SelectedDrives() const {
   return drives;
 }
 
+void TfrmMain::TellStartRepairs(const StoppedRunRepairs& repairs) {
+  frontEnd_->NoteStartRepairs(repairs.SaidOnce());
+  if (repairs.left.empty()) return;
+  std::string text;
+  for (const std::string& line : repairs.left) text += line + "\n";
+  ShowMessage(text);
+}
+
 }  // namespace omrek

@@ -7,7 +7,7 @@
 #include <QScreen>
 
 #include "app/JpegDecoder.h"
-#include "disk/FillerFiles.h"
+#include "disk/StoppedRuns.h"
 #include "platform/TerminationSignals.h"
 
 namespace omrek {
@@ -39,6 +39,6 @@ void OmrekProgram::Start() {
 
 // Files with a filler's name that the clean-up leaves are not told here: a
 // file of another user's would bring up a box at every start.
-void OmrekProgram::RepairKilledRuns() { DeleteLeftoverFillersOfAllDrives(frmMain_); }
+void OmrekProgram::RepairKilledRuns() { frmMain_.TellStartRepairs(RepairStoppedRuns(frmMain_)); }
 
 }  // namespace omrek

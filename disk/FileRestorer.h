@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
+#include "platform/WorkJournal.h"
 
 namespace omrek {
 
@@ -22,9 +24,20 @@ class LeaseLost : public std::runtime_error {
 // Except in one case: once its lease is lost, another program may have
 // written past the old end, and cutting would destroy that; the file then
 // stays as it is and Restore() raises LeaseLost.
+//
+// Before anything changes, the journal notes the file, its length and time,
+// so that a start after a crash or a kill puts it back all the same; the
+// note goes once the file is back on the medium. `path` names the file
+// for that start: a route without links to it.
 class FileRestorer {
  public:
-  explicit FileRestorer(FileHandle& file) : file_(file), length_(file.Size()), time_(file.LastWriteTime()) {}
+  FileRestorer(FileHandle& file, const std::string& path, std::uint32_t clusterSize)
+      : file_(file),
+        length_(file.Size()),
+        time_(file.LastWriteTime()),
+        slack_(clusterSize - length_ % clusterSize),
+        journal_({JournalRecord::Kind::Lengthened, file.FileSystemId(), file.Identity().inode, path, length_,
+                  length_ + slack_, time_}) {}
   FileRestorer(const FileRestorer&) = delete;
   FileRestorer& operator=(const FileRestorer&) = delete;
 
@@ -34,25 +47,33 @@ class FileRestorer {
       Restore();
     } catch (const std::exception&) {
       // Already on an error's way out; it is that error the caller reports.
+      // The journal keeps the file for the next start.
     }
   }
 
   std::uint64_t Length() const { return length_; }
+  // From the file's end to its last cluster's: what the passes write.
+  std::uint64_t SlackLength() const { return slack_; }
 
   void Restore() {
     if (file_.Lease() == FileHandle::LeaseState::Lost) {
       restored_ = true;
+      journal_.Done();
       throw LeaseLost();
     }
     file_.SetLength(length_);
     file_.SetLastWriteTime(time_);
+    file_.Flush();
     restored_ = true;
+    journal_.Done();
   }
 
  private:
   FileHandle& file_;
   std::uint64_t length_;
   FileTime time_;
+  std::uint64_t slack_;
+  JournalEntry journal_;
   bool restored_ = false;
 };
 

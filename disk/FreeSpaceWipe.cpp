@@ -202,14 +202,27 @@ int FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
   // A name that is taken belongs to a file the program cannot prove its
   // own (the clean-up before the filling took every one it could): it is
   // passed over, never emptied.
-  std::string path = PathInFolder(root, FillerFileName(number));
-  std::optional<FileHandle> file = FileHandle::CreateNew(path);
+  std::string name = FillerFileName(number);
+  std::optional<FileHandle> file = FileHandle::CreateNew(PathInFolder(root, name));
   while (!file) {
-    path = PathInFolder(root, FillerFileName(++number));
-    file = FileHandle::CreateNew(path);
+    name = FillerFileName(++number);
+    file = FileHandle::CreateNew(PathInFolder(root, name));
+  }
+  const FileIdentity identity = file->Identity();
+  try {
+    JournalRecord filler;
+    filler.kind = JournalRecord::Kind::Filler;
+    filler.fileSystem = file->FileSystemId();
+    filler.inode = identity.inode;
+    filler.path = PathInFolder(root, name);
+    JournalEntry record(filler);
+    fillerFiles_.push_back({root, name, identity, std::move(record)});
+  } catch (const IoError&) {
+    // Without its record the file must not outlive this run.
+    Directory::Open(root).RemoveEntryOf(name, identity);
+    throw;
   }
   engine_.WorkFile = std::move(*file);
-  fillerFiles_.push_back(path);
   // A filler is never read again: caching it would only push the user's
   // files out of memory.
   engine_.WorkFile->BypassCache();
@@ -232,11 +245,16 @@ void FreeSpaceWipe::DeleteFillerFiles() {
   monitor_.ShowMeterFull();
   engine_.WorkFile.reset();
   // Each file on its own: one that cannot be deleted does not keep the
-  // others on the drive.
+  // others on the drive, and keeps its record for the next start. Only the
+  // file made here goes, whatever has its name now.
   for (auto file = fillerFiles_.rbegin(); file != fillerFiles_.rend(); ++file) {
     try {
-      FileHandle::Delete(*file);
-    } catch (const IoError&) {
+      Directory::Open(file->root).RemoveEntryOf(file->name, file->identity);
+      file->record.Done();
+    } catch (const IoError& error) {
+      // Gone already, or its name taken by another file: nothing of it is
+      // left to delete.
+      if (error.NotFound()) file->record.Done();
     }
   }
   fillerFiles_.clear();

@@ -8,6 +8,8 @@
 
 #include "disk/FillerFiles.h"
 #include "engine/JobMonitor.h"
+#include "platform/FileIdentity.h"
+#include "platform/WorkJournal.h"
 #include "engine/PassWriter.h"
 #include "engine/ShredEngine.h"
 #include "engine/TargetOutcome.h"
@@ -95,7 +97,16 @@ class FreeSpaceWipe {
   // The block the passes last wrote; what the invert pass complements where
   // the filler file holds no data yet.
   std::array<std::uint8_t, kBlockSize> fillerBlock_{};
-  std::vector<std::string> fillerFiles_;
+  // The filler files made on the drive being wiped, each with its record in
+  // the journal, so that a run that never deletes them has them deleted at
+  // the next start.
+  struct FillerFile {
+    std::string root;
+    std::string name;
+    FileIdentity identity;
+    JournalEntry record;
+  };
+  std::vector<FillerFile> fillerFiles_;
   bool verify_;
   PassWriter writer_;
   OutcomeSink sink_ = [](const TargetOutcome&) {};

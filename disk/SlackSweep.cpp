@@ -114,7 +114,7 @@ void SlackSweep::SweepFile(const Directory& folder, const std::string& name, con
     // another drive's file, as at listing time.
     if (file.Identity().device != rootDevice_) return;
     try {
-      ZeroSlack(file);
+      ZeroSlack(file, path);
       ShowCounters();
     } catch (const IoError&) {
       skipped = true;
@@ -133,9 +133,9 @@ void SlackSweep::SweepFile(const Directory& folder, const std::string& name, con
   ++fileCount_;
 }
 
-void SlackSweep::ZeroSlack(FileHandle& file) {
-  FileRestorer restorer(file);
-  const std::uint64_t slack = unit_ - restorer.Length() % unit_;
+void SlackSweep::ZeroSlack(FileHandle& file, const std::string& path) {
+  FileRestorer restorer(file, path, static_cast<std::uint32_t>(unit_));
+  const std::uint64_t slack = restorer.SlackLength();
   IoBytes& zeros = engine_.IoBuffer;
   std::memset(zeros.data(), 0, static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), slack)));
   for (std::uint64_t done = 0; done < slack;) {

@@ -46,7 +46,7 @@ class SlackSweep {
   bool SweepDirectory(const Directory& folder, const std::string& path);
   void SweepFile(const Directory& folder, const std::string& name, const std::string& path);
   bool FirstVisit(const Directory& folder);
-  void ZeroSlack(FileHandle& file);
+  void ZeroSlack(FileHandle& file, const std::string& path);
   void ShowCounters();
   // Appends the path to the log, with why it was not put back when it was
   // left lengthened.

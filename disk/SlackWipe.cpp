@@ -39,12 +39,11 @@ TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
     FileHandle file = listed->OpenExclusive();
     std::exception_ptr failure;
     {
-      FileRestorer restorer(file);
+      MeasureClusterSizeOf(engine_.ClusterSize, *listed);
+      FileRestorer restorer(file, target.route, engine_.ClusterSize);
       try {
-        MeasureClusterSizeOf(engine_.ClusterSize, *listed);
-        const std::uint64_t slackLength = engine_.ClusterSize - restorer.Length() % engine_.ClusterSize;
-        done_.bytes = slackLength;
-        WipeOpenFile(file, restorer.Length(), slackLength);
+        done_.bytes = restorer.SlackLength();
+        WipeOpenFile(file, restorer.Length(), restorer.SlackLength());
       } catch (const std::exception&) {
         failure = std::current_exception();
       }

@@ -38,6 +38,11 @@ std::string CommandReport::Text() const {
        << "Started: " << UtcText(started_) << "\n"
        << "Passes: " << profile_ << "\n"
        << "Verification: " << (verify_ ? "on" : "off") << "\n\n";
+  if (!startRepairs_.empty()) {
+    text << "Put right at start:\n";
+    for (const std::string& line : startRepairs_) text << "  " << line << "\n";
+    text << "\n";
+  }
   for (const TargetOutcome& entry : entries_) {
     text << TargetText(entry) << "\n  " << ReportText(entry);
     if (entry.passesDone > 0) {

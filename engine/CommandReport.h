@@ -21,6 +21,9 @@ class CommandReport {
   CommandReport(std::string command, PassOrder order, const WipeProfile& profile, bool verify);
 
   void Add(TargetOutcome entry) { entries_.push_back(std::move(entry)); }
+  // What the program's start put right of runs that were stopped, told
+  // before the command's own targets.
+  void AddStartRepairs(std::vector<std::string> lines) { startRepairs_ = std::move(lines); }
   bool Empty() const { return entries_.empty(); }
   const std::vector<TargetOutcome>& Entries() const { return entries_; }
 
@@ -35,6 +38,7 @@ class CommandReport {
   std::string profile_;
   bool verify_;
   std::chrono::system_clock::time_point started_;
+  std::vector<std::string> startRepairs_;
   std::vector<TargetOutcome> entries_;
 };
 

@@ -53,6 +53,8 @@ std::span<const ErrnoCode> ErrnoCodes() { return kErrnoCodes; }
 // share must not read as one.
 bool IoError::DiskFull() const { return code_ == kDiskFull && !ownNumber_; }
 
+bool IoError::NotFound() const { return code_ == kFileNotFound && !ownNumber_; }
+
 IoError IoError::SharingViolation() { return IoError(kSharingViolation, IoErrorText(kSharingViolation)); }
 
 std::string IoErrorText(int code) {

@@ -22,6 +22,8 @@ class IoError : public std::runtime_error {
   int Code() const { return code_; }
   // "Disk full": no room left, or the user's quota spent.
   bool DiskFull() const;
+  // "File not found": nothing has the name, or not the file looked for.
+  bool NotFound() const;
 
  private:
   int code_;

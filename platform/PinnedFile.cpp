@@ -52,17 +52,31 @@ PathNote NotePath(const std::string& path) {
 PinnedFile::PinnedFile(Directory folder, std::string name, const FileIdentity& identity)
     : folder_(std::move(folder)), name_(std::move(name)), identity_(identity) {}
 
-std::optional<PinnedFile> PinnedFile::Reach(const std::string& route, const FileIdentity& identity) {
+std::optional<PinnedFile> PinnedFile::ReachIf(
+    const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile) {
   const SplitPath parts = Split(route);
   if (!IsPlainName(parts.name)) return std::nullopt;
   try {
     Directory folder = Directory::Walk(parts.folder);
     const auto facts = folder.Examine(parts.name);
-    if (!facts || !facts->regularFile || facts->identity != identity) return std::nullopt;
-    return PinnedFile(std::move(folder), parts.name, identity);
+    if (!facts || !facts->regularFile || !isTheFile(folder, *facts)) return std::nullopt;
+    return PinnedFile(std::move(folder), parts.name, facts->identity);
   } catch (const IoError&) {
     return std::nullopt;
   }
+}
+
+std::optional<PinnedFile> PinnedFile::Reach(const std::string& route, const FileIdentity& identity) {
+  return ReachIf(route, [&](const Directory&, const Directory::EntryFacts& facts) { return facts.identity == identity; });
+}
+
+std::optional<PinnedFile> PinnedFile::ReachOnFileSystem(const std::string& route, const std::string& fileSystem,
+                                                        std::uint64_t inode) {
+  return ReachIf(route, [&](const Directory& folder, const Directory::EntryFacts& facts) {
+    // A file bound over the entry from elsewhere lies on another device than its folder.
+    return facts.identity.inode == inode && facts.identity.device == folder.Device() &&
+           folder.FileSystemId() == fileSystem;
+  });
 }
 
 std::uint32_t PinnedFile::Attributes() const { return folder_.Attributes(name_); }

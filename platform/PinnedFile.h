@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,10 @@ class PinnedFile {
   // nullopt when the route no longer leads, without a link, to a regular
   // file of that identity: the file has gone, as far as the caller knows.
   static std::optional<PinnedFile> Reach(const std::string& route, const FileIdentity& identity);
+  // The same for a file known by its file system's id (FileSystemId.h) and
+  // inode, which stay the file's across a remount that changes its device.
+  static std::optional<PinnedFile> ReachOnFileSystem(const std::string& route, const std::string& fileSystem,
+                                                     std::uint64_t inode);
 
   // The attribute word (FileAttributes.h) of the entry.
   std::uint32_t Attributes() const;
@@ -62,6 +67,10 @@ class PinnedFile {
 
  private:
   PinnedFile(Directory folder, std::string name, const FileIdentity& identity);
+  // The regular file the route's last name names, when `isTheFile` says it
+  // is the one sought.
+  static std::optional<PinnedFile> ReachIf(
+      const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile);
   FileHandle Checked(FileHandle file) const;
   void CheckName() const;
 

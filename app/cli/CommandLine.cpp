@@ -17,6 +17,7 @@ constexpr NamedMode kModes[] = {
     {"--destroy", Mode::Destroy},
     {"--wipe-slack", Mode::WipeSlack},
     {"--wipe-space", Mode::WipeSpace},
+    {"--recover", Mode::Recover},
 };
 
 // --help and --version answer whatever else was given, even a command line
@@ -42,6 +43,7 @@ void Check(const CommandLine& line) {
     throw UsageError(line.mode == Mode::WipeSpace ? "--wipe-space needs a path on each drive to wipe"
                                                   : "nothing to do: name the files");
   }
+  if (line.mode == Mode::Recover && !line.paths.empty()) throw UsageError("--recover takes no paths");
   if (!line.settingsFile.empty() && !TakesPaths(line.mode)) {
     throw UsageError("--settings goes with --destroy, --wipe-slack or --wipe-space");
   }
@@ -116,6 +118,7 @@ std::string UsageText() {
          "       omrek --destroy [--verify] [--report FILE] [--settings FILE] FILE...\n"
          "       omrek --wipe-slack [--verify] [--report FILE] [--settings FILE] FILE...\n"
          "       omrek --wipe-space [--yes] [--verify] [--report FILE] [--settings FILE] PATH...\n"
+         "       omrek --recover\n"
          "\n"
          "Without a command, opens the window with the FILEs listed.\n"
          "\n"
@@ -127,6 +130,9 @@ std::string UsageText() {
          "  --wipe-space   fill the free space of the file system holding each PATH with\n"
          "                 filler files, written with the disk-mode passes, then delete\n"
          "                 them; asks first\n"
+         "  --recover      only put right what stopped runs left: files a slack wipe had\n"
+         "                 lengthened, filler files, an emptied ext4 reserve (every\n"
+         "                 start does this first)\n"
          "\n"
          "Options:\n"
          "  --settings FILE  take the passes from FILE instead of the program's settings\n"

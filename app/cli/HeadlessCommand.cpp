@@ -11,6 +11,7 @@
 #include "app/command/CommandRunner.h"
 #include "disk/DiskInfo.h"
 #include "disk/FillerFiles.h"
+#include "disk/StoppedRuns.h"
 #include "disk/SpaceWipeForecast.h"
 #include "platform/DriveTable.h"
 #include "platform/ExecutablePath.h"
@@ -97,6 +98,7 @@ class Run : public CommandFrontEnd {
       case Mode::WipeSpace:
         RunSpaceCommand();
         break;
+      case Mode::Recover:
       case Mode::Window:
       case Mode::Help:
       case Mode::Version:
@@ -165,16 +167,16 @@ class Run : public CommandFrontEnd {
     out_ << what << ": " << outcome << '\n' << std::flush;
   }
 
-  // A run killed earlier may have left a drive full and its reserve empty:
-  // the command line puts that right before any command, as the window's
-  // start does, and says what came back.
+  // A run killed earlier may have left a user's file lengthened, a drive
+  // full and its reserve empty: the command line puts that right before any
+  // command, as the window's start does, and says what it did.
   void RepairKilledRuns() {
-    const LeftoverFillers found = DeleteLeftoverFillersOfAllDrives(monitor_);
-    TellLeftFillers(monitor_, found);
-    if (found.files > 0) {
-      errors_ << "omrek: leftovers of a stopped run deleted: " << found.FilesText() << ", " << found.FreedText()
-              << '\n';
-    }
+    const StoppedRunRepairs repairs = RepairStoppedRuns(monitor_);
+    TellLeftFillers(monitor_, repairs.fillers);
+    for (const std::string& line : repairs.SaidOnce()) errors_ << "omrek: " << line << '\n';
+    // Only --recover answers for what the start left alone.
+    if (line_.mode == Mode::Recover && !repairs.left.empty()) allDone_ = false;
+    NoteStartRepairs(repairs.SaidOnce());
   }
 
   bool Verify() const { return line_.verify || settings_.ReadBoolean(kVerifyKey); }

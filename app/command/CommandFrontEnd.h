@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "disk/SpaceWipeForecast.h"
@@ -29,6 +31,14 @@ class CommandFrontEnd {
   // The report of a command that started, also when it ended in an error
   // or came to no target.
   virtual void ReportReady(CommandReport report) = 0;
+
+  // What the start put right of stopped runs, for the next report to tell
+  // once.
+  void NoteStartRepairs(std::vector<std::string> lines) { startRepairs_ = std::move(lines); }
+  std::vector<std::string> TakeStartRepairs() { return std::exchange(startRepairs_, {}); }
+
+ private:
+  std::vector<std::string> startRepairs_;
 };
 
 }  // namespace omrek

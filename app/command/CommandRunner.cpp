@@ -45,6 +45,7 @@ bool CommandRunner::AcceptCaveats(const std::vector<std::string>& paths) {
 }
 
 void CommandRunner::Reported(CommandReport report, const std::function<void(const OutcomeSink&)>& command) {
+  report.AddStartRepairs(frontEnd_.TakeStartRepairs());
   const OutcomeSink sink = [this, &report](const TargetOutcome& done) {
     report.Add(done);
     frontEnd_.TargetDone(done);

@@ -1,0 +1,122 @@
+#include "disk/StoppedRuns.h"
+
+#include <optional>
+
+#include "intake/ReadablePath.h"
+#include "platform/IoError.h"
+#include "platform/PinnedFile.h"
+#include "platform/WorkJournal.h"
+
+namespace omrek {
+
+namespace {
+
+std::string Left(const std::string& path, const std::string& why) {
+  return "left " + ReadablePath(path) + ": " + why;
+}
+
+class JournalRepair {
+ public:
+  explicit JournalRepair(StoppedRunRepairs& repairs) : repairs_(repairs) {}
+
+  // True once the record has nothing more to do; false to keep it for a
+  // later start.
+  bool PutRight(const JournalRecord& record) {
+    const std::optional<PinnedFile> file =
+        PinnedFile::ReachOnFileSystem(record.path, record.fileSystem, record.inode);
+    if (!file) {
+      repairs_.left.push_back(Left(record.path, "no longer the file a stopped run changed"));
+      return true;
+    }
+    try {
+      // Never under another program that has the file open.
+      FileHandle open = file->OpenExclusive();
+      if (record.kind == JournalRecord::Kind::Filler) {
+        DeleteFiller(*file, open, record);
+      } else {
+        CutBack(open, record);
+      }
+      return true;
+    } catch (const IoError& error) {
+      repairs_.left.push_back(Left(record.path, std::string(error.what()) + "; tried again at the next start"));
+      return false;
+    }
+  }
+
+ private:
+  void DeleteFiller(const PinnedFile& file, FileHandle& open, const JournalRecord& record) {
+    if (!open.Ownership().runningUsers) {
+      repairs_.left.push_back(Left(record.path, "owned by another user"));
+      return;
+    }
+    const std::uint64_t bytes = open.AllocatedBytes();
+    open.Close();
+    file.Delete();
+    ++repairs_.fillers.files;
+    repairs_.fillers.bytes += bytes;
+  }
+
+  // Between its own length and the furthest its passes take it, the file
+  // is as the stopped wipe left it; any other length is someone's since.
+  void CutBack(FileHandle& open, const JournalRecord& record) {
+    const std::uint64_t size = open.Size();
+    if (size < record.length || size > record.lengthenedTo) {
+      repairs_.left.push_back(Left(record.path, "changed since a stopped slack wipe (" + std::to_string(size) +
+                                                    " bytes, " + std::to_string(record.length) + " before)"));
+      return;
+    }
+    open.SetLength(record.length);
+    open.SetLastWriteTime(record.time);
+    open.Flush();
+    ++repairs_.filesPutBack;
+    repairs_.repaired.push_back("put back " + ReadablePath(record.path) + ": its " + std::to_string(record.length) +
+                                " bytes and its time");
+  }
+
+  StoppedRunRepairs& repairs_;
+};
+
+void AddNameProvedFillers(StoppedRunRepairs& repairs, const LeftoverFillers& found) {
+  repairs.fillers.files += found.files;
+  repairs.fillers.bytes += found.bytes;
+  repairs.fillers.left = found.left;
+}
+
+void ShowRepairs(JobMonitor& monitor, const StoppedRunRepairs& repairs) {
+  if (repairs.filesPutBack > 0) {
+    monitor.SetStatus("REPAIRED", std::to_string(repairs.filesPutBack) + (repairs.filesPutBack == 1 ? " file" : " files"),
+                      "put back");
+  } else if (repairs.fillers.files > 0) {
+    monitor.SetStatus("LEFTOVERS", repairs.fillers.FilesText(), repairs.fillers.FreedText());
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> StoppedRunRepairs::SaidOnce() const {
+  std::vector<std::string> lines = repaired;
+  lines.insert(lines.end(), left.begin(), left.end());
+  return lines;
+}
+
+StoppedRunRepairs RepairStoppedRuns(JobMonitor& monitor) {
+  StoppedRunRepairs repairs;
+  JournalRepair journal(repairs);
+  try {
+    const UnfinishedSteps steps = TakeUnfinishedSteps([&](const JournalRecord& record) { return journal.PutRight(record); });
+    for (const std::string& damaged : steps.damaged) {
+      repairs.left.push_back("set aside the damaged journal record " + ReadablePath(damaged) + ": nothing done");
+    }
+  } catch (const IoError& error) {
+    repairs.left.push_back(error.what());
+  }
+  AddNameProvedFillers(repairs, DeleteLeftoverFillersOfAllDrives(monitor));
+  if (repairs.fillers.files > 0) {
+    repairs.repaired.push_back("leftovers of a stopped run deleted: " + repairs.fillers.FilesText() + ", " +
+                               repairs.fillers.FreedText());
+  }
+  ShowRepairs(monitor, repairs);
+  return repairs;
+}
+
+}  // namespace omrek

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "disk/FillerFiles.h"
+#include "engine/JobMonitor.h"
+
+namespace omrek {
+
+// What runs that were killed or crashed (or whose machine went down) left
+// half-done, and what a start made of it.
+struct StoppedRunRepairs {
+  int filesPutBack = 0;
+  // Recorded fillers and those their files prove a stopped run's; its
+  // `left` names, at every start, files with a filler's name that are not.
+  LeftoverFillers fillers;
+  // Each said once, as the journal's record of it goes: what was put right
+  // ("put back <path>: its 764 bytes and its time"), and what was left
+  // alone and why.
+  std::vector<std::string> repaired;
+  std::vector<std::string> left;
+
+  // The repaired lines, then the left ones.
+  std::vector<std::string> SaidOnce() const;
+};
+
+// Done at every start, the window's and each command line's, before any
+// command: files a slack wipe had lengthened are cut back to their own
+// length and get their time back, filler files are deleted, emptied ext4
+// reserves are put back. Only what the journal of work in flight or the
+// files themselves prove to be a stopped run's is touched; a file changed
+// since is left and named. The status lines say what came back:
+// "REPAIRED" "2 files" "put back", or else "LEFTOVERS" "3 files" "73 megs
+// freed".
+StoppedRunRepairs RepairStoppedRuns(JobMonitor& monitor);
+
+}  // namespace omrek
