@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -31,13 +32,15 @@ class LeaseLost : public std::runtime_error {
 // for that start: a route without links to it.
 class FileRestorer {
  public:
-  FileRestorer(FileHandle& file, const std::string& path, std::uint32_t clusterSize)
+  // `reach`: how far past its end a pass may write, when that is further
+  // than its slack.
+  FileRestorer(FileHandle& file, const std::string& path, std::uint32_t clusterSize, std::uint64_t reach = 0)
       : file_(file),
         length_(file.Size()),
         time_(file.LastWriteTime()),
         slack_(clusterSize - length_ % clusterSize),
-        journal_({JournalRecord::Kind::Lengthened, file.FileSystemId(), file.Identity().inode, path, length_,
-                  length_ + slack_, time_}) {}
+        journal_({JournalRecord::Kind::Lengthened, file.FileSystemId(), file.Identity().inode, path,
+                  file.BirthTime(), length_, length_ + std::max(slack_, reach), time_}) {}
   FileRestorer(const FileRestorer&) = delete;
   FileRestorer& operator=(const FileRestorer&) = delete;
 

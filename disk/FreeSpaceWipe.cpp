@@ -215,6 +215,7 @@ int FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
     filler.fileSystem = file->FileSystemId();
     filler.inode = identity.inode;
     filler.path = PathInFolder(root, name);
+    filler.born = file->BirthTime();
     JournalEntry record(filler);
     fillerFiles_.push_back({root, name, identity, std::move(record)});
   } catch (const IoError&) {

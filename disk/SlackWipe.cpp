@@ -40,7 +40,7 @@ TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
     std::exception_ptr failure;
     {
       MeasureClusterSizeOf(engine_.ClusterSize, *listed);
-      FileRestorer restorer(file, target.route, engine_.ClusterSize);
+      FileRestorer restorer(file, target.route, engine_.ClusterSize, kInversionSize);
       try {
         done_.bytes = restorer.SlackLength();
         WipeOpenFile(file, restorer.Length(), restorer.SlackLength());

@@ -24,13 +24,11 @@ class JournalRepair {
   bool PutRight(const JournalRecord& record) {
     const std::optional<PinnedFile> file =
         PinnedFile::ReachOnFileSystem(record.path, record.fileSystem, record.inode);
-    if (!file) {
-      repairs_.left.push_back(Left(record.path, "no longer the file a stopped run changed"));
-      return true;
-    }
+    if (!file) return NoLongerThere(record);
     try {
       // Never under another program that has the file open.
       FileHandle open = file->OpenExclusive();
+      if (open.BirthTime() != record.born) return NoLongerThere(record);
       if (record.kind == JournalRecord::Kind::Filler) {
         DeleteFiller(*file, open, record);
       } else {
@@ -44,6 +42,11 @@ class JournalRepair {
   }
 
  private:
+  bool NoLongerThere(const JournalRecord& record) {
+    repairs_.left.push_back(Left(record.path, "no longer the file a stopped run changed"));
+    return true;
+  }
+
   void DeleteFiller(const PinnedFile& file, FileHandle& open, const JournalRecord& record) {
     if (!open.Ownership().runningUsers) {
       repairs_.left.push_back(Left(record.path, "owned by another user"));

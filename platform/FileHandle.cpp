@@ -265,6 +265,13 @@ FileTime FileHandle::LastWriteTime() const {
   return {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
+FileTime FileHandle::BirthTime() const {
+  struct statx facts {};
+  if (::statx(fd_, "", AT_EMPTY_PATH, STATX_BTIME, &facts) != 0) ThrowErrno();
+  if ((facts.stx_mask & STATX_BTIME) == 0) return {};
+  return {facts.stx_btime.tv_sec, facts.stx_btime.tv_nsec};
+}
+
 void FileHandle::SetLastWriteTime(const FileTime& time) {
   const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time.seconds), time.nanoseconds}};
   if (::futimens(fd_, times) != 0) ThrowErrno();

@@ -104,6 +104,9 @@ class FileHandle {
   void SetLength(std::uint64_t length);
 
   FileTime LastWriteTime() const;
+  // When the file was made; a file made later in a freed inode's place has
+  // another. Zero where the file system keeps no such time.
+  FileTime BirthTime() const;
   void SetLastWriteTime(const FileTime& time);
 
   // Applies an attribute word (see FileAttributes.h) to the open regular

@@ -64,10 +64,18 @@ std::optional<Number> NumberOf(std::string_view text) {
   return value;
 }
 
+std::optional<FileTime> TimeOf(std::string_view seconds, std::string_view nanoseconds) {
+  const auto whole = NumberOf<std::int64_t>(seconds);
+  const auto part = NumberOf<std::int64_t>(nanoseconds);
+  if (!whole || !part) return std::nullopt;
+  return FileTime{*whole, *part};
+}
+
 std::string Text(const JournalRecord& record) {
   std::ostringstream text;
   text << kHeader << "\nkind " << KindName(record.kind) << "\nfile-system " << record.fileSystem << "\ninode "
-       << record.inode << "\npath " << Hex(record.path) << '\n';
+       << record.inode << "\nborn-seconds " << record.born.seconds << "\nborn-nanoseconds " << record.born.nanoseconds
+       << "\npath " << Hex(record.path) << '\n';
   if (record.kind == JournalRecord::Kind::Lengthened) {
     text << "length " << record.length << "\nlengthened-to " << record.lengthenedTo << "\ntime-seconds "
          << record.time.seconds << "\ntime-nanoseconds " << record.time.nanoseconds << '\n';
@@ -96,25 +104,26 @@ std::optional<JournalRecord> Parse(std::string_view text) {
   };
   JournalRecord record;
   record.kind = field("kind") == "filler" ? JournalRecord::Kind::Filler : JournalRecord::Kind::Lengthened;
-  const std::size_t expected = record.kind == JournalRecord::Kind::Filler ? 4 : 8;
+  const std::size_t expected = record.kind == JournalRecord::Kind::Filler ? 6 : 10;
   record.fileSystem = field("file-system");
   const auto inode = NumberOf<std::uint64_t>(field("inode"));
   const auto path = FromHex(field("path"));
+  const auto born = TimeOf(field("born-seconds"), field("born-nanoseconds"));
   if (fields.size() != expected || (field("kind") != "filler" && field("kind") != "lengthened") || !inode || !path ||
-      record.fileSystem.empty() || path->empty()) {
+      !born || record.fileSystem.empty() || path->empty()) {
     return std::nullopt;
   }
   record.inode = *inode;
   record.path = *path;
+  record.born = *born;
   if (record.kind == JournalRecord::Kind::Filler) return record;
   const auto length = NumberOf<std::uint64_t>(field("length"));
   const auto lengthenedTo = NumberOf<std::uint64_t>(field("lengthened-to"));
-  const auto seconds = NumberOf<std::int64_t>(field("time-seconds"));
-  const auto nanoseconds = NumberOf<std::int64_t>(field("time-nanoseconds"));
-  if (!length || !lengthenedTo || !seconds || !nanoseconds || *lengthenedTo < *length) return std::nullopt;
+  const auto time = TimeOf(field("time-seconds"), field("time-nanoseconds"));
+  if (!length || !lengthenedTo || !time || *lengthenedTo < *length) return std::nullopt;
   record.length = *length;
   record.lengthenedTo = *lengthenedTo;
-  record.time = {*seconds, *nanoseconds};
+  record.time = *time;
   return record;
 }
 

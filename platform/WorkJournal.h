@@ -21,6 +21,7 @@ struct JournalRecord {
   std::string fileSystem;
   std::uint64_t inode = 0;
   std::string path;  // walked without links to find the file again; any bytes
+  FileTime born;     // tells the file from a later one in its inode
   // Lengthened only: the file's own length and last-write time, and the
   // length its passes take it to.
   std::uint64_t length = 0;

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,9 +10,11 @@
 #include <QTest>
 #include <csignal>
 #include <filesystem>
+#include <set>
 
 #include "app/OmrekProgram.h"
 #include "disk/FillerFiles.h"
+#include "platform/JournalFolder.h"
 #include "platform/ReservedClusters.h"
 #include "platform/Volume.h"
 #include "tests/app/CommandSupport.h"
@@ -304,6 +308,107 @@ TEST(HeadlessWipeSpace, TheNextCommandRepairsAKilledRunFirst) {
   EXPECT_FALSE(fs::exists(image.File(FillerFileName(1))));
   EXPECT_FALSE(fs::exists(image.File(FillerFileName(2))));
   EXPECT_TRUE(ReadWholeFile(othersFile) == "another user's data");
+}
+
+// The built program started with `arguments`, its output to `out`; the
+// caller kills it.
+pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& out) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int sink = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int none = ::open("/dev/null", O_RDONLY);
+    ::dup2(none, 0);
+    ::dup2(sink, 1);
+    ::dup2(sink, 2);
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    std::vector<char*> argv{const_cast<char*>(OMREK_PROGRAM)};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execv(OMREK_PROGRAM, argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// Waits until the journal has shown `count` records of lengthened files,
+// each a file the run has lengthened; false when the run ended first.
+bool SawLengthenedFiles(pid_t run, int count) {
+  std::set<std::string> seen;
+  while (static_cast<int>(seen.size()) < count) {
+    for (const auto& entry : fs::directory_iterator(JournalFolderPath())) {
+      if (entry.path().filename().string().starts_with("lengthened-")) seen.insert(entry.path().filename());
+    }
+    if (::waitpid(run, nullptr, WNOHANG) == run) return false;
+    ::usleep(200);
+  }
+  return true;
+}
+
+struct KeptFile {
+  std::string path;
+  std::string bytes;
+  struct timespec time;
+};
+
+struct timespec TimeOf(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_mtim;
+}
+
+// Killed at any point of a slack wipe, over listed files or in Wipe
+// Space's sweep, a run leaves files lengthened with pass bytes on their
+// ends; the next start of the command line puts every one back as it was:
+// its length, its bytes and its time to the nanosecond.
+TEST(HeadlessWipeSlack, KilledAnywhereEveryFileIsWholeAfterTheNextStart) {
+  LoopImage image(64, 4096, "killed");
+  OMREK_REQUIRE_MOUNTED(image);
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("omrek.ini"), kSettings);
+  std::string sweeping = kSettings;
+  sweeping.replace(sweeping.find("WipeSlack=0"), 11, "WipeSlack=1");
+  const std::string sweepSettings = WriteFile(folder.File("sweep.ini"), sweeping);
+  std::vector<KeptFile> files;
+  std::vector<std::string> slackArguments{"--wipe-slack", "--settings", settings};
+  for (int i = 0; i < 150; ++i) {
+    std::string bytes(static_cast<std::size_t>(1 + i * 97 % 12000), '\0');
+    for (std::size_t at = 0; at < bytes.size(); ++at) bytes[at] = static_cast<char>((at * 31 + i) % 251);
+    const std::string path = WriteFile(image.File("file " + std::to_string(i)), bytes);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {1600000000 + i, 1000L * i + 7}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    files.push_back({path, bytes, times[1]});
+    slackArguments.push_back(path);
+  }
+  const auto lengthenedNow = [&] {
+    return std::count_if(files.begin(), files.end(),
+                         [](const KeptFile& file) { return fs::file_size(file.path) != file.bytes.size(); });
+  };
+  const std::vector<std::pair<std::vector<std::string>, int>> runs{
+      {slackArguments, 1},
+      {slackArguments, 8},
+      {slackArguments, 40},
+      {{"--wipe-space", "--yes", "--settings", sweepSettings, image.MountPoint()}, 5},
+  };
+  long leftLengthened = 0;
+  for (const auto& [arguments, records] : runs) {
+    const pid_t run = StartProgram(arguments, folder.File("out"));
+    ASSERT_TRUE(SawLengthenedFiles(run, records)) << ReadWholeFile(folder.File("out"));
+    ::kill(run, SIGKILL);
+    ::waitpid(run, nullptr, 0);
+    leftLengthened += lengthenedNow();
+
+    const Ran next = RunProgram("--recover");
+
+    EXPECT_EQ(next.status, 0) << next.out;
+    for (const KeptFile& file : files) {
+      EXPECT_TRUE(ReadWholeFile(file.path) == file.bytes) << file.path;
+      const struct timespec time = TimeOf(file.path);
+      EXPECT_TRUE(time.tv_sec == file.time.tv_sec && time.tv_nsec == file.time.tv_nsec) << file.path;
+    }
+  }
+  EXPECT_FALSE(fs::exists(image.File(FillerFileName(1))));
+  EXPECT_GT(leftLengthened, 0) << "no kill fell while a file was lengthened: the test proved nothing";
 }
 
 // With every pass on, each command's report lists the passes in the order

@@ -8,8 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <memory>
 
+#include "disk/FileRestorer.h"
+#include "disk/StoppedRuns.h"
+#include "platform/JournalFolder.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Extents.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/RecordingMonitor.h"
@@ -25,6 +31,7 @@ using test::ReadWholeFile;
 using test::RecordingMonitor;
 using test::VectorRows;
 using test::WriteFile;
+namespace fs = std::filesystem;
 
 struct timespec ModificationTime(const std::string& path) {
   struct stat st {};
@@ -242,6 +249,76 @@ TEST(SlackWipe, NoPassSelectedStillCutsAndRestores) {
   EXPECT_EQ(ReadWholeFile(path), "plain");
   EXPECT_TRUE(SameTime(ModificationTime(path), before));
   EXPECT_EQ(monitor.statuses, (std::vector<std::string>{"SLACK", "READY"}));
+}
+
+// Lengthens each file as a slack wipe does, then dies before any is back.
+TEST(SlackWipeChild, KilledWhileFilesAreLengthened) {
+  std::vector<FileHandle> files;
+  std::vector<std::unique_ptr<FileRestorer>> restorers;
+  for (const std::string& path : {test::ChildArgument("OMREK_FILE_1"), test::ChildArgument("OMREK_FILE_2"),
+                                  test::ChildArgument("OMREK_FILE_3")}) {
+    files.push_back(FileHandle::OpenExclusive(path));
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    auto restorer = std::make_unique<FileRestorer>(files[i], test::ChildArgument("OMREK_FILE_" + std::to_string(i + 1)), 4096);
+    files[i].WriteAt(std::string(restorer->SlackLength(), 'J').data(), restorer->SlackLength(), restorer->Length());
+    restorers.push_back(std::move(restorer));
+  }
+  ::raise(SIGKILL);
+}
+
+// What a run killed mid-slack left, as the journal tells it: the next start
+// puts back only a file still as the wipe left it, leaves one changed since
+// and names it, never touches a step another copy is still in, and sets a
+// damaged record aside. Each is said once.
+TEST(SlackWipe, TheNextStartPutsBackWhatAStoppedWipeLeftAndNothingElse) {
+  LoopImage image(16, 4096, "stopped");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string stopped = WriteFile(image.File("stopped"), "mine");
+  const std::string grown = WriteFile(image.File("grown since"), "theirs");
+  const std::string replaced = WriteFile(image.File("replaced since"), "old");
+  for (const std::string& path : {stopped, grown, replaced}) SetOddTime(path);
+  test::RunTestCaseInChild("SlackWipeChild.KilledWhileFilesAreLengthened",
+                           {{"OMREK_FILE_1", stopped}, {"OMREK_FILE_2", grown}, {"OMREK_FILE_3", replaced}});
+  ASSERT_EQ(fs::file_size(stopped), 4096u);
+  WriteFile(grown, std::string(9000, 'g'));
+  fs::remove(replaced);
+  WriteFile(replaced, "new");
+  const std::string damaged = JournalFolderPath() + "/lengthened-damaged-by-a-test";
+  WriteFile(damaged, "omrek journal 1\nkind lengthened\n");
+  // A copy still running holds its record.
+  const std::string running = WriteFile(image.File("still running"), "busy");
+  FileHandle runningFile = FileHandle::OpenExclusive(running);
+  auto runningWipe = std::make_unique<FileRestorer>(runningFile, running, 4096);
+  runningFile.WriteAt("J", 1, 4);
+  ShredEngine engine;
+  RecordingMonitor monitor(engine);
+
+  const StoppedRunRepairs repairs = RepairStoppedRuns(monitor);
+
+  EXPECT_EQ(ReadWholeFile(stopped), "mine");
+  EXPECT_TRUE(SameTime(ModificationTime(stopped), {1700000001, 123456789}));
+  EXPECT_EQ(ReadWholeFile(grown), std::string(9000, 'g'));
+  EXPECT_EQ(ReadWholeFile(replaced), "new");
+  EXPECT_EQ(runningFile.Size(), 5u) << "a copy still running keeps its file";
+  EXPECT_EQ(repairs.filesPutBack, 1);
+  const std::vector<std::string> said = repairs.SaidOnce();
+  for (const std::string& line :
+       {"put back " + stopped + ": its 4 bytes and its time",
+        "left " + grown + ": changed since a stopped slack wipe (9000 bytes, 6 before)",
+        "left " + replaced + ": no longer the file a stopped run changed",
+        "set aside the damaged journal record " + damaged + ": nothing done"}) {
+    EXPECT_NE(std::find(said.begin(), said.end(), line), said.end()) << line;
+  }
+  EXPECT_TRUE(fs::exists(damaged + ".damaged"));
+  EXPECT_EQ(monitor.lines.back(), (std::array<std::string, 3>{"REPAIRED", "1 file", "put back"}));
+
+  const StoppedRunRepairs again = RepairStoppedRuns(monitor);
+  EXPECT_TRUE(again.SaidOnce().empty()) << again.SaidOnce().front();
+  runningWipe.reset();
+  runningFile.Close();
+  EXPECT_EQ(ReadWholeFile(running), "busy");
+  fs::remove(damaged + ".damaged");
 }
 
 }  // namespace
