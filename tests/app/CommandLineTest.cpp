@@ -26,6 +26,7 @@ TEST(ParseCommandLine, CommandsWithTheirPathsAndOptions) {
   const CommandLine space = ParseCommandLine({"--wipe-space", "--yes", "/mnt"});
   EXPECT_EQ(space.mode, Mode::WipeSpace);
   EXPECT_TRUE(space.yes);
+  EXPECT_EQ(ParseCommandLine({"--recover"}).mode, Mode::Recover);
   EXPECT_EQ(ParseCommandLine({"--destroy", "--", "--yes", "-f"}).paths, (std::vector<std::string>{"--yes", "-f"}))
       << "after --, names that look like options are files";
 }
@@ -55,6 +56,8 @@ TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
   EXPECT_EQ(error({"--destroy", "x", "--settings"}), "--settings needs a file");
   EXPECT_EQ(error({"--settings", "s.ini", "x"}), "--settings goes with --destroy, --wipe-slack or --wipe-space");
   EXPECT_EQ(error({"--destroy", "--yes", "x"}), "--yes goes with --wipe-space");
+  EXPECT_EQ(error({"--recover", "x"}), "--recover takes no paths");
+  EXPECT_EQ(error({"--recover", "--verify"}), "--verify and --report go with --destroy, --wipe-slack or --wipe-space");
 }
 
 }  // namespace
