@@ -39,8 +39,8 @@ class FileRestorer {
         length_(file.Size()),
         time_(file.LastWriteTime()),
         slack_(clusterSize - length_ % clusterSize),
-        journal_({JournalRecord::Kind::Lengthened, file.FileSystemId(), file.Identity().inode, path,
-                  file.BirthTime(), length_, length_ + std::max(slack_, reach), time_}) {}
+        journal_({JournalRecord::Kind::Lengthened, file.FileSystemId(), file.Identity().inode, path, file.BirthTime(),
+                  length_, length_ + std::max(slack_, reach), time_}) {}
   FileRestorer(const FileRestorer&) = delete;
   FileRestorer& operator=(const FileRestorer&) = delete;
 

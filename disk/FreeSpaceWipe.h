@@ -8,12 +8,12 @@
 
 #include "disk/FillerFiles.h"
 #include "engine/JobMonitor.h"
-#include "platform/FileIdentity.h"
-#include "platform/WorkJournal.h"
 #include "engine/PassWriter.h"
 #include "engine/ShredEngine.h"
 #include "engine/TargetOutcome.h"
 #include "engine/WipeProfile.h"
+#include "platform/FileIdentity.h"
+#include "platform/WorkJournal.h"
 
 namespace omrek {
 

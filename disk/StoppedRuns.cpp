@@ -11,9 +11,7 @@ namespace omrek {
 
 namespace {
 
-std::string Left(const std::string& path, const std::string& why) {
-  return "left " + ReadablePath(path) + ": " + why;
-}
+std::string Left(const std::string& path, const std::string& why) { return "left " + ReadablePath(path) + ": " + why; }
 
 class JournalRepair {
  public:
@@ -22,8 +20,7 @@ class JournalRepair {
   // True once the record has nothing more to do; false to keep it for a
   // later start.
   bool PutRight(const JournalRecord& record) {
-    const std::optional<PinnedFile> file =
-        PinnedFile::ReachOnFileSystem(record.path, record.fileSystem, record.inode);
+    const std::optional<PinnedFile> file = PinnedFile::ReachOnFileSystem(record.path, record.fileSystem, record.inode);
     if (!file) return NoLongerThere(record);
     try {
       // Never under another program that has the file open.
@@ -68,6 +65,8 @@ class JournalRepair {
                                                     " bytes, " + std::to_string(record.length) + " before)"));
       return;
     }
+    // Put back already, by the run itself, before its record went.
+    if (size == record.length && open.LastWriteTime() == record.time) return;
     open.SetLength(record.length);
     open.SetLastWriteTime(record.time);
     open.Flush();
@@ -87,7 +86,8 @@ void AddNameProvedFillers(StoppedRunRepairs& repairs, const LeftoverFillers& fou
 
 void ShowRepairs(JobMonitor& monitor, const StoppedRunRepairs& repairs) {
   if (repairs.filesPutBack > 0) {
-    monitor.SetStatus("REPAIRED", std::to_string(repairs.filesPutBack) + (repairs.filesPutBack == 1 ? " file" : " files"),
+    monitor.SetStatus("REPAIRED",
+                      std::to_string(repairs.filesPutBack) + (repairs.filesPutBack == 1 ? " file" : " files"),
                       "put back");
   } else if (repairs.fillers.files > 0) {
     monitor.SetStatus("LEFTOVERS", repairs.fillers.FilesText(), repairs.fillers.FreedText());
@@ -106,7 +106,8 @@ StoppedRunRepairs RepairStoppedRuns(JobMonitor& monitor) {
   StoppedRunRepairs repairs;
   JournalRepair journal(repairs);
   try {
-    const UnfinishedSteps steps = TakeUnfinishedSteps([&](const JournalRecord& record) { return journal.PutRight(record); });
+    const UnfinishedSteps steps =
+        TakeUnfinishedSteps([&](const JournalRecord& record) { return journal.PutRight(record); });
     for (const std::string& damaged : steps.damaged) {
       repairs.left.push_back("set aside the damaged journal record " + ReadablePath(damaged) + ": nothing done");
     }

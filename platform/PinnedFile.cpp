@@ -67,7 +67,8 @@ std::optional<PinnedFile> PinnedFile::ReachIf(
 }
 
 std::optional<PinnedFile> PinnedFile::Reach(const std::string& route, const FileIdentity& identity) {
-  return ReachIf(route, [&](const Directory&, const Directory::EntryFacts& facts) { return facts.identity == identity; });
+  return ReachIf(route,
+                 [&](const Directory&, const Directory::EntryFacts& facts) { return facts.identity == identity; });
 }
 
 std::optional<PinnedFile> PinnedFile::ReachOnFileSystem(const std::string& route, const std::string& fileSystem,

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -401,9 +401,9 @@ TEST(HeadlessWipeSlack, KilledAnywhereEveryFileIsWholeAfterTheNextStart) {
     // The last run's repairs are told in the next command's report too.
     const bool last = &arguments == &runs.back().first;
     const std::string report = folder.File("report.txt");
-    const Ran next = RunProgram(last ? "--wipe-slack --settings " + settings + " --report " + report + " " +
-                                           Quoted(files[0].path)
-                                     : std::string("--recover"));
+    const Ran next =
+        RunProgram(last ? "--wipe-slack --settings " + settings + " --report " + report + " " + Quoted(files[0].path)
+                        : std::string("--recover"));
 
     EXPECT_EQ(next.status, 0) << next.out;
     if (last && next.out.find("omrek: put back ") != std::string::npos) {

@@ -260,7 +260,8 @@ TEST(SlackWipeChild, KilledWhileFilesAreLengthened) {
     files.push_back(FileHandle::OpenExclusive(path));
   }
   for (std::size_t i = 0; i < files.size(); ++i) {
-    auto restorer = std::make_unique<FileRestorer>(files[i], test::ChildArgument("OMREK_FILE_" + std::to_string(i + 1)), 4096);
+    auto restorer =
+        std::make_unique<FileRestorer>(files[i], test::ChildArgument("OMREK_FILE_" + std::to_string(i + 1)), 4096);
     files[i].WriteAt(std::string(restorer->SlackLength(), 'J').data(), restorer->SlackLength(), restorer->Length());
     restorers.push_back(std::move(restorer));
   }
@@ -303,11 +304,10 @@ TEST(SlackWipe, TheNextStartPutsBackWhatAStoppedWipeLeftAndNothingElse) {
   EXPECT_EQ(runningFile.Size(), 5u) << "a copy still running keeps its file";
   EXPECT_EQ(repairs.filesPutBack, 1);
   const std::vector<std::string> said = repairs.SaidOnce();
-  for (const std::string& line :
-       {"put back " + stopped + ": its 4 bytes and its time",
-        "left " + grown + ": changed since a stopped slack wipe (9000 bytes, 6 before)",
-        "left " + replaced + ": no longer the file a stopped run changed",
-        "set aside the damaged journal record " + damaged + ": nothing done"}) {
+  for (const std::string& line : {"put back " + stopped + ": its 4 bytes and its time",
+                                  "left " + grown + ": changed since a stopped slack wipe (9000 bytes, 6 before)",
+                                  "left " + replaced + ": no longer the file a stopped run changed",
+                                  "set aside the damaged journal record " + damaged + ": nothing done"}) {
     EXPECT_NE(std::find(said.begin(), said.end(), line), said.end()) << line;
   }
   EXPECT_TRUE(fs::exists(damaged + ".damaged"));
