@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,10 +13,10 @@
 
 #include "app/OmrekProgram.h"
 #include "disk/FillerFiles.h"
-#include "platform/JournalFolder.h"
 #include "platform/ReservedClusters.h"
 #include "platform/Volume.h"
 #include "tests/app/CommandSupport.h"
+#include "tests/app/ProgramRun.h"
 #include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Extents.h"
@@ -310,51 +309,17 @@ TEST(HeadlessWipeSpace, TheNextCommandRepairsAKilledRunFirst) {
   EXPECT_TRUE(ReadWholeFile(othersFile) == "another user's data");
 }
 
-// The built program started with `arguments`, its output to `out`; the
-// caller kills it.
-pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& out) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int sink = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int none = ::open("/dev/null", O_RDONLY);
-    ::dup2(none, 0);
-    ::dup2(sink, 1);
-    ::dup2(sink, 2);
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    std::vector<char*> argv{const_cast<char*>(OMREK_PROGRAM)};
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    ::execv(OMREK_PROGRAM, argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
-// Waits until the journal has shown `count` records of lengthened files,
-// each a file the run has lengthened; false when the run ended first.
-bool SawLengthenedFiles(pid_t run, int count) {
+// Waits until the journal has shown `count` records of files the run has
+// lengthened; false when the run ended first.
+bool SawLengthenedFiles(test::Program& run, int count) {
+  const std::set<std::string> before = test::LengthenedRecords();
   std::set<std::string> seen;
   while (static_cast<int>(seen.size()) < count) {
-    for (const auto& entry : fs::directory_iterator(JournalFolderPath())) {
-      if (entry.path().filename().string().starts_with("lengthened-")) seen.insert(entry.path().filename());
-    }
-    if (::waitpid(run, nullptr, WNOHANG) == run) return false;
+    seen.merge(test::RecordsSince(before));
+    if (run.Ended()) return false;
     ::usleep(200);
   }
   return true;
-}
-
-struct KeptFile {
-  std::string path;
-  std::string bytes;
-  struct timespec time;
-};
-
-struct timespec TimeOf(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_mtim;
 }
 
 // Killed at any point of a slack wipe, over listed files or in Wipe
@@ -369,20 +334,12 @@ TEST(HeadlessWipeSlack, KilledAnywhereEveryFileIsWholeAfterTheNextStart) {
   std::string sweeping = kSettings;
   sweeping.replace(sweeping.find("WipeSlack=0"), 11, "WipeSlack=1");
   const std::string sweepSettings = WriteFile(folder.File("sweep.ini"), sweeping);
-  std::vector<KeptFile> files;
+  const std::vector<test::Original> files = test::MakeFiles(image.MountPoint(), 150);
   std::vector<std::string> slackArguments{"--wipe-slack", "--settings", settings};
-  for (int i = 0; i < 150; ++i) {
-    std::string bytes(static_cast<std::size_t>(1 + i * 97 % 12000), '\0');
-    for (std::size_t at = 0; at < bytes.size(); ++at) bytes[at] = static_cast<char>((at * 31 + i) % 251);
-    const std::string path = WriteFile(image.File("file " + std::to_string(i)), bytes);
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {1600000000 + i, 1000L * i + 7}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-    files.push_back({path, bytes, times[1]});
-    slackArguments.push_back(path);
-  }
+  for (const test::Original& file : files) slackArguments.push_back(file.path);
   const auto lengthenedNow = [&] {
     return std::count_if(files.begin(), files.end(),
-                         [](const KeptFile& file) { return fs::file_size(file.path) != file.bytes.size(); });
+                         [](const test::Original& file) { return fs::file_size(file.path) != file.bytes.size(); });
   };
   const std::vector<std::pair<std::vector<std::string>, int>> runs{
       {slackArguments, 1},
@@ -390,12 +347,12 @@ TEST(HeadlessWipeSlack, KilledAnywhereEveryFileIsWholeAfterTheNextStart) {
       {slackArguments, 40},
       {{"--wipe-space", "--yes", "--settings", sweepSettings, image.MountPoint()}, 5},
   };
+  const test::ClearRecordsOnTheWayOut records;
   long leftLengthened = 0;
-  for (const auto& [arguments, records] : runs) {
-    const pid_t run = StartProgram(arguments, folder.File("out"));
-    ASSERT_TRUE(SawLengthenedFiles(run, records)) << ReadWholeFile(folder.File("out"));
-    ::kill(run, SIGKILL);
-    ::waitpid(run, nullptr, 0);
+  for (const auto& [arguments, count] : runs) {
+    test::Program run("run", arguments, folder);
+    ASSERT_TRUE(SawLengthenedFiles(run, count)) << run.Out() << run.Err();
+    run.Kill();
     leftLengthened += lengthenedNow();
 
     // The last run's repairs are told in the next command's report too.
@@ -406,13 +363,9 @@ TEST(HeadlessWipeSlack, KilledAnywhereEveryFileIsWholeAfterTheNextStart) {
                         : std::string("--recover"));
 
     EXPECT_EQ(next.status, 0) << next.out;
+    test::ExpectAsTheyWere(files, next.out);
     if (last && next.out.find("omrek: put back ") != std::string::npos) {
       EXPECT_NE(ReadWholeFile(report).find("Put right at start:\n  put back "), std::string::npos);
-    }
-    for (const KeptFile& file : files) {
-      EXPECT_TRUE(ReadWholeFile(file.path) == file.bytes) << file.path;
-      const struct timespec time = TimeOf(file.path);
-      EXPECT_TRUE(time.tv_sec == file.time.tv_sec && time.tv_nsec == file.time.tv_nsec) << file.path;
     }
   }
   EXPECT_FALSE(fs::exists(image.File(FillerFileName(1))));
