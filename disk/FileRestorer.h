@@ -59,6 +59,21 @@ class FileRestorer {
   std::uint64_t SlackLength() const { return slack_; }
 
   void Restore() {
+    PutBack();
+    file_.Flush();
+    journal_.Done();
+  }
+
+  // The same without waiting for the medium: the record is handed over, to
+  // be cleared once the caller has flushed the whole file system, which is
+  // far cheaper for many files than a flush each.
+  JournalEntry RestoreUnflushed() {
+    PutBack();
+    return std::move(journal_);
+  }
+
+ private:
+  void PutBack() {
     if (file_.Lease() == FileHandle::LeaseState::Lost) {
       restored_ = true;
       journal_.Done();
@@ -66,12 +81,9 @@ class FileRestorer {
     }
     file_.SetLength(length_);
     file_.SetLastWriteTime(time_);
-    file_.Flush();
     restored_ = true;
-    journal_.Done();
   }
 
- private:
   FileHandle& file_;
   std::uint64_t length_;
   FileTime time_;

@@ -52,21 +52,27 @@ void SlackSweep::SweepDriveSlack(const std::string& root) {
   log_ = FileHandle::Create(PathInFolder(root, kLogName));
   logEnd_ = 0;
   seenFolders_.clear();
-  // One flush of the drive's caches for all the files' zeros and the log,
+  // One flush of the drive's caches for many files' zeros and the log,
   // also when an error ends the sweep early.
   try {
     SweepDirectory(top, root);
   } catch (...) {
     try {
-      log_->FlushFileSystem();
+      FlushPutBackFiles();
     } catch (const IoError&) {
     }
     throw;
   }
+  FlushPutBackFiles();
   FileHandle log = std::move(*log_);
   log_.reset();
-  log.FlushFileSystem();
   log.Close();
+}
+
+void SlackSweep::FlushPutBackFiles() {
+  log_->FlushFileSystem();
+  for (JournalEntry& record : unflushed_) record.Done();
+  unflushed_.clear();
 }
 
 bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path) {
@@ -147,7 +153,8 @@ void SlackSweep::ZeroSlack(FileHandle& file, const std::string& path) {
   if (file.Lease() != FileHandle::LeaseState::Held) throw IoError::SharingViolation();
   // The zeros must be on the device before the cut drops them from memory.
   file.WriteOut(restorer.Length(), slack);
-  restorer.Restore();
+  unflushed_.push_back(restorer.RestoreUnflushed());
+  if (unflushed_.size() == kFilesPerFlush) FlushPutBackFiles();
 }
 
 void SlackSweep::ShowCounters() {

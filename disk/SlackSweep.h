@@ -5,10 +5,12 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/JobMonitor.h"
 #include "engine/ShredEngine.h"
 #include "platform/FileHandle.h"
+#include "platform/WorkJournal.h"
 
 namespace omrek {
 
@@ -47,6 +49,9 @@ class SlackSweep {
   void SweepFile(const Directory& folder, const std::string& name, const std::string& path);
   bool FirstVisit(const Directory& folder);
   void ZeroSlack(FileHandle& file, const std::string& path);
+  // Makes all written so far reach the medium, and clears the records of
+  // the files put back meanwhile.
+  void FlushPutBackFiles();
   void ShowCounters();
   // Appends the path to the log, with why it was not put back when it was
   // left lengthened.
@@ -60,6 +65,10 @@ class SlackSweep {
   std::uint64_t unit_ = 0;                                         // the zeros reach the next multiple of this
   std::set<std::pair<std::uint64_t, std::uint64_t>> seenFolders_;  // device and inode
   std::optional<FileHandle> log_;
+  // Files put back since the drive was last flushed: their records go once
+  // it has been.
+  static constexpr std::size_t kFilesPerFlush = 256;
+  std::vector<JournalEntry> unflushed_;
   std::uint64_t logEnd_ = 0;
 };
 
