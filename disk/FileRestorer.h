@@ -40,7 +40,7 @@ class FileRestorer {
         time_(file.LastWriteTime()),
         slack_(clusterSize - length_ % clusterSize),
         journal_({JournalRecord::Kind::Lengthened, file.FileSystemId(), file.Identity().inode, path, file.BirthTime(),
-                  length_, length_ + std::max(slack_, reach), time_}) {}
+                  length_, length_ + slack_, length_ + std::max(slack_, reach), time_}) {}
   FileRestorer(const FileRestorer&) = delete;
   FileRestorer& operator=(const FileRestorer&) = delete;
 

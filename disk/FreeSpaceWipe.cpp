@@ -1,6 +1,7 @@
 #include "disk/FreeSpaceWipe.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <optional>
 
@@ -9,7 +10,9 @@
 #include "engine/PassPlan.h"
 #include "platform/Directory.h"
 #include "platform/DriveTable.h"
+#include "platform/FileSystemId.h"
 #include "platform/IoError.h"
+#include "platform/JournalFolder.h"
 #include "platform/ReservedClusters.h"
 
 namespace omrek {
@@ -218,9 +221,15 @@ int FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
     filler.born = file->BirthTime();
     JournalEntry record(filler);
     fillerFiles_.push_back({root, name, identity, std::move(record)});
-  } catch (const IoError&) {
+  } catch (const IoError& error) {
     // Without its record the file must not outlive this run.
     Directory::Open(root).RemoveEntryOf(name, identity);
+    // A journal kept on the drive being filled runs out of room with it:
+    // that is where the filling ends. Anywhere else, the drive is not full.
+    const auto* journal = dynamic_cast<const JournalError*>(&error);
+    if (journal != nullptr && journal->RoomRanOut() && FileSystemIdOf(JournalFolderPath()) == file->FileSystemId()) {
+      throw IoError::FromErrno(ENOSPC);
+    }
     throw;
   }
   engine_.WorkFile = std::move(*file);

@@ -70,9 +70,10 @@ void SlackSweep::SweepDriveSlack(const std::string& root) {
 }
 
 void SlackSweep::FlushPutBackFiles() {
+  // Should the flush fail, the records stay for the next start.
+  std::vector<JournalEntry> records = std::exchange(unflushed_, {});
   log_->FlushFileSystem();
-  for (JournalEntry& record : unflushed_) record.Done();
-  unflushed_.clear();
+  for (JournalEntry& record : records) record.Done();
 }
 
 bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path) {
@@ -90,6 +91,7 @@ bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path
     const std::string entryPath = PathInFolder(path, entry.name);
     if (entry.kind == Directory::EntryKind::File && entry.device == rootDevice_) {
       SweepFile(folder, entry.name, entryPath);
+      if (unflushed_.size() >= kFilesPerFlush) FlushPutBackFiles();
     } else if (entry.kind == Directory::EntryKind::Folder && entry.device == rootDevice_) {
       std::optional<Directory> child;
       try {
@@ -154,7 +156,6 @@ void SlackSweep::ZeroSlack(FileHandle& file, const std::string& path) {
   // The zeros must be on the device before the cut drops them from memory.
   file.WriteOut(restorer.Length(), slack);
   unflushed_.push_back(restorer.RestoreUnflushed());
-  if (unflushed_.size() == kFilesPerFlush) FlushPutBackFiles();
 }
 
 void SlackSweep::ShowCounters() {

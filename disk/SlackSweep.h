@@ -67,7 +67,7 @@ class SlackSweep {
   std::optional<FileHandle> log_;
   // Files put back since the drive was last flushed: their records go once
   // it has been.
-  static constexpr std::size_t kFilesPerFlush = 256;
+  static constexpr std::size_t kFilesPerFlush = 64;
   std::vector<JournalEntry> unflushed_;
   std::uint64_t logEnd_ = 0;
 };

@@ -13,6 +13,10 @@ namespace {
 
 std::string Left(const std::string& path, const std::string& why) { return "left " + ReadablePath(path) + ": " + why; }
 
+// A partial write past a file's end, stopped by a kill or a power cut,
+// leaves its length at a page's end.
+constexpr std::uint64_t kPage = 4096;
+
 class JournalRepair {
  public:
   explicit JournalRepair(StoppedRunRepairs& repairs) : repairs_(repairs) {}
@@ -20,16 +24,28 @@ class JournalRepair {
   // True once the record has nothing more to do; false to keep it for a
   // later start.
   bool PutRight(const JournalRecord& record) {
+    // A drive that is not mounted where it was may come back: its file
+    // waits for it.
+    if (!PinnedFile::FolderIsOn(record.path, record.fileSystem)) {
+      repairs_.left.push_back(Left(record.path, "its drive is not there; put right when it is"));
+      return false;
+    }
+    const bool filler = record.kind == JournalRecord::Kind::Filler;
     const std::optional<PinnedFile> file = PinnedFile::ReachOnFileSystem(record.path, record.fileSystem, record.inode);
-    if (!file) return NoLongerThere(record);
     try {
-      // Never under another program that has the file open.
-      FileHandle open = file->OpenExclusive();
-      if (open.BirthTime() != record.born) return NoLongerThere(record);
-      if (record.kind == JournalRecord::Kind::Filler) {
-        DeleteFiller(*file, open, record);
+      // A filler is the program's own, and the record's lock shows that no
+      // copy is filling with it: no need to wait for a lease.
+      std::optional<FileHandle> open;
+      if (file) open = filler ? file->Open(FileHandle::Access::Read) : file->OpenExclusive();
+      if (!open || open->BirthTime() != record.born) {
+        // A filler gone is what its run would have done.
+        if (!filler) repairs_.left.push_back(Left(record.path, "no longer the file a stopped run changed"));
+        return true;
+      }
+      if (filler) {
+        DeleteFiller(*file, *open, record);
       } else {
-        CutBack(open, record);
+        CutBack(*open, record);
       }
       return true;
     } catch (const IoError& error) {
@@ -39,11 +55,6 @@ class JournalRepair {
   }
 
  private:
-  bool NoLongerThere(const JournalRecord& record) {
-    repairs_.left.push_back(Left(record.path, "no longer the file a stopped run changed"));
-    return true;
-  }
-
   void DeleteFiller(const PinnedFile& file, FileHandle& open, const JournalRecord& record) {
     if (!open.Ownership().runningUsers) {
       repairs_.left.push_back(Left(record.path, "owned by another user"));
@@ -56,17 +67,22 @@ class JournalRepair {
     repairs_.fillers.bytes += bytes;
   }
 
-  // Between its own length and the furthest its passes take it, the file
-  // is as the stopped wipe left it; any other length is someone's since.
+  // Only at a length its passes give it is the file as the stopped wipe
+  // left it; at any other, someone has written to it since. At its own
+  // length it was put back already, or never lengthened.
+  static bool LengthenedByTheWipe(std::uint64_t size, const JournalRecord& record) {
+    return size == record.clusterEnd || size == record.lengthenedTo ||
+           (size > record.length && size < record.lengthenedTo && size % kPage == 0);
+  }
+
   void CutBack(FileHandle& open, const JournalRecord& record) {
     const std::uint64_t size = open.Size();
-    if (size < record.length || size > record.lengthenedTo) {
+    if (size == record.length) return;
+    if (!LengthenedByTheWipe(size, record)) {
       repairs_.left.push_back(Left(record.path, "changed since a stopped slack wipe (" + std::to_string(size) +
                                                     " bytes, " + std::to_string(record.length) + " before)"));
       return;
     }
-    // Put back already, by the run itself, before its record went.
-    if (size == record.length && open.LastWriteTime() == record.time) return;
     open.SetLength(record.length);
     open.SetLastWriteTime(record.time);
     open.Flush();

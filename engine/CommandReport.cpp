@@ -39,7 +39,7 @@ std::string CommandReport::Text() const {
        << "Passes: " << profile_ << "\n"
        << "Verification: " << (verify_ ? "on" : "off") << "\n\n";
   if (!startRepairs_.empty()) {
-    text << "Put right at start:\n";
+    text << "Left by stopped runs, seen at start:\n";
     for (const std::string& line : startRepairs_) text << "  " << line << "\n";
     text << "\n";
   }

@@ -1,20 +1,20 @@
 #include "platform/JournalFolder.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-
-#include "platform/IoError.h"
+#include <vector>
 
 namespace omrek {
 
 namespace {
 
-[[noreturn]] void CannotKeep(const std::string& path, const std::string& why, int code) {
-  throw IoError(code, "cannot keep the journal of work in flight in " + path + ": " + why);
+std::string Why(const std::string& folder, const std::string& why) {
+  return "cannot keep the journal of work in flight in " + folder + ": " + why;
 }
 
 // Makes the folders of `path` that are missing, owner-only.
@@ -27,28 +27,43 @@ void MakeFolders(const std::string& path) {
 
 }  // namespace
 
+JournalError::JournalError(const std::string& folder, int err)
+    : IoError(IoError::FromErrno(EIO).Code(), Why(folder, IoError::FromErrno(err).what())),
+      roomRanOut_(IoError::FromErrno(err).DiskFull()) {}
+
+JournalError::JournalError(const std::string& folder, const std::string& why)
+    : IoError(IoError::FromErrno(EIO).Code(), Why(folder, why)) {}
+
 std::string JournalFolderPath() {
   if (::geteuid() == 0) return "/var/lib/omrek";
   if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/') {
     return std::string(state) + "/omrek";
   }
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : "") + "/.local/state/omrek";
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    return std::string(home) + "/.local/state/omrek";
+  }
+  // Started without a home in its environment (a service, cron): the
+  // user's home from the password database.
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+    return std::string(found->pw_dir) + "/.local/state/omrek";
+  }
+  return {};
 }
 
 JournalFolder JournalFolder::Open() {
   const std::string path = JournalFolderPath();
-  if (!path.starts_with('/')) CannotKeep(path, "no home folder", EACCES);
+  if (path.empty()) throw JournalError("~/.local/state/omrek", "no home folder");
   MakeFolders(path);
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    const IoError error = IoError::FromErrno(errno);
-    CannotKeep(path, error.what(), error.Code());
-  }
+  if (fd < 0) throw JournalError(path, errno);
   JournalFolder folder(path, fd);
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) CannotKeep(path, "the folder is not this user's", EACCES);
-  if ((st.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0) CannotKeep(path, "others may read it", EACCES);
+  if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) throw JournalError(path, "the folder is not this user's");
+  if ((st.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0) throw JournalError(path, "others may read it");
   return folder;
 }
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/IoError.h"
+
 namespace omrek {
 
 // The folder where the program notes what it has in flight, so that a later
@@ -12,10 +14,24 @@ namespace omrek {
 // dies mid-wipe takes none of it along.
 std::string JournalFolderPath();
 
+// The journal cannot be kept: its folder cannot be made, opened, read or
+// written. Its text says so, and it never reads as a failure of the drive
+// being worked on ("Disk full" or "File not found" there means something
+// else); RoomRanOut() tells that the journal's own drive is full.
+class JournalError : public IoError {
+ public:
+  JournalError(const std::string& folder, int err);
+  JournalError(const std::string& folder, const std::string& why);
+  bool RoomRanOut() const { return roomRanOut_; }
+
+ private:
+  bool roomRanOut_ = false;
+};
+
 // The folder, open; made when missing, readable by its owner only. Its
 // last name is never followed as a link, and a folder that is not the
 // running user's own is refused: another user could read or plant records
-// there. Failures raise IoError saying that the journal cannot be kept.
+// there. Failures raise JournalError.
 class JournalFolder {
  public:
   static JournalFolder Open();

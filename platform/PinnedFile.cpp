@@ -80,6 +80,14 @@ std::optional<PinnedFile> PinnedFile::ReachOnFileSystem(const std::string& route
   });
 }
 
+bool PinnedFile::FolderIsOn(const std::string& route, const std::string& fileSystem) {
+  try {
+    return Directory::Walk(Split(route).folder).FileSystemId() == fileSystem;
+  } catch (const IoError&) {
+    return false;
+  }
+}
+
 std::uint32_t PinnedFile::Attributes() const { return folder_.Attributes(name_); }
 
 void PinnedFile::SetAttributes(std::uint32_t word) const {

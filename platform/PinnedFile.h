@@ -36,6 +36,10 @@ class PinnedFile {
   // inode, which stay the file's across a remount that changes its device.
   static std::optional<PinnedFile> ReachOnFileSystem(const std::string& route, const std::string& fileSystem,
                                                      std::uint64_t inode);
+  // Whether the folder the route ends in can be reached, without links, on
+  // the file system of that id: if not, whatever the route named there may
+  // still be on a drive that is not mounted there now.
+  static bool FolderIsOn(const std::string& route, const std::string& fileSystem);
 
   // The attribute word (FileAttributes.h) of the entry.
   std::uint32_t Attributes() const;

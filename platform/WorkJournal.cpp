@@ -77,8 +77,9 @@ std::string Text(const JournalRecord& record) {
        << record.inode << "\nborn-seconds " << record.born.seconds << "\nborn-nanoseconds " << record.born.nanoseconds
        << "\npath " << Hex(record.path) << '\n';
   if (record.kind == JournalRecord::Kind::Lengthened) {
-    text << "length " << record.length << "\nlengthened-to " << record.lengthenedTo << "\ntime-seconds "
-         << record.time.seconds << "\ntime-nanoseconds " << record.time.nanoseconds << '\n';
+    text << "length " << record.length << "\ncluster-end " << record.clusterEnd << "\nlengthened-to "
+         << record.lengthenedTo << "\ntime-seconds " << record.time.seconds << "\ntime-nanoseconds "
+         << record.time.nanoseconds << '\n';
   }
   text << "end\n";
   return text.str();
@@ -104,7 +105,7 @@ std::optional<JournalRecord> Parse(std::string_view text) {
   };
   JournalRecord record;
   record.kind = field("kind") == "filler" ? JournalRecord::Kind::Filler : JournalRecord::Kind::Lengthened;
-  const std::size_t expected = record.kind == JournalRecord::Kind::Filler ? 6 : 10;
+  const std::size_t expected = record.kind == JournalRecord::Kind::Filler ? 6 : 11;
   record.fileSystem = field("file-system");
   const auto inode = NumberOf<std::uint64_t>(field("inode"));
   const auto path = FromHex(field("path"));
@@ -118,10 +119,14 @@ std::optional<JournalRecord> Parse(std::string_view text) {
   record.born = *born;
   if (record.kind == JournalRecord::Kind::Filler) return record;
   const auto length = NumberOf<std::uint64_t>(field("length"));
+  const auto clusterEnd = NumberOf<std::uint64_t>(field("cluster-end"));
   const auto lengthenedTo = NumberOf<std::uint64_t>(field("lengthened-to"));
   const auto time = TimeOf(field("time-seconds"), field("time-nanoseconds"));
-  if (!length || !lengthenedTo || !time || *lengthenedTo < *length) return std::nullopt;
+  if (!length || !clusterEnd || !lengthenedTo || !time || *clusterEnd <= *length || *lengthenedTo < *clusterEnd) {
+    return std::nullopt;
+  }
   record.length = *length;
+  record.clusterEnd = *clusterEnd;
   record.lengthenedTo = *lengthenedTo;
   record.time = *time;
   return record;
@@ -134,14 +139,17 @@ std::string NewName(const JournalRecord& record) {
          std::to_string(::getpid()) + '-' + std::to_string(++counter);
 }
 
-void WriteAll(int fd, const std::string& text) {
+// False, with errno set, when not all of it could be written.
+bool WriteAll(int fd, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
     const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
     if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) throw IoError::FromErrno(wrote < 0 ? errno : ENOSPC);
+    if (wrote == 0) errno = ENOSPC;
+    if (wrote <= 0) return false;
     done += static_cast<std::size_t>(wrote);
   }
+  return true;
 }
 
 std::optional<std::string> ReadAll(int fd) {
@@ -160,27 +168,32 @@ std::optional<std::string> ReadAll(int fd) {
 }
 
 // Opens the entry `name` and locks it; -1 when it is gone, is no regular
-// file of this user's with one name, or a running copy holds it.
+// file of this user's with one name, or a running copy holds it. Locked,
+// it is checked to be still what the name names: another start may have
+// taken it meanwhile and removed it.
 int OpenUnheld(int folder, const std::string& name) {
   const int fd = ::openat(folder, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st {};
+  struct stat named {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1 ||
-      ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+      named.st_ino != st.st_ino || named.st_dev != st.st_dev) {
     ::close(fd);
     return -1;
   }
   return fd;
 }
 
-std::vector<std::string> EntryNames(int folder) {
+std::vector<std::string> EntryNames(const JournalFolder& folder) {
   std::vector<std::string> names;
-  const int listing = ::dup(folder);
-  if (listing < 0) throw IoError::FromErrno(errno);
+  const int listing = ::openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing < 0) throw JournalError(folder.Path(), errno);
   DIR* entries = ::fdopendir(listing);
   if (entries == nullptr) {
+    const int error = errno;
     ::close(listing);
-    throw IoError::FromErrno(errno);
+    throw JournalError(folder.Path(), error);
   }
   while (const dirent* entry = ::readdir(entries)) names.emplace_back(entry->d_name);
   ::closedir(entries);
@@ -190,21 +203,21 @@ std::vector<std::string> EntryNames(int folder) {
 }  // namespace
 
 JournalEntry::JournalEntry(const JournalRecord& record) : folder_(JournalFolder::Open()), name_(NewName(record)) {
+  // A record a later start could not find its file by is no record.
+  if (record.fileSystem.empty() || !record.path.starts_with('/')) {
+    throw JournalError(folder_.Path(), "the file cannot be named for a later start");
+  }
   const std::string unfinished = std::string(kUnfinishedWrite) + name_;
   fd_ = ::openat(folder_.Fd(), unfinished.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd_ < 0) throw IoError::FromErrno(errno);
-  try {
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) throw IoError::FromErrno(errno);
-    WriteAll(fd_, Text(record));
-    // The record and its name are on the medium before the step it guards.
-    if (::fsync(fd_) != 0 || ::renameat(folder_.Fd(), unfinished.c_str(), folder_.Fd(), name_.c_str()) != 0 ||
-        ::fsync(folder_.Fd()) != 0) {
-      throw IoError::FromErrno(errno);
-    }
-  } catch (const IoError&) {
+  if (fd_ < 0) throw JournalError(folder_.Path(), errno);
+  // The record and its name are on the medium before the step it guards.
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || !WriteAll(fd_, Text(record)) || ::fsync(fd_) != 0 ||
+      ::renameat(folder_.Fd(), unfinished.c_str(), folder_.Fd(), name_.c_str()) != 0 || ::fsync(folder_.Fd()) != 0) {
+    const int error = errno;
     ::unlinkat(folder_.Fd(), unfinished.c_str(), 0);
+    ::unlinkat(folder_.Fd(), name_.c_str(), 0);
     ::close(fd_);
-    throw;
+    throw JournalError(folder_.Path(), error);
   }
 }
 
@@ -227,7 +240,7 @@ void JournalEntry::Done() {
 UnfinishedSteps TakeUnfinishedSteps(const std::function<bool(const JournalRecord&)>& putRight) {
   const JournalFolder folder = JournalFolder::Open();
   UnfinishedSteps found;
-  for (const std::string& name : EntryNames(folder.Fd())) {
+  for (const std::string& name : EntryNames(folder)) {
     const bool unfinishedWrite = name.starts_with(kUnfinishedWrite);
     if (!unfinishedWrite && !IsRecordName(name)) continue;
     const int fd = OpenUnheld(folder.Fd(), name);
@@ -238,8 +251,9 @@ UnfinishedSteps TakeUnfinishedSteps(const std::function<bool(const JournalRecord
     if (unfinishedWrite || (record && putRight(*record))) {
       ::unlinkat(folder.Fd(), name.c_str(), 0);
     } else if (!record) {
-      ::renameat(folder.Fd(), name.c_str(), folder.Fd(), (name + std::string(kDamaged)).c_str());
-      found.damaged.push_back(folder.Path() + "/" + name);
+      const std::string setAside = name + std::string(kDamaged);
+      ::renameat(folder.Fd(), name.c_str(), folder.Fd(), setAside.c_str());
+      found.damaged.push_back(folder.Path() + "/" + setAside);
     }
     ::close(fd);
   }

@@ -22,9 +22,11 @@ struct JournalRecord {
   std::uint64_t inode = 0;
   std::string path;  // walked without links to find the file again; any bytes
   FileTime born;     // tells the file from a later one in its inode
-  // Lengthened only: the file's own length and last-write time, and the
-  // length its passes take it to.
+  // Lengthened only: the file's own length and last-write time, where its
+  // cluster ends (the end of most passes' writes), and the furthest a pass
+  // takes it.
   std::uint64_t length = 0;
+  std::uint64_t clusterEnd = 0;
   std::uint64_t lengthenedTo = 0;
   FileTime time;
 
@@ -32,7 +34,7 @@ struct JournalRecord {
 };
 
 // A record written to the journal folder and on the medium before the step
-// it guards begins (IoError when it cannot be: the step must not begin
+// it guards begins (JournalError when it cannot be: the step must not begin
 // then). It is held for as long as this object lives, so no other copy of
 // the program takes the step for an unfinished one. Done() removes it: the
 // step is over. Dropped without Done(), by a failure that left the step
@@ -64,8 +66,8 @@ struct UnfinishedSteps {
 
 // Hands each record of a step no running copy is in to `putRight`, holding
 // it meanwhile; it leaves the journal when `putRight` returns true, and
-// stays for a later start when false. Raises IoError when the journal
-// folder cannot be opened.
+// stays for a later start when false. Raises JournalError when the journal
+// folder cannot be opened or read.
 UnfinishedSteps TakeUnfinishedSteps(const std::function<bool(const JournalRecord&)>& putRight);
 
 }  // namespace omrek

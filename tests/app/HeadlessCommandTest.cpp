@@ -365,7 +365,7 @@ TEST(HeadlessWipeSlack, KilledAnywhereEveryFileIsWholeAfterTheNextStart) {
     EXPECT_EQ(next.status, 0) << next.out;
     test::ExpectAsTheyWere(files, next.out);
     if (last && next.out.find("omrek: put back ") != std::string::npos) {
-      EXPECT_NE(ReadWholeFile(report).find("Put right at start:\n  put back "), std::string::npos);
+      EXPECT_NE(ReadWholeFile(report).find("Left by stopped runs, seen at start:\n  put back "), std::string::npos);
     }
   }
   EXPECT_FALSE(fs::exists(image.File(FillerFileName(1))));

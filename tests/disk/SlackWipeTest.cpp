@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 
 #include "disk/FileRestorer.h"
 #include "disk/StoppedRuns.h"
@@ -251,40 +252,63 @@ TEST(SlackWipe, NoPassSelectedStillCutsAndRestores) {
   EXPECT_EQ(monitor.statuses, (std::vector<std::string>{"SLACK", "READY"}));
 }
 
-// Lengthens each file as a slack wipe does, then dies before any is back.
+// Lengthens each file as a slack wipe does and records a filler, then dies
+// before any is done.
 TEST(SlackWipeChild, KilledWhileFilesAreLengthened) {
+  std::istringstream paths(test::ChildArgument("OMREK_FILES"));
+  std::vector<std::string> names;
+  for (std::string path; std::getline(paths, path);) names.push_back(path);
   std::vector<FileHandle> files;
+  for (const std::string& path : names) files.push_back(FileHandle::OpenExclusive(path));
   std::vector<std::unique_ptr<FileRestorer>> restorers;
-  for (const std::string& path : {test::ChildArgument("OMREK_FILE_1"), test::ChildArgument("OMREK_FILE_2"),
-                                  test::ChildArgument("OMREK_FILE_3")}) {
-    files.push_back(FileHandle::OpenExclusive(path));
-  }
   for (std::size_t i = 0; i < files.size(); ++i) {
-    auto restorer =
-        std::make_unique<FileRestorer>(files[i], test::ChildArgument("OMREK_FILE_" + std::to_string(i + 1)), 4096);
+    auto restorer = std::make_unique<FileRestorer>(files[i], names[i], 4096);
     files[i].WriteAt(std::string(restorer->SlackLength(), 'J').data(), restorer->SlackLength(), restorer->Length());
     restorers.push_back(std::move(restorer));
+  }
+  for (const std::string& path : {test::ChildArgument("OMREK_FILLER"), test::ChildArgument("OMREK_GONE_FILLER")}) {
+    const FileHandle filler = FileHandle::Create(path);
+    JournalRecord record;
+    record.kind = JournalRecord::Kind::Filler;
+    record.fileSystem = filler.FileSystemId();
+    record.inode = filler.Identity().inode;
+    record.born = filler.BirthTime();
+    record.path = path;
+    new JournalEntry(record);
   }
   ::raise(SIGKILL);
 }
 
-// What a run killed mid-slack left, as the journal tells it: the next start
-// puts back only a file still as the wipe left it, leaves one changed since
-// and names it, never touches a step another copy is still in, and sets a
-// damaged record aside. Each is said once.
+// What a killed run left, as the journal tells it: the next start puts back
+// only a file still as the wipe left it and deletes its filler; it leaves a
+// file written to since and names it, waits for a drive that is not there,
+// never touches a step another copy is still in, and sets a damaged record
+// aside. Each is said once.
 TEST(SlackWipe, TheNextStartPutsBackWhatAStoppedWipeLeftAndNothingElse) {
   LoopImage image(16, 4096, "stopped");
+  LoopImage away(16, 4096, "away");
   OMREK_REQUIRE_MOUNTED(image);
+  OMREK_REQUIRE_MOUNTED(away);
   const std::string stopped = WriteFile(image.File("stopped"), "mine");
   const std::string grown = WriteFile(image.File("grown since"), "theirs");
   const std::string replaced = WriteFile(image.File("replaced since"), "old");
-  for (const std::string& path : {stopped, grown, replaced}) SetOddTime(path);
+  const std::string onAway = WriteFile(away.File("on a drive taken away"), "away");
+  for (const std::string& path : {stopped, grown, replaced, onAway}) SetOddTime(path);
+  const std::string filler = image.File("recorded filler");
+  const std::string goneFiller = image.File("filler deleted before its record");
   test::RunTestCaseInChild("SlackWipeChild.KilledWhileFilesAreLengthened",
-                           {{"OMREK_FILE_1", stopped}, {"OMREK_FILE_2", grown}, {"OMREK_FILE_3", replaced}});
+                           {{"OMREK_FILES", stopped + "\n" + grown + "\n" + replaced + "\n" + onAway},
+                            {"OMREK_FILLER", filler},
+                            {"OMREK_GONE_FILLER", goneFiller}});
   ASSERT_EQ(fs::file_size(stopped), 4096u);
-  WriteFile(grown, std::string(9000, 'g'));
+  // Written past its old end by another program, to no length a pass gives.
+  WriteFile(grown, std::string(50, 'g'));
   fs::remove(replaced);
   WriteFile(replaced, "new");
+  fs::remove(goneFiller);
+  const std::string awayImage = away.ImagePath();
+  const std::string awayRoot = away.MountPoint();
+  away.Unmount();
   const std::string damaged = JournalFolderPath() + "/lengthened-damaged-by-a-test";
   WriteFile(damaged, "omrek journal 1\nkind lengthened\n");
   // A copy still running holds its record.
@@ -299,22 +323,28 @@ TEST(SlackWipe, TheNextStartPutsBackWhatAStoppedWipeLeftAndNothingElse) {
 
   EXPECT_EQ(ReadWholeFile(stopped), "mine");
   EXPECT_TRUE(SameTime(ModificationTime(stopped), {1700000001, 123456789}));
-  EXPECT_EQ(ReadWholeFile(grown), std::string(9000, 'g'));
+  EXPECT_EQ(ReadWholeFile(grown), std::string(50, 'g'));
   EXPECT_EQ(ReadWholeFile(replaced), "new");
+  EXPECT_FALSE(fs::exists(filler));
   EXPECT_EQ(runningFile.Size(), 5u) << "a copy still running keeps its file";
   EXPECT_EQ(repairs.filesPutBack, 1);
+  EXPECT_EQ(repairs.fillers.files, 1);
   const std::vector<std::string> said = repairs.SaidOnce();
   for (const std::string& line : {"put back " + stopped + ": its 4 bytes and its time",
-                                  "left " + grown + ": changed since a stopped slack wipe (9000 bytes, 6 before)",
+                                  "left " + grown + ": changed since a stopped slack wipe (50 bytes, 6 before)",
                                   "left " + replaced + ": no longer the file a stopped run changed",
-                                  "set aside the damaged journal record " + damaged + ": nothing done"}) {
+                                  "left " + onAway + ": its drive is not there; put right when it is",
+                                  "set aside the damaged journal record " + damaged + ".damaged: nothing done"}) {
     EXPECT_NE(std::find(said.begin(), said.end(), line), said.end()) << line;
   }
-  EXPECT_TRUE(fs::exists(damaged + ".damaged"));
+  EXPECT_EQ(said.size(), 6u) << "the filler gone before its record is not worth a word";
   EXPECT_EQ(monitor.lines.back(), (std::array<std::string, 3>{"REPAIRED", "1 file", "put back"}));
 
+  // The drive back, its file is put back too; nothing else is said again.
+  ASSERT_TRUE(test::RunQuietly("mount -o loop '" + awayImage + "' '" + awayRoot + "'"));
   const StoppedRunRepairs again = RepairStoppedRuns(monitor);
-  EXPECT_TRUE(again.SaidOnce().empty()) << again.SaidOnce().front();
+  test::RunQuietly("umount '" + awayRoot + "'");
+  EXPECT_EQ(again.SaidOnce(), (std::vector<std::string>{"put back " + onAway + ": its 4 bytes and its time"}));
   runningWipe.reset();
   runningFile.Close();
   EXPECT_EQ(ReadWholeFile(running), "busy");
