@@ -6,11 +6,15 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <map>
+#include <regex>
 
 #include "app/OmrekProgram.h"
 #include "disk/FillerFiles.h"
+#include "platform/DriveTable.h"
 #include "platform/ReservedClusters.h"
 #include "platform/Volume.h"
 #include "tests/app/CommandSupport.h"
@@ -266,6 +270,107 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   EXPECT_NE(said.find(":): stopped (DRIVE "), std::string::npos) << said;
   EXPECT_TRUE(said.ends_with("omrek: stopped before the end\n")) << said;
   EXPECT_FALSE(FillerOrLogIn(root));
+}
+
+// The built program in the background, its output kept in `out`; killed
+// at the end of the test unless it has ended by then.
+class Started {
+ public:
+  Started(const std::string& arguments, const std::string& out) {
+    const std::string command =
+        "exec env -u DISPLAY -u WAYLAND_DISPLAY " OMREK_PROGRAM " " + arguments + " </dev/null >" + out + " 2>&1";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~Started() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ExitStatus();
+  }
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+
+  void Signal(int signal) const { ::kill(pid_, signal); }
+  int ExitStatus() {
+    if (pid_ <= 0) return -1;
+    int raw = 0;
+    while (::waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+std::map<std::string, std::uintmax_t> FillerSizes(const std::string& root) {
+  std::map<std::string, std::uintmax_t> sizes;
+  for (const auto& entry : fs::directory_iterator(root)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("Omrek-Delete")) sizes[name] = entry.file_size();
+  }
+  return sizes;
+}
+
+// The megabytes a run's "DRIVE D 52 megs WIPED" says it wrote; -1 without.
+std::int64_t MegsWiped(const std::string& said) {
+  std::smatch found;
+  if (!std::regex_search(said, found, std::regex(" ([0-9]+) megs? WIPED\n"))) return -1;
+  return std::stoll(found[1]);
+}
+
+// Two runs on one drive take turns. While the first fills, a second takes
+// none of its fillers for a killed run's and leaves its reserve lowered: it
+// refuses the drive, or, told to wait, says so, waits and wipes it after.
+// Neither writes more than the drive had free, its reserve included; once
+// both end no filler is left and the reserve is back at its size.
+TEST(HeadlessWipeSpace, TwoRunsOnOneDriveTakeTurns) {
+  LoopImage image(64, 4096, "turns");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  const std::string drive(1, DriveTable::Read().LetterOf(root));
+  const std::string reserve = image.SysfsFolder() + "/reserved_clusters";
+  const std::string pool = ReadWholeFile(reserve);
+  const std::int64_t freeMegs = (QueryDiskSpace(root).FreeBytes + std::stoll(pool) * 4096) >> 20;
+  test::TempDir folder;
+  const std::string settings =
+      WriteFile(folder.File("omrek.ini"), "[DiskMode]\nDOD=0\nRandomize=1\nNumRandomize=20\nWipeSlack=0\n");
+  const std::string command = "--wipe-space --yes --settings " + settings + " " + Quoted(root);
+
+  Started first(command, folder.File("first"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !FillerSizes(root).empty(); }, 60000));
+  // Held mid-filling, with its lock and the reserve it lowered.
+  first.Signal(SIGSTOP);
+  const auto fillers = FillerSizes(root);
+  const Ran refused = RunProgram(command);
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  EXPECT_NE(refused.out.find(root + " (" + drive + ":): refused: another Omrek is wiping it\n"), std::string::npos)
+      << refused.out;
+  EXPECT_EQ(FillerSizes(root), fillers);
+  EXPECT_EQ(ReadWholeFile(reserve), "0\n");
+
+  Started waiting("--wait 600 " + command, folder.File("waiting"));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return ReadWholeFile(folder.File("waiting"))
+                   .find("omrek: waiting for another Omrek on Drive " + drive + "\n") != std::string::npos;
+      },
+      60000));
+  first.Signal(SIGCONT);
+  EXPECT_EQ(first.ExitStatus(), 0);
+  EXPECT_EQ(waiting.ExitStatus(), 0);
+  for (const char* run : {"first", "waiting"}) {
+    const std::string said = ReadWholeFile(folder.File(run));
+    EXPECT_TRUE(said.ends_with(" WIPED\n")) << said;
+    EXPECT_GT(MegsWiped(said), 0) << said;
+    EXPECT_LE(MegsWiped(said), freeMegs) << said;
+  }
+  EXPECT_TRUE(FillerSizes(root).empty());
+  EXPECT_EQ(ReadWholeFile(reserve), pool);
 }
 
 TEST(HeadlessChild, KilledWhileThePoolIsEmpty) {
