@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "platform/Directory.h"
 #include "platform/DriveTable.h"
+#include "platform/FileSystemLock.h"
 #include "platform/IoError.h"
 #include "platform/ReservedClusters.h"
 
@@ -60,6 +62,20 @@ void DeleteIfLeftover(const Directory& folder, const std::string& name, const st
   }
 }
 
+// The drive's lock, held while its leftovers go; false when another copy
+// of the program wipes the drive: its closed fillers are in flight, not
+// left over. Where no lock can be kept (no journal folder) no copy of this
+// user's can be wiping, as each refuses its drives then: the clean-up goes
+// on without.
+bool TakeTurn(const std::string& root, std::optional<FileSystemLock>& turn) {
+  try {
+    turn = FileSystemLock::TryTake(root);
+    return turn.has_value();
+  } catch (const IoError&) {
+    return true;
+  }
+}
+
 }  // namespace
 
 std::string FillerFileName(int number) {
@@ -103,6 +119,8 @@ LeftoverFillers DeleteLeftoverFillersOfAllDrives(JobMonitor& monitor) {
   PutBackReservesOfKilledRuns();
   LeftoverFillers total;
   for (const std::string& root : DriveTable::Read().Roots()) {
+    std::optional<FileSystemLock> turn;
+    if (!TakeTurn(root, turn)) continue;
     LeftoverFillers found = DeleteLeftoverFillers(root);
     total.files += found.files;
     total.bytes += found.bytes;

@@ -42,7 +42,8 @@ LeftoverFillers DeleteLeftoverFillers(const std::string& root);
 // Each file the clean-up left, as a message of its own.
 void TellLeftFillers(JobMonitor& monitor, const LeftoverFillers& found);
 
-// Once at start-up: the clean-up over the roots of all lettered drives. When
+// Once at start-up: the clean-up over the roots of all lettered drives but
+// those another copy of the program is wiping (FileSystemLock.h). When
 // it found any, the status lines say how many files went and how much space
 // came back: "LEFTOVERS", "3 files", "73 megs freed". The reserved pools
 // that such runs left empty are put back as well. Returns the whole of

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <optional>
+#include <thread>
 
 #include "disk/DiskInfo.h"
 #include "disk/SlackSweep.h"
@@ -20,6 +21,9 @@ namespace omrek {
 namespace {
 
 constexpr std::uint64_t kMegabyte = 1 << 20;
+// How often a drive another copy holds is tried again; the window answers
+// Cancel as often.
+constexpr std::chrono::milliseconds kBusyRetry{150};
 
 // The drive's status lines while it fills, and when it fails.
 void ShowDrive(JobMonitor& monitor, char letter, std::int64_t written, Outcome outcome) {
@@ -93,6 +97,11 @@ void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
     monitor_.ShowMessage(noSpace);
     return;
   }
+  // Held until the drive is done: another copy would take this one's
+  // closed fillers for a killed run's, and on ext4 put the reserve back
+  // while this one still fills.
+  const std::optional<FileSystemLock> lock = TakeDrive(drive);
+  if (!lock) return;
   diskInfo_.SetDisk(letter);
   engine_.ClusterSize = static_cast<std::uint32_t>(kBlockSize);
   // A killed run's fillers may hold all the space there is: they go before
@@ -104,6 +113,27 @@ void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
     return;
   }
   FillFreeSpace(drive.letter, drive.root);
+}
+
+std::optional<FileSystemLock> FreeSpaceWipe::TakeDrive(const DriveToWipe& drive) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point giveUp = longestWait ? Clock::now() + *longestWait : Clock::time_point::max();
+  std::optional<FileSystemLock> lock = FileSystemLock::TryTake(drive.root);
+  if (!lock && Clock::now() < giveUp) {
+    const std::string waiting = std::string("waiting for another Omrek on Drive ") + drive.letter;
+    monitor_.SetStatus(waiting, "", "");
+    if (waitTold) waitTold(waiting);
+  }
+  while (!lock && !monitor_.CancelFlag() && Clock::now() < giveUp) {
+    std::this_thread::sleep_for(kBusyRetry);
+    monitor_.PumpEvents();
+    lock = FileSystemLock::TryTake(drive.root);
+  }
+  if (!lock) {
+    done_.outcome = Outcome::DriveBusy;
+    ShowOutcome(monitor_, done_);
+  }
+  return lock;
 }
 
 void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {

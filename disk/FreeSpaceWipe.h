@@ -1,8 +1,10 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "engine/WipeProfile.h"
 #include "platform/FileIdentity.h"
 #include "platform/WorkJournal.h"
+#include "platform/FileSystemLock.h"
 
 namespace omrek {
 
@@ -32,6 +35,12 @@ struct DriveToWipe {
 // block takes the final bytes, until the drive is full. Then the filler
 // files are deleted.
 // With the disk-mode WipeSlack option the drive's slack is swept first.
+//
+// One copy of the program at a time works on a drive, from the clean-up
+// below to its last filler deleted (FileSystemLock.h); a drive another copy
+// holds is waited for, saying so, until `longestWait` is over or Cancel, and
+// then reads "BUSY", untouched. Where the lock cannot be kept (no journal
+// folder), the drive fails with the reason before anything is done.
 //
 // Filler files an earlier run left in the drive's root are deleted first;
 // files with their names that are not provably such leftovers are named in
@@ -70,6 +79,13 @@ class FreeSpaceWipe {
 
   void WipeDriveFreeSpace(const DriveToWipe& drive);
 
+  // How long a drive another copy of the program is wiping is waited for;
+  // none: until Cancel.
+  std::optional<std::chrono::seconds> longestWait;
+  // Told the status of such a wait as it begins, for a front end that
+  // shows no status lines.
+  std::function<void(const std::string& status)> waitTold;
+
   // Chunks written into one filler file before the next is started: 1024,
   // a gigabyte. Tests lower it to see the change of file without writing
   // a gigabyte.
@@ -80,6 +96,9 @@ class FreeSpaceWipe {
   std::function<void(const std::string& root, double bytesPerSecond)> firstChunkTimed;
 
  private:
+  // The drive's lock once no other copy holds it; nullopt, the drive told
+  // "BUSY", when the wait ended first.
+  std::optional<FileSystemLock> TakeDrive(const DriveToWipe& drive);
   void FillFreeSpace(char letter, const std::string& root);
   // Returns false when Cancel ended the filling.
   bool FillWithFillerFiles(char letter, const std::string& root);

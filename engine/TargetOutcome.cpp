@@ -7,7 +7,9 @@ namespace omrek {
 
 namespace {
 
-constexpr std::array<OutcomeTexts, 11> kTexts = {{
+constexpr const char* kRefusedBusy = "refused: another Omrek is wiping it";
+
+constexpr std::array<OutcomeTexts, 12> kTexts = {{
     // status lines, row, report, command line, done
     {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},          // LeftAlone
     {{}, nullptr, "not done", "not done", false},                                                   // NotReached
@@ -20,6 +22,7 @@ constexpr std::array<OutcomeTexts, 11> kTexts = {{
     {{}, nullptr, "stopped by Cancel", "stopped (%drive% %megs% written)", false},                  // DriveStopped
     {{"%drive%", "%megs%", "FAILED"}, nullptr, "FAILED", "FAILED (%why%)", false},                  // DriveFailed
     {{}, nullptr, "no empty space to wipe", "not wiped", false},                                    // NoSpace
+    {{"%drive%", "BUSY", ""}, nullptr, kRefusedBusy, kRefusedBusy, false},                          // DriveBusy
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {

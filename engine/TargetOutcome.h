@@ -22,6 +22,7 @@ enum class Outcome {
   DriveStopped,    // Cancel (or a signal) ended the filling early
   DriveFailed,     // an error other than a full disk ended the filling
   NoSpace,         // the drive has gone or had no free space
+  DriveBusy,       // another copy of the program was wiping the drive for as long as the command waited
 };
 
 enum class Verification { Off, NotDone, Verified, Mismatch };

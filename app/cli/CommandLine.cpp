@@ -1,5 +1,6 @@
 #include "app/cli/CommandLine.h"
 
+#include <charconv>
 #include <optional>
 
 namespace omrek {
@@ -48,24 +49,45 @@ void Check(const CommandLine& line) {
     throw UsageError("--settings goes with --destroy, --wipe-slack or --wipe-space");
   }
   if (line.yes && line.mode != Mode::WipeSpace) throw UsageError("--yes goes with --wipe-space");
+  if (line.waitSeconds && line.mode != Mode::WipeSpace) throw UsageError("--wait goes with --wipe-space");
   if ((line.verify || !line.reportFile.empty()) && !TakesPaths(line.mode)) {
     throw UsageError("--verify and --report go with --destroy, --wipe-slack or --wipe-space");
   }
 }
 
-// "--option FILE" or "--option=FILE" at `i` into `file` (moving `i` past
-// FILE); false when the argument is another one.
-bool TakeFile(const std::vector<std::string>& arguments, std::size_t& i, const std::string& option, std::string& file) {
+// "--option VALUE" or "--option=VALUE" at `i` into `value` (moving `i`
+// past VALUE); false when the argument is another one. `needs` names what
+// VALUE is, for the error.
+bool TakeValue(const std::vector<std::string>& arguments, std::size_t& i, const std::string& option,
+               const std::string& needs, std::string& value) {
   const std::string& argument = arguments[i];
   if (argument == option) {
-    if (++i == arguments.size()) throw UsageError(option + " needs a file");
-    file = arguments[i];
+    if (++i == arguments.size()) throw UsageError(option + " needs " + needs);
+    value = arguments[i];
   } else if (argument.starts_with(option + "=")) {
-    file = argument.substr(option.size() + 1);
+    value = argument.substr(option.size() + 1);
   } else {
     return false;
   }
-  if (file.empty()) throw UsageError(option + " needs a file");
+  if (value.empty()) throw UsageError(option + " needs " + needs);
+  return true;
+}
+
+bool TakeFile(const std::vector<std::string>& arguments, std::size_t& i, const std::string& option, std::string& file) {
+  return TakeValue(arguments, i, option, "a file", file);
+}
+
+// "--wait SECONDS": a whole number, 0 or more.
+bool TakeSeconds(const std::vector<std::string>& arguments, std::size_t& i, std::optional<std::uint32_t>& seconds) {
+  constexpr const char* kNeeds = "a whole number of seconds";
+  std::string text;
+  if (!TakeValue(arguments, i, "--wait", kNeeds, text)) return false;
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) {
+    throw UsageError(std::string("--wait needs ") + kNeeds + ", not " + text);
+  }
+  seconds = value;
   return true;
 }
 
@@ -97,7 +119,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       continue;
     }
     if (TakeFile(arguments, i, "--report", line.reportFile) ||
-        TakeFile(arguments, i, "--settings", line.settingsFile)) {
+        TakeFile(arguments, i, "--settings", line.settingsFile) || TakeSeconds(arguments, i, line.waitSeconds)) {
       continue;
     }
     bool known = false;
@@ -117,7 +139,8 @@ std::string UsageText() {
   return "Usage: omrek [FILE...]\n"
          "       omrek --destroy [--verify] [--report FILE] [--settings FILE] FILE...\n"
          "       omrek --wipe-slack [--verify] [--report FILE] [--settings FILE] FILE...\n"
-         "       omrek --wipe-space [--yes] [--verify] [--report FILE] [--settings FILE] PATH...\n"
+         "       omrek --wipe-space [--yes] [--wait SECONDS] [--verify] [--report FILE]\n"
+         "                          [--settings FILE] PATH...\n"
          "       omrek --recover\n"
          "\n"
          "Without a command, opens the window with the FILEs listed.\n"
@@ -137,6 +160,8 @@ std::string UsageText() {
          "Options:\n"
          "  --settings FILE  take the passes from FILE instead of the program's settings\n"
          "  -y, --yes        wipe space without asking (needed when not on a terminal)\n"
+         "  --wait SECONDS   wait up to SECONDS for a drive that another Omrek is wiping;\n"
+         "                   without it, such a drive is refused at once\n"
          "  --verify         read back what the last pass wrote, around the page cache;\n"
          "                   a file that differs is kept and counts as failed\n"
          "  --report FILE    write a report of what was done to FILE (owner-only)\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,6 +32,9 @@ struct CommandLine {
   bool verify = false;
   // --report FILE: where to write a report of what was done; empty for none.
   std::string reportFile;
+  // --wait SECONDS: how long --wipe-space waits for a drive that another
+  // copy of the program is wiping; not given, it refuses such a drive at once.
+  std::optional<std::uint32_t> waitSeconds;
 
   // Runs without a window or a display.
   bool Headless() const { return mode != Mode::Window; }

@@ -1,5 +1,6 @@
 #include "app/cli/HeadlessCommand.h"
 
+#include <chrono>
 #include <filesystem>
 #include <istream>
 #include <optional>
@@ -230,7 +231,17 @@ class Run : public CommandFrontEnd {
     const std::vector<DriveToWipe> drives = DrivesOfPaths();
     if (drives.empty() || !runner_.AskToWipeSpace(drives, WipeSpeeds())) return;
     const bool wipeSlack = ReadStoredWipeSlack(settings_);
-    SpaceWipeOptions options{[wipeSlack] { return wipeSlack; }, Verify(), true, {}};
+    // A script is not left hanging on a drive another copy is filling
+    // unless it asked to wait; a wait is said on stderr, which has no
+    // status lines.
+    const SpaceWipeOptions options{
+        .wipeSlack = [wipeSlack] { return wipeSlack; },
+        .verify = Verify(),
+        .goOnAfterFailure = true,
+        .firstChunkTimed = {},
+        .longestWait = std::chrono::seconds(line_.waitSeconds.value_or(0)),
+        .waitTold = [this](const std::string& status) { monitor_.ShowMessage(status); },
+    };
     TDiskInfo diskInfo;
     runner_.WipeSpace(drives, ReadStoredProfile(settings_, "DiskMode"), options, diskInfo);
   }

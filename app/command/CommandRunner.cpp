@@ -89,6 +89,8 @@ void CommandRunner::WipeSpace(const std::vector<DriveToWipe>& drives, const Wipe
     FreeSpaceWipe wipe(engine_, monitor_, profile, options.wipeSlack, diskInfo, options.verify);
     wipe.firstChunkTimed = options.firstChunkTimed;
     wipe.goOnAfterFailure = options.goOnAfterFailure;
+    wipe.longestWait = options.longestWait;
+    wipe.waitTold = options.waitTold;
     wipe.TellOutcomes(sink);
     wipe.WipeSelectedDrives(drives);
   });

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,11 @@ struct SpaceWipeOptions {
   // drive (the command line).
   bool goOnAfterFailure = false;
   std::function<void(const std::string& root, double bytesPerSecond)> firstChunkTimed;
+  // How long a drive that another copy of the program is wiping is waited
+  // for before it is left as busy: the window waits until Cancel (none), the
+  // command line as long as it was told.
+  std::optional<std::chrono::seconds> longestWait;
+  std::function<void(const std::string& status)> waitTold;
 };
 
 // Runs the three commands for either front end: it asks the front end what

@@ -27,6 +27,9 @@ TEST(ParseCommandLine, CommandsWithTheirPathsAndOptions) {
   EXPECT_EQ(space.mode, Mode::WipeSpace);
   EXPECT_TRUE(space.yes);
   EXPECT_EQ(ParseCommandLine({"--recover"}).mode, Mode::Recover);
+  EXPECT_FALSE(space.waitSeconds) << "a busy drive is refused at once";
+  EXPECT_EQ(ParseCommandLine({"--wipe-space", "--wait", "600", "/mnt"}).waitSeconds, 600u);
+  EXPECT_EQ(ParseCommandLine({"--wait=0", "--wipe-space", "/mnt"}).waitSeconds, 0u);
   EXPECT_EQ(ParseCommandLine({"--destroy", "--", "--yes", "-f"}).paths, (std::vector<std::string>{"--yes", "-f"}))
       << "after --, names that look like options are files";
 }
@@ -58,6 +61,12 @@ TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
   EXPECT_EQ(error({"--destroy", "--yes", "x"}), "--yes goes with --wipe-space");
   EXPECT_EQ(error({"--recover", "x"}), "--recover takes no paths");
   EXPECT_EQ(error({"--recover", "--verify"}), "--verify and --report go with --destroy, --wipe-slack or --wipe-space");
+  EXPECT_EQ(error({"--destroy", "--wait", "5", "x"}), "--wait goes with --wipe-space");
+  EXPECT_EQ(error({"--wipe-space", "/mnt", "--wait"}), "--wait needs a whole number of seconds");
+  for (const char* bad : {"-1", "1.5", "10s", "+3", "99999999999"}) {
+    EXPECT_EQ(error({"--wipe-space", "--wait", bad, "/mnt"}),
+              std::string("--wait needs a whole number of seconds, not ") + bad);
+  }
 }
 
 }  // namespace

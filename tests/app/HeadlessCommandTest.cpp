@@ -9,10 +9,13 @@
 #include <QTest>
 #include <csignal>
 #include <filesystem>
+#include <map>
+#include <regex>
 #include <set>
 
 #include "app/OmrekProgram.h"
 #include "disk/FillerFiles.h"
+#include "platform/DriveTable.h"
 #include "platform/ReservedClusters.h"
 #include "platform/Volume.h"
 #include "tests/app/CommandSupport.h"
@@ -269,6 +272,73 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   EXPECT_NE(said.find(":): stopped (DRIVE "), std::string::npos) << said;
   EXPECT_TRUE(said.ends_with("omrek: stopped before the end\n")) << said;
   EXPECT_FALSE(FillerOrLogIn(root));
+}
+
+std::map<std::string, std::uintmax_t> FillerSizes(const std::string& root) {
+  std::map<std::string, std::uintmax_t> sizes;
+  for (const auto& entry : fs::directory_iterator(root)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("Omrek-Delete")) sizes[name] = entry.file_size();
+  }
+  return sizes;
+}
+
+// The megabytes a run's "DRIVE D 52 megs WIPED" says it wrote; -1 without.
+std::int64_t MegsWiped(const std::string& said) {
+  std::smatch found;
+  if (!std::regex_search(said, found, std::regex(" ([0-9]+) megs? WIPED\n"))) return -1;
+  return std::stoll(found[1]);
+}
+
+// Two runs on one drive take turns. While the first fills, a second takes
+// none of its fillers for a killed run's and leaves its reserve lowered: it
+// refuses the drive, or, told to wait, says so, waits and wipes it after.
+// Neither writes more than the drive had free, its reserve included; once
+// both end no filler is left and the reserve is back at its size.
+TEST(HeadlessWipeSpace, TwoRunsOnOneDriveTakeTurns) {
+  LoopImage image(64, 4096, "turns");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  const std::string drive(1, DriveTable::Read().LetterOf(root));
+  const std::string reserve = image.SysfsFolder() + "/reserved_clusters";
+  const std::string pool = ReadWholeFile(reserve);
+  const std::int64_t freeMegs = (QueryDiskSpace(root).FreeBytes + std::stoll(pool) * 4096) >> 20;
+  test::TempDir folder;
+  const std::string settings =
+      WriteFile(folder.File("omrek.ini"), "[DiskMode]\nDOD=0\nRandomize=1\nNumRandomize=20\nWipeSlack=0\n");
+  const std::vector<std::string> command{"--wipe-space", "--yes", "--settings", settings, root};
+
+  test::Program first("first", command, folder);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !FillerSizes(root).empty(); }, 60000));
+  // Held mid-filling, with its lock and the reserve it lowered.
+  first.Freeze();
+  const auto fillers = FillerSizes(root);
+  const Ran refused = RunProgram("--wipe-space --yes --settings " + settings + " " + Quoted(root));
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  EXPECT_NE(refused.out.find(root + " (" + drive + ":): refused: another Omrek is wiping it\n"), std::string::npos)
+      << refused.out;
+  EXPECT_EQ(FillerSizes(root), fillers);
+  EXPECT_EQ(ReadWholeFile(reserve), "0\n");
+
+  std::vector<std::string> patient{"--wait", "600"};
+  patient.insert(patient.end(), command.begin(), command.end());
+  test::Program waiting("waiting", patient, folder);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return waiting.Err().find("omrek: waiting for another Omrek on Drive " + drive + "\n") != std::string::npos;
+      },
+      60000));
+  first.Thaw();
+  EXPECT_EQ(first.Finish(), 0);
+  EXPECT_EQ(waiting.Finish(), 0);
+  for (const test::Program* run : {&first, &waiting}) {
+    const std::string said = run->Out();
+    EXPECT_TRUE(said.ends_with(" WIPED\n")) << said;
+    EXPECT_GT(MegsWiped(said), 0) << said;
+    EXPECT_LE(MegsWiped(said), freeMegs) << said;
+  }
+  EXPECT_TRUE(FillerSizes(root).empty());
+  EXPECT_EQ(ReadWholeFile(reserve), pool);
 }
 
 TEST(HeadlessChild, KilledWhileThePoolIsEmpty) {

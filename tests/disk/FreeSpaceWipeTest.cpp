@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "disk/DiskInfo.h"
 #include "platform/DriveTable.h"
+#include "platform/FileSystemLock.h"
 #include "platform/IoError.h"
 #include "platform/ReservedClusters.h"
 #include "tests/support/ChildProcess.h"
@@ -249,8 +252,13 @@ TEST_F(FreeSpace, UnprivilegedTheMessageNamesTheMegabytesLeftOut) {
   const std::string expected = std::to_string((reserved * block + kMiB - 1) / kMiB) + " MiB on Drive " + Letter(image) +
                                " stayed unwritten: the file system keeps them in reserve" + " (File access denied)";
 
-  EXPECT_EQ(test::RunTestCaseAsNobody("FreeSpaceChild.ToldWhatStayedUnwritten",
-                                      {{"OMREK_ROOT", image.MountPoint()}, {"OMREK_MESSAGE", expected}}),
+  // Nobody's HOME is root's here: the journal goes where nobody may write.
+  test::TempDir state;
+  fs::permissions(state.Path(), fs::perms::all);
+
+  EXPECT_EQ(test::RunTestCaseAsNobody(
+                "FreeSpaceChild.ToldWhatStayedUnwritten",
+                {{"OMREK_ROOT", image.MountPoint()}, {"OMREK_MESSAGE", expected}, {"XDG_STATE_HOME", state.Path()}}),
             0);
   EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
 }
@@ -265,6 +273,23 @@ TEST(FreeSpaceChild, ToldWhatStayedUnwritten) {
       engine, monitor, profile, [] { return false; }, diskInfo)
       .WipeSelectedDrives({{DriveTable::Read().LetterOf(root), root}});
   EXPECT_EQ(monitor.messages, std::vector<std::string>{test::ChildArgument("OMREK_MESSAGE")});
+}
+
+TEST(FreeSpaceChild, RefusedWithoutAJournal) {
+  const std::string root = test::ChildArgument("OMREK_ROOT");
+  ShredEngine engine;
+  RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  TDiskInfo diskInfo;
+  FreeSpaceWipe wipe(
+      engine, monitor, profile, [] { return false; }, diskInfo);
+  std::vector<TargetOutcome> told;
+  wipe.TellOutcomes([&](const TargetOutcome& done) { told.push_back(done); });
+  EXPECT_THROW(wipe.WipeSelectedDrives({{DriveTable::Read().LetterOf(root), root}}), IoError);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].outcome, Outcome::DriveFailed);
+  EXPECT_EQ(told[0].detail, "cannot keep the journal of work in flight in " + test::ChildArgument("HOME") +
+                                "/.local/state/omrek: File not found");
 }
 
 TEST(FreeSpaceChild, KilledWhileThePoolIsEmpty) {
@@ -305,6 +330,61 @@ TEST_F(FreeSpace, FillersOfAKilledRunGoAtTheNextStartAndBeforeTheNextFilling) {
   EXPECT_FALSE(fs::exists(image.File(FillerFileName(7))));
   image.Unmount();
   EXPECT_EQ(test::ReadWholeFile(image.ImagePath()).find(kMarker), std::string::npos);
+}
+
+// Another copy of the program holds the drive (here the test, by its
+// lock). Its closed fillers are no leftovers to the start-up clean-up; a
+// wipe with no time to wait refuses the drive at once, one without a limit
+// waits, saying so, until Cancel. Either way the drive reads "BUSY" and is
+// left as it was. Free again, it is wiped and given back when done; where
+// no journal can be kept, it is refused with the reason.
+TEST_F(FreeSpace, ADriveAnotherCopyHoldsIsWaitedForUntilCancelAndLeftAsItWas) {
+  LoopImage image(16, 4096, "busy");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  const std::string filler = image.File(FillerFileName(1));
+  ASSERT_TRUE(test::RunQuietly("fallocate -l 1M '" + filler + "'"));
+  const std::int64_t free = QueryDiskSpace(root).FreeBytes;
+  std::vector<Outcome> outcomes;
+  const auto wipe = [&](std::optional<std::chrono::seconds> longestWait) {
+    FreeSpaceWipe busy = Wipe();
+    busy.longestWait = longestWait;
+    busy.TellOutcomes([&](const TargetOutcome& done) { outcomes.push_back(done.outcome); });
+    busy.WipeSelectedDrives(Picked(image));
+    engine_.CancelFlag = false;
+  };
+  {
+    const std::optional<FileSystemLock> otherCopy = FileSystemLock::TryTake(root);
+    ASSERT_TRUE(otherCopy);
+    EXPECT_FALSE(FileSystemLock::TryTake(root)) << "one holder, within one process too";
+    DeleteLeftoverFillersOfAllDrives(monitor_);
+    EXPECT_TRUE(fs::exists(filler));
+    monitor_.lines.clear();
+
+    wipe(std::chrono::seconds(0));
+    EXPECT_EQ(monitor_.pumps, 0) << "refused without waiting";
+    monitor_.onPump = [&] { engine_.CancelFlag = monitor_.pumps == 3; };
+    wipe(std::nullopt);
+  }
+  const std::array<std::string, 3> busy{"DRIVE " + Letter(image), "BUSY", ""};
+  EXPECT_EQ(monitor_.lines, (std::vector<std::array<std::string, 3>>{
+                                busy, {"waiting for another Omrek on Drive " + Letter(image), "", ""}, busy}));
+  EXPECT_EQ(monitor_.pumps, 3) << "Cancel ends the wait";
+  EXPECT_EQ(outcomes, (std::vector<Outcome>{Outcome::DriveBusy, Outcome::DriveBusy}));
+  EXPECT_TRUE(fs::exists(filler));
+  EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
+  EXPECT_EQ(monitor_.meterFull, 0);
+
+  monitor_.onPump = nullptr;
+  wipe(std::nullopt);
+  EXPECT_EQ(outcomes.back(), Outcome::DriveWiped);
+  EXPECT_FALSE(fs::exists(filler)) << "a leftover, once no copy holds its drive";
+  EXPECT_TRUE(FileSystemLock::TryTake(root)) << "the drive is given back when done";
+
+  test::TempDir home;
+  EXPECT_EQ(test::RunTestCaseAsNobody("FreeSpaceChild.RefusedWithoutAJournal",
+                                      {{"OMREK_ROOT", root}, {"HOME", home.Path()}, {"XDG_STATE_HOME", ""}}),
+            0);
 }
 
 // Files named like fillers that are not provably a killed run's: another

@@ -38,12 +38,13 @@ class NobodysCopies {
  public:
   explicit NobodysCopies(std::map<std::string, std::string>& environment)
       : program_(CopyForEveryone("/proc/self/exe", folder_.File("test-program"), kRunnable)) {
-    // A home of its own, where the program keeps its journal.
+    // A home of its own, where the program keeps its journal, unless the
+    // test gives one.
     const std::string home = folder_.File("home");
     fs::create_directory(home);
     if (::chown(home.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("cannot give nobody a home");
-    environment["HOME"] = home;
-    environment["XDG_STATE_HOME"] = home + "/state";
+    environment.try_emplace("HOME", home);
+    environment.try_emplace("XDG_STATE_HOME", home + "/state");
     const auto given = environment.find("QT_QPA_PLATFORM");
     const char* inherited = std::getenv("QT_QPA_PLATFORM");
     if (given != environment.end()) {
