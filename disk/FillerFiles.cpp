@@ -116,7 +116,6 @@ void TellLeftFillers(JobMonitor& monitor, const LeftoverFillers& found) {
 }
 
 LeftoverFillers DeleteLeftoverFillersOfAllDrives(JobMonitor& monitor) {
-  PutBackReservesOfKilledRuns();
   LeftoverFillers total;
   for (const std::string& root : DriveTable::Read().Roots()) {
     std::optional<FileSystemLock> turn;

@@ -120,9 +120,10 @@ std::optional<FileSystemLock> FreeSpaceWipe::TakeDrive(const DriveToWipe& drive)
   const Clock::time_point giveUp = longestWait ? Clock::now() + *longestWait : Clock::time_point::max();
   std::optional<FileSystemLock> lock = FileSystemLock::TryTake(drive.root);
   if (!lock && Clock::now() < giveUp) {
-    const std::string waiting = std::string("waiting for another Omrek on Drive ") + drive.letter;
-    monitor_.SetStatus(waiting, "", "");
-    if (waitTold) waitTold(waiting);
+    // Over the three status lines, each as narrow as the window's.
+    const std::string onDrive = std::string("on Drive ") + drive.letter;
+    monitor_.SetStatus("waiting for", "another Omrek", onDrive);
+    if (waitTold) waitTold("waiting for another Omrek " + onDrive);
   }
   while (!lock && !monitor_.CancelFlag() && Clock::now() < giveUp) {
     std::this_thread::sleep_for(kBusyRetry);

@@ -5,6 +5,7 @@
 #include "intake/ReadablePath.h"
 #include "platform/IoError.h"
 #include "platform/PinnedFile.h"
+#include "platform/ReservedClusters.h"
 #include "platform/WorkJournal.h"
 
 namespace omrek {
@@ -107,6 +108,8 @@ void ShowRepairs(JobMonitor& monitor, const StoppedRunRepairs& repairs) {
                       "put back");
   } else if (repairs.fillers.files > 0) {
     monitor.SetStatus("LEFTOVERS", repairs.fillers.FilesText(), repairs.fillers.FreedText());
+  } else if (!repairs.repaired.empty()) {
+    monitor.SetStatus("REPAIRED", "ext4 reserve", "put back");
   }
 }
 
@@ -129,6 +132,9 @@ StoppedRunRepairs RepairStoppedRuns(JobMonitor& monitor) {
     }
   } catch (const IoError& error) {
     repairs.left.push_back(error.what());
+  }
+  for (const std::string& root : PutBackReservesOfKilledRuns()) {
+    repairs.repaired.push_back("put back the ext4 reserve of " + ReadablePath(root));
   }
   AddNameProvedFillers(repairs, DeleteLeftoverFillersOfAllDrives(monitor));
   if (repairs.fillers.files > 0) {

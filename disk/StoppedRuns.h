@@ -32,7 +32,7 @@ struct StoppedRunRepairs {
 // files themselves prove to be a stopped run's is touched; a file changed
 // since is left and named. The status lines say what came back:
 // "REPAIRED" "2 files" "put back", or else "LEFTOVERS" "3 files" "73 megs
-// freed".
+// freed", or else "REPAIRED" "ext4 reserve" "put back".
 StoppedRunRepairs RepairStoppedRuns(JobMonitor& monitor);
 
 }  // namespace omrek

@@ -158,9 +158,10 @@ LoweredReserve::~LoweredReserve() {
   if (noteFd_ >= 0) ::close(noteFd_);
 }
 
-void PutBackReservesOfKilledRuns() {
+std::vector<std::string> PutBackReservesOfKilledRuns() {
+  std::vector<std::string> putBack;
   DIR* folder = ::opendir(kNotes);
-  if (folder == nullptr) return;
+  if (folder == nullptr) return putBack;
   while (const dirent* entry = ::readdir(folder)) {
     const std::string name = entry->d_name;
     if (!name.starts_with(kNotePrefix)) continue;
@@ -171,7 +172,10 @@ void PutBackReservesOfKilledRuns() {
       const std::string device = name.substr(kNotePrefix.size());
       const auto note = ReserveNote::Read(fd);
       try {
-        if (note && note->StillMounted(device)) WriteValue(ControlFileOf(device), note->value);
+        if (note && note->StillMounted(device)) {
+          WriteValue(ControlFileOf(device), note->value);
+          putBack.push_back(note->root);
+        }
       } catch (const IoError&) {
         // The kernel sets the pool anew at the next mount.
       }
@@ -180,6 +184,7 @@ void PutBackReservesOfKilledRuns() {
     ::close(fd);
   }
   ::closedir(folder);
+  return putBack;
 }
 
 }  // namespace omrek

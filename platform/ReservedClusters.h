@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace omrek {
 
@@ -33,13 +34,13 @@ class LoweredReserve {
  private:
   std::string control_;  // empty when nothing was lowered
   std::string oldValue_;
-  std::string note_;     // empty when another copy keeps the note
-  int noteFd_ = -1;      // held locked while the pool is empty
+  std::string note_;  // empty when another copy keeps the note
+  int noteFd_ = -1;   // held locked while the pool is empty
 };
 
 // Puts back the pools that runs killed while they were empty left noted,
-// where the same file system is still mounted. Notes a running copy holds
-// are left alone.
-void PutBackReservesOfKilledRuns();
+// where the same file system is still mounted, and returns the roots it
+// is mounted on. Notes a running copy holds are left alone.
+std::vector<std::string> PutBackReservesOfKilledRuns();
 
 }  // namespace omrek
