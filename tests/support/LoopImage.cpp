@@ -10,6 +10,18 @@
 
 namespace omrek::test {
 
+std::string MakeImageFolder(const std::string& prefix) {
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/" + prefix + "-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) return {};
+  ::chmod(pattern.c_str(), 0755);
+  return pattern;
+}
+
+bool MakeExt4Image(const std::string& image, int megabytes, const std::string& label, const std::string& options) {
+  return RunQuietly("truncate -s " + std::to_string(megabytes) + "M '" + image + "' && mkfs.ext4 -q -F " + options +
+                    " -L '" + label + "' '" + image + "'");
+}
+
 LoopImage::LoopImage(int megabytes, int blockSize, const std::string& label)
     : LoopImage(megabytes, label, "-b " + std::to_string(blockSize)) {}
 
@@ -18,20 +30,15 @@ LoopImage::LoopImage(int megabytes, const std::string& label, const std::string&
     reason_ = "mounting a loop image needs root";
     return;
   }
-  std::string pattern = std::filesystem::temp_directory_path().string() + "/omrek-loop-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) {
+  folder_ = MakeImageFolder("omrek-loop");
+  if (folder_.empty()) {
     reason_ = "cannot make a folder for the image";
     return;
   }
-  ::chmod(pattern.c_str(), 0755);
-  folder_ = pattern;
   image_ = folder_ + "/image.ext4";
   mountPoint_ = folder_ + "/mnt";
   std::filesystem::create_directory(mountPoint_);
-
-  const std::string make = "truncate -s " + std::to_string(megabytes) + "M '" + image_ + "' && mkfs.ext4 -q -F " +
-                           mkfsOptions + " -L '" + label + "' '" + image_ + "'";
-  if (!RunQuietly(make)) {
+  if (!MakeExt4Image(image_, megabytes, label, mkfsOptions)) {
     reason_ = "mkfs.ext4 failed";
     return;
   }

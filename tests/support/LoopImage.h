@@ -39,6 +39,12 @@ class LoopImage {
   bool mounted_ = false;
 };
 
+// What the test drives share: a fresh folder under the temporary folder
+// that anyone may enter ("" when none can be made), and an ext4 image file
+// of `megabytes` made in it with mkfs.ext4's `options`.
+std::string MakeImageFolder(const std::string& prefix);
+bool MakeExt4Image(const std::string& image, int megabytes, const std::string& label, const std::string& options);
+
 #define OMREK_REQUIRE_MOUNTED(image) \
   if (!(image).Mounted()) GTEST_SKIP() << (image).Reason()
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "tests/support/LoopImage.h"
 #include "tests/support/Shell.h"
 
 namespace omrek::test {
@@ -59,13 +60,11 @@ PowerCutImage::PowerCutImage(int megabytes, const std::string& label) {
     reason_ = "no /dev/fuse here";
     return;
   }
-  std::string pattern = std::filesystem::temp_directory_path().string() + "/omrek-powercut-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) {
+  folder_ = MakeImageFolder("omrek-powercut");
+  if (folder_.empty()) {
     reason_ = "cannot make a folder for the image";
     return;
   }
-  ::chmod(pattern.c_str(), 0755);
-  folder_ = pattern;
   image_ = folder_ + "/image.ext4";
   driveFolder_ = folder_ + "/drive";
   mountPoint_ = folder_ + "/mnt";
@@ -73,8 +72,7 @@ PowerCutImage::PowerCutImage(int megabytes, const std::string& label) {
   std::filesystem::create_directory(mountPoint_);
 
   // Large inodes, so that modification times keep their nanoseconds.
-  if (!RunQuietly("truncate -s " + std::to_string(megabytes) + "M " + Quoted(image_) + " && mkfs.ext4 -q -F -b 4096" +
-                  " -I 256 -L " + Quoted(label) + " " + Quoted(image_))) {
+  if (!MakeExt4Image(image_, megabytes, label, "-b 4096 -I 256")) {
     reason_ = "mkfs.ext4 failed";
     return;
   }
