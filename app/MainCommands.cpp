@@ -57,7 +57,7 @@ std::vector<DriveToWipe> TfrmMain::SelectedDrives() const {
 }
 
 void TfrmMain::TellStartRepairs(const StoppedRunRepairs& repairs) {
-  frontEnd_->NoteStartRepairs(repairs.SaidOnce());
+  frontEnd_->NoteStartRepairs(repairs.All());
   if (repairs.left.empty()) return;
   std::string text;
   for (const std::string& line : repairs.left) text += line + "\n";

@@ -7,6 +7,7 @@
 #include "app/Version.h"
 #include "app/cli/CommandLine.h"
 #include "app/cli/HeadlessCommand.h"
+#include "platform/OpenFileLimit.h"
 #include "widgets/ErrorBox.h"
 
 namespace {
@@ -41,6 +42,7 @@ int main(int argc, char* argv[]) {
     std::cerr << "omrek: " << error.what() << "\nTry 'omrek --help'.\n";
     return omrek::kExitUsage;
   }
+  omrek::RaiseOpenFileLimit();
   switch (line.mode) {
     case Mode::Help:
       std::cout << omrek::UsageText();

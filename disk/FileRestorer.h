@@ -40,7 +40,13 @@ class FileRestorer {
         time_(file.LastWriteTime()),
         slack_(clusterSize - length_ % clusterSize),
         journal_({JournalRecord::Kind::Lengthened, file.FileSystemId(), file.Identity().inode, path, file.BirthTime(),
-                  length_, length_ + slack_, length_ + std::max(slack_, reach), time_}) {}
+                  length_, length_ + std::max(slack_, reach), time_}) {
+    // Lengthened at once as far as any pass goes, so that wherever a kill
+    // or a power cut stops the passes, the file has one of two lengths:
+    // its own or this one. A later start can tell the wipe's doing from
+    // any other writer's by that alone.
+    file_.SetLength(length_ + std::max(slack_, reach));
+  }
   FileRestorer(const FileRestorer&) = delete;
   FileRestorer& operator=(const FileRestorer&) = delete;
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "disk/DiskInfo.h"
 #include "disk/SlackSweep.h"
@@ -97,19 +98,36 @@ void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
     monitor_.ShowMessage(noSpace);
     return;
   }
-  // Held until the drive is done: another copy would take this one's
-  // closed fillers for a killed run's, and on ext4 put the reserve back
-  // while this one still fills.
-  const std::optional<FileSystemLock> lock = TakeDrive(drive);
-  if (!lock) return;
+  const std::string fileSystem = FileSystemIdOf(drive.root);
+  {
+    // Held until the drive is done: another copy would take this one's
+    // closed fillers for a killed run's, and on ext4 put the reserve back
+    // while this one still fills.
+    const std::optional<FileSystemLock> lock = TakeDrive(drive);
+    if (!lock) return;
+    // A wait may outlast the drive: what is mounted at its folder since is
+    // not the drive the user chose.
+    if (DriveTable::Read().LetterOf(drive.root) != letter || FileSystemIdOf(drive.root) != fileSystem) {
+      toTell_.push_back(noSpace);
+    } else {
+      WipeTakenDrive(drive, letter);
+    }
+  }
+  // Only now: a message waits for the user, and the drive must not stay
+  // taken meanwhile.
+  for (const std::string& message : std::exchange(toTell_, {})) monitor_.ShowMessage(message);
+}
+
+void FreeSpaceWipe::WipeTakenDrive(const DriveToWipe& drive, char letter) {
   diskInfo_.SetDisk(letter);
   engine_.ClusterSize = static_cast<std::uint32_t>(kBlockSize);
   // A killed run's fillers may hold all the space there is: they go before
   // the space is measured.
-  TellLeftFillers(monitor_, DeleteLeftoverFillers(drive.root));
+  const LeftoverFillers leftovers = DeleteLeftoverFillers(drive.root);
+  toTell_.insert(toTell_.end(), leftovers.left.begin(), leftovers.left.end());
   if (wipeSlack_()) SlackSweep(engine_, monitor_).SweepDriveSlack(drive.root);
   if (FreeBytes(drive.root) <= 0) {
-    monitor_.ShowMessage(noSpace);
+    toTell_.push_back(std::string("No empty space to wipe on Drive ") + drive.letter);
     return;
   }
   FillFreeSpace(drive.letter, drive.root);
@@ -160,7 +178,7 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
   done_.outcome = !filled ? Outcome::DriveStopped : done_.bytes > 0 ? Outcome::DriveWiped : Outcome::NoSpace;
   // The pool is back before the message, which waits for the user.
   reserve.reset();
-  if (filled && outOfReach > 0) monitor_.ShowMessage(UnwrittenText(letter, outOfReach, whyNotLowered));
+  if (filled && outOfReach > 0) toTell_.push_back(UnwrittenText(letter, outOfReach, whyNotLowered));
 }
 
 bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {

@@ -15,8 +15,8 @@
 #include "engine/TargetOutcome.h"
 #include "engine/WipeProfile.h"
 #include "platform/FileIdentity.h"
-#include "platform/WorkJournal.h"
 #include "platform/FileSystemLock.h"
+#include "platform/WorkJournal.h"
 
 namespace omrek {
 
@@ -99,6 +99,8 @@ class FreeSpaceWipe {
   // The drive's lock once no other copy holds it; nullopt, the drive told
   // "BUSY", when the wait ended first.
   std::optional<FileSystemLock> TakeDrive(const DriveToWipe& drive);
+  // The drive's work once it is this copy's alone.
+  void WipeTakenDrive(const DriveToWipe& drive, char letter);
   void FillFreeSpace(char letter, const std::string& root);
   // Returns false when Cancel ended the filling.
   bool FillWithFillerFiles(char letter, const std::string& root);
@@ -126,6 +128,8 @@ class FreeSpaceWipe {
     JournalEntry record;
   };
   std::vector<FillerFile> fillerFiles_;
+  // Messages for the user, shown once the drive is let go.
+  std::vector<std::string> toTell_;
   bool verify_;
   PassWriter writer_;
   OutcomeSink sink_ = [](const TargetOutcome&) {};

@@ -14,10 +14,6 @@ namespace {
 
 std::string Left(const std::string& path, const std::string& why) { return "left " + ReadablePath(path) + ": " + why; }
 
-// A partial write past a file's end, stopped by a kill or a power cut,
-// leaves its length at a page's end.
-constexpr std::uint64_t kPage = 4096;
-
 class JournalRepair {
  public:
   explicit JournalRepair(StoppedRunRepairs& repairs) : repairs_(repairs) {}
@@ -27,8 +23,8 @@ class JournalRepair {
   bool PutRight(const JournalRecord& record) {
     // A drive that is not mounted where it was may come back: its file
     // waits for it.
-    if (!PinnedFile::FolderIsOn(record.path, record.fileSystem)) {
-      repairs_.left.push_back(Left(record.path, "its drive is not there; put right when it is"));
+    if (PinnedFile::NearestFileSystem(record.path) != record.fileSystem) {
+      repairs_.waiting.push_back(Left(record.path, "its drive is not there; put right when it is"));
       return false;
     }
     const bool filler = record.kind == JournalRecord::Kind::Filler;
@@ -50,7 +46,7 @@ class JournalRepair {
       }
       return true;
     } catch (const IoError& error) {
-      repairs_.left.push_back(Left(record.path, std::string(error.what()) + "; tried again at the next start"));
+      repairs_.waiting.push_back(Left(record.path, std::string(error.what()) + "; tried again at the next start"));
       return false;
     }
   }
@@ -68,28 +64,25 @@ class JournalRepair {
     repairs_.fillers.bytes += bytes;
   }
 
-  // Only at a length its passes give it is the file as the stopped wipe
-  // left it; at any other, someone has written to it since. At its own
-  // length it was put back already, or never lengthened.
-  static bool LengthenedByTheWipe(std::uint64_t size, const JournalRecord& record) {
-    return size == record.clusterEnd || size == record.lengthenedTo ||
-           (size > record.length && size < record.lengthenedTo && size % kPage == 0);
-  }
-
   void CutBack(FileHandle& open, const JournalRecord& record) {
+    // The wipe gives a file one length besides its own; at any other,
+    // someone has written to it since.
     const std::uint64_t size = open.Size();
-    if (size == record.length) return;
-    if (!LengthenedByTheWipe(size, record)) {
+    if (size != record.length && size != record.lengthenedTo) {
       repairs_.left.push_back(Left(record.path, "changed since a stopped slack wipe (" + std::to_string(size) +
                                                     " bytes, " + std::to_string(record.length) + " before)"));
       return;
     }
-    open.SetLength(record.length);
+    // At its own length, the run was stopped after the cut and before the
+    // time went back, or put it all back before its record went.
+    const bool cut = size == record.length;
+    if (cut && open.LastWriteTime() == record.time) return;
+    if (!cut) open.SetLength(record.length);
     open.SetLastWriteTime(record.time);
     open.Flush();
     ++repairs_.filesPutBack;
-    repairs_.repaired.push_back("put back " + ReadablePath(record.path) + ": its " + std::to_string(record.length) +
-                                " bytes and its time");
+    repairs_.repaired.push_back("put back " + ReadablePath(record.path) + ": " +
+                                (cut ? "its time" : "its " + std::to_string(record.length) + " bytes and its time"));
   }
 
   StoppedRunRepairs& repairs_;
@@ -118,6 +111,12 @@ void ShowRepairs(JobMonitor& monitor, const StoppedRunRepairs& repairs) {
 std::vector<std::string> StoppedRunRepairs::SaidOnce() const {
   std::vector<std::string> lines = repaired;
   lines.insert(lines.end(), left.begin(), left.end());
+  return lines;
+}
+
+std::vector<std::string> StoppedRunRepairs::All() const {
+  std::vector<std::string> lines = SaidOnce();
+  lines.insert(lines.end(), waiting.begin(), waiting.end());
   return lines;
 }
 

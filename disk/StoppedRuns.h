@@ -20,9 +20,13 @@ struct StoppedRunRepairs {
   // alone and why.
   std::vector<std::string> repaired;
   std::vector<std::string> left;
+  // What is kept for a later start, said at each until it is put right: a
+  // file on a drive not mounted where it was, or one in use.
+  std::vector<std::string> waiting;
 
-  // The repaired lines, then the left ones.
+  // The repaired lines, then the left ones; All() adds the waiting ones.
   std::vector<std::string> SaidOnce() const;
+  std::vector<std::string> All() const;
 };
 
 // Done at every start, the window's and each command line's, before any

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 namespace omrek {
@@ -64,6 +65,18 @@ JournalFolder JournalFolder::Open() {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) throw JournalError(path, "the folder is not this user's");
   if ((st.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0) throw JournalError(path, "others may read it");
+  return folder;
+}
+
+std::shared_ptr<const JournalFolder> JournalFolder::Shared() {
+  static std::mutex guard;
+  static std::weak_ptr<const JournalFolder> open;
+  const std::lock_guard<std::mutex> lock(guard);
+  std::shared_ptr<const JournalFolder> folder = open.lock();
+  if (!folder) {
+    folder = std::make_shared<const JournalFolder>(Open());
+    open = folder;
+  }
   return folder;
 }
 

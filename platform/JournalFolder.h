@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -35,6 +36,9 @@ class JournalError : public IoError {
 class JournalFolder {
  public:
   static JournalFolder Open();
+  // The folder opened once for all the records held at a time, so that a
+  // record costs one open file, not two.
+  static std::shared_ptr<const JournalFolder> Shared();
   JournalFolder(JournalFolder&& other) noexcept;
   JournalFolder& operator=(JournalFolder&&) = delete;
   JournalFolder(const JournalFolder&) = delete;

@@ -80,11 +80,13 @@ std::optional<PinnedFile> PinnedFile::ReachOnFileSystem(const std::string& route
   });
 }
 
-bool PinnedFile::FolderIsOn(const std::string& route, const std::string& fileSystem) {
-  try {
-    return Directory::Walk(Split(route).folder).FileSystemId() == fileSystem;
-  } catch (const IoError&) {
-    return false;
+std::string PinnedFile::NearestFileSystem(const std::string& route) {
+  for (std::string folder = Split(route).folder;; folder = Split(folder).folder) {
+    try {
+      return Directory::Walk(folder).FileSystemId();
+    } catch (const IoError&) {
+      if (folder.empty() || folder == "/") return {};
+    }
   }
 }
 

@@ -36,10 +36,10 @@ class PinnedFile {
   // inode, which stay the file's across a remount that changes its device.
   static std::optional<PinnedFile> ReachOnFileSystem(const std::string& route, const std::string& fileSystem,
                                                      std::uint64_t inode);
-  // Whether the folder the route ends in can be reached, without links, on
-  // the file system of that id: if not, whatever the route named there may
-  // still be on a drive that is not mounted there now.
-  static bool FolderIsOn(const std::string& route, const std::string& fileSystem);
+  // The id of the file system holding the route's folder, or, where that
+  // is gone, its nearest folder that is still there, walked without links:
+  // a drive no longer mounted where it was shows as another file system.
+  static std::string NearestFileSystem(const std::string& route);
 
   // The attribute word (FileAttributes.h) of the entry.
   std::uint32_t Attributes() const;

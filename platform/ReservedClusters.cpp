@@ -172,14 +172,15 @@ std::vector<std::string> PutBackReservesOfKilledRuns() {
       const std::string device = name.substr(kNotePrefix.size());
       const auto note = ReserveNote::Read(fd);
       try {
-        if (note && note->StillMounted(device)) {
+        if (note && note->StillMounted(device) && ReadValue(ControlFileOf(device)) != note->value) {
           WriteValue(ControlFileOf(device), note->value);
           putBack.push_back(note->root);
         }
       } catch (const IoError&) {
         // The kernel sets the pool anew at the next mount.
       }
-      ::unlinkat(::dirfd(folder), name.c_str(), 0);
+      // One not written yet may be a copy's that has just made it.
+      if (note) ::unlinkat(::dirfd(folder), name.c_str(), 0);
     }
     ::close(fd);
   }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -77,9 +78,8 @@ std::string Text(const JournalRecord& record) {
        << record.inode << "\nborn-seconds " << record.born.seconds << "\nborn-nanoseconds " << record.born.nanoseconds
        << "\npath " << Hex(record.path) << '\n';
   if (record.kind == JournalRecord::Kind::Lengthened) {
-    text << "length " << record.length << "\ncluster-end " << record.clusterEnd << "\nlengthened-to "
-         << record.lengthenedTo << "\ntime-seconds " << record.time.seconds << "\ntime-nanoseconds "
-         << record.time.nanoseconds << '\n';
+    text << "length " << record.length << "\nlengthened-to " << record.lengthenedTo << "\ntime-seconds "
+         << record.time.seconds << "\ntime-nanoseconds " << record.time.nanoseconds << '\n';
   }
   text << "end\n";
   return text.str();
@@ -105,7 +105,7 @@ std::optional<JournalRecord> Parse(std::string_view text) {
   };
   JournalRecord record;
   record.kind = field("kind") == "filler" ? JournalRecord::Kind::Filler : JournalRecord::Kind::Lengthened;
-  const std::size_t expected = record.kind == JournalRecord::Kind::Filler ? 6 : 11;
+  const std::size_t expected = record.kind == JournalRecord::Kind::Filler ? 6 : 10;
   record.fileSystem = field("file-system");
   const auto inode = NumberOf<std::uint64_t>(field("inode"));
   const auto path = FromHex(field("path"));
@@ -119,14 +119,10 @@ std::optional<JournalRecord> Parse(std::string_view text) {
   record.born = *born;
   if (record.kind == JournalRecord::Kind::Filler) return record;
   const auto length = NumberOf<std::uint64_t>(field("length"));
-  const auto clusterEnd = NumberOf<std::uint64_t>(field("cluster-end"));
   const auto lengthenedTo = NumberOf<std::uint64_t>(field("lengthened-to"));
   const auto time = TimeOf(field("time-seconds"), field("time-nanoseconds"));
-  if (!length || !clusterEnd || !lengthenedTo || !time || *clusterEnd <= *length || *lengthenedTo < *clusterEnd) {
-    return std::nullopt;
-  }
+  if (!length || !lengthenedTo || !time || *lengthenedTo <= *length) return std::nullopt;
   record.length = *length;
-  record.clusterEnd = *clusterEnd;
   record.lengthenedTo = *lengthenedTo;
   record.time = *time;
   return record;
@@ -202,22 +198,24 @@ std::vector<std::string> EntryNames(const JournalFolder& folder) {
 
 }  // namespace
 
-JournalEntry::JournalEntry(const JournalRecord& record) : folder_(JournalFolder::Open()), name_(NewName(record)) {
+JournalEntry::JournalEntry(const JournalRecord& record) : folder_(JournalFolder::Shared()), name_(NewName(record)) {
   // A record a later start could not find its file by is no record.
   if (record.fileSystem.empty() || !record.path.starts_with('/')) {
-    throw JournalError(folder_.Path(), "the file cannot be named for a later start");
+    throw JournalError(folder_->Path(), "the file cannot be named for a later start");
   }
   const std::string unfinished = std::string(kUnfinishedWrite) + name_;
-  fd_ = ::openat(folder_.Fd(), unfinished.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd_ < 0) throw JournalError(folder_.Path(), errno);
+  fd_ = ::openat(folder_->Fd(), unfinished.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd_ < 0) throw JournalError(folder_->Path(), errno);
   // The record and its name are on the medium before the step it guards.
-  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || !WriteAll(fd_, Text(record)) || ::fsync(fd_) != 0 ||
-      ::renameat(folder_.Fd(), unfinished.c_str(), folder_.Fd(), name_.c_str()) != 0 || ::fsync(folder_.Fd()) != 0) {
+  // A name in use, however unlikely, is never taken over.
+  const bool written = ::flock(fd_, LOCK_EX | LOCK_NB) == 0 && WriteAll(fd_, Text(record)) && ::fsync(fd_) == 0;
+  const bool named =
+      written && ::renameat2(folder_->Fd(), unfinished.c_str(), folder_->Fd(), name_.c_str(), RENAME_NOREPLACE) == 0;
+  if (!named || ::fsync(folder_->Fd()) != 0) {
     const int error = errno;
-    ::unlinkat(folder_.Fd(), unfinished.c_str(), 0);
-    ::unlinkat(folder_.Fd(), name_.c_str(), 0);
+    ::unlinkat(folder_->Fd(), named ? name_.c_str() : unfinished.c_str(), 0);
     ::close(fd_);
-    throw JournalError(folder_.Path(), error);
+    throw JournalError(folder_->Path(), error);
   }
 }
 
@@ -232,7 +230,7 @@ void JournalEntry::Done() {
   if (fd_ < 0) return;
   // Left behind, the record only makes the next start find its file put
   // back already.
-  ::unlinkat(folder_.Fd(), name_.c_str(), 0);
+  ::unlinkat(folder_->Fd(), name_.c_str(), 0);
   ::close(fd_);
   fd_ = -1;
 }

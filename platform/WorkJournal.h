@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,9 @@ struct JournalRecord {
   std::uint64_t inode = 0;
   std::string path;  // walked without links to find the file again; any bytes
   FileTime born;     // tells the file from a later one in its inode
-  // Lengthened only: the file's own length and last-write time, where its
-  // cluster ends (the end of most passes' writes), and the furthest a pass
-  // takes it.
+  // Lengthened only: the file's own length and last-write time, and the
+  // length the wipe gives it.
   std::uint64_t length = 0;
-  std::uint64_t clusterEnd = 0;
   std::uint64_t lengthenedTo = 0;
   FileTime time;
 
@@ -51,7 +50,7 @@ class JournalEntry {
   void Done();
 
  private:
-  JournalFolder folder_;
+  std::shared_ptr<const JournalFolder> folder_;
   int fd_ = -1;  // the record, locked
   std::string name_;
 };

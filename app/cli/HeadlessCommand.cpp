@@ -174,10 +174,10 @@ class Run : public CommandFrontEnd {
   void RepairKilledRuns() {
     const StoppedRunRepairs repairs = RepairStoppedRuns(monitor_);
     TellLeftFillers(monitor_, repairs.fillers);
-    for (const std::string& line : repairs.SaidOnce()) errors_ << "omrek: " << line << '\n';
+    for (const std::string& line : repairs.All()) errors_ << "omrek: " << line << '\n';
     // Only --recover answers for what the start left alone.
-    if (line_.mode == Mode::Recover && !repairs.left.empty()) allDone_ = false;
-    NoteStartRepairs(repairs.SaidOnce());
+    if (line_.mode == Mode::Recover && (!repairs.left.empty() || !repairs.waiting.empty())) allDone_ = false;
+    NoteStartRepairs(repairs.All());
   }
 
   bool Verify() const { return line_.verify || settings_.ReadBoolean(kVerifyKey); }

@@ -293,11 +293,12 @@ TEST(SlackWipe, TheNextStartPutsBackWhatAStoppedWipeLeftAndNothingElse) {
   const std::string grown = WriteFile(image.File("grown since"), "theirs");
   const std::string replaced = WriteFile(image.File("replaced since"), "old");
   const std::string onAway = WriteFile(away.File("on a drive taken away"), "away");
-  for (const std::string& path : {stopped, grown, replaced, onAway}) SetOddTime(path);
+  const std::string cutOnly = WriteFile(image.File("cut, time not back yet"), "half");
+  for (const std::string& path : {stopped, grown, replaced, onAway, cutOnly}) SetOddTime(path);
   const std::string filler = image.File("recorded filler");
   const std::string goneFiller = image.File("filler deleted before its record");
   test::RunTestCaseInChild("SlackWipeChild.KilledWhileFilesAreLengthened",
-                           {{"OMREK_FILES", stopped + "\n" + grown + "\n" + replaced + "\n" + onAway},
+                           {{"OMREK_FILES", stopped + "\n" + grown + "\n" + replaced + "\n" + onAway + "\n" + cutOnly},
                             {"OMREK_FILLER", filler},
                             {"OMREK_GONE_FILLER", goneFiller}});
   ASSERT_EQ(fs::file_size(stopped), 4096u);
@@ -306,6 +307,7 @@ TEST(SlackWipe, TheNextStartPutsBackWhatAStoppedWipeLeftAndNothingElse) {
   fs::remove(replaced);
   WriteFile(replaced, "new");
   fs::remove(goneFiller);
+  ASSERT_EQ(::truncate(cutOnly.c_str(), 4), 0);
   const std::string awayImage = away.ImagePath();
   const std::string awayRoot = away.MountPoint();
   away.Unmount();
@@ -326,19 +328,22 @@ TEST(SlackWipe, TheNextStartPutsBackWhatAStoppedWipeLeftAndNothingElse) {
   EXPECT_EQ(ReadWholeFile(grown), std::string(50, 'g'));
   EXPECT_EQ(ReadWholeFile(replaced), "new");
   EXPECT_FALSE(fs::exists(filler));
-  EXPECT_EQ(runningFile.Size(), 5u) << "a copy still running keeps its file";
-  EXPECT_EQ(repairs.filesPutBack, 1);
+  EXPECT_EQ(runningFile.Size(), 4096u) << "a copy still running keeps its file lengthened";
+  EXPECT_TRUE(SameTime(ModificationTime(cutOnly), {1700000001, 123456789}));
+  EXPECT_EQ(repairs.filesPutBack, 2);
   EXPECT_EQ(repairs.fillers.files, 1);
   const std::vector<std::string> said = repairs.SaidOnce();
-  for (const std::string& line : {"put back " + stopped + ": its 4 bytes and its time",
-                                  "left " + grown + ": changed since a stopped slack wipe (50 bytes, 6 before)",
-                                  "left " + replaced + ": no longer the file a stopped run changed",
-                                  "left " + onAway + ": its drive is not there; put right when it is",
-                                  "set aside the damaged journal record " + damaged + ".damaged: nothing done"}) {
+  for (const std::string& line :
+       {"put back " + stopped + ": its 4 bytes and its time", "put back " + cutOnly + ": its time",
+        "left " + grown + ": changed since a stopped slack wipe (50 bytes, 6 before)",
+        "left " + replaced + ": no longer the file a stopped run changed",
+        "set aside the damaged journal record " + damaged + ".damaged: nothing done"}) {
     EXPECT_NE(std::find(said.begin(), said.end(), line), said.end()) << line;
   }
   EXPECT_EQ(said.size(), 6u) << "the filler gone before its record is not worth a word";
-  EXPECT_EQ(monitor.lines.back(), (std::array<std::string, 3>{"REPAIRED", "1 file", "put back"}));
+  EXPECT_EQ(repairs.waiting,
+            (std::vector<std::string>{"left " + onAway + ": its drive is not there; put right when it is"}));
+  EXPECT_EQ(monitor.lines.back(), (std::array<std::string, 3>{"REPAIRED", "2 files", "put back"}));
 
   // The drive back, its file is put back too; nothing else is said again.
   ASSERT_TRUE(test::RunQuietly("mount -o loop '" + awayImage + "' '" + awayRoot + "'"));
