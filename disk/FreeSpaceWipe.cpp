@@ -99,7 +99,12 @@ void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
     return;
   }
   const std::string fileSystem = FileSystemIdOf(drive.root);
-  {
+  // Only once the drive is let go: a message waits for the user, and the
+  // drive must not stay taken meanwhile.
+  const auto tell = [this] {
+    for (const std::string& message : std::exchange(toTell_, {})) monitor_.ShowMessage(message);
+  };
+  try {
     // Held until the drive is done: another copy would take this one's
     // closed fillers for a killed run's, and on ext4 put the reserve back
     // while this one still fills.
@@ -112,10 +117,11 @@ void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
     } else {
       WipeTakenDrive(drive, letter);
     }
+  } catch (...) {
+    tell();
+    throw;
   }
-  // Only now: a message waits for the user, and the drive must not stay
-  // taken meanwhile.
-  for (const std::string& message : std::exchange(toTell_, {})) monitor_.ShowMessage(message);
+  tell();
 }
 
 void FreeSpaceWipe::WipeTakenDrive(const DriveToWipe& drive, char letter) {
