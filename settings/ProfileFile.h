@@ -35,8 +35,9 @@ class ProfileFile {
 
   // Sets one key, reading the file afresh first so that what others wrote
   // since is kept; where the key goes is SetProfileValue's rule. Raises
-  // IoError when the file cannot be read or replaced or is read-only (it is
-  // then left as it was), and std::invalid_argument for a value holding a
+  // IoError when the file cannot be read or replaced or is read-only, and
+  // UntrustedPlace when it or its folder is another user's or its folder a
+  // link (see GuardedFolder); the file is then left as it was. Raises std::invalid_argument for a value holding a
   // line break or a NUL byte, which the file could not hold as one value.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
 
