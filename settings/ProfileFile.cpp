@@ -41,11 +41,18 @@ class ProfileFile::Document {
 
 namespace {
 
+// A file too large to be settings, which is not read at all.
+class FileTooLarge : public std::runtime_error {
+ public:
+  FileTooLarge() : std::runtime_error("larger than 1 MiB") {}
+};
+
 // The whole file, or nothing when there is no file at the path.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   std::error_code ignored;
   if (fs::symlink_status(path, ignored).type() == fs::file_type::not_found) return std::nullopt;
   const FileHandle file = FileHandle::OpenExisting(path, FileHandle::Access::Read);
+  if (file.Size() > ProfileFile::kMaxFileSize) throw FileTooLarge();
   std::string bytes(file.Size(), '\0');
   bytes.resize(file.ReadAt(bytes.data(), bytes.size(), 0));
   return bytes;
@@ -72,7 +79,13 @@ void ReplaceFile(const std::string& path, const std::string& text) {
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)), read_(std::make_unique<Document>()) {
   try {
-    if (const auto bytes = ReadWholeFile(OwnFileBehindLink(path_))) read_->Parse(*bytes);
+    if (const auto bytes = ReadWholeFile(OwnFileBehindLink(path_))) {
+      read_->Parse(*bytes);
+      if (const auto line = MalformedLine(*bytes)) problem_ = "line " + std::to_string(*line) + " is malformed";
+    }
+  } catch (const FileTooLarge& tooLarge) {
+    problem_ = tooLarge.what();
+    read_ = std::make_unique<Document>();
   } catch (const std::exception&) {
     // An unreadable file gives every key its default, as a missing one does.
     read_ = std::make_unique<Document>();

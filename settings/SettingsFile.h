@@ -58,6 +58,8 @@ class SettingsFile {
   explicit SettingsFile(std::string path) : profile_(std::move(path)) {}
 
   const std::string& Path() const { return profile_.Path(); }
+  // See ProfileFile::Problem.
+  const std::string& Problem() const { return profile_.Problem(); }
 
   // Any number but 0 is true.
   bool ReadBoolean(const SettingKey& key) const;

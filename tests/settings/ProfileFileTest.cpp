@@ -180,6 +180,32 @@ TEST(SetProfileValue, AnUnclosedHeaderHidesTheKeysAfterItAsItDoesFromTheReader) 
       << "the reader's header reaches across the line break";
 }
 
+TEST(MalformedLine, OnlyAHeaderWithoutItsBracketCounts) {
+  EXPECT_EQ(MalformedLine("[FileMode]\nDOD=1\n[DiskMode\nDOD=0\n"), 3u);
+  EXPECT_EQ(MalformedLine("[FileMode]\r\nDOD=1\r\n\r\n  [DiskMode\r\n"), 4u) << "\\r\\n is one break";
+  EXPECT_EQ(MalformedLine("[A]\rx=1\r[B"), 3u);
+  EXPECT_EQ(MalformedLine("\xEF\xBB\xBF[FileMode\n"), 1u);
+  EXPECT_EQ(MalformedLine("[FileMode] after\nDOD=[1\n; [note\n# [note\njust words\n=\n\n"), std::nullopt);
+  EXPECT_EQ(MalformedLine(std::string_view("[A]\n\0[B\n", 8)), std::nullopt) << "the reader stops at a NUL";
+  EXPECT_EQ(MalformedLine(""), std::nullopt);
+}
+
+TEST(ProfileFile, AFileAboveOneMebibyteIsNotRead) {
+  test::TempDir folder;
+  const std::string path = WriteFile(folder.File("omrek.ini"), "[FileMode]\nDOD=1\n");
+  fs::resize_file(path, ProfileFile::kMaxFileSize + 1);
+  const ProfileFile large(path);
+  EXPECT_EQ(large.Problem(), "larger than 1 MiB");
+  EXPECT_FALSE(large.HasKey("FileMode", "DOD"));
+  EXPECT_THROW(ProfileFile(path).WriteString("FileMode", "DOD", "0"), std::runtime_error);
+  EXPECT_EQ(fs::file_size(path), ProfileFile::kMaxFileSize + 1) << "nor replaced";
+
+  fs::resize_file(path, ProfileFile::kMaxFileSize);
+  const ProfileFile largest(path);
+  EXPECT_EQ(largest.Problem(), "");
+  EXPECT_EQ(largest.ReadString("FileMode", "DOD", "x"), "1");
+}
+
 TEST(SetProfileValue, NewLinesEndAsTheFilesLinesEnd) {
   EXPECT_EQ(SetProfileValue("[A]\r\nx=1\r\n", "A", "y", "2"), "[A]\r\nx=1\r\ny=2\r\n");
   EXPECT_EQ(SetProfileValue("[A]\r\nx=1\r\n", "B", "y", "2"), "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
