@@ -462,11 +462,21 @@ TEST(ProfileFile, AFolderThatIsALinkOrAnotherUsersIsNeverWrittenInto) {
   EXPECT_EQ(ReadWholeFile(othersFile), "[FileMode]\nDOD=1\n");
   EXPECT_TRUE(NoTemporaryLeftIn(roots));
 
-  // A temporary left by a crash does not stop the next save.
+  // A temporary left by a crash does not stop the next save, and one that
+  // is a link is taken away, never written through.
   const std::string own = WriteFile(folder.File("own.ini"), "[FileMode]\nDOD=1\n");
   WriteFile(own + ".new", "half");
   ProfileFile(own).WriteString("FileMode", "DOD", "0");
   EXPECT_EQ(ReadWholeFile(own), "[FileMode]\nDOD=0\n");
+  const std::string secret = WriteFile(folder.File("secret"), "root's own\n");
+  fs::permissions(secret, kOwnerOnly);
+  fs::permissions(own, fs::perms::all);
+  fs::create_symlink(secret, own + ".new");
+  ProfileFile(own).WriteString("FileMode", "DOD", "1");
+  EXPECT_EQ(ReadWholeFile(own), "[FileMode]\nDOD=1\n");
+  EXPECT_EQ(fs::status(own).permissions(), fs::perms::all);
+  EXPECT_EQ(ReadWholeFile(secret), "root's own\n");
+  EXPECT_EQ(fs::status(secret).permissions(), kOwnerOnly);
   EXPECT_TRUE(NoTemporaryLeftIn(folder.Path()));
 }
 
