@@ -73,7 +73,12 @@ GuardedFolder::GuardedFolder(const std::string& path) : path_(path) {
     ThrowErrno(error);
   }
   struct stat st {};
-  if (::fstat(fd_, &st) != 0 || !TrustedOwner(st.st_uid)) {
+  if (::fstat(fd_, &st) != 0) {
+    const int error = errno;
+    ::close(fd_);
+    ThrowErrno(error);
+  }
+  if (!TrustedOwner(st.st_uid)) {
     ::close(fd_);
     throw UntrustedPlace("the folder " + path + " belongs to another user");
   }
