@@ -52,8 +52,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   std::error_code ignored;
   if (fs::symlink_status(path, ignored).type() == fs::file_type::not_found) return std::nullopt;
   const FileHandle file = FileHandle::OpenExisting(path, FileHandle::Access::Read);
-  if (file.Size() > ProfileFile::kMaxFileSize) throw FileTooLarge();
-  std::string bytes(file.Size(), '\0');
+  // Sized once: a file that grows meanwhile is read only as far as checked.
+  const std::uint64_t size = file.Size();
+  if (size > ProfileFile::kMaxFileSize) throw FileTooLarge();
+  std::string bytes(size, '\0');
   bytes.resize(file.ReadAt(bytes.data(), bytes.size(), 0));
   return bytes;
 }
