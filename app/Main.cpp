@@ -76,8 +76,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
 void TfrmMain::FormShow() {
   SetCancelFlag(true);
   frmConfig_->lstDisk->RefreshDrives();
-  frmConfig_->LoadSettings(Wave1, *btnWipeSpace);
-  SetStatus("READY", "", "");
+  // A settings file read only in part is said once, under READY.
+  SetStatus("READY", frmConfig_->LoadSettings(Wave1, *btnWipeSpace), "");
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

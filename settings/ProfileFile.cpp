@@ -16,9 +16,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "platform/Directory.h"
 #include "platform/FileHandle.h"
-#include "platform/IoError.h"
+#include "platform/GuardedFolder.h"
 #include "platform/OwnLink.h"
 #include "settings/ProfileText.h"
 
@@ -42,12 +41,21 @@ class ProfileFile::Document {
 
 namespace {
 
+// A file too large to be settings, which is not read at all.
+class FileTooLarge : public std::runtime_error {
+ public:
+  FileTooLarge() : std::runtime_error("larger than 1 MiB") {}
+};
+
 // The whole file, or nothing when there is no file at the path.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   std::error_code ignored;
   if (fs::symlink_status(path, ignored).type() == fs::file_type::not_found) return std::nullopt;
   const FileHandle file = FileHandle::OpenExisting(path, FileHandle::Access::Read);
-  std::string bytes(file.Size(), '\0');
+  // Sized once: a file that grows meanwhile is read only as far as checked.
+  const std::uint64_t size = file.Size();
+  if (size > ProfileFile::kMaxFileSize) throw FileTooLarge();
+  std::string bytes(size, '\0');
   bytes.resize(file.ReadAt(bytes.data(), bytes.size(), 0));
   return bytes;
 }
@@ -63,37 +71,23 @@ std::string CutAt(std::string value, std::size_t limit) {
 
 // Puts `text` in place of the file at `path` in one step: the old file stays
 // whole until the new one has reached the medium.
-void ReplaceFile(const std::string& path, const std::string& text, bool existed) {
-  const std::string temporary = path + ".new";
-  bool created = false;
-  try {
-    FileHandle file = FileHandle::Create(temporary);
-    created = true;
-    file.WriteAt(text.data(), text.size(), 0);
-    file.Flush();
-    file.Close();
-    std::error_code error;
-    if (existed) {
-      // The settings keep whatever access their owner gave them.
-      const fs::perms mode = fs::status(path, error).permissions();
-      if (!error) fs::permissions(temporary, mode, error);
-    }
-    fs::rename(temporary, path, error);
-    if (error) throw IoError::FromErrno(error.value());
-    // The new name, too, must be on the medium before the save counts.
-    Directory::Open(fs::path(path).parent_path().empty() ? "." : fs::path(path).parent_path().string()).Flush();
-  } catch (...) {
-    std::error_code ignored;
-    if (created) fs::remove(temporary, ignored);
-    throw;
-  }
+void ReplaceFile(const std::string& path, const std::string& text) {
+  const fs::path place(path);
+  const std::string folder = place.parent_path().empty() ? "." : place.parent_path().string();
+  GuardedFolder(folder).Replace(place.filename().string(), text);
 }
 
 }  // namespace
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)), read_(std::make_unique<Document>()) {
   try {
-    if (const auto bytes = ReadWholeFile(OwnFileBehindLink(path_))) read_->Parse(*bytes);
+    if (const auto bytes = ReadWholeFile(OwnFileBehindLink(path_))) {
+      read_->Parse(*bytes);
+      if (const auto line = MalformedLine(*bytes)) problem_ = "line " + std::to_string(*line) + " is malformed";
+    }
+  } catch (const FileTooLarge& tooLarge) {
+    problem_ = tooLarge.what();
+    read_ = std::make_unique<Document>();
   } catch (const std::exception&) {
     // An unreadable file gives every key its default, as a missing one does.
     read_ = std::make_unique<Document>();
@@ -120,14 +114,9 @@ void ProfileFile::WriteString(const std::string& section, const std::string& key
   }
   const std::string file = OwnFileBehindLink(path_);
   const std::optional<std::string> old = ReadWholeFile(file);
-  if (old) {
-    // A read-only profile is not replaced, even for root: Windows refuses to
-    // write one, and a user may have made it read-only to keep it as it is.
-    FileHandle::OpenExisting(file, FileHandle::Access::ReadWrite).Close();
-  }
   // Only the key's own line changes: what the reader cannot place stays as
   // the user left it.
-  ReplaceFile(file, SetProfileValue(old.value_or(""), section, key, value), old.has_value());
+  ReplaceFile(file, SetProfileValue(old.value_or(""), section, key, value));
 }
 
 }  // namespace omrek

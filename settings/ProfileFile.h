@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,13 +22,23 @@ class ProfileFile {
   // Longer values are cut to this many bytes when read.
   static constexpr std::size_t kMaxValueLength = 2047;
 
-  // Reads the file. A missing or unreadable file reads as an empty one.
+  // Larger files are not read: settings never grow so large, and reading
+  // one whole could take the memory the program needs.
+  static constexpr std::uint64_t kMaxFileSize = 1 << 20;
+
+  // Reads the file. A missing or unreadable file reads as an empty one, and
+  // so does one larger than kMaxFileSize; a malformed line (MalformedLine)
+  // does not stop the reading of the others.
   explicit ProfileFile(std::string path);
   ~ProfileFile();
   ProfileFile(const ProfileFile&) = delete;
   ProfileFile& operator=(const ProfileFile&) = delete;
 
   const std::string& Path() const { return path_; }
+  // Why the file was read only in part or not at all ("line 3 is
+  // malformed", "larger than 1 MiB"); empty when it was read as it is or
+  // is missing.
+  const std::string& Problem() const { return problem_; }
 
   // The value as read, or `fallback` when the section or key is missing.
   std::string ReadString(const std::string& section, const std::string& key, const std::string& fallback) const;
@@ -35,8 +46,9 @@ class ProfileFile {
 
   // Sets one key, reading the file afresh first so that what others wrote
   // since is kept; where the key goes is SetProfileValue's rule. Raises
-  // IoError when the file cannot be read or replaced or is read-only (it is
-  // then left as it was), and std::invalid_argument for a value holding a
+  // IoError when the file cannot be read or replaced or is read-only, and
+  // UntrustedPlace when it or its folder is another user's or its folder a
+  // link (see GuardedFolder); the file is then left as it was. Raises std::invalid_argument for a value holding a
   // line break or a NUL byte, which the file could not hold as one value.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
 
@@ -44,6 +56,7 @@ class ProfileFile {
   class Document;
 
   std::string path_;
+  std::string problem_;
   std::unique_ptr<Document> read_;
 };
 

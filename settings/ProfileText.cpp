@@ -134,13 +134,35 @@ std::size_t StartOfLine(std::string_view text, std::size_t at) {
   return at;
 }
 
+// What the reader sees of a file: it skips a UTF-8 signature and stops at
+// the first NUL byte.
+std::string_view SeenPart(std::string_view text) {
+  const std::size_t start = text.starts_with(kUtf8Signature) ? kUtf8Signature.size() : 0;
+  return text.substr(start, text.find('\0', start) - start);
+}
+
 }  // namespace
+
+std::optional<std::size_t> MalformedLine(std::string_view text) {
+  const std::string_view seen = SeenPart(text);
+  std::size_t number = 1;
+  for (std::size_t at = 0; at < seen.size(); ++number) {
+    std::size_t end = at;
+    while (end < seen.size() && !IsLineBreak(seen[end])) ++end;
+    const std::string_view line = seen.substr(at, end - at);
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first != std::string_view::npos && line[first] == '[' && line.find(']', first) == std::string_view::npos) {
+      return number;
+    }
+    at = end < seen.size() ? AfterLineBreak(seen, end) : end;
+  }
+  return std::nullopt;
+}
 
 std::string SetProfileValue(std::string_view text, std::string_view section, std::string_view key,
                             std::string_view value) {
-  // The reader skips a UTF-8 signature and stops at the first NUL byte.
   const std::size_t start = text.starts_with(kUtf8Signature) ? kUtf8Signature.size() : 0;
-  const std::string_view seen = text.substr(start, text.find('\0', start) - start);
+  const std::string_view seen = SeenPart(text);
   const std::string_view lineBreak = LineBreakOf(seen);
   const ProfileScan scan(seen);
   std::string edited(text);

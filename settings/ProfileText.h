@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,13 @@ namespace omrek {
 //   before a NUL byte, never after it.
 // New lines end the way the file's first line does ("\r\n", "\r" or "\n").
 // `value` must hold no line break and no NUL byte, `section` no line break.
+// The number (from 1) of the first line of `text` that the reader cannot
+// take as what it looks like: a section header whose "[" has no "]" after
+// it on the same line, which hides the keys after it in a section no one
+// asks for. Nothing when every line reads as it looks. Only the part the
+// reader sees counts (see SetProfileValue).
+std::optional<std::size_t> MalformedLine(std::string_view text);
+
 std::string SetProfileValue(std::string_view text, std::string_view section, std::string_view key,
                             std::string_view value);
 

@@ -4,6 +4,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "platform/GuardedFolder.h"
+
 namespace omrek {
 
 namespace {
@@ -113,6 +115,8 @@ std::vector<std::string> SettingsFile::ReadMountPoints(const SettingKey& key) co
 void SettingsFile::WriteText(const SettingKey& key, const std::string& value) {
   try {
     profile_.WriteString(key.section, key.name, value);
+  } catch (const UntrustedPlace& refused) {
+    throw std::runtime_error("Unable to write to " + Path() + ": " + refused.what());
   } catch (const std::exception&) {
     throw std::runtime_error("Unable to write to " + Path());
   }

@@ -58,6 +58,8 @@ class SettingsFile {
   explicit SettingsFile(std::string path) : profile_(std::move(path)) {}
 
   const std::string& Path() const { return profile_.Path(); }
+  // See ProfileFile::Problem.
+  const std::string& Problem() const { return profile_.Problem(); }
 
   // Any number but 0 is true.
   bool ReadBoolean(const SettingKey& key) const;
@@ -71,8 +73,9 @@ class SettingsFile {
   bool Stored(const SettingKey& key) const { return profile_.HasKey(key.section, key.name); }
 
   // Each key reaches the file before the call returns. When it cannot be
-  // written the call raises "Unable to write to " and the file's path; the
-  // keys written before stay in the file.
+  // written the call raises "Unable to write to " and the file's path,
+  // followed by ": " and the reason when the file or its folder is refused
+  // as another user's or a link; the keys written before stay in the file.
   void WriteBoolean(const SettingKey& key, bool value) { WriteText(key, value ? "1" : "0"); }
   void WriteInteger(const SettingKey& key, std::int32_t value) { WriteText(key, std::to_string(value)); }
   void WriteText(const SettingKey& key, const std::string& value);

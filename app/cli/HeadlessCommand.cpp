@@ -47,7 +47,8 @@ std::string SettingsFileOf(const CommandLine& line) {
 }
 
 // A missing settings file of the program's own is a first run: every key
-// has its default. One named with --settings must be there.
+// has its default. One named with --settings must be there. Either is
+// refused when it can be read only in part or not at all.
 void CheckReadable(const std::string& path, bool named) {
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
@@ -60,6 +61,11 @@ void CheckReadable(const std::string& path, bool named) {
     FileHandle::OpenExisting(path, FileHandle::Access::Read);
   } catch (const IoError& failure) {
     throw SettingsUnreadable("cannot read the settings file " + path + ": " + failure.what());
+  }
+  // Passes other than the ones the file asks for must not run in silence.
+  const SettingsFile settings(path);
+  if (!settings.Problem().empty()) {
+    throw SettingsUnreadable("the settings file " + path + " cannot be used: " + settings.Problem());
   }
 }
 

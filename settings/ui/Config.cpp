@@ -179,7 +179,7 @@ Control* TfrmConfig::ControlOf(const SettingKey& key) const {
   return control;
 }
 
-void TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
+std::string TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
   const SettingsFile file(SettingsFilePath());
   for (const SettingKey& key : kSettingKeys) {
     if (key.loaded) PutIntoControl(file, key);
@@ -189,6 +189,7 @@ void TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
   LoadSound(sound);
   chkWipeBackground->setChecked(false);
   wipeSpace.setCaptionLines({QStringLiteral("Wipe Space")});
+  return file.Problem().empty() ? std::string() : "Settings file: " + file.Problem();
 }
 
 void TfrmConfig::SaveSettings() {

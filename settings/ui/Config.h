@@ -65,8 +65,10 @@ class TfrmConfig : public ModelessWindow {
   // Fills the controls from the settings file, once, when the program
   // starts; the drive list must be filled already. Loads the sound file it
   // names into `sound` (silently nothing when it cannot), and sets the
-  // caption of the main window's `wipeSpace` button.
-  void LoadSettings(WavePlayer& sound, FlatButton& wipeSpace);
+  // caption of the main window's `wipeSpace` button. Returns a line for the
+  // status, saying why the file was read only in part or not at all, or
+  // nothing when it was read as it is.
+  std::string LoadSettings(WavePlayer& sound, FlatButton& wipeSpace);
   // Writes every key from the controls. Raises "Unable to write to " and
   // the path when a key cannot be written; the keys before it stay written.
   void SaveSettings();

@@ -497,6 +497,24 @@ TEST(HeadlessCommandInput, BadInputGetsAClearMessageAndTheRightStatus) {
   EXPECT_EQ(ReadWholeFile(kept), "kept") << "nothing is written through a link";
 }
 
+TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts) {
+  test::TempDir folder;
+  const std::string target = WriteFile(folder.File("target"), "kept");
+  const std::string malformed = WriteFile(folder.File("malformed.ini"), "[FileMode]\nDOD=1\n[DiskMode\nDOD=0\n");
+  const Ran unclosed = RunProgram("--destroy --settings " + malformed + " " + target);
+  EXPECT_EQ(unclosed.status, 2);
+  EXPECT_EQ(unclosed.out, "omrek: the settings file " + malformed + " cannot be used: line 3 is malformed\n");
+
+  // Sparse: refused by its size, before anything is read.
+  const std::string huge = folder.File("huge.ini");
+  WriteFile(huge, kSettings);
+  fs::resize_file(huge, std::uintmax_t{1} << 30);
+  const Ran large = RunProgram("--wipe-slack --settings " + huge + " " + target);
+  EXPECT_EQ(large.status, 2);
+  EXPECT_EQ(large.out, "omrek: the settings file " + huge + " cannot be used: larger than 1 MiB\n");
+  EXPECT_EQ(ReadWholeFile(target), "kept");
+}
+
 TEST(HeadlessCommandInput, HelpAndVersionNeedNoDisplay) {
   const Ran help = RunProgram("--help");
   EXPECT_EQ(help.status, 0);

@@ -1,6 +1,7 @@
 #include "settings/ui/Config.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -342,6 +343,21 @@ TEST_F(ConfigDialog, AFailedSaveShowsTheBoxAndTheDialogStaysOpen) {
   EXPECT_TRUE(config_.isVisible());
   EXPECT_EQ(ReadWholeFile(SettingsPath()), "[FileMode]\nDOD=1\n");
   config_.close();
+
+  // A portable copy in a folder of nobody's, run by root, says why.
+  const std::string nobodys = folder_.File("nobodys");
+  fs::create_directory(nobodys);
+  ASSERT_EQ(::chown(nobodys.c_str(), 65534, 65534), 0);
+  TfrmConfig portable;
+  portable.SetProgramPath(nobodys + "/omrek");
+  portable.ShowModeless();
+  QTest::mouseClick(portable.btnOK, Qt::LeftButton);
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  EXPECT_EQ(boxes.Boxes()[1].text.toStdString(),
+            "Unable to write to " + nobodys + "/omrek.ini: the folder " + nobodys + " belongs to another user.");
+  EXPECT_TRUE(portable.isVisible());
+  EXPECT_TRUE(fs::is_empty(nobodys));
+  portable.close();
 }
 
 TEST_F(ConfigDialog, AChangeLeftWithCancelReachesTheNextCommand) {
@@ -420,6 +436,15 @@ TEST_F(ConfigDialog, GarbledFilesGiveDefaultsWhereValuesAreBad) {
   EXPECT_TRUE(Checked("chkDOD"));
   EXPECT_TRUE(Checked("chkDODDisk"));
   EXPECT_EQ(Passes("numRandomizeDisk"), 4);
+
+  // Past 1 MiB nothing is read: every key has its default.
+  Store("[FileMode]\nDOD=1\n; " + std::string(1 << 20, 'x') + "\n");
+  EXPECT_EQ(config_.LoadSettings(sound_, wipeSpace_), "Settings file: larger than 1 MiB");
+  EXPECT_FALSE(Checked("chkDOD"));
+  Store("[FileMode]\nDOD=1\n; " + std::string((1 << 20) - 20, 'x') + "\n");
+  ASSERT_EQ(fs::file_size(SettingsPath()), 1u << 20);
+  EXPECT_EQ(config_.LoadSettings(sound_, wipeSpace_), "");
+  EXPECT_TRUE(Checked("chkDOD")) << "1 MiB itself is read";
 }
 
 TEST_F(ConfigDialog, AStoredDriveSelectionComesBackByMountPoint) {
@@ -528,9 +553,14 @@ TEST_F(ConfigDialog, DamagedFilesKeepWhatWasNotUnderstoodAcrossOk) {
   EXPECT_EQ(std::count(withNul.begin(), withNul.end() - afterNul.size(), '='), 23) << "every key before it";
 
   Store(damaged[1].second);
-  Load();
+  EXPECT_EQ(config_.LoadSettings(sound_, wipeSpace_), "Settings file: line 3 is malformed");
+  EXPECT_TRUE(Checked("chkDOD")) << "what can be read is read";
   EXPECT_EQ(Passes("numRandomize"), 1) << "the keys after an unclosed header are in no section the program reads";
   EXPECT_EQ(Passes("numRandomizeDisk"), 1);
+  for (const auto& [what, text] : {damaged[0], damaged[2], damaged[3]}) {
+    Store(text);
+    EXPECT_EQ(config_.LoadSettings(sound_, wipeSpace_), "") << what << " reads as it is";
+  }
 }
 
 TEST_F(ConfigDialog, ASettingsFileThatIsALinkIsReadAndWrittenThrough) {

@@ -4,14 +4,18 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "platform/FileHandle.h"
+#include "platform/GuardedFolder.h"
 #include "platform/IoError.h"
 #include "settings/ProfileText.h"
+#include "settings/SettingsFile.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/TempDir.h"
@@ -174,6 +178,32 @@ TEST(SetProfileValue, AnUnclosedHeaderHidesTheKeysAfterItAsItDoesFromTheReader) 
             "[A]\nx=1\n\n[FileMode]\nDOD=1\n  [ \n\t\n");
   EXPECT_EQ(SetProfileValue("[\nFileMode]\nDOD=1\n", "FileMode", "DOD", "0"), "[\nFileMode]\nDOD=0\n")
       << "the reader's header reaches across the line break";
+}
+
+TEST(MalformedLine, OnlyAHeaderWithoutItsBracketCounts) {
+  EXPECT_EQ(MalformedLine("[FileMode]\nDOD=1\n[DiskMode\nDOD=0\n"), 3u);
+  EXPECT_EQ(MalformedLine("[FileMode]\r\nDOD=1\r\n\r\n  [DiskMode\r\n"), 4u) << "\\r\\n is one break";
+  EXPECT_EQ(MalformedLine("[A]\rx=1\r[B"), 3u);
+  EXPECT_EQ(MalformedLine("\xEF\xBB\xBF[FileMode\n"), 1u);
+  EXPECT_EQ(MalformedLine("[FileMode] after\nDOD=[1\n; [note\n# [note\njust words\n=\n\n"), std::nullopt);
+  EXPECT_EQ(MalformedLine(std::string_view("[A]\n\0[B\n", 8)), std::nullopt) << "the reader stops at a NUL";
+  EXPECT_EQ(MalformedLine(""), std::nullopt);
+}
+
+TEST(ProfileFile, AFileAboveOneMebibyteIsNotRead) {
+  test::TempDir folder;
+  const std::string path = WriteFile(folder.File("omrek.ini"), "[FileMode]\nDOD=1\n");
+  fs::resize_file(path, ProfileFile::kMaxFileSize + 1);
+  const ProfileFile large(path);
+  EXPECT_EQ(large.Problem(), "larger than 1 MiB");
+  EXPECT_FALSE(large.HasKey("FileMode", "DOD"));
+  EXPECT_THROW(ProfileFile(path).WriteString("FileMode", "DOD", "0"), std::runtime_error);
+  EXPECT_EQ(fs::file_size(path), ProfileFile::kMaxFileSize + 1) << "nor replaced";
+
+  fs::resize_file(path, ProfileFile::kMaxFileSize);
+  const ProfileFile largest(path);
+  EXPECT_EQ(largest.Problem(), "");
+  EXPECT_EQ(largest.ReadString("FileMode", "DOD", "x"), "1");
 }
 
 TEST(SetProfileValue, NewLinesEndAsTheFilesLinesEnd) {
@@ -339,6 +369,115 @@ TEST(ProfileFileChild, CannotReplaceTheFile) {
   ProfileFile profile(path);
   EXPECT_EQ(profile.ReadString("FileMode", "DOD", "x"), "1");
   EXPECT_THROW(profile.WriteString("FileMode", "DOD", "0"), IoError);
+}
+
+constexpr auto kOwnerOnly = fs::perms::owner_read | fs::perms::owner_write;
+
+// Root saves into a folder of root's that everyone may change (as a shared
+// folder may be) while nobody keeps swapping the temporary file for a link
+// to a file of root's: whatever nobody wins, that file keeps its bytes and
+// its access.
+TEST(ProfileFile, ATemporarySwappedForALinkNeverLeadsTheSaveElsewhere) {
+  test::TempDir folder;
+  const std::string shared = folder.File("shared");
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all);
+  fs::create_directory(folder.File("root-only"));
+  fs::permissions(folder.File("root-only"), fs::perms::owner_all);
+  const std::string secret = WriteFile(folder.File("root-only/secret"), "root's own\n");
+  fs::permissions(secret, kOwnerOnly);
+  // Open to all, so that a mode carried over to the wrong file shows.
+  const std::string path = WriteFile(shared + "/omrek.ini", "[FileMode]\nDOD=1\n");
+  const auto openToAll = static_cast<fs::perms>(0666);
+  fs::permissions(path, openToAll);
+  const std::string ready = folder.File("shared/ready");
+  const std::string stop = folder.File("stop");
+
+  std::atomic<bool> childEnded = false;
+  int childStatus = -1;
+  std::thread swapper([&] {
+    childStatus = test::RunTestCaseAsNobody(
+        "ProfileFileChild.SwapsTheTemporaryForALink",
+        {{"OMREK_PROFILE", path}, {"OMREK_TARGET", secret}, {"OMREK_READY", ready}, {"OMREK_STOP", stop}});
+    childEnded = true;
+  });
+  while (!fs::exists(ready) && !childEnded) std::this_thread::yield();
+  for (int i = 0; i < 400; ++i) {
+    try {
+      ProfileFile(path).WriteString("FileMode", "NumRandomize", std::to_string(i));
+    } catch (const std::exception&) {
+      // A save nobody spoils fails, and so may the later ones once a link
+      // of nobody's holds the name.
+    }
+  }
+  WriteFile(stop, "");
+  swapper.join();
+  EXPECT_EQ(childStatus, 0);
+  EXPECT_EQ(ReadWholeFile(secret), "root's own\n");
+  EXPECT_EQ(fs::status(secret).permissions(), kOwnerOnly);
+  if (fs::is_regular_file(fs::symlink_status(path))) {
+    EXPECT_EQ(fs::status(path).permissions(), openToAll);
+  }
+}
+
+TEST(ProfileFileChild, SwapsTheTemporaryForALink) {
+  const std::string temporary = test::ChildArgument("OMREK_PROFILE") + ".new";
+  const std::string taken = test::ChildArgument("OMREK_PROFILE") + ".taken";
+  const std::string target = test::ChildArgument("OMREK_TARGET");
+  const std::string stop = test::ChildArgument("OMREK_STOP");
+  WriteFile(test::ChildArgument("OMREK_READY"), "");
+  while (!fs::exists(stop)) {
+    // Either root's temporary is taken away, or the name is held before
+    // root makes it; both fail quietly when the other side is quicker.
+    static_cast<void>(::rename(temporary.c_str(), taken.c_str()));
+    static_cast<void>(::symlink(target.c_str(), temporary.c_str()));
+  }
+}
+
+TEST(ProfileFile, AFolderThatIsALinkOrAnotherUsersIsNeverWrittenInto) {
+  test::TempDir folder;
+  const std::string roots = folder.File("roots");
+  fs::create_directory(roots);
+  fs::create_symlink(roots, folder.File("linked"));
+  EXPECT_THROW(ProfileFile(folder.File("linked/omrek.ini")).WriteString("FileMode", "DOD", "1"), UntrustedPlace);
+  EXPECT_TRUE(fs::is_empty(roots)) << "nothing is made behind the link";
+
+  const std::string nobodys = folder.File("nobodys");
+  fs::create_directory(nobodys);
+  ASSERT_EQ(::chown(nobodys.c_str(), 65534, 65534), 0);
+  const std::string inNobodys = nobodys + "/omrek.ini";
+  try {
+    SettingsFile(inNobodys).WriteBoolean(kVerifyKey, true);
+    ADD_FAILURE() << "root wrote into nobody's folder";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Unable to write to " + inNobodys + ": the folder " + nobodys + " belongs to another user");
+  }
+  EXPECT_TRUE(fs::is_empty(nobodys));
+
+  // A file of nobody's in root's own folder is not replaced either.
+  const std::string othersFile = WriteFile(roots + "/omrek.ini", "[FileMode]\nDOD=1\n");
+  ASSERT_EQ(::chown(othersFile.c_str(), 65534, 65534), 0);
+  EXPECT_THROW(ProfileFile(othersFile).WriteString("FileMode", "DOD", "0"), UntrustedPlace);
+  EXPECT_EQ(ReadWholeFile(othersFile), "[FileMode]\nDOD=1\n");
+  EXPECT_TRUE(NoTemporaryLeftIn(roots));
+
+  // A temporary left by a crash does not stop the next save, and one that
+  // is a link is taken away, never written through.
+  const std::string own = WriteFile(folder.File("own.ini"), "[FileMode]\nDOD=1\n");
+  WriteFile(own + ".new", "half");
+  ProfileFile(own).WriteString("FileMode", "DOD", "0");
+  EXPECT_EQ(ReadWholeFile(own), "[FileMode]\nDOD=0\n");
+  const std::string secret = WriteFile(folder.File("secret"), "root's own\n");
+  fs::permissions(secret, kOwnerOnly);
+  fs::permissions(own, fs::perms::all);
+  fs::create_symlink(secret, own + ".new");
+  ProfileFile(own).WriteString("FileMode", "DOD", "1");
+  EXPECT_EQ(ReadWholeFile(own), "[FileMode]\nDOD=1\n");
+  EXPECT_EQ(fs::status(own).permissions(), fs::perms::all);
+  EXPECT_EQ(ReadWholeFile(secret), "root's own\n");
+  EXPECT_EQ(fs::status(secret).permissions(), kOwnerOnly);
+  EXPECT_TRUE(NoTemporaryLeftIn(folder.Path()));
 }
 
 TEST(ProfileFile, AFullDiskLeavesTheOldFileWhole) {
