@@ -52,6 +52,9 @@ TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
     file.Close();
     if (failure) std::rethrow_exception(failure);
     done_.outcome = Outcome::SlackWiped;
+  } catch (const NotOnDisk& refusal) {
+    done_.outcome = Outcome::Refused;
+    done_.detail = refusal.what();
   } catch (const LeaseLost& lost) {
     done_.outcome = Outcome::LeftLengthened;
     done_.detail = lost.what();

@@ -7,6 +7,7 @@
 #include "engine/PassPlan.h"
 #include "engine/WorkTotal.h"
 #include "platform/FileAttributes.h"
+#include "platform/FileHandle.h"
 #include "platform/IoError.h"
 #include "platform/WavePlayer.h"
 
@@ -62,6 +63,10 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     if (options_.verify && done_.passesDone > 0) done_.Verify([this] { writer_.VerifyLastPass(*engine_.WorkFile); });
     DiscardFile();
     done_.outcome = Outcome::Destroyed;
+  } catch (const NotOnDisk& refusal) {
+    KeepFile(size);
+    done_.outcome = Outcome::Refused;
+    done_.detail = refusal.what();
   } catch (const std::exception& failure) {
     KeepFile(size);
     done_.outcome = Outcome::Kept;
@@ -135,8 +140,27 @@ void FileDestruction::DiscardFile() {
   engine_.WorkTarget.reset();
   file.SetLength(0);
   file.Close();
-  if (options_.wipeNames) target.WipeName();
+  // Once the passes are done the file goes, whatever its name's wiping met.
+  const std::string nameNote = options_.wipeNames ? WipeNameOf(target) : "";
   target.Delete();
+  done_.detail = nameNote;
+}
+
+std::string FileDestruction::WipeNameOf(PinnedFile& target) {
+  try {
+    switch (target.WipeName()) {
+      case PinnedFile::NameWiping::Wiped:
+        return "";
+      case PinnedFile::NameWiping::WipedPlainly:
+        return "name wiped by plain renames: the file system cannot rename without replacing";
+      case PinnedFile::NameWiping::NotWiped:
+        break;
+    }
+    return "name not wiped: the file system cannot rename safely";
+  } catch (const IoError& failure) {
+    // A name that no longer names the file is left to Delete, which refuses it.
+    return std::string("name wiping stopped: ") + failure.what();
+  }
 }
 
 }  // namespace omrek

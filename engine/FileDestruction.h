@@ -45,11 +45,12 @@ class FileDestruction {
   void DestroyListedFiles(TargetRows& rows);
 
   // Destroyed when the file was overwritten, emptied and deleted without
-  // error. A folder, link, device, or a file no longer where it was listed,
-  // is left alone with no status change; any other failure shows "ERROR"
-  // and keeps the file at its old length. A file is deleted only once every
-  // pass reached the medium; one the passes could not fill for want of free
-  // space is kept untouched.
+  // error. Refused, untouched, when it is not a file on a disk. A folder,
+  // link, device, or a file no longer where it was listed, is left alone
+  // with no status change; any other failure shows "ERROR" and keeps the
+  // file at its old length. A file is deleted only once every pass reached
+  // the medium; one the passes could not fill for want of free space is
+  // kept untouched.
   TargetOutcome DestroyFile(const ListedFile& target);
 
   // Lets events run, then clears read-only (and the rest where this system
@@ -58,7 +59,8 @@ class FileDestruction {
   void ClearAttributes(const PinnedFile& file);
 
   // Cuts WorkFile to zero length, closes it and deletes WorkTarget, the
-  // listed file it was opened as. The file is closed whatever fails.
+  // listed file it was opened as, under its wiped name or, where that could
+  // not be wiped, its own. The file is closed whatever fails.
   void DiscardFile();
 
  private:
@@ -67,6 +69,9 @@ class FileDestruction {
   // the rest of its last cluster.
   void RefuseWithoutRoom(const PinnedFile& file) const;
   void RunPasses();
+  // Wipes the file's name; what the report should say of it, "" when the
+  // name went as always.
+  static std::string WipeNameOf(PinnedFile& target);
   // Closes a file that is to stay, cut back to `length` if the passes grew it.
   void KeepFile(std::uint64_t length);
 

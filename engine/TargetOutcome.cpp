@@ -9,11 +9,11 @@ namespace {
 
 constexpr const char* kRefusedBusy = "refused: another Omrek is wiping it";
 
-constexpr std::array<OutcomeTexts, 12> kTexts = {{
+constexpr std::array<OutcomeTexts, 13> kTexts = {{
     // status lines, row, report, command line, done
     {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},          // LeftAlone
     {{}, nullptr, "not done", "not done", false},                                                   // NotReached
-    {{"File DONE", "", ""}, nullptr, "File DONE", "File DONE", true},                               // Destroyed
+    {{"File DONE", "", ""}, nullptr, "File DONE%note%", "File DONE%note%", true},                   // Destroyed
     {{"ERROR", "", ""}, "skipped", "ERROR, kept (%why%)", "skipped (ERROR)", false},                // Kept
     {{"SLACK", "WIPED", ""}, "-slack", "SLACK WIPED", "SLACK WIPED", true},                         // SlackWiped
     {{"FAILED", "", ""}, "skipped", "FAILED, put back", "skipped (FAILED)", false},                 // PutBack
@@ -23,6 +23,7 @@ constexpr std::array<OutcomeTexts, 12> kTexts = {{
     {{"%drive%", "%megs%", "FAILED"}, nullptr, "FAILED", "FAILED (%why%)", false},                  // DriveFailed
     {{}, nullptr, "no empty space to wipe", "not wiped", false},                                    // NoSpace
     {{"%drive%", "BUSY", ""}, nullptr, kRefusedBusy, kRefusedBusy, false},                          // DriveBusy
+    {{"REFUSED", "%why%", ""}, "skipped", "refused, nothing written (%why%)", "skipped (%why%)", false},  // Refused
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {
@@ -34,6 +35,7 @@ std::string Filled(const char* text, const TargetOutcome& done) {
   replace("%drive%", std::string("DRIVE ") + done.drive);
   replace("%megs%", MegText(done.bytes));
   replace("%why%", done.detail);
+  replace("%note%", done.detail.empty() ? "" : " (" + done.detail + ")");
   return filled;
 }
 

@@ -23,6 +23,7 @@ enum class Outcome {
   DriveFailed,     // an error other than a full disk ended the filling
   NoSpace,         // the drive has gone or had no free space
   DriveBusy,       // another copy of the program was wiping the drive for as long as the command waited
+  Refused,         // not a file to write to (a kernel file, say): nothing was written
 };
 
 enum class Verification { Off, NotDone, Verified, Mismatch };
@@ -38,7 +39,9 @@ struct TargetOutcome {
   std::int64_t passesDone = 0;
   std::int64_t passesPlanned = 0;
   Verification verification = Verification::Off;
-  // Why, where the outcome alone does not say: the error's text.
+  // Why, where the outcome alone does not say: the error's text; for a
+  // destroyed file, what became of its name when it could not be wiped as
+  // always.
   std::string detail;
 
   static TargetOutcome Before(std::string target, bool verify) {
@@ -63,7 +66,8 @@ using OutcomeSink = std::function<void(const TargetOutcome&)>;
 
 // The texts each outcome is shown with. This table is the one place they
 // are written down; "%drive%" stands for "DRIVE D", "%megs%" for "52 megs"
-// (the bytes written), "%why%" for the outcome's detail.
+// (the bytes written), "%why%" for the outcome's detail, "%note%" for the
+// detail in brackets after a space when there is one.
 struct OutcomeTexts {
   // The three status lines when the target ends (a drive's also while it
   // fills); none: the lines are left as they are.

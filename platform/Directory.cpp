@@ -61,6 +61,11 @@ int WalkByName(const std::string& path) {
   return fd;
 }
 
+// The errors of a file system that cannot rename without replacing.
+bool RefusesNoReplace(int error) {
+  return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
 Directory::EntryKind KindOf(int folder, const dirent& entry) {
   switch (entry.d_type) {
     case DT_DIR:
@@ -142,9 +147,18 @@ std::optional<Directory::EntryFacts> Directory::Examine(const std::string& name)
 
 std::uint32_t Directory::Attributes(const std::string& name) const { return ReadFileAttributesIn(fd_, name); }
 
-bool Directory::RenameEntry(const std::string& from, const std::string& to) const {
-  if (::renameat2(fd_, from.c_str(), fd_, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno == EEXIST) return false;
+Directory::Rename Directory::RenameEntry(const std::string& from, const std::string& to) const {
+  if (::renameat2(fd_, from.c_str(), fd_, to.c_str(), RENAME_NOREPLACE) == 0) return Rename::Done;
+  if (errno == EEXIST) return Rename::NameTaken;
+  if (!RefusesNoReplace(errno)) throw IoError::FromErrno(errno);
+  // Network and FUSE file systems may not take the flag. A plain rename
+  // then, to a name this folder's descriptor has just shown free: nothing of
+  // anyone's is replaced unless it is made in that instant.
+  struct stat st {};
+  if (::fstatat(fd_, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return Rename::NameTaken;
+  if (errno != ENOENT) return Rename::Unsupported;
+  if (::renameat(fd_, from.c_str(), fd_, to.c_str()) == 0) return Rename::DonePlainly;
+  if (RefusesNoReplace(errno)) return Rename::Unsupported;
   throw IoError::FromErrno(errno);
 }
 

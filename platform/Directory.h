@@ -82,9 +82,16 @@ class Directory {
   std::optional<EntryFacts> Examine(const std::string& name) const;
   std::uint32_t Attributes(const std::string& name) const;
 
-  // Renames the entry `from` to `to` within the folder; false, and nothing
-  // changed, when `to` exists already.
-  bool RenameEntry(const std::string& from, const std::string& to) const;
+  // How a rename within the folder went.
+  enum class Rename {
+    Done,         // in one step that could never replace another name
+    DonePlainly,  // the file system cannot promise that: `to` was found free just before
+    NameTaken,    // `to` exists already; nothing changed
+    Unsupported,  // the file system cannot rename without a risk of replacing; nothing changed
+  };
+  // Renames the entry `from` to `to` within the folder, never knowingly over
+  // another name. Raises IoError on any other failure.
+  Rename RenameEntry(const std::string& from, const std::string& to) const;
 
   // Removes the entry `name` from the folder; a link goes, never its target.
   void RemoveEntry(const std::string& name) const;

@@ -17,6 +17,7 @@
 #include "platform/FileAttributes.h"
 #include "platform/FileSystemId.h"
 #include "platform/IoError.h"
+#include "platform/KernelFileSystem.h"
 
 namespace omrek {
 
@@ -97,14 +98,42 @@ bool CarriesPrivileges(int fd, const struct stat& st) {
   return (st.st_mode & (S_ISUID | S_ISGID)) != 0 || ::fgetxattr(fd, "security.capability", nullptr, 0) >= 0;
 }
 
+void RefuseKernelFile(int fd) {
+  if (const auto fileSystem = KernelFileSystemOf(fd)) throw NotOnDisk(*fileSystem);
+}
+
+// Opens `name` for writing only once a descriptor that cannot read or write
+// it has shown a regular file on a disk: a kernel file, device or FIFO is
+// never opened for writing at all, since for some the open alone acts.
+// Raises "File not found" when the name changes files in between.
+int OpenForWriting(int folder, const std::string& name) {
+  const int look = OpenOrThrow(folder, name, O_PATH);
+  struct stat before {};
+  const bool regular = ::fstat(look, &before) == 0 && S_ISREG(before.st_mode);
+  const std::optional<std::string> kernel = KernelFileSystemOf(look);
+  ::close(look);
+  if (kernel) throw NotOnDisk(*kernel);
+  if (!regular) throw IoError::FromErrno(EACCES);
+  const int fd = OpenOrThrow(folder, name, O_RDWR);
+  struct stat after {};
+  if (::fstat(fd, &after) != 0 || after.st_dev != before.st_dev || after.st_ino != before.st_ino) {
+    ::close(fd);
+    throw IoError::FromErrno(ENOENT);
+  }
+  return fd;
+}
+
 }  // namespace
+
+NotOnDisk::NotOnDisk(const std::string& fileSystem)
+    : IoError(IoError::FromErrno(EACCES).Code(), "not a file on a disk: " + fileSystem) {}
 
 FileHandle FileHandle::OpenExisting(const std::string& path, Access access) {
   return OpenExistingIn(AT_FDCWD, path, access);
 }
 
 FileHandle FileHandle::OpenExistingIn(int folder, const std::string& name, Access access) {
-  FileHandle file(OpenOrThrow(folder, name, access == Access::Read ? O_RDONLY : O_RDWR));
+  FileHandle file(access == Access::Read ? OpenOrThrow(folder, name, O_RDONLY) : OpenForWriting(folder, name));
   if (access == Access::ReadWrite && !IsWritableRegularFile(StatOrThrow(file.fd_))) {
     throw IoError::FromErrno(EACCES);
   }
@@ -115,7 +144,7 @@ FileHandle FileHandle::OpenExclusive(const std::string& path) { return OpenExclu
 
 FileHandle FileHandle::OpenExclusiveIn(int folder, const std::string& name) {
   SurviveLeaseBreaks();
-  FileHandle file(OpenOrThrow(folder, name, O_RDWR));
+  FileHandle file(OpenForWriting(folder, name));
   const struct stat st = StatOrThrow(file.fd_);
   if (!IsWritableRegularFile(st) || CarriesPrivileges(file.fd_, st)) throw IoError::FromErrno(EACCES);
   if (::fcntl(file.fd_, F_SETLEASE, F_WRLCK) != 0) throw IoError::SharingViolation();
@@ -198,6 +227,8 @@ std::uint64_t FileHandle::AllocatedBytes() const {
 void FileHandle::SetAttributes(std::uint32_t word) {
   const struct stat st = StatOrThrow(fd_);
   if (!S_ISREG(st.st_mode)) throw IoError::FromErrno(EACCES);
+  // A kernel file's mode is the kernel's setting, which root could change.
+  RefuseKernelFile(fd_);
   const mode_t mode =
       (word & FileAttribute::ReadOnly) != 0 ? st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : st.st_mode | S_IWUSR;
   if (mode != st.st_mode && ::fchmod(fd_, mode & 07777) != 0) ThrowErrno();

@@ -7,8 +7,17 @@
 #include <string>
 
 #include "platform/FileIdentity.h"
+#include "platform/IoError.h"
 
 namespace omrek {
+
+// A file refused before it was opened for writing or changed: it lies on a
+// file system of the kernel's own (proc, sysfs and the like), whose files
+// are the kernel's settings and state, not data on a disk.
+class NotOnDisk : public IoError {
+ public:
+  explicit NotOnDisk(const std::string& fileSystem);
+};
 
 // A last-write time, to the nanosecond.
 struct FileTime {
@@ -32,7 +41,9 @@ class FileHandle {
   // Opens an existing file. A symbolic link is never followed and opening
   // never blocks on a FIFO. For ReadWrite only a regular file whose owner
   // write bit is set is accepted: anything else fails with "File access
-  // denied", even for root, so a read-only file is never written by mistake.
+  // denied", even for root, so a read-only file is never written by mistake;
+  // a file of the kernel's own file systems fails with NotOnDisk before it
+  // is opened for writing. OpenExclusive refuses the same.
   static FileHandle OpenExisting(const std::string& path, Access access);
   // The same for `name` inside the open folder `folder`.
   static FileHandle OpenExistingIn(int folder, const std::string& name, Access access);
@@ -112,7 +123,7 @@ class FileHandle {
   // Applies an attribute word (see FileAttributes.h) to the open regular
   // file: clearing read-only sets the owner write bit, setting it clears
   // the write bits. Anything but a regular file fails with "File access
-  // denied".
+  // denied", a file of the kernel's own file systems with NotOnDisk.
   void SetAttributes(std::uint32_t word);
 
   // Returns only once the written data has reached the medium.

@@ -100,26 +100,31 @@ FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(fo
 
 FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_.OpenFileExclusive(name_)); }
 
-void PinnedFile::WipeName() {
+PinnedFile::NameWiping PinnedFile::WipeName() {
   constexpr int kSameLengthRounds = 3;
   const std::string_view letters = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   std::size_t letter = 0;
   std::size_t length = name_.size();
+  NameWiping wiping = NameWiping::Wiped;
   for (int round = 0; length > 0; ++round) {
     CheckName();
     // A name of that shape may exist already: the next letter then.
     bool renamed = false;
     for (std::size_t tried = 0; !renamed && tried < letters.size(); ++tried, ++letter) {
       const std::string next(length, letters[letter % letters.size()]);
-      if (next != name_ && folder_.RenameEntry(name_, next)) {
-        name_ = next;
-        renamed = true;
-      }
+      if (next == name_) continue;
+      const Directory::Rename rename = folder_.RenameEntry(name_, next);
+      if (rename == Directory::Rename::Unsupported) return NameWiping::NotWiped;
+      if (rename == Directory::Rename::NameTaken) continue;
+      if (rename == Directory::Rename::DonePlainly) wiping = NameWiping::WipedPlainly;
+      name_ = next;
+      renamed = true;
     }
     if (!renamed) throw IoError::FromErrno(EEXIST);
     folder_.Flush();
     if (round + 1 >= kSameLengthRounds) length /= 2;
   }
+  return wiping;
 }
 
 void PinnedFile::CheckName() const {

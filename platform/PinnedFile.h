@@ -50,11 +50,20 @@ class PinnedFile {
   FileHandle Open(FileHandle::Access access) const;
   FileHandle OpenExclusive() const;
 
+  // How WipeName went.
+  enum class NameWiping {
+    Wiped,
+    // Where the file system cannot rename without a risk of replacing: with
+    // plain renames, each to a name found free just before.
+    WipedPlainly,
+    // The file system cannot rename safely at all: the name stays as it is.
+    NotWiped,
+  };
   // Renames the file within its folder, flushing the folder each time: to
   // names of its name's length made of one repeated character, then ever
   // shorter ones down to one character, so that the folder's blocks keep no
   // trace of the old name. Acts only while the name still names the file.
-  void WipeName();
+  NameWiping WipeName();
 
   // Removes the name from its folder, provided it still names the file.
   void Delete() const;

@@ -1,6 +1,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -10,10 +15,12 @@
 #include <QTimer>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <ctime>
 #include <filesystem>
 
 #include "app/OmrekProgram.h"
+#include "disk/SlackWipe.h"
 #include "engine/CommandReport.h"
 #include "engine/FileDestruction.h"
 #include "intake/ui/TargetListView.h"
@@ -423,6 +430,189 @@ TEST_F(DestroyCommand, TheFoldersBlocksKeepNoTraceOfTheName) {
   }
   ASSERT_NE(folderBlocks.find("neighbour.txt"), std::string::npos) << "the folder's blocks were read";
   EXPECT_EQ(folderBlocks.find(name), std::string::npos);
+}
+
+// Held while a test runs, the mount of `source` seen at `mountPoint`
+// through bindfs, a FUSE file system that cannot rename without a risk of
+// replacing (it refuses RENAME_NOREPLACE with EINVAL).
+class BindfsMount {
+ public:
+  BindfsMount(const std::string& source, const std::string& mountPoint)
+      : mountPoint_(mountPoint), mounted_(test::RunQuietly("bindfs " + source + " " + mountPoint)) {}
+  ~BindfsMount() {
+    if (mounted_) test::RunQuietly("umount " + mountPoint_);
+  }
+  BindfsMount(const BindfsMount&) = delete;
+  BindfsMount& operator=(const BindfsMount&) = delete;
+  bool Mounted() const { return mounted_; }
+
+ private:
+  std::string mountPoint_;
+  bool mounted_;
+};
+
+struct Destroyed {
+  std::vector<TargetOutcome> entries;
+  std::string report;
+  std::vector<test::VectorRows::Row> rows;
+  std::vector<std::string> statuses;
+};
+
+Destroyed DestroyWithoutWindow(const std::vector<std::string>& paths) {
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  WavePlayer sound;
+  test::VectorRows rows(paths);
+  CommandReport report("Destroy", PassOrder::Destroy, profile, false);
+  FileDestruction destruction(engine, monitor, profile, sound);
+  engine.CancelFlag = false;  // as the button's click does
+  destruction.TellOutcomes([&report](const TargetOutcome& done) { report.Add(done); });
+  destruction.DestroyListedFiles(rows);
+  return {report.Entries(), report.Text(), rows.rows, monitor.statuses};
+}
+
+// Where the file system cannot promise a rename replaces nothing, the name
+// is still wiped, by plain renames to names seen free just before (a name
+// of that shape already there is left alone), the file is deleted, and the
+// report says how its name went. Before, the file stayed, cut to nothing,
+// under its own name.
+TEST_F(DestroyCommand, AFileSystemWithoutSafeRenamesStillLosesTheFileAndItsName) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string inner = image_.File("inner");
+  ASSERT_EQ(::mkdir(inner.c_str(), 0755), 0);
+  test::TempDir seen;
+  const BindfsMount bindfs(inner, seen.Path());
+  if (!bindfs.Mounted()) GTEST_SKIP() << "bindfs cannot mount here";
+  const std::string name = "payroll-OMREK-5b1c.xlsx";
+  const std::string firstWipeName(name.size(), '0');
+  WriteFile(seen.File(firstWipeName), "someone else's");
+  const std::string file = WriteFile(seen.File(name), MarkerText(10000));
+
+  const Destroyed done = DestroyWithoutWindow({file});
+
+  ASSERT_EQ(done.entries.size(), 1u);
+  const TargetOutcome& entry = done.entries[0];
+  EXPECT_EQ(entry.outcome, Outcome::Destroyed) << entry.detail;
+  EXPECT_EQ(entry.detail, "name wiped by plain renames: the file system cannot rename without replacing");
+  EXPECT_EQ(CommandLineText(entry), "File DONE (" + entry.detail + ")");
+  EXPECT_NE(done.report.find("\n  File DONE (" + entry.detail + "); 12288 bytes; "), std::string::npos) << done.report;
+  EXPECT_TRUE(done.rows.empty());
+  EXPECT_FALSE(Exists(file));
+  std::vector<std::string> left;
+  for (const auto& found : fs::directory_iterator(inner)) left.push_back(found.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>({firstWipeName}));
+  EXPECT_EQ(ReadWholeFile(seen.File(firstWipeName)), "someone else's");
+}
+
+// A file system that cannot rename at all, as the kernel's filter makes
+// every rename of the child fail the way such a file system does: the name
+// wiping stops, the file is deleted under its own name, and the report says
+// its name was not wiped.
+TEST_F(DestroyCommand, AFileSystemThatCannotRenameStillLosesTheFile) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string file = WriteFile(image_.File("unrenamable.txt"), MarkerText(5000));
+  EXPECT_EQ(test::RunTestCaseInChild("DestroyCommandChild.DestroysWhereRenamesFail", {{"FILE", file}}), 0);
+  EXPECT_FALSE(Exists(file));
+  std::vector<std::string> left;
+  for (const auto& found : fs::directory_iterator(image_.MountPoint())) {
+    left.push_back(found.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>({"lost+found"}));
+}
+
+#if defined(__x86_64__)
+constexpr std::uint32_t kThisArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+constexpr std::uint32_t kThisArch = AUDIT_ARCH_AARCH64;
+#else
+constexpr std::uint32_t kThisArch = 0;
+#endif
+
+// From now on renameat2 fails with EINVAL and a plain rename with ENOTSUP,
+// for this process and its threads.
+bool FailRenames() {
+  const auto reject = [](int error) {
+    return sock_filter{BPF_RET | BPF_K, 0, 0, SECCOMP_RET_ERRNO | static_cast<std::uint32_t>(error)};
+  };
+  sock_filter rules[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kThisArch, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_renameat2, 0, 1),
+      reject(EINVAL),
+#ifdef SYS_renameat
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_renameat, 0, 1),
+      reject(ENOTSUP),
+#endif
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  const sock_fprog program{static_cast<unsigned short>(std::size(rules)), rules};
+  return kThisArch != 0 && ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC, &program) == 0;
+}
+
+TEST(DestroyCommandChild, DestroysWhereRenamesFail) {
+  ASSERT_TRUE(FailRenames());
+  const Destroyed done = DestroyWithoutWindow({test::ChildArgument("FILE")});
+  ASSERT_EQ(done.entries.size(), 1u);
+  EXPECT_EQ(done.entries[0].outcome, Outcome::Destroyed) << done.entries[0].detail;
+  EXPECT_EQ(done.entries[0].detail, "name not wiped: the file system cannot rename safely");
+  EXPECT_NE(done.report.find("File DONE (name not wiped: the file system cannot rename safely); "), std::string::npos)
+      << done.report;
+}
+
+// The kernel's files (a file system's tunables in sysfs, a process's state
+// in proc) are refused before anything is opened for writing or changed,
+// by the destroy and the slack commands alike, saying why; a read-only one
+// keeps its mode, which root could otherwise change.
+TEST_F(DestroyCommand, KernelFilesAreRefusedWithTheReasonAndNothingWritten) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string tunable = image_.SysfsFolder() + "/err_ratelimit_burst";
+  const std::string readOnly = image_.SysfsFolder() + "/lifetime_write_kbytes";
+  const std::string status = "/proc/self/status";
+  const std::string tunableBefore = ReadWholeFile(tunable);
+  ASSERT_FALSE(tunableBefore.empty()) << tunable;
+  struct stat readOnlyBefore {};
+  ASSERT_EQ(::stat(readOnly.c_str(), &readOnlyBefore), 0) << readOnly;
+  const std::vector<std::string> kernelFiles = {tunable, readOnly, status};
+  const std::vector<std::string> reasons = {"not a file on a disk: sysfs", "not a file on a disk: sysfs",
+                                            "not a file on a disk: proc"};
+
+  const Destroyed destroyed = DestroyWithoutWindow(kernelFiles);
+
+  ASSERT_EQ(destroyed.entries.size(), 3u);
+  ASSERT_EQ(destroyed.rows.size(), 3u);
+  for (std::size_t i = 0; i < kernelFiles.size(); ++i) {
+    EXPECT_EQ(destroyed.entries[i].outcome, Outcome::Refused) << kernelFiles[i];
+    EXPECT_EQ(destroyed.entries[i].detail, reasons[i]);
+    EXPECT_EQ(destroyed.entries[i].passesDone, 0);
+    EXPECT_EQ(CommandLineText(destroyed.entries[i]), "skipped (" + reasons[i] + ")");
+    EXPECT_EQ(ReportText(destroyed.entries[i]), "refused, nothing written (" + reasons[i] + ")");
+    EXPECT_EQ(destroyed.rows[i].state, "skipped");
+  }
+  EXPECT_EQ(destroyed.statuses, std::vector<std::string>(3, "REFUSED")) << "no pass was begun";
+
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  test::VectorRows rows(kernelFiles);
+  std::vector<TargetOutcome> slack;
+  SlackWipe wipe(engine, monitor, profile);
+  engine.CancelFlag = false;
+  wipe.TellOutcomes([&slack](const TargetOutcome& done) { slack.push_back(done); });
+  wipe.WipeListedFiles(rows);
+  ASSERT_EQ(slack.size(), 3u);
+  for (std::size_t i = 0; i < kernelFiles.size(); ++i) {
+    EXPECT_EQ(slack[i].outcome, Outcome::Refused) << kernelFiles[i];
+    EXPECT_EQ(slack[i].detail, reasons[i]);
+  }
+
+  EXPECT_EQ(ReadWholeFile(tunable), tunableBefore);
+  struct stat readOnlyAfter {};
+  ASSERT_EQ(::stat(readOnly.c_str(), &readOnlyAfter), 0);
+  EXPECT_EQ(readOnlyAfter.st_mode, readOnlyBefore.st_mode);
 }
 
 // On a device that moves rewritten blocks (here a loop device marked

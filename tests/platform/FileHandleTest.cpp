@@ -83,6 +83,26 @@ TEST_F(FileHandleOnExt4, NeverOpensThroughLinksOrIntoFifos) {
   EXPECT_EQ(ReadWholeFile(target), "keep me");
 }
 
+// Files in memory are the user's on a tmpfs (/dev/shm) and the kernel's on
+// devtmpfs, which only the mount table tells apart; the kernel's are
+// refused as a denied access, before they are opened for writing.
+TEST(FileHandleInMemory, TmpfsFilesAreWrittenAndDevtmpfsFilesRefused) {
+  test::TempDir inMemory("/dev/shm");
+  const std::string ordinary = WriteFile(inMemory.File("ordinary"), "in memory");
+  FileHandle::OpenExisting(ordinary, Access::ReadWrite).WriteAt("IN", 2, 0);
+  EXPECT_EQ(ReadWholeFile(ordinary), "IN memory");
+  if (ReadWholeFile("/proc/self/mounts").find(" /dev devtmpfs ") == std::string::npos) GTEST_SKIP() << "no devtmpfs";
+  const std::string device = WriteFile("/dev/omrek-kernel-file-test", "kept");
+  try {
+    FileHandle::OpenExclusive(device);
+    ADD_FAILURE() << "opened";
+  } catch (const NotOnDisk& refusal) {
+    EXPECT_STREQ(refusal.what(), "not a file on a disk: devtmpfs");
+    EXPECT_EQ(refusal.Code(), IoError::FromErrno(EACCES).Code());
+  }
+  ::unlink(device.c_str());
+}
+
 TEST_F(FileHandleOnExt4, CreateEmptiesAndDeleteRemoves) {
   OMREK_REQUIRE_MOUNTED(image_);
   const std::string path = WriteFile(image_.File("filler"), "old content");
