@@ -15,6 +15,7 @@
 
 #include "app/OmrekProgram.h"
 #include "disk/FillerFiles.h"
+#include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "platform/ReservedClusters.h"
 #include "platform/Volume.h"
@@ -495,6 +496,37 @@ TEST(HeadlessCommandInput, BadInputGetsAClearMessageAndTheRightStatus) {
   EXPECT_EQ(skipped.out, folder.File("missing") + ": skipped (File not found)\n" + folder.Path() +
                              ": skipped (folder)\n" + folder.File("link") + ": skipped (symbolic link)\n");
   EXPECT_EQ(ReadWholeFile(kept), "kept") << "nothing is written through a link";
+}
+
+// A name is bytes a user may choose to forge a line or drive the terminal:
+// each target's line shows its name as the report does, in the order given.
+TEST(HeadlessCommandInput, EveryNameIsOneEscapedLine) {
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("s.ini"), kSettings);
+  const std::vector<std::string> names = {folder.File("evil\nother: File DONE"),
+                                          folder.File("title\x1B]0;owned\x07\x1B[2J"), folder.File("bad\xFF\\name")};
+  const std::string missing = folder.File(
+      "gone\r\x9B"
+      "2Kx");
+  std::string arguments = "--destroy --settings " + settings + " " + Quoted(missing);
+  std::string expected = ReadablePath(missing) + ": skipped (File not found)\n";
+  for (const std::string& name : names) {
+    arguments += " " + Quoted(WriteFile(name, "data"));
+    expected += ReadablePath(name) + ": File DONE\n";
+  }
+
+  const Ran ran = RunProgram(arguments);
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_EQ(ran.out, expected);
+  EXPECT_EQ(ReadablePath(names[0]), folder.Path() + "/evil\\x0Aother: File DONE");
+  EXPECT_EQ(ReadablePath(names[2]), folder.Path() + "/bad\\xFF\\\\name");
+  for (const std::string& name : names) EXPECT_FALSE(fs::exists(name)) << ReadablePath(name);
+
+  const Ran unknown = RunProgram(Quoted("--shred\x1B]0;x\x07"));
+  EXPECT_EQ(unknown.out, "omrek: unknown option --shred\\x1B]0;x\\x07\nTry 'omrek --help'.\n");
+  const Ran settingsNamed = RunProgram("--destroy --settings " + Quoted(folder.File("no\nne.ini")) + " x");
+  EXPECT_EQ(settingsNamed.out,
+            "omrek: cannot read the settings file " + folder.Path() + "/no\\x0Ane.ini: File not found\n");
 }
 
 TEST(HeadlessCommandInput, HelpAndVersionNeedNoDisplay) {
