@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -527,6 +528,19 @@ TEST(HeadlessCommandInput, EveryNameIsOneEscapedLine) {
   const Ran settingsNamed = RunProgram("--destroy --settings " + Quoted(folder.File("no\nne.ini")) + " x");
   EXPECT_EQ(settingsNamed.out,
             "omrek: cannot read the settings file " + folder.Path() + "/no\\x0Ane.ini: File not found\n");
+
+  // A drive mounted on such a name, in the Wipe Space question.
+  const std::string drive = folder.File("dr\nive\x1B]0;t\x07");
+  fs::create_directory(drive);
+  if (!test::RunQuietly("mount -t tmpfs -o size=4m omrek-names " + Quoted(drive))) GTEST_SKIP() << "no mount";
+  const struct Unmount {
+    std::string at;
+    ~Unmount() { test::RunQuietly("umount " + Quoted(at)); }
+  } unmount{drive};
+  const Ran asked = RunProgram("--wipe-space --settings " + settings + " " + Quoted(WriteFile(drive + "/f", "f")));
+  EXPECT_EQ(asked.status, 2);
+  EXPECT_NE(asked.out.find("\n  " + folder.Path() + "/dr\\x0Aive\\x1B]0;t\\x07 ("), std::string::npos) << asked.out;
+  EXPECT_EQ(std::count(asked.out.begin(), asked.out.end(), '\n'), 3) << asked.out;
 }
 
 TEST(HeadlessCommandInput, HelpAndVersionNeedNoDisplay) {
