@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "intake/ReadablePath.h"
 #include "platform/Directory.h"
 #include "platform/DriveTable.h"
 #include "platform/FileSystemLock.h"
@@ -44,7 +45,7 @@ void DeleteIfLeftover(const Directory& folder, const std::string& name, const st
   const auto seen = folder.Examine(name);
   if (!seen) return;
   if (const std::string why = WhyNotALeftover(seen->ownership); !why.empty()) {
-    found.left.push_back("left " + path + ": " + why);
+    found.left.push_back("left " + ReadablePath(path) + ": " + why);
     return;
   }
   try {

@@ -42,27 +42,46 @@ int HexValue(char c) {
   return -1;
 }
 
-}  // namespace
+void AppendEscaped(std::string& text, std::string_view bytes) {
+  for (const char byte : bytes) {
+    const auto value = static_cast<std::uint8_t>(byte);
+    text += "\\x";
+    text += kHexDigits[value >> 4];
+    text += kHexDigits[value & 0x0F];
+  }
+}
 
-std::string ReadablePath(std::string_view bytes) {
+// C0, DEL, and the C1 controls U+0080 to U+009F, which some terminals obey
+// in their UTF-8 form as well.
+bool IsControl(std::string_view sequence) {
+  const auto lead = static_cast<std::uint8_t>(sequence.front());
+  if (lead < 0x20 || lead == 0x7F) return true;
+  return sequence.size() == 2 && lead == 0xC2 && static_cast<std::uint8_t>(sequence[1]) < 0xA0;
+}
+
+std::string Escaped(std::string_view bytes, bool backslashes) {
   std::string text;
   text.reserve(bytes.size());
   while (!bytes.empty()) {
-    const auto lead = static_cast<std::uint8_t>(bytes.front());
     const std::size_t length = Utf8SequenceLength(bytes);
-    if (lead == '\\') {
+    const std::string_view sequence = bytes.substr(0, length == 0 ? 1 : length);
+    if (backslashes && sequence.front() == '\\') {
       text += "\\\\";
-    } else if (length == 0 || lead < 0x20 || lead == 0x7F) {
-      text += "\\x";
-      text += kHexDigits[lead >> 4];
-      text += kHexDigits[lead & 0x0F];
+    } else if (length == 0 || IsControl(sequence)) {
+      AppendEscaped(text, sequence);
     } else {
-      text.append(bytes.substr(0, length));
+      text.append(sequence);
     }
-    bytes.remove_prefix(length == 0 ? 1 : length);
+    bytes.remove_prefix(sequence.size());
   }
   return text;
 }
+
+}  // namespace
+
+std::string ReadablePath(std::string_view bytes) { return Escaped(bytes, true); }
+
+std::string ControlsEscaped(std::string_view text) { return Escaped(text, false); }
 
 std::string PathFromReadable(std::string_view text) {
   std::string bytes;

@@ -11,6 +11,12 @@ namespace omrek {
 // two names that differ in one byte must never look alike.
 std::string ReadablePath(std::string_view bytes);
 
+// A message for one line of a terminal: control characters and bytes that
+// are not UTF-8 read \xHH as above, while backslashes stay as they are, so
+// a text made of readable paths comes out unchanged and no other text can
+// break the line, move the cursor or retitle the terminal.
+std::string ControlsEscaped(std::string_view text);
+
 // The bytes back from a readable form, edited or not. A backslash that
 // starts no escape above stands for itself.
 std::string PathFromReadable(std::string_view text);

@@ -1,8 +1,14 @@
 #include "intake/TargetFile.h"
 
+#include "intake/ReadablePath.h"
+
 namespace omrek {
 
+NameWithNul::NameWithNul(const std::string& path)
+    : std::invalid_argument("Refused " + ReadablePath(path) + ": a file name cannot hold a NUL byte") {}
+
 ListedFile ListFile(const std::string& path) {
+  if (path.find('\0') != std::string::npos) throw NameWithNul(path);
   PathNote note = NotePath(path);
   return {path, std::move(note.route), note.identity};
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "platform/FileIdentity.h"
@@ -19,7 +20,15 @@ struct ListedFile {
   std::optional<FileIdentity> identity;
 };
 
-// Notes what `path` leads to now.
+// A path no file can have: it holds a NUL byte, where every look-up of the
+// path would stop and find another file.
+class NameWithNul : public std::invalid_argument {
+ public:
+  explicit NameWithNul(const std::string& path);
+};
+
+// Notes what `path` leads to now. Raises NameWithNul for a path holding a
+// NUL byte.
 ListedFile ListFile(const std::string& path);
 
 // The listed file, held by its folder; nullopt when it is a folder, a link,

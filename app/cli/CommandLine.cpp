@@ -3,6 +3,8 @@
 #include <charconv>
 #include <optional>
 
+#include "intake/ReadablePath.h"
+
 namespace omrek {
 
 namespace {
@@ -85,7 +87,7 @@ bool TakeSeconds(const std::vector<std::string>& arguments, std::size_t& i, std:
   std::uint32_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size()) {
-    throw UsageError(std::string("--wait needs ") + kNeeds + ", not " + text);
+    throw UsageError(std::string("--wait needs ") + kNeeds + ", not " + ReadablePath(text));
   }
   seconds = value;
   return true;
@@ -129,7 +131,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         known = true;
       }
     }
-    if (!known) throw UsageError("unknown option " + argument);
+    if (!known) throw UsageError("unknown option " + ReadablePath(argument));
   }
   Check(line);
   return line;

@@ -14,6 +14,7 @@
 #include "disk/FillerFiles.h"
 #include "disk/SpaceWipeForecast.h"
 #include "disk/StoppedRuns.h"
+#include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileHandle.h"
@@ -53,19 +54,21 @@ void CheckReadable(const std::string& path, bool named) {
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
   if (!fs::exists(status)) {
-    if (named) throw SettingsUnreadable("cannot read the settings file " + path + ": " + IoErrorText(2));
+    if (named) throw SettingsUnreadable("cannot read the settings file " + ReadablePath(path) + ": " + IoErrorText(2));
     return;
   }
-  if (!fs::is_regular_file(status)) throw SettingsUnreadable("the settings file " + path + " is not a file");
+  if (!fs::is_regular_file(status)) {
+    throw SettingsUnreadable("the settings file " + ReadablePath(path) + " is not a file");
+  }
   try {
     FileHandle::OpenExisting(path, FileHandle::Access::Read);
   } catch (const IoError& failure) {
-    throw SettingsUnreadable("cannot read the settings file " + path + ": " + failure.what());
+    throw SettingsUnreadable("cannot read the settings file " + ReadablePath(path) + ": " + failure.what());
   }
   // Passes other than the ones the file asks for must not run in silence.
   const SettingsFile settings(path);
   if (!settings.Problem().empty()) {
-    throw SettingsUnreadable("the settings file " + path + " cannot be used: " + settings.Problem());
+    throw SettingsUnreadable("the settings file " + ReadablePath(path) + " cannot be used: " + settings.Problem());
   }
 }
 
@@ -123,7 +126,7 @@ class Run : public CommandFrontEnd {
   // command goes on.
   bool AcceptInPlaceCaveats(const std::vector<InPlaceCaveat>& caveats) override {
     for (const InPlaceCaveat& caveat : caveats) {
-      errors_ << "omrek: warning: " << caveat.mountPoint << ": " << caveat.reason
+      errors_ << "omrek: warning: " << ReadablePath(caveat.mountPoint) << ": " << caveat.reason
               << "; overwriting in place may not reach old copies of the data there\n";
     }
     return true;
@@ -135,7 +138,8 @@ class Run : public CommandFrontEnd {
     if (line_.yes) return true;
     std::string question =
         "Wipe Space fills the free space of these drives with filler files until each is full, then deletes them:\n";
-    for (const DriveForecast& drive : forecasts) {
+    for (DriveForecast drive : forecasts) {
+      drive.root = ReadablePath(drive.root);
       question += "  " + ForecastLine(drive) + "\n";
       if (drive.holdsSystem) question += std::string("    ") + kSystemDriveWarning + "\n";
     }
@@ -155,7 +159,8 @@ class Run : public CommandFrontEnd {
 
   void TargetDone(const TargetOutcome& done) override {
     if (!TextsOf(done.outcome).done) allDone_ = false;
-    Report(done.drive == 0 ? done.target : done.target + " (" + done.drive + ":)", CommandLineText(done));
+    const std::string target = ReadablePath(done.target);
+    Report(done.drive == 0 ? target : target + " (" + done.drive + ":)", CommandLineText(done));
   }
 
   void ReportReady(CommandReport report) override {
@@ -164,14 +169,16 @@ class Run : public CommandFrontEnd {
       report.Save(line_.reportFile);
     } catch (const std::exception& failure) {
       allDone_ = false;
-      errors_ << "omrek: the report cannot be written to " << line_.reportFile << ": " << failure.what() << '\n';
+      errors_ << "omrek: the report cannot be written to " << ReadablePath(line_.reportFile) << ": "
+              << ControlsEscaped(failure.what()) << '\n';
     }
   }
 
  private:
+  // One line a target, `what` already readable: no name can break it.
   void Report(const std::string& what, const std::string& outcome) {
     monitor_.ClearBar();
-    out_ << what << ": " << outcome << '\n' << std::flush;
+    out_ << what << ": " << ControlsEscaped(outcome) << '\n' << std::flush;
   }
 
   // A run killed earlier may have left a user's file lengthened, a drive
@@ -180,7 +187,7 @@ class Run : public CommandFrontEnd {
   void RepairKilledRuns() {
     const StoppedRunRepairs repairs = RepairStoppedRuns(monitor_);
     TellLeftFillers(monitor_, repairs.fillers);
-    for (const std::string& line : repairs.All()) errors_ << "omrek: " << line << '\n';
+    for (const std::string& line : repairs.All()) errors_ << "omrek: " << ControlsEscaped(line) << '\n';
     // Only --recover answers for what the start left alone.
     if (line_.mode == Mode::Recover && (!repairs.left.empty() || !repairs.waiting.empty())) allDone_ = false;
     NoteStartRepairs(repairs.All());
@@ -190,7 +197,7 @@ class Run : public CommandFrontEnd {
 
   void Skipped(const std::string& what, const std::string& why) {
     allDone_ = false;
-    Report(what, "skipped (" + why + ")");
+    Report(ReadablePath(what), "skipped (" + why + ")");
   }
 
   void RunListCommand() {
@@ -223,7 +230,7 @@ class Run : public CommandFrontEnd {
       }
       const char letter = table.LetterOf(volume->RootDirectory);
       if (letter == 0) {
-        Skipped(path, "the file system at " + volume->RootDirectory + " has no drive letter");
+        Skipped(path, "the file system at " + ReadablePath(volume->RootDirectory) + " has no drive letter");
         continue;
       }
       bool listed = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "intake/ReadablePath.h"
 #include "platform/Terminal.h"
 #include "platform/TerminationSignals.h"
 
@@ -25,7 +26,7 @@ void TerminalMonitor::ShowMeterFull() { DrawBar(engine_.WorkTotal); }
 
 void TerminalMonitor::ShowMessage(const std::string& text) {
   ClearBar();
-  errors_ << "omrek: " << text << '\n' << std::flush;
+  errors_ << "omrek: " << ControlsEscaped(text) << '\n' << std::flush;
 }
 
 bool TerminalMonitor::CancelFlag() const { return engine_.CancelFlag || TerminationSignals::Requested() != 0; }

@@ -22,7 +22,8 @@ class TerminalMonitor : public JobMonitor {
   void AddProgress(std::uint16_t amount) override;
   void ResetProgress() override;
   void ShowMeterFull() override;
-  // Printed on the error stream; nobody is there to acknowledge it.
+  // Printed on the error stream as one line, whatever names it holds;
+  // nobody is there to acknowledge it.
   void ShowMessage(const std::string& text) override;
   bool CancelFlag() const override;
   void SetCancelFlag(bool value) override { engine_.CancelFlag = value; }

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QSysInfo>
 #include <QWidget>
+#include <algorithm>
 #include <stdexcept>
 
 #include "widgets/ErrorBox.h"
@@ -93,10 +94,13 @@ QList<QByteArray> LocalFileNames(const QMimeData& data) {
       if (!here) continue;
       rest = rest.mid(slash);
     }
-    // A literal '?' or '#' begins a query or fragment; in a name they are
-    // escaped.
-    const qsizetype end = rest.indexOf('?') >= 0 ? rest.indexOf('?') : rest.indexOf('#');
-    const QByteArray path = QByteArray::fromPercentEncoding(end >= 0 ? rest.left(end) : rest);
+    // A literal '?' or '#' begins a query or fragment, whichever comes
+    // first; in a name they are escaped.
+    qsizetype end = rest.size();
+    for (const char mark : {'?', '#'}) {
+      if (const qsizetype at = rest.indexOf(mark); at >= 0) end = std::min(end, at);
+    }
+    const QByteArray path = QByteArray::fromPercentEncoding(rest.left(end));
     if (path.startsWith('/')) names << path;
   }
   return names;

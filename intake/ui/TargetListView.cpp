@@ -5,9 +5,11 @@
 #include <QPersistentModelIndex>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include "intake/ReadablePath.h"
 #include "intake/TargetFile.h"
+#include "widgets/ErrorBox.h"
 
 Q_DECLARE_METATYPE(omrek::ListedFile)
 
@@ -103,7 +105,16 @@ void TargetListView::CaptionEdited(QTreeWidgetItem* row, int column) {
   if (caption == CaptionOf(ListedFileOf(row).path)) return;
   const std::string path = PathFromReadable(caption.toStdString());
   const QSignalBlocker settling(this);
-  row->setData(kCaptionColumn, kListedFileRole, QVariant::fromValue(ListFile(path)));
+  try {
+    row->setData(kCaptionColumn, kListedFileRole, QVariant::fromValue(ListFile(path)));
+  } catch (const NameWithNul& refused) {
+    // The row keeps the file it had. The editor is still closing: the
+    // reason is shown once it has.
+    row->setText(kCaptionColumn, CaptionOf(ListedFileOf(row).path));
+    const QString message = QString::fromUtf8(refused.what());
+    QTimer::singleShot(0, this, [message] { ShowErrorBox(message); });
+    return;
+  }
   // Escapes written differently read the same from now on.
   row->setText(kCaptionColumn, CaptionOf(path));
 }

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -15,6 +16,7 @@
 
 #include "app/OmrekProgram.h"
 #include "disk/FillerFiles.h"
+#include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "platform/ReservedClusters.h"
 #include "platform/Volume.h"
@@ -513,6 +515,50 @@ TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts)
   EXPECT_EQ(large.status, 2);
   EXPECT_EQ(large.out, "omrek: the settings file " + huge + " cannot be used: larger than 1 MiB\n");
   EXPECT_EQ(ReadWholeFile(target), "kept");
+}
+
+// A name is bytes a user may choose to forge a line or drive the terminal:
+// each target's line shows its name as the report does, in the order given.
+TEST(HeadlessCommandInput, EveryNameIsOneEscapedLine) {
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("s.ini"), kSettings);
+  const std::vector<std::string> names = {folder.File("evil\nother: File DONE"),
+                                          folder.File("title\x1B]0;owned\x07\x1B[2J"), folder.File("bad\xFF\\name")};
+  const std::string missing = folder.File(
+      "gone\r\x9B"
+      "2Kx");
+  std::string arguments = "--destroy --settings " + settings + " " + Quoted(missing);
+  std::string expected = ReadablePath(missing) + ": skipped (File not found)\n";
+  for (const std::string& name : names) {
+    arguments += " " + Quoted(WriteFile(name, "data"));
+    expected += ReadablePath(name) + ": File DONE\n";
+  }
+
+  const Ran ran = RunProgram(arguments);
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_EQ(ran.out, expected);
+  EXPECT_EQ(ReadablePath(names[0]), folder.Path() + "/evil\\x0Aother: File DONE");
+  EXPECT_EQ(ReadablePath(names[2]), folder.Path() + "/bad\\xFF\\\\name");
+  for (const std::string& name : names) EXPECT_FALSE(fs::exists(name)) << ReadablePath(name);
+
+  const Ran unknown = RunProgram(Quoted("--shred\x1B]0;x\x07"));
+  EXPECT_EQ(unknown.out, "omrek: unknown option --shred\\x1B]0;x\\x07\nTry 'omrek --help'.\n");
+  const Ran settingsNamed = RunProgram("--destroy --settings " + Quoted(folder.File("no\nne.ini")) + " x");
+  EXPECT_EQ(settingsNamed.out,
+            "omrek: cannot read the settings file " + folder.Path() + "/no\\x0Ane.ini: File not found\n");
+
+  // A drive mounted on such a name, in the Wipe Space question.
+  const std::string drive = folder.File("dr\nive\x1B]0;t\x07");
+  fs::create_directory(drive);
+  if (!test::RunQuietly("mount -t tmpfs -o size=4m omrek-names " + Quoted(drive))) GTEST_SKIP() << "no mount";
+  const struct Unmount {
+    std::string at;
+    ~Unmount() { test::RunQuietly("umount " + Quoted(at)); }
+  } unmount{drive};
+  const Ran asked = RunProgram("--wipe-space --settings " + settings + " " + Quoted(WriteFile(drive + "/f", "f")));
+  EXPECT_EQ(asked.status, 2);
+  EXPECT_NE(asked.out.find("\n  " + folder.Path() + "/dr\\x0Aive\\x1B]0;t\\x07 ("), std::string::npos) << asked.out;
+  EXPECT_EQ(std::count(asked.out.begin(), asked.out.end(), '\n'), 3) << asked.out;
 }
 
 TEST(HeadlessCommandInput, HelpAndVersionNeedNoDisplay) {

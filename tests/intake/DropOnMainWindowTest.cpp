@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 #include "app/OmrekProgram.h"
@@ -11,6 +12,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/TempDir.h"
+#include "widgets/ErrorBox.h"
 
 namespace omrek {
 namespace {
@@ -137,6 +139,45 @@ TEST_F(DropOnMainWindow, ANameThatIsNotUtf8IsTheFileDroppedAndDestroyed) {
   struct stat st {};
   EXPECT_NE(::lstat(dropped.c_str(), &st), 0);
   EXPECT_EQ(test::ReadWholeFile(neighbour), "neighbour");
+}
+
+// A NUL byte ends every look-up of a path early, so a name holding one
+// would be shown as itself while its row sized and destroyed the file named
+// by the bytes before it. It is refused wherever a name enters the list.
+TEST_F(DropOnMainWindow, ANameHoldingANulByteIsRefusedWhereverItEnters) {
+  TempDir dir;
+  const std::string important = WriteFile(dir.File("important"), "important");
+  const QString refusal =
+      QString::fromStdString("Refused " + important + "\\x00.bak: a file name cannot hold a NUL byte.");
+  test::ModalBoxCatcher catcher;
+
+  QMimeData data;
+  data.setData("text/uri-list", QByteArray::fromStdString("file://" + important + "%00.bak\r\n"));
+  EXPECT_EQ(DropOnList(main_, data, Qt::CopyAction), Qt::IgnoreAction);
+  EXPECT_TRUE(catcher.Boxes().empty()) << "nothing is shown while the drop runs";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !catcher.Boxes().empty(); }));
+  EXPECT_EQ(catcher.Boxes()[0].text, refusal);
+  EXPECT_EQ(List().RowCount(), 0);
+
+  // The selection dialog and the program's arguments add by this route.
+  RunGuarded([&] { main_.AddTarget(important + std::string(1, '\0') + ".bak"); });
+  ASSERT_EQ(catcher.Boxes().size(), 2u);
+  EXPECT_EQ(catcher.Boxes()[1].text, refusal);
+  EXPECT_EQ(List().RowCount(), 0);
+
+  // An edited caption: the row keeps its file and its caption.
+  main_.AddTarget(important);
+  List().editItem(List().topLevelItem(0), TargetListView::kCaptionColumn);
+  auto* editor = List().findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->setText(QString::fromStdString(important) + "\\x00.bak");
+  QTest::keyClick(editor, Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return catcher.Boxes().size() == 3; }));
+  EXPECT_EQ(catcher.Boxes()[2].text, refusal);
+  ASSERT_EQ(List().RowCount(), 1);
+  EXPECT_EQ(List().RowFile(0).path, important);
+  EXPECT_EQ(List().topLevelItem(0)->text(TargetListView::kCaptionColumn), QString::fromStdString(important));
+  EXPECT_EQ(test::ReadWholeFile(important), "important");
 }
 
 }  // namespace

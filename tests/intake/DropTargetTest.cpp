@@ -35,6 +35,11 @@ TEST(LocalFileNames, OnlyFilesOfThisMachineInOrder) {
                 QUrl("https://example.org/d"), QUrl("file:///tmp/a b")});
   EXPECT_EQ(LocalFileNames(data), QByteArrayList({"/tmp/a b", "/tmp/b", "/tmp/a b"}))
       << "another host's path is no local path; duplicates stay";
+
+  QMimeData marks;
+  marks.setData("text/uri-list", "file:///tmp/a#b?c\r\nfile:///tmp/d?e#f\r\nfile:///tmp/g%23h%3Fi#j\r\n");
+  EXPECT_EQ(LocalFileNames(marks), QByteArrayList({"/tmp/a", "/tmp/d", "/tmp/g#h?i"}))
+      << "the first literal '?' or '#' ends the path; escaped ones are part of the name";
 }
 
 TEST(ChooseEffect, FollowsTheKeysWithinDragtypes) {

@@ -86,10 +86,36 @@ TEST(ReadablePath, NamesThatDifferInOneByteNeverLookAlike) {
       << "overlong forms, surrogates and code points past U+10FFFF are no UTF-8";
   EXPECT_EQ(PathFromReadable("a\\xzz\\x4"), "a\\xzz\\x4") << "a backslash that starts no escape is itself";
 
+  EXPECT_EQ(ReadablePath("a\xC2\x9B"
+                         "31mb\xC2\xA0"),
+            "a\\xC2\\x9B"
+            "31mb\xC2\xA0")
+      << "a C1 control, which a terminal may obey in UTF-8, reads as its bytes; the space after C1 stays";
+
   for (int byte = 1; byte < 256; ++byte) {
     const std::string name = "n" + std::string(1, static_cast<char>(byte)) + "\xC3";
     EXPECT_EQ(PathFromReadable(ReadablePath(name)), name) << byte;
   }
+  EXPECT_EQ(PathFromReadable(ReadablePath("\xC2\x85")), "\xC2\x85");
+
+  // A message of readable paths is left as it is; anything raw in it still
+  // cannot break the line or reach the terminal as a control.
+  const std::string readable = "left " + ReadablePath("/m\\n\x1B]0;t\x07\xFF") + ": why";
+  EXPECT_EQ(ControlsEscaped(readable), readable);
+  EXPECT_EQ(ControlsEscaped("a\\b\nc\x1B[2J\xFF\xC2\x9B"), "a\\b\\x0Ac\\x1B[2J\\xFF\\xC2\\x9B");
+}
+
+TEST(ListFile, ANameHoldingANulByteIsRefused) {
+  TempDir dir;
+  const std::string important = WriteFile(dir.File("important"), "keep");
+  const std::string withNul = important + std::string(1, '\0') + ".bak";
+  try {
+    ListFile(withNul);
+    ADD_FAILURE() << "a NUL byte would have named the file before it";
+  } catch (const NameWithNul& refused) {
+    EXPECT_EQ(std::string(refused.what()), "Refused " + important + "\\x00.bak: a file name cannot hold a NUL byte");
+  }
+  EXPECT_TRUE(ListFile(important).identity) << "the name before the NUL is a file the test could have hit";
 }
 
 }  // namespace
