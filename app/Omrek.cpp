@@ -7,6 +7,7 @@
 #include "app/Version.h"
 #include "app/cli/CommandLine.h"
 #include "app/cli/HeadlessCommand.h"
+#include "intake/ReadablePath.h"
 #include "platform/OpenFileLimit.h"
 #include "widgets/ErrorBox.h"
 
@@ -58,7 +59,7 @@ int main(int argc, char* argv[]) {
   try {
     return omrek::RunHeadless(line, std::cin, std::cout, std::cerr);
   } catch (const std::exception& error) {
-    std::cerr << "omrek: " << error.what() << '\n';
+    std::cerr << "omrek: " << omrek::ControlsEscaped(error.what()) << '\n';
     return omrek::kExitSkipped;
   }
 }

@@ -13,7 +13,7 @@ namespace {
 // A file in its readable form; a drive by its letter and root folder.
 std::string TargetText(const TargetOutcome& entry) {
   if (entry.drive == 0) return ReadablePath(entry.target);
-  return std::string("Drive ") + entry.drive + ": (" + entry.target + ")";
+  return std::string("Drive ") + entry.drive + ": (" + ReadablePath(entry.target) + ")";
 }
 
 std::string UtcText(std::chrono::system_clock::time_point when) {
