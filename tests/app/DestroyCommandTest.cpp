@@ -308,6 +308,29 @@ OnDisk OnDiskNow(const std::string& path) {
   return {static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_blocks), st.st_mtim};
 }
 
+// What a destroy run as the command line runs it did: each file's outcome,
+// the report, the rows left and the status lines.
+struct Destroyed {
+  std::vector<TargetOutcome> entries;
+  std::string report;
+  std::vector<test::VectorRows::Row> rows;
+  std::vector<std::string> statuses;
+};
+
+Destroyed DestroyWithoutWindow(const std::vector<std::string>& paths) {
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  WavePlayer sound;
+  test::VectorRows rows(paths);
+  CommandReport report("Destroy", PassOrder::Destroy, profile, false);
+  FileDestruction destruction(engine, monitor, profile, sound);
+  engine.CancelFlag = false;  // as the button's click does
+  destruction.TellOutcomes([&report](const TargetOutcome& done) { report.Add(done); });
+  destruction.DestroyListedFiles(rows);
+  return {report.Entries(), report.Text(), rows.rows, monitor.statuses};
+}
+
 // A sparse file the passes would have to fill beyond the drive's free space
 // is refused before any write, saying how much it needs and how much is
 // free; before, the passes filled the drive and failed with no reason. Space
@@ -315,20 +338,6 @@ OnDisk OnDiskNow(const std::string& path) {
 // drive can fill, are destroyed.
 TEST_F(DestroyCommand, ASparseFileTheDriveCannotFillIsRefusedUntouched) {
   OMREK_REQUIRE_MOUNTED(image_);
-  ShredEngine engine;
-  test::RecordingMonitor monitor(engine);
-  StoredWipeProfile profile;
-  WavePlayer sound;
-  const auto destroy = [&](const std::vector<std::string>& paths) {
-    test::VectorRows rows(paths);
-    CommandReport report("Destroy", PassOrder::Destroy, profile, false);
-    FileDestruction destruction(engine, monitor, profile, sound);
-    engine.CancelFlag = false;  // as the button's click does
-    destruction.TellOutcomes([&report](const TargetOutcome& done) { report.Add(done); });
-    destruction.DestroyListedFiles(rows);
-    return std::make_pair(report.Entries(), rows.rows);
-  };
-
   const std::string sparse = WriteFile(image_.File("sparse"), MarkerText(5000));
   ASSERT_EQ(::truncate(sparse.c_str(), std::int64_t{100} << 30), 0);
   const timespec lastYear[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 365 * 86400, 123456789}};
@@ -337,16 +346,17 @@ TEST_F(DestroyCommand, ASparseFileTheDriveCannotFillIsRefusedUntouched) {
   const OnDisk before = OnDiskNow(sparse);
   const std::int64_t freeBefore = QueryDiskSpace(image_.MountPoint()).FreeBytes;
 
-  const auto [refused, refusedRows] = destroy({sparse});
+  const Destroyed refusal = DestroyWithoutWindow({sparse});
 
+  const std::vector<TargetOutcome>& refused = refusal.entries;
   ASSERT_EQ(refused.size(), 1u);
   EXPECT_EQ(refused[0].outcome, Outcome::Kept);
   EXPECT_EQ(refused[0].passesDone, 0);
   EXPECT_EQ(refused[0].detail, "needs 100.0 GiB of new space for its holes, " + SizeText(freeBefore) + " free");
   EXPECT_EQ(ReportText(refused[0]), "ERROR, kept (" + refused[0].detail + ")");
-  EXPECT_EQ(monitor.statuses, std::vector<std::string>({"ERROR"})) << "no pass was begun";
-  ASSERT_EQ(refusedRows.size(), 1u);
-  EXPECT_EQ(refusedRows[0].state, "skipped");
+  EXPECT_EQ(refusal.statuses, std::vector<std::string>({"ERROR"})) << "no pass was begun";
+  ASSERT_EQ(refusal.rows.size(), 1u);
+  EXPECT_EQ(refusal.rows[0].state, "skipped");
   const OnDisk after = OnDiskNow(sparse);
   EXPECT_EQ(after.length, before.length);
   EXPECT_EQ(after.blocks, before.blocks);
@@ -366,12 +376,12 @@ TEST_F(DestroyCommand, ASparseFileTheDriveCannotFillIsRefusedUntouched) {
   ASSERT_LT(QueryDiskSpace(image_.MountPoint()).FreeBytes, 16 << 20)
       << "the preallocated file is larger than the free space";
 
-  const auto [destroyed, destroyedRows] = destroy({fits, preallocated});
+  const Destroyed both = DestroyWithoutWindow({fits, preallocated});
 
-  ASSERT_EQ(destroyed.size(), 2u);
-  EXPECT_EQ(destroyed[0].outcome, Outcome::Destroyed) << destroyed[0].detail;
-  EXPECT_EQ(destroyed[1].outcome, Outcome::Destroyed) << destroyed[1].detail;
-  EXPECT_TRUE(destroyedRows.empty());
+  ASSERT_EQ(both.entries.size(), 2u);
+  EXPECT_EQ(both.entries[0].outcome, Outcome::Destroyed) << both.entries[0].detail;
+  EXPECT_EQ(both.entries[1].outcome, Outcome::Destroyed) << both.entries[1].detail;
+  EXPECT_TRUE(both.rows.empty());
   EXPECT_FALSE(Exists(fits));
   EXPECT_FALSE(Exists(preallocated));
 }
@@ -450,27 +460,6 @@ class BindfsMount {
   std::string mountPoint_;
   bool mounted_;
 };
-
-struct Destroyed {
-  std::vector<TargetOutcome> entries;
-  std::string report;
-  std::vector<test::VectorRows::Row> rows;
-  std::vector<std::string> statuses;
-};
-
-Destroyed DestroyWithoutWindow(const std::vector<std::string>& paths) {
-  ShredEngine engine;
-  test::RecordingMonitor monitor(engine);
-  StoredWipeProfile profile;
-  WavePlayer sound;
-  test::VectorRows rows(paths);
-  CommandReport report("Destroy", PassOrder::Destroy, profile, false);
-  FileDestruction destruction(engine, monitor, profile, sound);
-  engine.CancelFlag = false;  // as the button's click does
-  destruction.TellOutcomes([&report](const TargetOutcome& done) { report.Add(done); });
-  destruction.DestroyListedFiles(rows);
-  return {report.Entries(), report.Text(), rows.rows, monitor.statuses};
-}
 
 // Where the file system cannot promise a rename replaces nothing, the name
 // is still wiped, by plain renames to names seen free just before (a name
