@@ -116,7 +116,7 @@ void TellLeftFillers(JobMonitor& monitor, const LeftoverFillers& found) {
   for (const std::string& left : found.left) monitor.ShowMessage(left);
 }
 
-LeftoverFillers DeleteLeftoverFillersOfAllDrives(JobMonitor& monitor) {
+LeftoverFillers DeleteLeftoverFillersOfAllDrives() {
   LeftoverFillers total;
   for (const std::string& root : DriveTable::Read().Roots()) {
     std::optional<FileSystemLock> turn;
@@ -126,7 +126,6 @@ LeftoverFillers DeleteLeftoverFillersOfAllDrives(JobMonitor& monitor) {
     total.bytes += found.bytes;
     total.left.insert(total.left.end(), found.left.begin(), found.left.end());
   }
-  if (total.files > 0) monitor.SetStatus("LEFTOVERS", total.FilesText(), total.FreedText());
   return total;
 }
 

@@ -43,10 +43,9 @@ LeftoverFillers DeleteLeftoverFillers(const std::string& root);
 void TellLeftFillers(JobMonitor& monitor, const LeftoverFillers& found);
 
 // Once at start-up: the clean-up over the roots of all lettered drives but
-// those another copy of the program is wiping (FileSystemLock.h). When
-// it found any, the status lines say how many files went and how much space
-// came back: "LEFTOVERS", "3 files", "73 megs freed". Returns the whole
-// of what was found, the files left included, for the caller to tell.
-LeftoverFillers DeleteLeftoverFillersOfAllDrives(JobMonitor& monitor);
+// those another copy of the program is wiping (FileSystemLock.h). Returns
+// the whole of what was found, the files left included, for the caller to
+// tell.
+LeftoverFillers DeleteLeftoverFillersOfAllDrives();
 
 }  // namespace omrek

@@ -35,6 +35,8 @@ void ShowDrive(JobMonitor& monitor, char letter, std::int64_t written, Outcome o
   ShowOutcome(monitor, now);
 }
 
+std::string NoSpaceText(char letter) { return std::string("No empty space to wipe on Drive ") + letter; }
+
 std::int64_t FreeBytes(const std::string& root) { return QueryDiskSpace(root).FreeBytes; }
 
 // Rounded up: even a part of a megabyte left with its old data is told.
@@ -93,7 +95,7 @@ void FreeSpaceWipe::WipeDriveFreeSpace(const DriveToWipe& drive) {
   // a drive that has gone must never be taken for whatever has its letter
   // or its folder now.
   const char letter = DriveTable::Read().LetterOf(drive.root);
-  const std::string noSpace = std::string("No empty space to wipe on Drive ") + drive.letter;
+  const std::string noSpace = NoSpaceText(drive.letter);
   if (letter == 0) {
     monitor_.ShowMessage(noSpace);
     return;
@@ -133,7 +135,7 @@ void FreeSpaceWipe::WipeTakenDrive(const DriveToWipe& drive, char letter) {
   toTell_.insert(toTell_.end(), leftovers.left.begin(), leftovers.left.end());
   if (wipeSlack_()) SlackSweep(engine_, monitor_).SweepDriveSlack(drive.root);
   if (FreeBytes(drive.root) <= 0) {
-    toTell_.push_back(std::string("No empty space to wipe on Drive ") + drive.letter);
+    toTell_.push_back(NoSpaceText(drive.letter));
     return;
   }
   FillFreeSpace(drive.letter, drive.root);

@@ -135,7 +135,7 @@ StoppedRunRepairs RepairStoppedRuns(JobMonitor& monitor) {
   for (const std::string& root : PutBackReservesOfKilledRuns()) {
     repairs.repaired.push_back("put back the ext4 reserve of " + ReadablePath(root));
   }
-  AddNameProvedFillers(repairs, DeleteLeftoverFillersOfAllDrives(monitor));
+  AddNameProvedFillers(repairs, DeleteLeftoverFillersOfAllDrives());
   if (repairs.fillers.files > 0) {
     repairs.repaired.push_back("leftovers of a stopped run deleted: " + repairs.fillers.FilesText() + ", " +
                                repairs.fillers.FreedText());

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <utility>
 
 #include "platform/FileSystemId.h"
@@ -25,12 +26,14 @@ namespace {
 std::optional<FileSystemLock> FileSystemLock::TryTake(const std::string& root) {
   const std::string id = FileSystemIdOf(root);
   if (id.empty()) CannotLock("the file system holding " + root, ENOENT);
-  const JournalFolder folder = JournalFolder::Open();
+  // Tried again and again while another copy holds it: the folder is
+  // opened once for all.
+  const std::shared_ptr<const JournalFolder> folder = JournalFolder::Shared();
   // The file stays when the lock goes: removing it would let a copy that
   // opened it just before lock a file that the next copy no longer finds.
   const std::string name = "lock-" + id;
-  const std::string path = folder.Path() + "/" + name;
-  const int fd = ::openat(folder.Fd(), name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  const std::string path = folder->Path() + "/" + name;
+  const int fd = ::openat(folder->Fd(), name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) CannotLock(path, errno);
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return FileSystemLock(fd);
   const int err = errno;

@@ -361,7 +361,7 @@ TEST_F(FreeSpace, ADriveAnotherCopyHoldsIsWaitedForUntilCancelAndLeftAsItWas) {
     const std::optional<FileSystemLock> otherCopy = FileSystemLock::TryTake(root);
     ASSERT_TRUE(otherCopy);
     EXPECT_FALSE(FileSystemLock::TryTake(root)) << "one holder, within one process too";
-    DeleteLeftoverFillersOfAllDrives(monitor_);
+    DeleteLeftoverFillersOfAllDrives();
     EXPECT_TRUE(fs::exists(filler));
     monitor_.lines.clear();
 
@@ -406,7 +406,7 @@ TEST_F(FreeSpace, OnlyTheUsersOwnSingleLinkedFillersGoAndNoneIsEverReplaced) {
   ASSERT_EQ(::link(kept.c_str(), secondName.c_str()), 0);
   ASSERT_TRUE(test::RunQuietly("fallocate -l 1M '" + image.File(FillerFileName(3)) + "'"));
 
-  DeleteLeftoverFillersOfAllDrives(monitor_);
+  RepairStoppedRuns(monitor_);
 
   EXPECT_EQ(monitor_.lines.back(), (std::array<std::string, 3>{"LEFTOVERS", "1 file", "1 meg freed"}));
   EXPECT_TRUE(monitor_.messages.empty()) << "the start names nothing: it would do so at every start";
