@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <string>
 
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
+#include "engine/StopRequest.h"
 #include "engine/WorkTotal.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileHandle.h"
@@ -12,6 +14,21 @@
 #include "platform/WavePlayer.h"
 
 namespace omrek {
+
+namespace {
+
+std::string OtherNamesNote(std::uint64_t others) {
+  if (others == 0) return "";
+  return std::to_string(others) + (others == 1 ? " other name still points at it" : " other names still point at it") +
+         ", now empty";
+}
+
+std::string JoinedNotes(const std::string& first, const std::string& second) {
+  if (first.empty() || second.empty()) return first + second;
+  return first + "; " + second;
+}
+
+}  // namespace
 
 FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
                                  WavePlayer& sound, DestroyOptions options)
@@ -39,6 +56,9 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   if (!file) return done_;
   ClearAttributes(*file);
   std::uint64_t size = 0;
+  // Whether an error came in the middle of the passes, which the report
+  // then counts.
+  bool inPasses = false;
   try {
     size = FileSizeOf(*file);
     ComputeSectorCount(engine_, *file, size);
@@ -53,7 +73,9 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     // A file the passes did not all reach stays where it is: deleted, its
     // old data would live on in blocks nobody can find again, and its row
     // would read "skipped" for a file that is gone and cannot be retried.
+    inPasses = true;
     RunPasses();
+    inPasses = false;
     try {
       engine_.WorkFile->Flush();
     } catch (const IoError&) {
@@ -62,14 +84,17 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     // With no pass written there is nothing of this file's to read back.
     if (options_.verify && done_.passesDone > 0) done_.Verify([this] { writer_.VerifyLastPass(*engine_.WorkFile); });
     DiscardFile();
-    done_.outcome = Outcome::Destroyed;
+    done_.outcome = done_.passesPlanned == 0 ? Outcome::DeletedUnwritten : Outcome::Destroyed;
   } catch (const NotOnDisk& refusal) {
     KeepFile(size);
     done_.outcome = Outcome::Refused;
     done_.detail = refusal.what();
+  } catch (const StopRequested&) {
+    KeepFile(size);
+    done_.outcome = Outcome::Stopped;
   } catch (const std::exception& failure) {
     KeepFile(size);
-    done_.outcome = Outcome::Kept;
+    done_.outcome = inPasses ? Outcome::FailedMidway : Outcome::Kept;
     done_.detail = failure.what();
   }
   ShowOutcome(monitor_, done_);
@@ -114,7 +139,7 @@ void FileDestruction::RunPasses() {
   bool allFlushed = true;
   WalkPasses(PassOrder::Destroy, profile_, [&](const Pass& pass, bool flushAfter) {
     lastPassComplete = RunPass(writer_, engine_, pass, flushAfter);
-    ++done_.passesDone;
+    if (lastPassComplete) ++done_.passesDone;
     if (!lastPassComplete && pass.kind != PassKind::Invert) allFlushed = false;
   });
   if (!lastPassComplete || !allFlushed) throw IoError::FromErrno(EIO);
@@ -134,16 +159,21 @@ void FileDestruction::ClearAttributes(const PinnedFile& file) {
 }
 
 void FileDestruction::DiscardFile() {
+  // Other names share the data the passes overwrote; only the listed one
+  // goes, and the user is told the others are left, empty.
+  const std::uint64_t links = engine_.WorkFile->Ownership().links;
+  // Cut while the engine still holds the file: where cutting fails, the
+  // file is kept, and cut back to its own length.
+  engine_.WorkFile->SetLength(0);
   FileHandle file = std::move(*engine_.WorkFile);
   engine_.WorkFile.reset();
   PinnedFile target = std::move(*engine_.WorkTarget);
   engine_.WorkTarget.reset();
-  file.SetLength(0);
   file.Close();
   // Once the passes are done the file goes, whatever its name's wiping met.
   const std::string nameNote = options_.wipeNames ? WipeNameOf(target) : "";
   target.Delete();
-  done_.detail = nameNote;
+  done_.detail = JoinedNotes(nameNote, OtherNamesNote(links > 1 ? links - 1 : 0));
 }
 
 std::string FileDestruction::WipeNameOf(PinnedFile& target) {

@@ -45,12 +45,15 @@ class FileDestruction {
   void DestroyListedFiles(TargetRows& rows);
 
   // Destroyed when the file was overwritten, emptied and deleted without
-  // error. Refused, untouched, when it is not a file on a disk. A folder,
-  // link, device, or a file no longer where it was listed, is left alone
-  // with no status change; any other failure shows "ERROR" and keeps the
-  // file at its old length. A file is deleted only once every pass reached
+  // error (DeletedUnwritten when every pass is off). Refused, untouched,
+  // when it is not a file on a disk. A folder, link, device, or a file no
+  // longer where it was listed, is left alone with no status change; any
+  // other failure shows "ERROR" and keeps the file at its old length, told
+  // as Stopped or FailedMidway with the passes it got when that came in the
+  // middle of its passes. A file is deleted only once every pass reached
   // the medium; one the passes could not fill for want of free space is
-  // kept untouched.
+  // kept untouched. Of a file with other names, only the listed one goes;
+  // the outcome's detail says how many are left.
   TargetOutcome DestroyFile(const ListedFile& target);
 
   // Lets events run, then clears read-only (and the rest where this system
@@ -60,7 +63,8 @@ class FileDestruction {
 
   // Cuts WorkFile to zero length, closes it and deletes WorkTarget, the
   // listed file it was opened as, under its wiped name or, where that could
-  // not be wiped, its own. The file is closed whatever fails.
+  // not be wiped, its own. Where the cut fails, the engine keeps the file
+  // open; past it, the file is closed whatever fails.
   void DiscardFile();
 
  private:

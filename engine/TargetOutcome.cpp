@@ -8,8 +8,11 @@ namespace omrek {
 namespace {
 
 constexpr const char* kRefusedBusy = "refused: another Omrek is wiping it";
+constexpr const char* kStopped = "stopped after %passes% passes, kept";
+constexpr const char* kFailedMidway = "failed after %passes% passes, kept (%why%)";
+constexpr const char* kUnwritten = "deleted without overwriting%note%";
 
-constexpr std::array<OutcomeTexts, 13> kTexts = {{
+constexpr std::array<OutcomeTexts, 16> kTexts = {{
     // status lines, row, report, command line, done
     {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},          // LeftAlone
     {{}, nullptr, "not done", "not done", false},                                                   // NotReached
@@ -24,6 +27,9 @@ constexpr std::array<OutcomeTexts, 13> kTexts = {{
     {{}, nullptr, "no empty space to wipe", "not wiped", false},                                    // NoSpace
     {{"%drive%", "BUSY", ""}, nullptr, kRefusedBusy, kRefusedBusy, false},                          // DriveBusy
     {{"REFUSED", "%why%", ""}, "skipped", "refused, nothing written (%why%)", "skipped (%why%)", false},  // Refused
+    {{"ERROR", "", ""}, "skipped", kStopped, kStopped, false},                                            // Stopped
+    {{"ERROR", "", ""}, "skipped", kFailedMidway, kFailedMidway, false},  // FailedMidway
+    {{"File DONE", "", ""}, nullptr, kUnwritten, kUnwritten, true},       // DeletedUnwritten
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {
@@ -34,6 +40,7 @@ std::string Filled(const char* text, const TargetOutcome& done) {
   };
   replace("%drive%", std::string("DRIVE ") + done.drive);
   replace("%megs%", MegText(done.bytes));
+  replace("%passes%", std::to_string(done.passesDone) + " of " + std::to_string(done.passesPlanned));
   replace("%why%", done.detail);
   replace("%note%", done.detail.empty() ? "" : " (" + done.detail + ")");
   return filled;

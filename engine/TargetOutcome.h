@@ -24,6 +24,12 @@ enum class Outcome {
   NoSpace,         // the drive has gone or had no free space
   DriveBusy,       // another copy of the program was wiping the drive for as long as the command waited
   Refused,         // not a file to write to (a kernel file, say): nothing was written
+  // The program was asked to end in the middle of the file's passes; the file stays.
+  Stopped,
+  // An error ended the file's passes; the file stays.
+  FailedMidway,
+  // Every pass is off: emptied and deleted, nothing written over it.
+  DeletedUnwritten,
 };
 
 enum class Verification { Off, NotDone, Verified, Mismatch };
@@ -36,6 +42,7 @@ struct TargetOutcome {
   // A drive's letter; 0 for a listed file.
   char drive = 0;
   std::uint64_t bytes = 0;  // what each pass wrote
+  // Passes that reached the medium whole.
   std::int64_t passesDone = 0;
   std::int64_t passesPlanned = 0;
   Verification verification = Verification::Off;
@@ -67,7 +74,8 @@ using OutcomeSink = std::function<void(const TargetOutcome&)>;
 // The texts each outcome is shown with. This table is the one place they
 // are written down; "%drive%" stands for "DRIVE D", "%megs%" for "52 megs"
 // (the bytes written), "%why%" for the outcome's detail, "%note%" for the
-// detail in brackets after a space when there is one.
+// detail in brackets after a space when there is one, "%passes%" for "2 of
+// 5" (the passes done of those planned).
 struct OutcomeTexts {
   // The three status lines when the target ends (a drive's also while it
   // fills); none: the lines are left as they are.

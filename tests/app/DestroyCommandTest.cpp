@@ -331,6 +331,31 @@ Destroyed DestroyWithoutWindow(const std::vector<std::string>& paths) {
   return {report.Entries(), report.Text(), rows.rows, monitor.statuses};
 }
 
+// A write failing in the third of five passes: the file stays at its own
+// length, though the passes reach its cluster's end, and its line and its
+// report give the two passes it got, with the error.
+TEST_F(DestroyCommand, AFailureMidwayIsToldWithThePassesItGot) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string file = WriteFile(image_.File("midway"), MarkerText(10000));
+  Destroyed done;
+  {
+    test::InjectedFault writes(test::FaultedCall::Write, image_.MountPoint(), EIO, 3);
+    done = DestroyWithoutWindow({file});
+  }
+  ASSERT_EQ(done.entries.size(), 1u);
+  const TargetOutcome& entry = done.entries[0];
+  EXPECT_EQ(entry.outcome, Outcome::FailedMidway);
+  EXPECT_EQ(CommandLineText(entry), "failed after 2 of 5 passes, kept (I/O error 5)");
+  EXPECT_NE(done.report.find("\n  failed after 2 of 5 passes, kept (I/O error 5); 12288 bytes; 2 passes; "),
+            std::string::npos)
+      << done.report;
+  ASSERT_EQ(done.rows.size(), 1u);
+  EXPECT_EQ(done.rows[0].state, "skipped");
+  EXPECT_EQ(done.statuses.back(), "ERROR");
+  EXPECT_EQ(fs::file_size(file), 10000u) << "cut back to its own length";
+  EXPECT_NE(ReadWholeFile(file), MarkerText(10000)) << "the first passes reached it";
+}
+
 // A sparse file the passes would have to fill beyond the drive's free space
 // is refused before any write, saying how much it needs and how much is
 // free; before, the passes filled the drive and failed with no reason. Space

@@ -276,6 +276,96 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   EXPECT_FALSE(FillerOrLogIn(root));
 }
 
+// The first byte of `path`, and its last.
+std::pair<char, char> EndBytes(const std::string& path) {
+  const std::uintmax_t size = fs::file_size(path);
+  return {test::ReadRange(path, 0, 1)[0], test::ReadRange(path, size - 1, 1)[0]};
+}
+
+// SIGTERM in the middle of a file's third pass: the file stays, at its own
+// length although the passes reach its cluster's end, and the line and the
+// report give the passes it got.
+TEST(HeadlessDestroy, ASignalMidFileKeepsItAndTellsThePassesDone) {
+  LoopImage image(128, 4096, "midfile");
+  OMREK_REQUIRE_MOUNTED(image);
+  test::TempDir folder;
+  // Four passes the file's ends tell apart: 0x11 inverted, 00, FF, 5A.
+  const std::string settings = WriteFile(folder.File("omrek.ini"),
+                                         "[FileMode]\nDOD=0\nInversion=1\nRandomize=0\nNullify1=1\nNullify2=1\n"
+                                         "NullifyCustom=1\nNullValue=5A\n");
+  const std::size_t length = (100 << 20) + 1000;
+  const std::string file = WriteFile(image.File("large"), std::string(length, '\x11'));
+  const std::string report = folder.File("report.txt");
+  test::Program run("destroy", {"--destroy", "--report", report, "--settings", settings, file}, folder);
+  // Held once the third pass has begun and before it reaches the end.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return EndBytes(file).first == '\xFF' || run.Ended(); }, 120000));
+  run.Freeze();
+  if (EndBytes(file) != std::pair<char, char>('\xFF', '\x00')) GTEST_SKIP() << "the third pass ran past the test";
+  ASSERT_FALSE(run.Ended());
+  run.Signal(SIGTERM);
+  run.Thaw();
+
+  EXPECT_EQ(run.Finish(), 128 + SIGTERM) << run.Out() << run.Err();
+  EXPECT_EQ(run.Out(), file + ": stopped after 2 of 4 passes, kept\nomrek: stopped before the end\n");
+  const std::string reported = ReadWholeFile(report);
+  EXPECT_NE(reported.find(file + "\n  stopped after 2 of 4 passes, kept; " + std::to_string((100 << 20) + 4096) +
+                          " bytes; 2 passes; "),
+            std::string::npos)
+      << reported;
+  EXPECT_EQ(fs::file_size(file), length) << "back at its own length";
+  EXPECT_EQ(EndBytes(file).second, '\x00') << "the second pass's byte";
+}
+
+// A file with other names loses only the listed one; the others, emptied
+// by the passes they share, are counted on its line and in the report. With
+// every pass off, nothing claims the files were overwritten.
+TEST(HeadlessDestroy, OtherNamesAndPassesOffAreSaid) {
+  LoopImage image(16, 4096, "names");
+  OMREK_REQUIRE_MOUNTED(image);
+  test::TempDir folder;
+  const std::string passesOn = WriteFile(folder.File("on.ini"), kSettings);
+  const std::string linked = WriteFile(image.File("linked"), "shared data");
+  for (const char* other : {"second name", "third name"}) {
+    ASSERT_EQ(::link(linked.c_str(), image.File(other).c_str()), 0);
+  }
+  const std::string onReport = folder.File("on.txt");
+  const Ran on = RunProgram("--destroy --report " + onReport + " --settings " + passesOn + " " + Quoted(linked));
+  const std::string others = "2 other names still point at it, now empty";
+  EXPECT_EQ(on.status, 0) << on.out;
+  EXPECT_EQ(on.out, linked + ": File DONE (" + others + ")\n");
+  EXPECT_NE(ReadWholeFile(onReport).find(linked + "\n  File DONE (" + others + "); 4096 bytes; 11 passes; "),
+            std::string::npos)
+      << ReadWholeFile(onReport);
+  EXPECT_FALSE(fs::exists(linked));
+  for (const char* other : {"second name", "third name"}) {
+    EXPECT_EQ(fs::file_size(image.File(other)), 0u) << other;
+    EXPECT_EQ(fs::hard_link_count(image.File(other)), 2u) << other;
+  }
+
+  const std::string passesOff = WriteFile(
+      folder.File("off.ini"), "[FileMode]\nDOD=0\nInversion=0\nRandomize=0\nNullify1=0\nNullify2=0\nNullifyCustom=0\n");
+  const std::string plain = WriteFile(image.File("plain"), "data");
+  const std::string twice = WriteFile(image.File("twice"), "data");
+  ASSERT_EQ(::link(twice.c_str(), image.File("twice again").c_str()), 0);
+  const std::string offReport = folder.File("off.txt");
+  const Ran off = RunProgram("--destroy --report " + offReport + " --settings " + passesOff + " " + Quoted(plain) +
+                             " " + Quoted(twice));
+  const std::string other = "1 other name still points at it, now empty";
+  EXPECT_EQ(off.status, 0) << off.out;
+  EXPECT_EQ(off.out,
+            plain + ": deleted without overwriting\n" + twice + ": deleted without overwriting (" + other + ")\n");
+  const std::string reported = ReadWholeFile(offReport);
+  EXPECT_NE(reported.find("Passes: no pass\n"), std::string::npos) << reported;
+  EXPECT_NE(reported.find(plain + "\n  deleted without overwriting; verification off\n"), std::string::npos)
+      << reported;
+  EXPECT_NE(reported.find(twice + "\n  deleted without overwriting (" + other + "); verification off\n"),
+            std::string::npos)
+      << reported;
+  EXPECT_FALSE(fs::exists(plain));
+  EXPECT_FALSE(fs::exists(twice));
+  EXPECT_EQ(fs::file_size(image.File("twice again")), 0u);
+}
+
 std::map<std::string, std::uintmax_t> FillerSizes(const std::string& root) {
   std::map<std::string, std::uintmax_t> sizes;
   for (const auto& entry : fs::directory_iterator(root)) {

@@ -53,6 +53,10 @@ void Program::Thaw() {
   if (pid_ > 0) ::kill(pid_, SIGCONT);
 }
 
+void Program::Signal(int signal) {
+  if (pid_ > 0) ::kill(pid_, signal);
+}
+
 void Program::Kill() {
   if (pid_ > 0 && ::kill(pid_, SIGKILL) == 0) Finish();
 }

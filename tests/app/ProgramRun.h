@@ -28,6 +28,8 @@ class Program {
   // and it makes no other.
   void Freeze();
   void Thaw();
+  // Sends `signal`; a frozen program takes it once thawed.
+  void Signal(int signal);
   void Kill();
   // Waits for the end; the exit status, or 128 + the signal.
   int Finish();
