@@ -255,7 +255,9 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       throw;
     }
   }
-  return true;
+  // A signal may come between the last check and the full disk: a drive
+  // the user asked to stop never reads "WIPED", however far it got.
+  return !monitor_.CancelFlag();
 }
 
 int FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {

@@ -102,7 +102,7 @@ class FreeSpaceWipe {
   // The drive's work once it is this copy's alone.
   void WipeTakenDrive(const DriveToWipe& drive, char letter);
   void FillFreeSpace(char letter, const std::string& root);
-  // Returns false when Cancel ended the filling.
+  // Returns false when Cancel (or a signal) came before the filling ended.
   bool FillWithFillerFiles(char letter, const std::string& root);
   // Creates the first filler file free from `number` on; returns its number.
   int OpenFillerFile(const std::string& root, int number);

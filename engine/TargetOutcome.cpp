@@ -22,7 +22,7 @@ constexpr std::array<OutcomeTexts, 16> kTexts = {{
     {{"FAILED", "", ""}, "skipped", "FAILED, put back", "skipped (FAILED)", false},                 // PutBack
     {{"FAILED", "%why%", ""}, "lengthened", "FAILED (%why%)", "lengthened (FAILED %why%)", false},  // LeftLengthened
     {{"%drive%", "%megs%", "WIPED"}, nullptr, "WIPED", "%drive% %megs% WIPED", true},               // DriveWiped
-    {{}, nullptr, "stopped by Cancel", "stopped (%drive% %megs% written)", false},                  // DriveStopped
+    {{}, nullptr, "stopped before the drive was full", "stopped (%drive% %megs% written)", false},  // DriveStopped
     {{"%drive%", "%megs%", "FAILED"}, nullptr, "FAILED", "FAILED (%why%)", false},                  // DriveFailed
     {{}, nullptr, "no empty space to wipe", "not wiped", false},                                    // NoSpace
     {{"%drive%", "BUSY", ""}, nullptr, kRefusedBusy, kRefusedBusy, false},                          // DriveBusy

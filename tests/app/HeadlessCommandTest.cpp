@@ -263,16 +263,20 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   const std::string settings =
       WriteFile(folder.File("omrek.ini"), "[DiskMode]\nDOD=0\nRandomize=1\nNumRandomize=20\nWipeSlack=0\n");
   const std::string out = folder.File("out");
-  const std::string status =
-      test::OutputOf("env -u DISPLAY " OMREK_PROGRAM " --wipe-space --yes --settings " + settings + " " + Quoted(root) +
-                     " >" + out + " 2>&1 & pid=$!; for i in $(seq 3000); do ls " + Quoted(root) +
-                     " | grep -q '^Omrek-Delete' && break; sleep 0.01; done; kill -INT $pid; wait $pid; echo $?");
+  const std::string report = folder.File("report.txt");
+  const std::string status = test::OutputOf(
+      "env -u DISPLAY " OMREK_PROGRAM " --wipe-space --yes --report " + report + " --settings " + settings + " " +
+      Quoted(root) + " >" + out + " 2>&1 & pid=$!; for i in $(seq 3000); do ls " + Quoted(root) +
+      " | grep -q '^Omrek-Delete' && break; sleep 0.01; done; kill -INT $pid; wait $pid; echo $?");
   const std::string said = ReadWholeFile(out);
   EXPECT_EQ(status, "130") << said;
   EXPECT_EQ(said.find("WIPED"), std::string::npos) << said;
   EXPECT_NE(said.find(root + " ("), std::string::npos) << said;
   EXPECT_NE(said.find(":): stopped (DRIVE "), std::string::npos) << said;
   EXPECT_TRUE(said.ends_with("omrek: stopped before the end\n")) << said;
+  const std::string reported = ReadWholeFile(report);
+  EXPECT_EQ(reported.find("WIPED"), std::string::npos) << reported;
+  EXPECT_NE(reported.find("\n  stopped before the drive was full; "), std::string::npos) << reported;
   EXPECT_FALSE(FillerOrLogIn(root));
 }
 

@@ -72,6 +72,16 @@ std::uint64_t SuperblockField(const LoopImage& image, const std::string& field) 
       test::OutputOf("dumpe2fs -h '" + image.ImagePath() + "' 2>/dev/null | sed -n 's/^" + field + ": *//p'"));
 }
 
+// Asked to stop from the first write that finds the disk full on.
+class StopOnceFull : public RecordingMonitor {
+ public:
+  StopOnceFull(ShredEngine& engine, const test::InjectedFault& full) : RecordingMonitor(engine), full_(full) {}
+  bool CancelFlag() const override { return RecordingMonitor::CancelFlag() || full_.Failures() > 0; }
+
+ private:
+  const test::InjectedFault& full_;
+};
+
 class FreeSpace : public ::testing::Test {
  protected:
   FreeSpace() : monitor_(engine_) {
@@ -147,6 +157,20 @@ TEST_F(FreeSpace, CancelStopsAfterTheChunkAndTakesTheFillersAway) {
   EXPECT_EQ(engine_.Progress, 3 * 32) << "three chunks, then Cancel";
   EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
   EXPECT_EQ(QueryDiskSpace(image.MountPoint()).FreeBytes, free);
+
+  // A stop asked for as the disk fills (a signal, on the command line, that
+  // lands while the last writes find no room) still reads stopped, never
+  // wiped.
+  test::InjectedFault full(test::FaultedCall::Write, image.MountPoint(), ENOSPC, 12);
+  StopOnceFull monitor(engine_, full);
+  FreeSpaceWipe wipe(
+      engine_, monitor, profile_, [] { return false; }, diskInfo_);
+  std::vector<Outcome> outcomes;
+  wipe.TellOutcomes([&](const TargetOutcome& done) { outcomes.push_back(done.outcome); });
+  engine_.CancelFlag = false;
+  wipe.WipeSelectedDrives(Picked(image));
+  EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::DriveStopped});
+  EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
 }
 
 TEST_F(FreeSpace, EveryFillerFileGoesAfterTheChangeToTheNext) {
