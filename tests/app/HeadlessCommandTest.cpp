@@ -302,10 +302,10 @@ TEST(HeadlessDestroy, ASignalMidFileKeepsItAndTellsThePassesDone) {
   const std::string report = folder.File("report.txt");
   test::Program run("destroy", {"--destroy", "--report", report, "--settings", settings, file}, folder);
   // Held once the third pass has begun and before it reaches the end.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return EndBytes(file).first == '\xFF' || run.Ended(); }, 120000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run.Ended() || EndBytes(file).first == '\xFF'; }, 120000));
   run.Freeze();
+  ASSERT_FALSE(run.Ended()) << run.Out();
   if (EndBytes(file) != std::pair<char, char>('\xFF', '\x00')) GTEST_SKIP() << "the third pass ran past the test";
-  ASSERT_FALSE(run.Ended());
   run.Signal(SIGTERM);
   run.Thaw();
 
