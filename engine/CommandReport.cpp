@@ -50,6 +50,10 @@ std::string CommandReport::Text() const {
     }
     text << "; verification " << VerificationText(entry.verification) << "\n";
   }
+  if (!unclearedJournals_.empty()) {
+    text << "\nJournals not cleared:\n";
+    for (const std::string& line : unclearedJournals_) text << "  " << line << "\n";
+  }
   return text.str();
 }
 

@@ -24,6 +24,8 @@ class CommandReport {
   // What the program's start put right of runs that were stopped, told
   // before the command's own targets.
   void AddStartRepairs(std::vector<std::string> lines) { startRepairs_ = std::move(lines); }
+  // File systems whose journals may still hold the command's names.
+  void AddUnclearedJournals(std::vector<std::string> lines) { unclearedJournals_ = std::move(lines); }
   bool Empty() const { return entries_.empty(); }
   const std::vector<TargetOutcome>& Entries() const { return entries_; }
 
@@ -40,6 +42,7 @@ class CommandReport {
   std::chrono::system_clock::time_point started_;
   std::vector<std::string> startRepairs_;
   std::vector<TargetOutcome> entries_;
+  std::vector<std::string> unclearedJournals_;
 };
 
 }  // namespace omrek

@@ -4,8 +4,10 @@
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
 
+#include <filesystem>
 #include <fstream>
 
+#include "platform/JournalCheckpoint.h"
 #include "platform/Volume.h"
 
 namespace omrek {
@@ -60,6 +62,8 @@ std::optional<InPlaceCaveat> InPlaceCaveats::Of(const std::string& path) {
     reason = "the device is solid-state or flash, which moves rewritten blocks elsewhere";
   }
   if (reason.empty()) return std::nullopt;
+  const std::string folder = S_ISDIR(st.st_mode) ? path : std::filesystem::path(path).parent_path().string();
+  if (const auto journal = JournalLeftUncleared(folder.empty() ? "." : folder)) reason += "; " + *journal;
   const auto volume = VolumeHoldingPath(path);
   caveat = InPlaceCaveat{volume ? volume->RootDirectory : path, reason};
   return caveat;

@@ -19,7 +19,8 @@ struct InPlaceCaveat {
 // file systems (btrfs, zfs, bcachefs, f2fs, nilfs2), overlays and FUSE,
 // network file systems (NFS, CIFS), and any file system on a device that is
 // not a spinning disk (solid-state drives and flash move rewritten blocks).
-// Each file system is examined once, however many paths lie on it.
+// Where the file system's journal may keep deleted names, the reason says
+// so too. Each file system is examined once, however many paths lie on it.
 class InPlaceCaveats {
  public:
   std::optional<InPlaceCaveat> Of(const std::string& path);

@@ -163,6 +163,10 @@ class Run : public CommandFrontEnd {
     Report(done.drive == 0 ? target : target + " (" + done.drive + ":)", CommandLineText(done));
   }
 
+  void JournalsUncleared(const std::vector<std::string>& lines) override {
+    for (const std::string& line : lines) errors_ << "omrek: warning: " << ControlsEscaped(line) << '\n';
+  }
+
   void ReportReady(CommandReport report) override {
     if (line_.reportFile.empty()) return;
     try {

@@ -28,6 +28,10 @@ class CommandFrontEnd {
   // Each target as the command is done with it.
   virtual void TargetDone(const TargetOutcome& done) = 0;
 
+  // After a command that deleted names: the file systems whose journals
+  // may still hold them, each with why. The report tells them too.
+  virtual void JournalsUncleared(const std::vector<std::string>& /*lines*/) {}
+
   // The report of a command that started, also when it ended in an error
   // or came to no target.
   virtual void ReportReady(CommandReport report) = 0;

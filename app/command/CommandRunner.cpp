@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/command/JournalClearing.h"
 #include "disk/SlackWipe.h"
 
 namespace omrek {
@@ -46,11 +47,18 @@ bool CommandRunner::AcceptCaveats(const std::vector<std::string>& paths) {
 
 void CommandRunner::Reported(CommandReport report, const std::function<void(const OutcomeSink&)>& command) {
   report.AddStartRepairs(frontEnd_.TakeStartRepairs());
-  const OutcomeSink sink = [this, &report](const TargetOutcome& done) {
+  JournalClearing journals;
+  const OutcomeSink sink = [this, &report, &journals](const TargetOutcome& done) {
     report.Add(done);
+    journals.Note(done);
     frontEnd_.TargetDone(done);
   };
-  const auto handOver = [this, &report] { frontEnd_.ReportReady(std::move(report)); };
+  const auto handOver = [this, &report, &journals] {
+    const std::vector<std::string> uncleared = journals.ClearAll();
+    report.AddUnclearedJournals(uncleared);
+    frontEnd_.JournalsUncleared(uncleared);
+    frontEnd_.ReportReady(std::move(report));
+  };
   try {
     command(sink);
   } catch (...) {

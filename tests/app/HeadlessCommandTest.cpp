@@ -611,6 +611,46 @@ TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts)
   EXPECT_EQ(ReadWholeFile(target), "kept");
 }
 
+// ext4's journal logs a folder's block each time it changes, names and
+// all. As root the command clears the journal once it is done: no copy of
+// any destroyed name is left anywhere on the device. Another user cannot
+// clear it, and is told why names may remain.
+TEST(HeadlessDestroy, NoDestroyedNameIsLeftAnywhereOnTheDevice) {
+  LoopImage image(64, 4096, "names");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string theirs = image.File("theirs");
+  ASSERT_EQ(::mkdir(theirs.c_str(), 0755), 0);
+  ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+  const std::string settings = WriteFile(theirs + "/omrek.ini", "");
+  const std::string their = WriteFile(theirs + "/their-own-file", "x");
+  ASSERT_EQ(::chown(their.c_str(), 65534, 65534), 0);
+  EXPECT_EQ(test::RunTestCaseAsNobody("HeadlessChild.DestroysAsAUser", {{"FILE", their}, {"SETTINGS", settings}}), 0);
+
+  std::string names;
+  for (int n = 1; n <= 20; ++n) {
+    const std::string name = "merger-plans-zebra-OMREK-" + std::to_string(n) + ".txt";
+    names += " " + Quoted(WriteFile(image.File(name), "x"));
+  }
+  ::sync();
+  const Ran destroyed = RunProgram("--destroy --settings " + settings + names);
+  EXPECT_EQ(destroyed.status, 0) << destroyed.out;
+  EXPECT_EQ(destroyed.out.find("journal"), std::string::npos) << destroyed.out;
+  image.Unmount();
+  EXPECT_EQ(ReadWholeFile(image.ImagePath()).find("zebra-OMREK"), std::string::npos);
+}
+
+TEST(HeadlessChild, DestroysAsAUser) {
+  const std::string file = test::ChildArgument("FILE");
+  const std::string report = fs::path(file).parent_path() / "report";
+  const Ran destroyed = RunProgram("--destroy --settings " + test::ChildArgument("SETTINGS") + " --report " +
+                                   Quoted(report) + " " + Quoted(file));
+  EXPECT_EQ(destroyed.status, 0) << destroyed.out;
+  const std::string why = ": its journal may still hold names and old metadata: clearing it needs root\n";
+  EXPECT_NE(destroyed.out.find(why), std::string::npos) << destroyed.out;
+  EXPECT_NE(ReadWholeFile(report).find("\nJournals not cleared:\n  "), std::string::npos);
+  EXPECT_NE(ReadWholeFile(report).find(why), std::string::npos);
+}
+
 // A name is bytes a user may choose to forge a line or drive the terminal:
 // each target's line shows its name as the report does, in the order given.
 TEST(HeadlessCommandInput, EveryNameIsOneEscapedLine) {

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace omrek {
+
+// A journaling file system logs a folder's block each time it changes, so a
+// deleted file's names and old metadata outlive it in the journal until the
+// journal wraps around. ext4 (Linux 5.13 and later) writes its journal out
+// and zeroes it on request, for root only.
+
+// Clears the journal of the file system holding `folder`. Returns why the
+// journal may still hold names and old metadata; nothing when it was
+// cleared or the file system keeps no journal of them.
+std::optional<std::string> ClearJournal(const std::string& folder);
+
+// The same answer without clearing anything: what a command there would
+// leave in the journal.
+std::optional<std::string> JournalLeftUncleared(const std::string& folder);
+
+}  // namespace omrek
