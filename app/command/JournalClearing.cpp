@@ -22,6 +22,7 @@ std::string FolderOf(const std::string& path) {
 void JournalClearing::Note(const TargetOutcome& done) {
   switch (done.outcome) {
     case Outcome::Destroyed:
+    case Outcome::DeletedUnwritten:
       folders_.push_back(FolderOf(done.target));
       break;
     case Outcome::DriveWiped:
