@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* kRefusedBusy = "refused: another Omrek is wiping it";
 
-constexpr std::array<OutcomeTexts, 13> kTexts = {{
+constexpr std::array<OutcomeTexts, 14> kTexts = {{
     // status lines, row, report, command line, done
     {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},          // LeftAlone
     {{}, nullptr, "not done", "not done", false},                                                   // NotReached
@@ -24,6 +24,7 @@ constexpr std::array<OutcomeTexts, 13> kTexts = {{
     {{}, nullptr, "no empty space to wipe", "not wiped", false},                                    // NoSpace
     {{"%drive%", "BUSY", ""}, nullptr, kRefusedBusy, kRefusedBusy, false},                          // DriveBusy
     {{"REFUSED", "%why%", ""}, "skipped", "refused, nothing written (%why%)", "skipped (%why%)", false},  // Refused
+    {{}, "skipped", "skipped (%why%)", "skipped (%why%)", false},                                   // Skipped
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {

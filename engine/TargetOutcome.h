@@ -24,6 +24,7 @@ enum class Outcome {
   NoSpace,         // the drive has gone or had no free space
   DriveBusy,       // another copy of the program was wiping the drive for as long as the command waited
   Refused,         // not a file to write to (a kernel file, say): nothing was written
+  Skipped,         // named on the command line but nothing the command can act on: missing, a folder, a link
 };
 
 enum class Verification { Off, NotDone, Verified, Mismatch };
