@@ -1,5 +1,7 @@
 #include "engine/ReportFile.h"
 
+#include <optional>
+
 #include "intake/ReadablePath.h"
 #include "platform/PinnedFile.h"
 
@@ -25,8 +27,8 @@ ReportFile::ReportFile(const std::string& path) : path_(path), file_(CreatedOrRe
 
 ReportFile::~ReportFile() {
   if (written_) return;
-  // Only the empty file this made goes, and only while the name is still
-  // its: an error here leaves at worst an empty file behind.
+  // Only the file this made goes (empty, or cut short by a failed write),
+  // and only while the name is still its; an error here leaves it behind.
   try {
     if (const std::optional<PinnedFile> made = PinnedFile::Reach(NotePath(path_).route, file_.Identity())) {
       made->Delete();

@@ -228,8 +228,10 @@ TEST(HeadlessWipeSpace, AScriptMustSayYesAPersonIsAsked) {
   const std::string command = "--wipe-space --settings " + settings + " " + Quoted(root);
   const std::int64_t free = QueryDiskSpace(root).FreeBytes;
 
-  const Ran refused = RunProgram(command);
+  const std::string unwritten = folder.File("report");
+  const Ran refused = RunProgram(command + " --report " + unwritten);
   EXPECT_EQ(refused.status, 2);
+  EXPECT_FALSE(fs::exists(unwritten)) << "a run refused leaves no report behind";
   EXPECT_NE(refused.out.find("  " + root + " ("), std::string::npos) << refused.out;
   EXPECT_TRUE(refused.out.ends_with("omrek: nothing written: from a script, --wipe-space needs --yes\n"))
       << refused.out;
