@@ -58,8 +58,11 @@ void WindowFrontEnd::ReportReady(CommandReport report) {
   QObject::connect(
       reportOffer_, &QMessageBox::buttonClicked, &window_, [this, report = std::move(report)](QAbstractButton* button) {
         if (reportOffer_ == nullptr || reportOffer_->standardButton(button) != QMessageBox::Save) return;
+        // A report goes to a new file only: a name taken already is refused
+        // in an error box rather than offered for replacing.
         const QString path = QFileDialog::getSaveFileName(&window_, QStringLiteral("Save Report"),
-                                                          QDir::home().filePath(QStringLiteral("Omrek report.txt")));
+                                                          QDir::home().filePath(QStringLiteral("Omrek report.txt")),
+                                                          QString(), nullptr, QFileDialog::DontConfirmOverwrite);
         if (!path.isEmpty()) RunGuarded([&] { report.Save(QFile::encodeName(path).toStdString()); });
       });
   reportOffer_->show();

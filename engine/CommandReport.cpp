@@ -3,8 +3,8 @@
 #include <ctime>
 #include <sstream>
 
+#include "engine/ReportFile.h"
 #include "intake/ReadablePath.h"
-#include "platform/FileHandle.h"
 
 namespace omrek {
 
@@ -57,13 +57,6 @@ std::string CommandReport::Text() const {
   return text.str();
 }
 
-void CommandReport::Save(const std::string& path) const {
-  const std::string text = Text();
-  FileHandle file = FileHandle::Create(path);
-  file.RestrictToOwner();
-  file.WriteAt(text.data(), text.size(), 0);
-  file.Flush();
-  file.Close();
-}
+void CommandReport::Save(const std::string& path) const { ReportFile(path).Write(Text()); }
 
 }  // namespace omrek

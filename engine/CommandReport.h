@@ -31,8 +31,9 @@ class CommandReport {
 
   std::string Text() const;
 
-  // Writes the report to `path`, readable and writable by its owner only.
-  // Raises IoError when it cannot.
+  // Writes the report to a new file at `path` (see ReportFile), readable
+  // and writable by its owner only. Raises ReportRefused when the path names
+  // anything already, IoError when it cannot write.
   void Save(const std::string& path) const;
 
  private:

@@ -12,7 +12,7 @@ constexpr const char* kStopped = "stopped after %passes% passes, kept";
 constexpr const char* kFailedMidway = "failed after %passes% passes, kept (%why%)";
 constexpr const char* kUnwritten = "deleted without overwriting%note%";
 
-constexpr std::array<OutcomeTexts, 16> kTexts = {{
+constexpr std::array<OutcomeTexts, 17> kTexts = {{
     // status lines, row, report, command line, done
     {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},          // LeftAlone
     {{}, nullptr, "not done", "not done", false},                                                   // NotReached
@@ -30,6 +30,7 @@ constexpr std::array<OutcomeTexts, 16> kTexts = {{
     {{"ERROR", "", ""}, "skipped", kStopped, kStopped, false},                                            // Stopped
     {{"ERROR", "", ""}, "skipped", kFailedMidway, kFailedMidway, false},  // FailedMidway
     {{"File DONE", "", ""}, nullptr, kUnwritten, kUnwritten, true},       // DeletedUnwritten
+    {{}, "skipped", "skipped (%why%)", "skipped (%why%)", false},         // Skipped
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {

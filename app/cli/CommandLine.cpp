@@ -166,7 +166,7 @@ std::string UsageText() {
          "                   without it, such a drive is refused at once\n"
          "  --verify         read back what the last pass wrote, around the page cache;\n"
          "                   a file that differs is kept and counts as failed\n"
-         "  --report FILE    write a report of what was done to FILE (owner-only)\n"
+         "  --report FILE    write a report of what was done to a new FILE (owner-only)\n"
          "  -h, --help       print this help and exit\n"
          "  --version        print the version and exit\n"
          "  --               end of options: the names after it are all paths\n"

@@ -1,5 +1,6 @@
 #include "app/cli/HeadlessCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <istream>
@@ -14,11 +15,13 @@
 #include "disk/FillerFiles.h"
 #include "disk/SpaceWipeForecast.h"
 #include "disk/StoppedRuns.h"
+#include "engine/ReportFile.h"
 #include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
+#include "platform/PinnedFile.h"
 #include "platform/Terminal.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Volume.h"
@@ -97,6 +100,7 @@ class Run : public CommandFrontEnd {
         runner_(engine_, monitor_, *this) {}
 
   int Go() {
+    if (!ClaimReport()) return kExitUsage;
     TerminationSignals::Install();
     RepairKilledRuns();
     monitor_.SetCancelFlag(false);
@@ -168,9 +172,9 @@ class Run : public CommandFrontEnd {
   }
 
   void ReportReady(CommandReport report) override {
-    if (line_.reportFile.empty()) return;
+    if (!reportFile_) return;
     try {
-      report.Save(line_.reportFile);
+      reportFile_->Write(report.Text());
     } catch (const std::exception& failure) {
       allDone_ = false;
       errors_ << "omrek: the report cannot be written to " << ReadablePath(line_.reportFile) << ": "
@@ -197,18 +201,51 @@ class Run : public CommandFrontEnd {
     NoteStartRepairs(repairs.All());
   }
 
+  // The report's file is made before anything is touched, and held until
+  // the report is written: a name that leads anywhere already, or to one
+  // of the paths listed, ends the run with nothing written.
+  bool ClaimReport() {
+    if (line_.reportFile.empty()) return true;
+    try {
+      reportFile_.emplace(line_.reportFile);
+    } catch (const ReportRefused&) {
+      const std::optional<FileIdentity> there = NotePath(line_.reportFile).identity;
+      return RefuseReport(there && IsListed(*there) ? "is one of the paths listed" : "exists already");
+    } catch (const IoError& failure) {
+      return RefuseReport(std::string("cannot be made: ") + ControlsEscaped(failure.what()));
+    }
+    // A listed path that led nowhere may name the file just made.
+    if (!IsListed(reportFile_->Identity())) return true;
+    reportFile_.reset();
+    return RefuseReport("is one of the paths listed");
+  }
+
+  bool IsListed(const FileIdentity& file) const {
+    return std::any_of(line_.paths.begin(), line_.paths.end(),
+                       [&file](const std::string& path) { return NotePath(path).identity == file; });
+  }
+
+  bool RefuseReport(const std::string& why) {
+    errors_ << "omrek: nothing written: the report file " << ReadablePath(line_.reportFile) << ' ' << why << '\n';
+    return false;
+  }
+
   bool Verify() const { return line_.verify || settings_.ReadBoolean(kVerifyKey); }
 
-  void Skipped(const std::string& what, const std::string& why) {
-    allDone_ = false;
-    Report(ReadablePath(what), "skipped (" + why + ")");
+  // A target the command cannot act on, told and reported in its place:
+  // after the `targetsBefore` targets it acts on that were given before it.
+  void Skip(const std::string& path, const std::string& why, std::size_t targetsBefore) {
+    TargetOutcome skipped = TargetOutcome::Before(path, Verify());
+    skipped.outcome = Outcome::Skipped;
+    skipped.detail = why;
+    skipped_.push_back({std::move(skipped), targetsBefore});
   }
 
   void RunListCommand() {
     std::vector<ListedFile> files;
     for (const std::string& path : line_.paths) {
       if (const auto why = WhyNotAFile(path)) {
-        Skipped(path, *why);
+        Skip(path, *why, files.size());
       } else {
         files.push_back(ListFile(path));
       }
@@ -217,9 +254,9 @@ class Run : public CommandFrontEnd {
     CommandRows rows(std::move(files));
     if (line_.mode == Mode::Destroy) {
       WavePlayer silent;
-      runner_.Destroy(rows, profile, {Verify(), settings_.ReadBoolean(kWipeNamesKey)}, silent);
+      runner_.Destroy(rows, profile, {Verify(), settings_.ReadBoolean(kWipeNamesKey)}, silent, std::move(skipped_));
     } else {
-      runner_.WipeSlack(rows, profile, Verify());
+      runner_.WipeSlack(rows, profile, Verify(), std::move(skipped_));
     }
   }
 
@@ -229,12 +266,12 @@ class Run : public CommandFrontEnd {
     for (const std::string& path : line_.paths) {
       const std::optional<Volume> volume = VolumeHoldingPath(path);
       if (!volume) {
-        Skipped(path, IoErrorText(2));
+        Skip(path, IoErrorText(2), drives.size());
         continue;
       }
       const char letter = table.LetterOf(volume->RootDirectory);
       if (letter == 0) {
-        Skipped(path, "the file system at " + ReadablePath(volume->RootDirectory) + " has no drive letter");
+        Skip(path, "the file system at " + ReadablePath(volume->RootDirectory) + " has no drive letter", drives.size());
         continue;
       }
       bool listed = false;
@@ -246,7 +283,9 @@ class Run : public CommandFrontEnd {
 
   void RunSpaceCommand() {
     const std::vector<DriveToWipe> drives = DrivesOfPaths();
-    if (drives.empty() || !runner_.AskToWipeSpace(drives, WipeSpeeds())) return;
+    // With no drive to fill there is nothing to ask; the skipped paths are
+    // still told and reported.
+    if (!drives.empty() && !runner_.AskToWipeSpace(drives, WipeSpeeds())) return;
     const bool wipeSlack = ReadStoredWipeSlack(settings_);
     // A script is not left hanging on a drive another copy is filling
     // unless it asked to wait; a wait is said on stderr, which has no
@@ -260,7 +299,7 @@ class Run : public CommandFrontEnd {
         .waitTold = [this](const std::string& status) { monitor_.ShowMessage(status); },
     };
     TDiskInfo diskInfo;
-    runner_.WipeSpace(drives, ReadStoredProfile(settings_, "DiskMode"), options, diskInfo);
+    runner_.WipeSpace(drives, ReadStoredProfile(settings_, "DiskMode"), options, diskInfo, std::move(skipped_));
   }
 
   const CommandLine& line_;
@@ -271,6 +310,8 @@ class Run : public CommandFrontEnd {
   TerminalMonitor monitor_;
   SettingsFile settings_;
   CommandRunner runner_;
+  std::optional<ReportFile> reportFile_;
+  std::vector<SkippedTarget> skipped_;
   bool allDone_ = true;
   bool refused_ = false;
 };

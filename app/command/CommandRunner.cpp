@@ -45,15 +45,18 @@ bool CommandRunner::AcceptCaveats(const std::vector<std::string>& paths) {
   return caveats.empty() || frontEnd_.AcceptInPlaceCaveats(caveats);
 }
 
-void CommandRunner::Reported(CommandReport report, const std::function<void(const OutcomeSink&)>& command) {
+void CommandRunner::Reported(CommandReport report, std::vector<SkippedTarget> skipped,
+                             const std::function<void(const OutcomeSink&)>& command) {
   report.AddStartRepairs(frontEnd_.TakeStartRepairs());
   JournalClearing journals;
-  const OutcomeSink sink = [this, &report, &journals](const TargetOutcome& done) {
+  OrderedOutcomes outcomes(std::move(skipped), [this, &report, &journals](const TargetOutcome& done) {
     report.Add(done);
     journals.Note(done);
     frontEnd_.TargetDone(done);
-  };
-  const auto handOver = [this, &report, &journals] {
+  });
+  const OutcomeSink sink = [&outcomes](const TargetOutcome& done) { outcomes.Done(done); };
+  const auto handOver = [this, &report, &outcomes, &journals] {
+    outcomes.Finish();
     const std::vector<std::string> uncleared = journals.ClearAll();
     report.AddUnclearedJournals(uncleared);
     frontEnd_.JournalsUncleared(uncleared);
@@ -68,22 +71,26 @@ void CommandRunner::Reported(CommandReport report, const std::function<void(cons
   handOver();
 }
 
-void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound) {
+void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound,
+                            std::vector<SkippedTarget> skipped) {
   if (!AcceptCaveats(RoutesOf(rows))) return;
-  Reported(CommandReport("Destroy", PassOrder::Destroy, profile, options.verify), [&](const OutcomeSink& sink) {
-    FileDestruction destruction(engine_, monitor_, profile, sound, options);
-    destruction.TellOutcomes(sink);
-    destruction.DestroyListedFiles(rows);
-  });
+  Reported(CommandReport("Destroy", PassOrder::Destroy, profile, options.verify), std::move(skipped),
+           [&](const OutcomeSink& sink) {
+             FileDestruction destruction(engine_, monitor_, profile, sound, options);
+             destruction.TellOutcomes(sink);
+             destruction.DestroyListedFiles(rows);
+           });
 }
 
-void CommandRunner::WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify) {
+void CommandRunner::WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify,
+                              std::vector<SkippedTarget> skipped) {
   if (!AcceptCaveats(RoutesOf(rows))) return;
-  Reported(CommandReport("Wipe Slack", PassOrder::Slack, profile, verify), [&](const OutcomeSink& sink) {
-    SlackWipe wipe(engine_, monitor_, profile, verify);
-    wipe.TellOutcomes(sink);
-    wipe.WipeListedFiles(rows);
-  });
+  Reported(CommandReport("Wipe Slack", PassOrder::Slack, profile, verify), std::move(skipped),
+           [&](const OutcomeSink& sink) {
+             SlackWipe wipe(engine_, monitor_, profile, verify);
+             wipe.TellOutcomes(sink);
+             wipe.WipeListedFiles(rows);
+           });
 }
 
 bool CommandRunner::AskToWipeSpace(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds) {
@@ -91,17 +98,19 @@ bool CommandRunner::AskToWipeSpace(const std::vector<DriveToWipe>& drives, const
 }
 
 void CommandRunner::WipeSpace(const std::vector<DriveToWipe>& drives, const WipeProfile& profile,
-                              const SpaceWipeOptions& options, TDiskInfo& diskInfo) {
+                              const SpaceWipeOptions& options, TDiskInfo& diskInfo,
+                              std::vector<SkippedTarget> skipped) {
   if (!AcceptCaveats(RootsOf(drives))) return;
-  Reported(CommandReport("Wipe Space", PassOrder::FreeSpace, profile, options.verify), [&](const OutcomeSink& sink) {
-    FreeSpaceWipe wipe(engine_, monitor_, profile, options.wipeSlack, diskInfo, options.verify);
-    wipe.firstChunkTimed = options.firstChunkTimed;
-    wipe.goOnAfterFailure = options.goOnAfterFailure;
-    wipe.longestWait = options.longestWait;
-    wipe.waitTold = options.waitTold;
-    wipe.TellOutcomes(sink);
-    wipe.WipeSelectedDrives(drives);
-  });
+  Reported(CommandReport("Wipe Space", PassOrder::FreeSpace, profile, options.verify), std::move(skipped),
+           [&](const OutcomeSink& sink) {
+             FreeSpaceWipe wipe(engine_, monitor_, profile, options.wipeSlack, diskInfo, options.verify);
+             wipe.firstChunkTimed = options.firstChunkTimed;
+             wipe.goOnAfterFailure = options.goOnAfterFailure;
+             wipe.longestWait = options.longestWait;
+             wipe.waitTold = options.waitTold;
+             wipe.TellOutcomes(sink);
+             wipe.WipeSelectedDrives(drives);
+           });
 }
 
 }  // namespace omrek

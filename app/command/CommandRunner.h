@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/command/CommandFrontEnd.h"
+#include "app/command/OrderedOutcomes.h"
 #include "disk/DiskInfo.h"
 #include "disk/FreeSpaceWipe.h"
 #include "engine/FileDestruction.h"
@@ -36,24 +37,27 @@ struct SpaceWipeOptions {
 
 // Runs the three commands for either front end: it asks the front end what
 // must be asked, runs the command, hands it each target's outcome and
-// keeps the report.
+// keeps the report. Targets given that the command cannot act on (`skipped`)
+// are told and reported in their places among the others.
 class CommandRunner {
  public:
   CommandRunner(ShredEngine& engine, JobMonitor& monitor, CommandFrontEnd& frontEnd);
 
-  void Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound);
-  void WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify);
+  void Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound,
+               std::vector<SkippedTarget> skipped = {});
+  void WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify, std::vector<SkippedTarget> skipped = {});
   // Filling a drive makes every program writing there fail until the wipe
   // ends: the front end asks first, before the command starts.
   bool AskToWipeSpace(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds);
   void WipeSpace(const std::vector<DriveToWipe>& drives, const WipeProfile& profile, const SpaceWipeOptions& options,
-                 TDiskInfo& diskInfo);
+                 TDiskInfo& diskInfo, std::vector<SkippedTarget> skipped = {});
 
  private:
   bool AcceptCaveats(const std::vector<std::string>& paths);
   // Runs `command` with a report of it, which reaches the front end however
   // the command ends.
-  void Reported(CommandReport report, const std::function<void(const OutcomeSink&)>& command);
+  void Reported(CommandReport report, std::vector<SkippedTarget> skipped,
+                const std::function<void(const OutcomeSink&)>& command);
 
   ShredEngine& engine_;
   JobMonitor& monitor_;

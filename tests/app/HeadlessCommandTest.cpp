@@ -228,8 +228,10 @@ TEST(HeadlessWipeSpace, AScriptMustSayYesAPersonIsAsked) {
   const std::string command = "--wipe-space --settings " + settings + " " + Quoted(root);
   const std::int64_t free = QueryDiskSpace(root).FreeBytes;
 
-  const Ran refused = RunProgram(command);
+  const std::string unwritten = folder.File("report");
+  const Ran refused = RunProgram(command + " --report " + unwritten);
   EXPECT_EQ(refused.status, 2);
+  EXPECT_FALSE(fs::exists(unwritten)) << "a run refused leaves no report behind";
   EXPECT_NE(refused.out.find("  " + root + " ("), std::string::npos) << refused.out;
   EXPECT_TRUE(refused.out.ends_with("omrek: nothing written: from a script, --wipe-space needs --yes\n"))
       << refused.out;
@@ -570,6 +572,78 @@ TEST(CommandReports, ListThePassesInTheOrderEachCommandRunsThem) {
   }
 }
 
+// Runs a command as nobody, as a hostile user would plant a file or a link
+// in a shared folder.
+const std::string kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+
+// The report goes only to a file the run makes new. Whatever has the name
+// already (another user's file or link in a sticky folder, a listed file
+// under another name) or would be a listed file makes the run stop before
+// it touches anything, with status 2; the window refuses the same in an
+// error box.
+TEST(CommandReports, GoOnlyToANewFileOfTheirOwn) {
+  test::TempDir folder;
+  ASSERT_EQ(::chmod(folder.Path().c_str(), 01777), 0) << "shared like /tmp";
+  const std::string settings = WriteFile(folder.File("s.ini"), kSettings);
+  const std::string target = WriteFile(folder.File("target"), "target data");
+  const std::string planted = folder.File("planted");
+  ASSERT_TRUE(test::RunQuietly(kAsNobody + "sh -c 'printf \"nobody reads this\" > \"$0\"' " + Quoted(planted)));
+  struct stat before {};
+  ASSERT_EQ(::stat(planted.c_str(), &before), 0);
+  ASSERT_EQ(before.st_uid, 65534u);
+  const std::string link = folder.File("link");
+  ASSERT_TRUE(test::RunQuietly(kAsNobody + "ln -s " + Quoted(folder.File("through link")) + " " + Quoted(link)));
+  const std::string hardLink = folder.File("hard link");
+  fs::create_hard_link(target, hardLink);
+  const std::string missing = folder.File("missing");
+  const std::string refused = "omrek: nothing written: the report file ";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {planted, " exists already\n"},
+      {link, " exists already\n"},
+      {target, " is one of the paths listed\n"},
+      {hardLink, " is one of the paths listed\n"},
+      {missing, " is one of the paths listed\n"},
+      {folder.File("no folder/report"), " cannot be made: File not found\n"},
+  };
+  for (const auto& [report, why] : cases) {
+    const Ran ran = RunProgram("--destroy --report " + Quoted(report) + " --settings " + settings + " " +
+                               Quoted(target) + " " + Quoted(missing));
+    EXPECT_EQ(ran.status, 2) << ran.out;
+    EXPECT_EQ(ran.out, refused + report + why);
+    EXPECT_EQ(ReadWholeFile(target), "target data") << report;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(missing))) << report;
+  }
+  EXPECT_EQ(ReadWholeFile(planted), "nobody reads this");
+  struct stat after {};
+  ASSERT_EQ(::stat(planted.c_str(), &after), 0);
+  EXPECT_EQ(after.st_uid, 65534u);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(folder.File("through link")))) << "nothing made through the link";
+
+  // A run given a new name owns its report, and root's stays root's.
+  const std::string own = folder.File("own report");
+  const Ran ran = RunProgram("--destroy --report " + Quoted(own) + " --settings " + settings + " " +
+                             Quoted(WriteFile(folder.File("other"), "data")));
+  EXPECT_EQ(ran.status, 0) << ran.out;
+  struct stat made {};
+  ASSERT_EQ(::stat(own.c_str(), &made), 0);
+  EXPECT_EQ(made.st_uid, 0u);
+  EXPECT_EQ(made.st_mode & 07777, 0600u);
+
+  OmrekProgram program;
+  program.Config().SetProgramPath(folder.File("omrek"));
+  program.Start();
+  program.Main().AddTarget(target);
+  test::Click(program.Main(), "btnDestroy");
+  test::ModalBoxCatcher boxes;
+  SaveOfferedReport(program.Main(), planted);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text,
+            QString::fromStdString(planted) + " exists already: a report is only ever saved to a new file.");
+  EXPECT_EQ(ReadWholeFile(planted), "nobody reads this");
+}
+
 TEST(HeadlessCommandInput, BadInputGetsAClearMessageAndTheRightStatus) {
   test::TempDir folder;
   const Ran unknown = RunProgram("--shred x");
@@ -585,12 +659,63 @@ TEST(HeadlessCommandInput, BadInputGetsAClearMessageAndTheRightStatus) {
 
   const std::string kept = WriteFile(folder.File("kept"), "kept");
   fs::create_symlink(kept, folder.File("link"));
-  const Ran skipped = RunProgram("--destroy " + folder.File("missing") + " " + folder.Path() + " " +
-                                 folder.File("link") + " --settings " + WriteFile(folder.File("s.ini"), kSettings));
+  const std::string report = folder.File("report");
+  const Ran skipped =
+      RunProgram("--destroy " + folder.File("missing") + " " + folder.Path() + " " + folder.File("link") +
+                 " --report " + report + " --settings " + WriteFile(folder.File("s.ini"), kSettings));
   EXPECT_EQ(skipped.status, 1);
   EXPECT_EQ(skipped.out, folder.File("missing") + ": skipped (File not found)\n" + folder.Path() +
                              ": skipped (folder)\n" + folder.File("link") + ": skipped (symbolic link)\n");
   EXPECT_EQ(ReadWholeFile(kept), "kept") << "nothing is written through a link";
+  EXPECT_TRUE(ReadWholeFile(report).ends_with("\n\n" + folder.File("missing") +
+                                              "\n  skipped (File not found); verification off\n" + folder.Path() +
+                                              "\n  skipped (folder); verification off\n" + folder.File("link") +
+                                              "\n  skipped (symbolic link); verification off\n"))
+      << ReadWholeFile(report);
+}
+
+// Each of `parts` comes in `text` after the one before.
+void ExpectInTurn(const std::string& text, const std::vector<std::string>& parts) {
+  std::size_t from = 0;
+  for (const std::string& part : parts) {
+    from = text.find(part, from);
+    ASSERT_NE(from, std::string::npos) << ReadablePath(part) << " not in turn in:\n" << text;
+    from += part.size();
+  }
+}
+
+// Skipped targets take their place among the others, on the output lines
+// and in the report alike, whichever command runs.
+TEST(HeadlessCommandInput, LinesFollowTheOrderOfTheArguments) {
+  LoopImage image(16, 4096, "order");
+  OMREK_REQUIRE_MOUNTED(image);
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("s.ini"), kSettings);
+  const std::string missing = image.File("missing");
+  const std::string subfolder = image.File("folder");
+  fs::create_directory(subfolder);
+  for (const auto& [option, word] : {std::pair{"--destroy", "File DONE"}, std::pair{"--wipe-slack", "SLACK WIPED"}}) {
+    const std::string first = WriteFile(image.File("first"), std::string(5000, 'f'));
+    const std::string last = WriteFile(image.File("last"), std::string(5000, 'l'));
+    const std::string report = folder.File(std::string(option) + " report");
+    const Ran ran = RunProgram(std::string(option) + " --report " + Quoted(report) + " --settings " + settings + " " +
+                               Quoted(first) + " " + Quoted(missing) + " " + Quoted(subfolder) + " " + Quoted(last));
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.out, first + ": " + word + "\n" + missing + ": skipped (File not found)\n" + subfolder +
+                           ": skipped (folder)\n" + last + ": " + word + "\n");
+    ExpectInTurn(ReadWholeFile(report), {first + "\n  " + word, missing + "\n  skipped (File not found)",
+                                         subfolder + "\n  skipped (folder)", last + "\n  " + word});
+  }
+
+  const std::string root = image.MountPoint();
+  const std::string report = folder.File("space report");
+  const Ran space = RunProgram("--wipe-space --yes --report " + Quoted(report) + " --settings " + settings + " " +
+                               Quoted(missing) + " " + Quoted(root) + " " + Quoted(missing + "2"));
+  EXPECT_EQ(space.status, 1);
+  ExpectInTurn(space.out, {missing + ": skipped (File not found)\n" + root + " (",
+                           " WIPED\n" + missing + "2: skipped (File not found)\n"});
+  ExpectInTurn(ReadWholeFile(report), {missing + "\n  skipped (File not found)", "(" + root + ")\n  WIPED",
+                                       missing + "2\n  skipped (File not found)"});
 }
 
 TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts) {
