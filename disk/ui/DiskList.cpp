@@ -17,6 +17,13 @@ QIcon IconFor(DriveKind kind) {
   return icons.icon(kind == DriveKind::Remote ? QFileIconProvider::Network : QFileIconProvider::Drive);
 }
 
+// A drive that does not answer says so after its letter; its caption then
+// yields no letter, so it is never taken for a selected drive.
+QString Caption(const Drive& drive) {
+  const QString name = QString::fromStdString(drive.DisplayName());
+  return drive.Responding ? name : name + QStringLiteral(" not responding");
+}
+
 }  // namespace
 
 TDiskListView::TDiskListView(QWidget* parent) : QTreeWidget(parent) {
@@ -52,9 +59,11 @@ void TDiskListView::RefreshDrives() {
   clear();
   for (const Drive& drive : DriveTable::Read().Drives()) {
     if (drive.Kind == DriveKind::Unknown || drive.Kind == DriveKind::NoRootDirectory) continue;
-    auto* item = new QTreeWidgetItem(this, {QString::fromStdString(drive.DisplayName())});
+    auto* item = new QTreeWidgetItem(this, {Caption(drive)});
     item->setIcon(0, IconFor(drive.Kind));
     item->setData(0, Qt::UserRole, QByteArray::fromStdString(drive.RootDirectory));
+    // Nothing can be done on a drive that does not answer.
+    if (!drive.Responding) item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
     if (drive.Kind == DriveKind::Fixed && selectLocalDrives_) item->setSelected(true);
   }
   setUpdatesEnabled(true);
@@ -95,7 +104,8 @@ void TDiskListView::SelectMountPoints(const std::vector<std::string>& mountPoint
   for (int row = 0; row < topLevelItemCount(); ++row) {
     QTreeWidgetItem* item = topLevelItem(row);
     const std::string root = item->data(0, Qt::UserRole).toByteArray().toStdString();
-    item->setSelected(std::find(mountPoints.begin(), mountPoints.end(), root) != mountPoints.end());
+    const bool wanted = std::find(mountPoints.begin(), mountPoints.end(), root) != mountPoints.end();
+    item->setSelected(wanted && (item->flags() & Qt::ItemIsSelectable));
   }
 }
 

@@ -17,7 +17,9 @@ class MountWatch;
 // system is mounted or unmounted it fills itself anew, the selected drives
 // staying selected by mount point (their letters may have shifted) and a
 // newly mounted one starting unselected, so "Wipe Space" never works on a
-// drive the user did not pick.
+// drive the user did not pick. A drive that does not answer (a stopped
+// FUSE server, a dead network share) reads "not responding" and cannot be
+// selected.
 class TDiskListView : public QTreeWidget {
   Q_OBJECT
 
