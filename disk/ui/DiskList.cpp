@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/DriveTable.h"
+#include "platform/MountProbe.h"
 #include "platform/MountWatch.h"
 
 namespace omrek {
@@ -37,6 +38,10 @@ TDiskListView::TDiskListView(QWidget* parent) : QTreeWidget(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setIconSize(QSize(16, 16));
   FollowMountTable();
+  // Asking a mount that is still stuck costs nothing, so a look every
+  // couple of seconds is cheap.
+  notResponding_.setInterval(2000);
+  connect(&notResponding_, &QTimer::timeout, this, &TDiskListView::RefreshOnceAnswered);
 }
 
 TDiskListView::~TDiskListView() = default;
@@ -54,16 +59,33 @@ void TDiskListView::RefreshKeepingSelection() {
   SelectMountPoints(selected);
 }
 
+// The list fills anew only once a drive that did not respond has answered
+// at last, so the user's place in the list is not lost meanwhile.
+void TDiskListView::RefreshOnceAnswered() {
+  for (int row = 0; row < topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item->flags() & Qt::ItemIsSelectable) continue;
+    if (!MountProbe::IsStuck(item->data(0, Qt::UserRole).toByteArray().toStdString())) {
+      RefreshKeepingSelection();
+      return;
+    }
+  }
+}
+
 void TDiskListView::RefreshDrives() {
   setUpdatesEnabled(false);
   clear();
+  notResponding_.stop();
   for (const Drive& drive : DriveTable::Read().Drives()) {
     if (drive.Kind == DriveKind::Unknown || drive.Kind == DriveKind::NoRootDirectory) continue;
     auto* item = new QTreeWidgetItem(this, {Caption(drive)});
     item->setIcon(0, IconFor(drive.Kind));
     item->setData(0, Qt::UserRole, QByteArray::fromStdString(drive.RootDirectory));
     // Nothing can be done on a drive that does not answer.
-    if (!drive.Responding) item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
+    if (!drive.Responding) {
+      item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
+      notResponding_.start();
+    }
     if (drive.Kind == DriveKind::Fixed && selectLocalDrives_) item->setSelected(true);
   }
   setUpdatesEnabled(true);

@@ -41,6 +41,13 @@ bool WaitsIn(pid_t pid, const std::string& word, bool mainThread) {
   return false;
 }
 
+bool HoldsAFiller(const std::string& root) {
+  for (const auto& entry : fs::directory_iterator(root)) {
+    if (entry.path().filename().string().starts_with("Omrek-Delete")) return true;
+  }
+  return false;
+}
+
 // Sends SIGTERM and waits, for at most ten seconds, as a hang would never
 // end; says how long the program took.
 bool EndsOnSigterm(test::Program& program, const std::string& what) {
@@ -78,28 +85,6 @@ TEST(StuckMountChild, TheProgramGoesOnWithoutIt) {
   EXPECT_EQ(DriveTable::Read().LetterOf(stuck.MountPoint()), letter) << "it keeps its letter";
   EXPECT_TRUE(DriveTable::Read().Find(DriveTable::Read().LetterOf(root))->Responding);
 
-  {
-    OmrekProgram program;
-    program.Start();
-    program.RepairKilledRuns();
-    TDiskListView& list = *program.Config().lstDisk;
-    program.Config().show();
-    const QString caption = QString::fromStdString(drive->DisplayName()) + " not responding";
-    const auto marked = list.findItems(caption, Qt::MatchExactly);
-    ASSERT_EQ(marked.size(), 1) << "the list marks the drive";
-    list.clearSelection();
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(marked.first()).center());
-    list.selectAll();
-    list.SelectMountPoints({stuck.MountPoint()});
-    EXPECT_FALSE(marked.first()->isSelected()) << "a click, Select All or the settings never select it";
-    EXPECT_TRUE(list.SelectedDriveLetters().isEmpty());
-
-    test::SelectOnly(list, root);
-    test::ModalBoxCatcher boxes;
-    Click(program.Main(), "btnWipeSpace");
-    EXPECT_EQ(test::Child<QLabel>(program.Main(), "lblStatus3").text(), "WIPED");
-  }
-
   TempDir folder;
   const std::string settings = test::WriteFile(folder.File("omrek.ini"), "[DiskMode]\nNumRandomize=1\nWipeSlack=0\n");
   test::Program wipe("wipe", {"--wipe-space", "--yes", "--settings", settings, root}, folder);
@@ -118,8 +103,42 @@ TEST(StuckMountChild, TheProgramGoesOnWithoutIt) {
   const std::string slow =
       test::WriteFile(folder.File("slow.ini"), "[DiskMode]\nDOD=0\nRandomize=1\nNumRandomize=50\nWipeSlack=0\n");
   test::Program filling("filling", {"--wipe-space", "--yes", "--settings", slow, root}, folder);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return WaitsIn(filling.Pid(), "fuse", false) || filling.Ended(); }, 10000));
+  // Stopped while it fills the other drive, past the start that met the
+  // stuck mount.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return WaitsIn(filling.Pid(), "fuse", false) && HoldsAFiller(root); }, 30000));
   ASSERT_TRUE(EndsOnSigterm(filling, "a Wipe Space of another drive"));
+  EXPECT_EQ(filling.Finish(), 128 + SIGTERM) << filling.Out() << filling.Err();
+  EXPECT_FALSE(HoldsAFiller(root));
+
+  // The window in this process, last: it lets the server go on.
+  {
+    OmrekProgram program;
+    program.Start();
+    program.RepairKilledRuns();
+    TDiskListView& list = *program.Config().lstDisk;
+    program.Config().show();
+    const QString caption = QString::fromStdString(drive->DisplayName()) + " not responding";
+    const auto marked = list.findItems(caption, Qt::MatchExactly);
+    ASSERT_EQ(marked.size(), 1) << "the list marks the drive";
+    list.clearSelection();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(marked.first()).center());
+    EXPECT_FALSE(marked.first()->isSelected()) << "a click";
+    list.selectAll();
+    EXPECT_FALSE(marked.first()->isSelected()) << "Select All";
+    list.SelectMountPoints({stuck.MountPoint()});
+    EXPECT_FALSE(marked.first()->isSelected()) << "the settings' selection";
+    EXPECT_TRUE(list.SelectedDriveLetters().isEmpty());
+
+    test::SelectOnly(list, root);
+    test::ModalBoxCatcher boxes;
+    Click(program.Main(), "btnWipeSpace");
+    EXPECT_EQ(test::Child<QLabel>(program.Main(), "lblStatus3").text(), "WIPED");
+
+    stuck.ContinueServer();
+    const QString answering = QString::fromStdString(drive->DisplayName());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.findItems(answering, Qt::MatchExactly).size() == 1; }, 10000))
+        << "the list finds the drive answering again";
+  }
 }
 
 }  // namespace

@@ -97,6 +97,10 @@ void StuckMount::StopServer() {
   }
 }
 
+void StuckMount::ContinueServer() {
+  if (server_ > 0) ::kill(server_, SIGCONT);
+}
+
 bool MountsOfThisProcessOnly() {
   return ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }

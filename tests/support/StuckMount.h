@@ -29,6 +29,8 @@ class StuckMount {
   // Returns once the server is stopped: from then on the mount answers
   // nothing.
   void StopServer();
+  // Lets the server go on: the mount answers again.
+  void ContinueServer();
 
  private:
   std::string folder_;
