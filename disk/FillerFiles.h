@@ -43,7 +43,8 @@ LeftoverFillers DeleteLeftoverFillers(const std::string& root);
 void TellLeftFillers(JobMonitor& monitor, const LeftoverFillers& found);
 
 // Once at start-up: the clean-up over the roots of all lettered drives but
-// those another copy of the program is wiping (FileSystemLock.h). Returns
+// those another copy of the program is wiping (FileSystemLock.h) and those
+// that do not respond, which the start must not wait for. Returns
 // the whole of what was found, the files left included, for the caller to
 // tell.
 LeftoverFillers DeleteLeftoverFillersOfAllDrives();

@@ -1,12 +1,15 @@
 #include "platform/DriveTable.h"
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <cctype>
 #include <map>
 #include <set>
 #include <utility>
+
+#include "platform/MountProbe.h"
 
 namespace omrek {
 
@@ -36,6 +39,24 @@ bool IsFolder(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Asks the file system itself as well: a FUSE mount answers a stat from
+// the kernel's cache for a while after its server stopped, a statvfs never.
+// Only the wait counts; a file system that cannot tell its space answered.
+bool IsAnsweringFolder(const std::string& path) {
+  struct statvfs space {};
+  static_cast<void>(::statvfs(path.c_str(), &space));
+  return IsFolder(path);
+}
+
+enum class MountPointKind { Folder, Other, NotResponding };
+
+MountPointKind KindOfMountPoint(const std::string& mountPoint) {
+  const std::optional<bool> folder =
+      MountProbe::Ask<bool>(mountPoint, [mountPoint] { return IsAnsweringFolder(mountPoint); });
+  if (!folder) return MountPointKind::NotResponding;
+  return *folder ? MountPointKind::Folder : MountPointKind::Other;
+}
+
 // Of several mounts on one point only the last is visible.
 std::vector<MountEntry> VisibleMounts(const std::vector<MountEntry>& mounts) {
   std::map<std::string, MountEntry> byPoint;
@@ -55,34 +76,52 @@ DriveTable DriveTable::Read() { return FromMounts(ReadMountTable()); }
 
 DriveTable DriveTable::FromMounts(const std::vector<MountEntry>& mounts) {
   const std::vector<MountEntry> visible = VisibleMounts(mounts);
-  std::vector<const MountEntry*> lettered;
+  std::vector<std::pair<const MountEntry*, bool>> lettered;
   std::set<std::pair<unsigned, unsigned>> devices;
 
   const auto root =
       std::find_if(visible.begin(), visible.end(), [](const MountEntry& e) { return e.MountPoint == "/"; });
   if (root != visible.end()) {
-    lettered.push_back(&*root);
+    lettered.push_back({&*root, true});
     devices.insert({root->Major, root->Minor});
   }
   for (const MountEntry& entry : visible) {
     if (entry.MountPoint == "/" || kVirtualTypes.count(entry.Type) != 0 || IsSystemRamDisk(entry)) continue;
-    if (!IsFolder(entry.MountPoint)) continue;  // a single file bound over another
+    // A single file bound over another is no drive. A mount that does not
+    // answer is taken for a folder: the user's remote drive must show.
+    const MountPointKind kind = KindOfMountPoint(entry.MountPoint);
+    if (kind == MountPointKind::Other) continue;
     if (!devices.insert({entry.Major, entry.Minor}).second) continue;
-    lettered.push_back(&entry);
+    lettered.push_back({&entry, kind == MountPointKind::Folder});
   }
 
   DriveTable table;
   char letter = 'C';
-  for (const MountEntry* entry : lettered) {
+  for (const auto& [entry, responding] : lettered) {
     if (letter > 'Z') break;
-    table.lettered_.push_back({letter++, *entry});
+    table.lettered_.push_back({letter++, *entry, responding});
   }
   return table;
 }
 
 Drive DriveTable::Describe(const Lettered& entry) {
   Drive drive;
-  static_cast<Volume&>(drive) = DescribeVolume(entry.Mount, entry.Mount.MountPoint);
+  std::optional<Volume> volume;
+  if (entry.Responding) {
+    const MountEntry mount = entry.Mount;
+    volume = MountProbe::Ask<Volume>(mount.MountPoint, [mount] { return DescribeVolume(mount, mount.MountPoint); });
+  }
+  if (volume) {
+    static_cast<Volume&>(drive) = std::move(*volume);
+  } else {
+    // Listed like a network drive, so the preselection of fixed drives
+    // never picks it.
+    drive.RootDirectory = entry.Mount.MountPoint;
+    drive.Device = entry.Mount.Source;
+    drive.FileSystem = entry.Mount.Type;
+    drive.Kind = DriveKind::Remote;
+    drive.Responding = false;
+  }
   drive.Letter = entry.Letter;
   return drive;
 }
@@ -95,7 +134,9 @@ std::vector<Drive> DriveTable::Drives() const {
 
 std::vector<std::string> DriveTable::Roots() const {
   std::vector<std::string> roots;
-  for (const Lettered& entry : lettered_) roots.push_back(entry.Mount.MountPoint);
+  for (const Lettered& entry : lettered_) {
+    if (entry.Responding) roots.push_back(entry.Mount.MountPoint);
+  }
   return roots;
 }
 

@@ -11,6 +11,9 @@ namespace omrek {
 // A lettered file system.
 struct Drive : Volume {
   char Letter = 0;
+  // False when the mount did not answer in time (a stopped FUSE server, a
+  // dead network share): its facts are unknown, and nothing may wait for it.
+  bool Responding = true;
 
   // The label, or else the mount point, then the letter: "backup (D:)".
   std::string DisplayName() const;
@@ -21,18 +24,20 @@ struct Drive : Volume {
 // systems in the order of their mount points sorted as text. Virtual file
 // systems, a second mount of a device already lettered, and RAM file systems
 // inside /dev, /run, /sys and /proc get no letter; A and B are not used and
-// nothing goes past Z.
+// nothing goes past Z. A mount that does not answer keeps its letter and
+// is marked as not responding.
 class DriveTable {
  public:
   // Built fresh from the mount table, so a newly mounted file system shows.
   static DriveTable Read();
   static DriveTable FromMounts(const std::vector<MountEntry>& mounts);
 
-  // Every lettered drive in letter order, with its facts measured now.
+  // Every lettered drive in letter order, with its facts measured now;
+  // one that does not answer in time is marked, with no facts.
   std::vector<Drive> Drives() const;
 
-  // The root folders of the lettered drives in letter order, read from the
-  // mount table alone: nothing is measured, no device is probed.
+  // The root folders of the lettered drives in letter order that answered
+  // when the table was read; their facts are not measured.
   std::vector<std::string> Roots() const;
 
   // The drive with this letter (either case), if one is mounted.
@@ -45,6 +50,7 @@ class DriveTable {
   struct Lettered {
     char Letter;
     MountEntry Mount;
+    bool Responding;
   };
   static Drive Describe(const Lettered& entry);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/DriveTable.h"
+#include "platform/MountProbe.h"
 #include "platform/MountWatch.h"
 
 namespace omrek {
@@ -15,6 +16,13 @@ namespace {
 QIcon IconFor(DriveKind kind) {
   const QFileIconProvider icons;
   return icons.icon(kind == DriveKind::Remote ? QFileIconProvider::Network : QFileIconProvider::Drive);
+}
+
+// A drive that does not answer says so after its letter; its caption then
+// yields no letter, so it is never taken for a selected drive.
+QString Caption(const Drive& drive) {
+  const QString name = QString::fromStdString(drive.DisplayName());
+  return drive.Responding ? name : name + QStringLiteral(" not responding");
 }
 
 }  // namespace
@@ -30,6 +38,10 @@ TDiskListView::TDiskListView(QWidget* parent) : QTreeWidget(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setIconSize(QSize(16, 16));
   FollowMountTable();
+  // Asking a mount that is still stuck costs nothing, so a look every
+  // couple of seconds is cheap.
+  notResponding_.setInterval(2000);
+  connect(&notResponding_, &QTimer::timeout, this, &TDiskListView::RefreshOnceAnswered);
 }
 
 TDiskListView::~TDiskListView() = default;
@@ -47,14 +59,33 @@ void TDiskListView::RefreshKeepingSelection() {
   SelectMountPoints(selected);
 }
 
+// The list fills anew only once a drive that did not respond has answered
+// at last, so the user's place in the list is not lost meanwhile.
+void TDiskListView::RefreshOnceAnswered() {
+  for (int row = 0; row < topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item->flags() & Qt::ItemIsSelectable) continue;
+    if (!MountProbe::IsStuck(item->data(0, Qt::UserRole).toByteArray().toStdString())) {
+      RefreshKeepingSelection();
+      return;
+    }
+  }
+}
+
 void TDiskListView::RefreshDrives() {
   setUpdatesEnabled(false);
   clear();
+  notResponding_.stop();
   for (const Drive& drive : DriveTable::Read().Drives()) {
     if (drive.Kind == DriveKind::Unknown || drive.Kind == DriveKind::NoRootDirectory) continue;
-    auto* item = new QTreeWidgetItem(this, {QString::fromStdString(drive.DisplayName())});
+    auto* item = new QTreeWidgetItem(this, {Caption(drive)});
     item->setIcon(0, IconFor(drive.Kind));
     item->setData(0, Qt::UserRole, QByteArray::fromStdString(drive.RootDirectory));
+    // Nothing can be done on a drive that does not answer.
+    if (!drive.Responding) {
+      item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
+      notResponding_.start();
+    }
     if (drive.Kind == DriveKind::Fixed && selectLocalDrives_) item->setSelected(true);
   }
   setUpdatesEnabled(true);
@@ -95,7 +126,8 @@ void TDiskListView::SelectMountPoints(const std::vector<std::string>& mountPoint
   for (int row = 0; row < topLevelItemCount(); ++row) {
     QTreeWidgetItem* item = topLevelItem(row);
     const std::string root = item->data(0, Qt::UserRole).toByteArray().toStdString();
-    item->setSelected(std::find(mountPoints.begin(), mountPoints.end(), root) != mountPoints.end());
+    const bool wanted = std::find(mountPoints.begin(), mountPoints.end(), root) != mountPoints.end();
+    item->setSelected(wanted && (item->flags() & Qt::ItemIsSelectable));
   }
 }
 

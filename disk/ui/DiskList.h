@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 #include <string>
@@ -17,7 +18,9 @@ class MountWatch;
 // system is mounted or unmounted it fills itself anew, the selected drives
 // staying selected by mount point (their letters may have shifted) and a
 // newly mounted one starting unselected, so "Wipe Space" never works on a
-// drive the user did not pick.
+// drive the user did not pick. A drive that does not answer (a stopped
+// FUSE server, a dead network share) reads "not responding" and cannot be
+// selected; the list looks again once it has answered.
 class TDiskListView : public QTreeWidget {
   Q_OBJECT
 
@@ -50,11 +53,14 @@ class TDiskListView : public QTreeWidget {
  private:
   void FollowMountTable();
   void RefreshKeepingSelection();
+  void RefreshOnceAnswered();
 
   bool selectLocalDrives_ = true;
   std::unique_ptr<MountWatch> mountTable_;
   // Declared after the watch, so it lets go of the descriptor first.
   std::unique_ptr<QSocketNotifier> mountChanges_;
+  // Runs while a listed drive does not respond.
+  QTimer notResponding_;
 };
 
 // The drive letter that a display name such as "My (old) disk (D:)" ends

@@ -112,6 +112,8 @@ void TfrmSelect::WireHandlers() {
 void TfrmSelect::ShowDrives() {
   QList<FolderTree::Root> roots;
   for (const Drive& drive : DriveTable::Read().Drives()) {
+    // Opening a drive that does not answer would hold the window.
+    if (!drive.Responding) continue;
     roots.append({drive.RootDirectory, QString::fromStdString(ReadablePath(drive.DisplayName()))});
   }
   // The whole tree hangs from "/", even where the mount table could not be

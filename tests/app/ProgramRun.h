@@ -23,6 +23,7 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
+  pid_t Pid() const { return pid_; }
   bool Ended();
   // Returns once the program is stopped: whatever call it was in is over,
   // and it makes no other.

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 
 #include "platform/InPlaceCaveat.h"
+#include "platform/MountProbe.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
@@ -157,6 +162,35 @@ TEST(InPlaceCaveats, CopyOnWriteIsNamedAndExt4OnADiskIsNot) {
   ASSERT_TRUE(caveat.has_value());
   EXPECT_EQ(caveat->mountPoint, mountPoint);
   EXPECT_NE(caveat->reason.find("btrfs"), std::string::npos) << caveat->reason;
+}
+
+// A question that blocks, here on a pipe nobody writes to as a stat of a
+// stopped FUSE mount would, is left behind; no second worker goes to that
+// mount while it waits, other mounts answer meanwhile, and once it returns
+// the mount is asked anew.
+TEST(MountProbe, AMountThatDoesNotAnswerIsLeftBehindAndAskedAnewOnceItDoes) {
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  const int readEnd = pipe[0];
+  const auto asked = std::make_shared<std::atomic<int>>(0);
+  const auto blocking = [readEnd, asked] {
+    ++*asked;
+    char byte;
+    EXPECT_EQ(::read(readEnd, &byte, 1), 1);
+  };
+  const std::string mountPoint = "/omrek-probe-test";
+  EXPECT_FALSE(MountProbe::AnswersWithin(mountPoint, blocking));
+  EXPECT_TRUE(MountProbe::IsStuck(mountPoint));
+  EXPECT_FALSE(MountProbe::AnswersWithin(mountPoint, blocking));
+  EXPECT_EQ(MountProbe::Ask<int>(mountPoint, [] { return 3; }), std::nullopt);
+  EXPECT_EQ(asked->load(), 1) << "no second worker waits on the same mount";
+  EXPECT_EQ(MountProbe::Ask<int>(mountPoint + "-other", [] { return 7; }), 7);
+
+  ASSERT_EQ(::write(pipe[1], "x", 1), 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !MountProbe::IsStuck(mountPoint); }, 10000));
+  EXPECT_EQ(MountProbe::Ask<int>(mountPoint, [] { return 3; }), 3) << "it answers again";
+  ::close(pipe[0]);
+  ::close(pipe[1]);
 }
 
 }  // namespace
