@@ -6,22 +6,71 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace omrek::TerminationSignals {
 
 namespace {
 
 std::atomic<int> requested{0};
+std::atomic<bool> terminate{false};
 int pipeEnds[2] = {-1, -1};
 
 void Note(int signal) {
   const int saved = errno;
   requested.store(signal);
+  if (signal == SIGTERM) terminate.store(true);
   const char byte = 1;
   // A full pipe already says everything the reader needs to know.
   [[maybe_unused]] const ssize_t ignored = ::write(pipeEnds[1], &byte, 1);
   errno = saved;
+}
+
+sigset_t Handled() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, signal);
+  return signals;
+}
+
+// The kernel hands a signal for the process to its main thread first. A
+// main thread waiting on a mount that never answers (a stopped FUSE
+// server) cannot run the handler, and the signal would wait with it; this
+// thread takes such a signal instead, a quarter of a second later at most.
+// SIGTERM is the system's "end now": whatever the program is waiting for,
+// it ends within two seconds of it. What a run cut short leaves, the next
+// start puts right.
+void Watch() {
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kGrace = std::chrono::milliseconds(1500);
+  const sigset_t signals = Handled();
+  std::optional<Clock::time_point> endAt;
+  for (;;) {
+    const timespec tick{0, 250'000'000};
+    siginfo_t info{};
+    const int signal = ::sigtimedwait(&signals, &info, &tick);
+    if (signal > 0) Note(signal);
+    if (!endAt && terminate.load()) endAt = Clock::now() + kGrace;
+    if (endAt && Clock::now() >= *endAt) ::_exit(128 + SIGTERM);
+  }
+}
+
+void StartWatching() {
+  // Blocked in the watcher alone, which waits for them; the thread starts
+  // with the mask of the thread that makes it.
+  const sigset_t signals = Handled();
+  sigset_t before;
+  ::pthread_sigmask(SIG_BLOCK, &signals, &before);
+  try {
+    std::thread(Watch).detach();
+  } catch (const std::system_error&) {
+    // Without the watcher the handler alone takes the signals.
+  }
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 }  // namespace
@@ -35,6 +84,7 @@ int Install() {
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    StartWatching();
   });
   return pipeEnds[0];
 }

@@ -5,7 +5,9 @@ namespace omrek {
 // SIGTERM, SIGINT and SIGHUP (a kill, Ctrl+C, a logout) become a request
 // the program acts on at its next safe point, instead of ending it in the
 // middle of a write with a file lengthened, a filler left behind or a file
-// half overwritten and gone.
+// half overwritten and gone. SIGTERM, the system's "end now", ends the
+// program within two seconds however far it got, even while it waits on a
+// mount that never answers.
 namespace TerminationSignals {
 
 // Takes the three signals over (once per process; later calls only return

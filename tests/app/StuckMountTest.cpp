@@ -110,6 +110,13 @@ TEST(StuckMountChild, TheProgramGoesOnWithoutIt) {
   EXPECT_EQ(filling.Finish(), 128 + SIGTERM) << filling.Out() << filling.Err();
   EXPECT_FALSE(HoldsAFiller(root));
 
+  // A command on the stuck mount itself waits there in the kernel, where no
+  // signal handler runs: SIGTERM ends it all the same.
+  test::Program own("own", {"--destroy", "--settings", settings, stuck.MountPoint() + "/image"}, folder);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return WaitsIn(own.Pid(), "fuse", true); }, 10000));
+  ASSERT_TRUE(EndsOnSigterm(own, "a destroy on the stuck mount"));
+  EXPECT_EQ(own.Finish(), 128 + SIGTERM);
+
   // The window in this process, last: it lets the server go on.
   {
     OmrekProgram program;
