@@ -1,6 +1,7 @@
 #include "engine/FileDestruction.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "engine/PassPlan.h"
 #include "engine/StopRequest.h"
 #include "engine/WorkTotal.h"
+#include "intake/ReadablePath.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
@@ -42,9 +44,15 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_);
   monitor_.ResetProgress();
-  WalkRows(
-      engine_, monitor_, rows, RowPump::BeforeEachRow, options_.verify,
-      [this](const ListedFile& file) { return DestroyFile(file); }, sink_);
+  try {
+    WalkRows(
+        engine_, monitor_, rows, RowPump::BeforeEachRow, options_.verify,
+        [this](const ListedFile& file) { return DestroyFile(file); }, sink_);
+  } catch (...) {
+    FlushWipedFolder();
+    throw;
+  }
+  FlushWipedFolder();
   monitor_.SetCancelFlag(true);
   monitor_.ResetProgress();
 }
@@ -174,6 +182,25 @@ void FileDestruction::DiscardFile() {
   const std::string nameNote = options_.wipeNames ? WipeNameOf(target) : "";
   target.Delete();
   done_.detail = JoinedNotes(nameNote, OtherNamesNote(links > 1 ? links - 1 : 0));
+  if (options_.wipeNames) FlushWipedFolderLater(std::move(target).TakeFolder(), done_.target);
+}
+
+void FileDestruction::FlushWipedFolderLater(Directory folder, const std::string& file) {
+  if (wipedFolder_ && wipedFolder_->Device() == folder.Device() && wipedFolder_->Inode() == folder.Inode()) return;
+  FlushWipedFolder();
+  wipedFolder_.emplace(std::move(folder));
+  wipedFolderPath_ = std::filesystem::path(file).parent_path().string();
+}
+
+void FileDestruction::FlushWipedFolder() {
+  if (!wipedFolder_) return;
+  try {
+    wipedFolder_->Flush();
+  } catch (const IoError& failure) {
+    monitor_.ShowMessage("The folder " + ReadablePath(wipedFolderPath_) + " could not be flushed (" + failure.what() +
+                         "): names of files destroyed there may come back after a power cut.");
+  }
+  wipedFolder_.reset();
 }
 
 std::string FileDestruction::WipeNameOf(PinnedFile& target) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/JobMonitor.h"
@@ -9,6 +10,7 @@
 #include "engine/WipeProfile.h"
 #include "intake/TargetFile.h"
 #include "intake/TargetRows.h"
+#include "platform/Directory.h"
 
 namespace omrek {
 
@@ -78,6 +80,11 @@ class FileDestruction {
   static std::string WipeNameOf(PinnedFile& target);
   // Closes a file that is to stay, cut back to `length` if the passes grew it.
   void KeepFile(std::uint64_t length);
+  // The folders of files whose names were wiped reach the medium once per
+  // run of files from the same folder, and once more at the end, instead
+  // of once per file. A failed flush is told.
+  void FlushWipedFolderLater(Directory folder, const std::string& file);
+  void FlushWipedFolder();
 
   ShredEngine& engine_;
   JobMonitor& monitor_;
@@ -88,6 +95,8 @@ class FileDestruction {
   OutcomeSink sink_ = [](const TargetOutcome&) {};
   // What came of the file DestroyFile works on.
   TargetOutcome done_;
+  std::optional<Directory> wipedFolder_;
+  std::string wipedFolderPath_;
 };
 
 }  // namespace omrek

@@ -101,12 +101,10 @@ FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(fo
 FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_.OpenFileExclusive(name_)); }
 
 PinnedFile::NameWiping PinnedFile::WipeName() {
-  constexpr int kSameLengthRounds = 3;
   const std::string_view letters = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   std::size_t letter = 0;
-  std::size_t length = name_.size();
   NameWiping wiping = NameWiping::Wiped;
-  for (int round = 0; length > 0; ++round) {
+  for (const std::size_t length : {name_.size(), name_.size(), std::size_t{1}}) {
     CheckName();
     // A name of that shape may exist already: the next letter then.
     bool renamed = false;
@@ -121,8 +119,6 @@ PinnedFile::NameWiping PinnedFile::WipeName() {
       renamed = true;
     }
     if (!renamed) throw IoError::FromErrno(EEXIST);
-    folder_.Flush();
-    if (round + 1 >= kSameLengthRounds) length /= 2;
   }
   return wiping;
 }

@@ -59,14 +59,20 @@ class PinnedFile {
     // The file system cannot rename safely at all: the name stays as it is.
     NotWiped,
   };
-  // Renames the file within its folder, flushing the folder each time: to
-  // names of its name's length made of one repeated character, then ever
-  // shorter ones down to one character, so that the folder's blocks keep no
-  // trace of the old name. Acts only while the name still names the file.
+  // Renames the file within its folder twice to names of its name's length
+  // made of one repeated character, then to a name of one character: where
+  // a file system keeps a deleted entry's bytes (FAT, XFS), the second name
+  // can take the slot the old one left, and the entry finally deleted does
+  // not tell how long the name was. The folder is not flushed: the blocks
+  // that reach the medium hold what the renames left. Acts only while the
+  // name still names the file.
   NameWiping WipeName();
 
   // Removes the name from its folder, provided it still names the file.
   void Delete() const;
+
+  // The folder the file was found in, for a flush after its name is gone.
+  Directory TakeFolder() && { return std::move(folder_); }
 
   // The allocation unit of the file system holding the file; 0 when it
   // cannot be measured.
