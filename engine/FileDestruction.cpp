@@ -60,6 +60,7 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
 TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, options_.verify);
   done_.passesPlanned = PassCount(PassOrder::Destroy, profile_);
+  emptied_ = false;
   std::optional<PinnedFile> file = ReachListedFile(target);
   if (!file) return done_;
   ClearAttributes(*file);
@@ -102,7 +103,7 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     done_.outcome = Outcome::Stopped;
   } catch (const std::exception& failure) {
     KeepFile(size);
-    done_.outcome = inPasses ? Outcome::FailedMidway : Outcome::Kept;
+    done_.outcome = inPasses ? Outcome::FailedMidway : emptied_ ? Outcome::EmptiedNotDeleted : Outcome::Kept;
     done_.detail = failure.what();
   }
   ShowOutcome(monitor_, done_);
@@ -173,6 +174,7 @@ void FileDestruction::DiscardFile() {
   // Cut while the engine still holds the file: where cutting fails, the
   // file is kept, and cut back to its own length.
   engine_.WorkFile->SetLength(0);
+  emptied_ = true;
   FileHandle file = std::move(*engine_.WorkFile);
   engine_.WorkFile.reset();
   PinnedFile target = std::move(*engine_.WorkTarget);

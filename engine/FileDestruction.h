@@ -95,6 +95,9 @@ class FileDestruction {
   OutcomeSink sink_ = [](const TargetOutcome&) {};
   // What came of the file DestroyFile works on.
   TargetOutcome done_;
+  // Set once the file is cut to nothing: a failure past that point cannot
+  // put its length back, and is not told as a file kept.
+  bool emptied_ = false;
   std::optional<Directory> wipedFolder_;
   std::string wipedFolderPath_;
 };

@@ -10,9 +10,10 @@ namespace {
 constexpr const char* kRefusedBusy = "refused: another Omrek is wiping it";
 constexpr const char* kStopped = "stopped after %passes% passes, kept";
 constexpr const char* kFailedMidway = "failed after %passes% passes, kept (%why%)";
+constexpr const char* kEmptied = "overwritten and emptied, not deleted (%why%)";
 constexpr const char* kUnwritten = "deleted without overwriting%note%";
 
-constexpr std::array<OutcomeTexts, 17> kTexts = {{
+constexpr std::array<OutcomeTexts, 18> kTexts = {{
     // status lines, row, report, command line, done
     {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},          // LeftAlone
     {{}, nullptr, "not done", "not done", false},                                                   // NotReached
@@ -31,6 +32,7 @@ constexpr std::array<OutcomeTexts, 17> kTexts = {{
     {{"ERROR", "", ""}, "skipped", kFailedMidway, kFailedMidway, false},  // FailedMidway
     {{"File DONE", "", ""}, nullptr, kUnwritten, kUnwritten, true},       // DeletedUnwritten
     {{}, "skipped", "skipped (%why%)", "skipped (%why%)", false},         // Skipped
+    {{"ERROR", "", ""}, "skipped", kEmptied, kEmptied, false},            // EmptiedNotDeleted
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {

@@ -23,6 +23,7 @@ void JournalClearing::Note(const TargetOutcome& done) {
   switch (done.outcome) {
     case Outcome::Destroyed:
     case Outcome::DeletedUnwritten:
+    case Outcome::EmptiedNotDeleted:
       folders_.push_back(FolderOf(done.target));
       break;
     case Outcome::DriveWiped:

@@ -354,6 +354,19 @@ TEST_F(DestroyCommand, AFailureMidwayIsToldWithThePassesItGot) {
   EXPECT_EQ(done.statuses.back(), "ERROR");
   EXPECT_EQ(fs::file_size(file), 10000u) << "cut back to its own length";
   EXPECT_NE(ReadWholeFile(file), MarkerText(10000)) << "the first passes reached it";
+
+  // A folder whose names cannot be removed: the file is overwritten and cut
+  // to nothing before that shows, and is not told as kept.
+  const std::string appendOnly = image_.File("append-only");
+  ASSERT_EQ(::mkdir(appendOnly.c_str(), 0755), 0);
+  const std::string stuck = WriteFile(appendOnly + "/secret", MarkerText(10000));
+  if (!test::RunQuietly("chattr +a " + appendOnly)) GTEST_SKIP() << "no append-only folders here";
+  const Destroyed emptied = DestroyWithoutWindow({stuck});
+  test::RunQuietly("chattr -a " + appendOnly);
+  ASSERT_EQ(emptied.entries.size(), 1u);
+  EXPECT_EQ(CommandLineText(emptied.entries[0]), "overwritten and emptied, not deleted (File access denied)");
+  EXPECT_EQ(emptied.rows[0].state, "skipped");
+  EXPECT_EQ(fs::file_size(stuck), 0u);
 }
 
 // A sparse file the passes would have to fill beyond the drive's free space
