@@ -100,8 +100,10 @@ class Run : public CommandFrontEnd {
         runner_(engine_, monitor_, *this) {}
 
   int Go() {
-    if (!ClaimReport()) return kExitUsage;
+    // Taken over first: a signal that came while the report file is made
+    // would leave it behind, empty.
     TerminationSignals::Install();
+    if (!ClaimReport()) return kExitUsage;
     RepairKilledRuns();
     monitor_.SetCancelFlag(false);
     switch (line_.mode) {
@@ -284,8 +286,11 @@ class Run : public CommandFrontEnd {
   void RunSpaceCommand() {
     const std::vector<DriveToWipe> drives = DrivesOfPaths();
     // With no drive to fill there is nothing to ask; the skipped paths are
-    // still told and reported.
-    if (!drives.empty() && !runner_.AskToWipeSpace(drives, WipeSpeeds())) return;
+    // still told and reported. Declined, the command tells them alone.
+    if (!drives.empty() && !runner_.AskToWipeSpace(drives, WipeSpeeds())) {
+      for (const SkippedTarget& skipped : skipped_) TargetDone(skipped.outcome);
+      return;
+    }
     const bool wipeSlack = ReadStoredWipeSlack(settings_);
     // A script is not left hanging on a drive another copy is filling
     // unless it asked to wait; a wait is said on stderr, which has no
