@@ -70,22 +70,35 @@ void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
     }
   }
   monitor_.ResetProgress();
-  for (const DriveToWipe& drive : drives) {
-    done_ = TargetOutcome::Before(drive.root, verify_);
-    done_.drive = drive.letter;
+  // The drives a stop or a failure keeps the command from are told too.
+  const auto tellNotReached = [&](std::size_t from) {
+    for (std::size_t next = from; next < drives.size(); ++next) {
+      TargetOutcome notReached = TargetOutcome::Before(drives[next].root, verify_);
+      notReached.drive = drives[next].letter;
+      notReached.outcome = Outcome::NotReached;
+      sink_(notReached);
+    }
+  };
+  for (std::size_t index = 0; index < drives.size(); ++index) {
+    done_ = TargetOutcome::Before(drives[index].root, verify_);
+    done_.drive = drives[index].letter;
     done_.outcome = Outcome::NoSpace;
     try {
-      WipeDriveFreeSpace(drive);
+      WipeDriveFreeSpace(drives[index]);
     } catch (const std::exception& failure) {
       done_.outcome = Outcome::DriveFailed;
       done_.detail = failure.what();
       if (!goOnAfterFailure) {
         sink_(done_);
+        tellNotReached(index + 1);
         throw;
       }
     }
     sink_(done_);
-    if (monitor_.CancelFlag()) break;
+    if (monitor_.CancelFlag()) {
+      tellNotReached(index + 1);
+      break;
+    }
   }
   monitor_.SetCancelFlag(true);
 }

@@ -260,6 +260,8 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   LoopImage image(64, 4096, "stopped");
   OMREK_REQUIRE_MOUNTED(image);
   const std::string root = image.MountPoint();
+  LoopImage next(16, 4096, "unreached");
+  OMREK_REQUIRE_MOUNTED(next);
   test::TempDir folder;
   // Twenty random passes a megabyte: the filling takes far longer than it
   // takes to see its first filler.
@@ -269,7 +271,7 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   const std::string report = folder.File("report.txt");
   const std::string status = test::OutputOf(
       "env -u DISPLAY " OMREK_PROGRAM " --wipe-space --yes --report " + report + " --settings " + settings + " " +
-      Quoted(root) + " >" + out + " 2>&1 & pid=$!; for i in $(seq 3000); do ls " + Quoted(root) +
+      Quoted(root) + " " + Quoted(next.MountPoint()) + " >" + out + " 2>&1 & pid=$!; for i in $(seq 3000); do ls " + Quoted(root) +
       " | grep -q '^Omrek-Delete' && break; sleep 0.01; done; kill -INT $pid; wait $pid; echo $?");
   const std::string said = ReadWholeFile(out);
   EXPECT_EQ(status, "130") << said;
@@ -280,6 +282,8 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   const std::string reported = ReadWholeFile(report);
   EXPECT_EQ(reported.find("WIPED"), std::string::npos) << reported;
   EXPECT_NE(reported.find("\n  stopped before the drive was full; "), std::string::npos) << reported;
+  EXPECT_NE(said.find(next.MountPoint() + " ("), std::string::npos) << "the drive it did not come to: " << said;
+  EXPECT_NE(reported.find(next.MountPoint() + ")\n  not done"), std::string::npos) << reported;
   EXPECT_FALSE(FillerOrLogIn(root));
 }
 
