@@ -42,13 +42,15 @@ std::string WhyUncleared(int error) {
     case ENOTTY:
     case EINVAL:
     case EOPNOTSUPP:
-      return std::string(kMayHold) + "this kernel cannot clear it (Linux 5.13 and later can)";
+      return std::string(kMayHold) + "this kernel cannot clear it (Linux 5.14 and later can)";
     default:
       return std::string(kMayHold) + "clearing it failed (" + IoError::FromErrno(error).what() + ")";
   }
 }
 
-std::optional<std::string> Checkpoint(const std::string& folder, std::uint32_t flags) {
+// `cleared`: what to answer where the ioctl did what `flags` asked.
+std::optional<std::string> Checkpoint(const std::string& folder, std::uint32_t flags,
+                                      std::optional<std::string> cleared = std::nullopt) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return std::string(kMayHold) + "its folder cannot be opened (" + IoError::FromErrno(errno).what() + ")";
   std::optional<std::string> why;
@@ -57,7 +59,11 @@ std::optional<std::string> Checkpoint(const std::string& folder, std::uint32_t f
     why = WhyUncleared(errno);
   } else if (static_cast<unsigned long>(facts.f_type) == kExt4Magic) {
     // ENODEV: no journal (ext2, or ext4 made without one), nothing to clear.
-    if (::ioctl(fd, kExt4Checkpoint, &flags) != 0 && errno != ENODEV) why = WhyUncleared(errno);
+    if (::ioctl(fd, kExt4Checkpoint, &flags) == 0) {
+      why = std::move(cleared);
+    } else if (errno != ENODEV) {
+      why = WhyUncleared(errno);
+    }
   } else {
     for (const UnclearableJournal& journal : kUnclearable) {
       if (static_cast<unsigned long>(facts.f_type) == journal.magic) {
@@ -75,6 +81,11 @@ std::optional<std::string> ClearJournal(const std::string& folder) { return Chec
 
 std::optional<std::string> JournalLeftUncleared(const std::string& folder) {
   return Checkpoint(folder, kZeroOut | kDryRun);
+}
+
+std::optional<std::string> JournalLeftByEnding(const std::string& folder) {
+  return Checkpoint(folder, kZeroOut | kDryRun,
+                    std::string(kMayHold) + "the program was asked to end before clearing it");
 }
 
 }  // namespace omrek

@@ -7,7 +7,7 @@ namespace omrek {
 
 // A journaling file system logs a folder's block each time it changes, so a
 // deleted file's names and old metadata outlive it in the journal until the
-// journal wraps around. ext4 (Linux 5.13 and later) writes its journal out
+// journal wraps around. ext4 (Linux 5.14 and later) writes its journal out
 // and zeroes it on request, for root only.
 
 // Clears the journal of the file system holding `folder`. Returns why the
@@ -18,5 +18,9 @@ std::optional<std::string> ClearJournal(const std::string& folder);
 // The same answer without clearing anything: what a command there would
 // leave in the journal.
 std::optional<std::string> JournalLeftUncleared(const std::string& folder);
+
+// The answer for a program asked to end, which leaves even a journal it
+// could clear as it is: zeroing it may take the kernel seconds.
+std::optional<std::string> JournalLeftByEnding(const std::string& folder);
 
 }  // namespace omrek

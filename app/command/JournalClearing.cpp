@@ -3,8 +3,10 @@
 #include <set>
 
 #include "intake/ReadablePath.h"
-#include "platform/FileSystemId.h"
+#include "platform/Directory.h"
+#include "platform/IoError.h"
 #include "platform/JournalCheckpoint.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Volume.h"
 
 namespace omrek {
@@ -24,25 +26,36 @@ void JournalClearing::Note(const TargetOutcome& done) {
     case Outcome::Destroyed:
     case Outcome::DeletedUnwritten:
     case Outcome::EmptiedNotDeleted:
-      folders_.push_back(FolderOf(done.target));
+      folders_.insert(FolderOf(done.target));
       break;
     case Outcome::DriveWiped:
     case Outcome::DriveStopped:
     case Outcome::DriveFailed:
-      folders_.push_back(done.target);
+      folders_.insert(done.target);
       break;
     default:
       break;
   }
 }
 
+// The mounted file system holding `folder`: a copy of a file system
+// mounted beside it (a clone, a snapshot) has the same id but a journal of
+// its own.
+std::string MountedFileSystemOf(const std::string& folder) {
+  try {
+    return std::to_string(Directory::Open(folder).Device());
+  } catch (const IoError&) {
+    return folder;
+  }
+}
+
 std::vector<std::string> JournalClearing::ClearAll() {
   std::vector<std::string> uncleared;
   std::set<std::string> cleared;
+  const bool ending = TerminationSignals::Requested() != 0;
   for (const std::string& folder : folders_) {
-    const std::string fileSystem = FileSystemIdOf(folder);
-    if (!cleared.insert(fileSystem.empty() ? folder : fileSystem).second) continue;
-    if (const auto why = ClearJournal(folder)) {
+    if (!cleared.insert(MountedFileSystemOf(folder)).second) continue;
+    if (const auto why = ending ? JournalLeftByEnding(folder) : ClearJournal(folder)) {
       const auto volume = VolumeHoldingPath(folder);
       uncleared.push_back(ReadablePath(volume ? volume->RootDirectory : folder) + ": " + *why);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ class JournalClearing {
   std::vector<std::string> ClearAll();
 
  private:
-  std::vector<std::string> folders_;
+  std::set<std::string> folders_;
 };
 
 }  // namespace omrek
