@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "tests/support/FuseDrive.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/Shell.h"
 
@@ -18,22 +19,7 @@ namespace omrek::test {
 
 namespace {
 
-#ifdef OMREK_POWER_CUT_DRIVE
-const std::string kDriveProgram = OMREK_POWER_CUT_DRIVE;
-#else
-const std::string kDriveProgram;
-#endif
-
-// The daemon says on this descriptor that its drive is mounted.
-constexpr int kReadyDescriptor = 3;
-
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
-void Reap(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-}
 
 PowerCutImage::FileSystemCheck CheckReadOnly(const std::string& image) {
   FILE* pipe = ::popen(("e2fsck -fn " + Quoted(image) + " 2>&1").c_str(), "r");
@@ -48,7 +34,7 @@ PowerCutImage::FileSystemCheck CheckReadOnly(const std::string& image) {
 }  // namespace
 
 PowerCutImage::PowerCutImage(int megabytes, const std::string& label) {
-  if (kDriveProgram.empty()) {
+  if (!FuseDriveBuilt()) {
     reason_ = "built without libfuse3, so without a drive whose power can be cut";
     return;
   }
@@ -114,28 +100,9 @@ PowerCutImage::FileSystemCheck PowerCutImage::CheckFileSystem() {
   return check;
 }
 
-// Forks and runs the daemon, then waits for its word that it is mounted; a
-// daemon that fails closes the pipe without a word.
 bool PowerCutImage::StartDrive() {
-  int ready[2];
-  if (::pipe2(ready, O_CLOEXEC) != 0) return false;
-  drive_ = ::fork();
-  if (drive_ == 0) {
-    if (::dup2(ready[1], kReadyDescriptor) < 0 || ::fcntl(kReadyDescriptor, F_SETFD, 0) != 0) ::_exit(126);
-    ::execl(kDriveProgram.c_str(), "omrek-power-cut-drive", image_.c_str(), driveFolder_.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(ready[1]);
-  char word = 0;
-  ssize_t got = 0;
-  while ((got = ::read(ready[0], &word, 1)) < 0 && errno == EINTR) {
-  }
-  ::close(ready[0]);
-  if (got == 1) return true;
-  if (drive_ > 0) Reap(drive_);
-  drive_ = -1;
-  return false;
+  drive_ = StartFuseDrive(image_, driveFolder_, false);
+  return drive_ > 0;
 }
 
 // Unmounting the FUSE drive ends its daemon; the signal ends one whose
