@@ -1,6 +1,5 @@
 #include "tests/support/PowerCutImage.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
