@@ -16,6 +16,7 @@
 #include "platform/IoError.h"
 #include "platform/JournalFolder.h"
 #include "platform/ReservedClusters.h"
+#include "platform/TerminationSignals.h"
 
 namespace omrek {
 
@@ -330,6 +331,7 @@ void FreeSpaceWipe::DeleteFillerFiles() {
   // others on the drive, and keeps its record for the next start. Only the
   // file made here goes, whatever has its name now.
   for (auto file = fillerFiles_.rbegin(); file != fillerFiles_.rend(); ++file) {
+    TerminationSignals::StillStopping();
     try {
       Directory::Open(file->root).RemoveEntryOf(file->name, file->identity);
       file->record.Done();

@@ -18,6 +18,9 @@ namespace {
 
 std::atomic<int> requested{0};
 std::atomic<bool> terminate{false};
+// Counts the signs that a stop is under way: a program that has seen the
+// request and goes on to its safe point is not cut short.
+std::atomic<unsigned long> progress{0};
 int pipeEnds[2] = {-1, -1};
 
 void Note(int signal) {
@@ -41,21 +44,29 @@ sigset_t Handled() {
 // main thread waiting on a mount that never answers (a stopped FUSE
 // server) cannot run the handler, and the signal would wait with it; this
 // thread takes such a signal instead, a quarter of a second later at most.
-// SIGTERM is the system's "end now": whatever the program is waiting for,
-// it ends within two seconds of it. What a run cut short leaves, the next
-// start puts right.
+// SIGTERM is the system's "end now": a program that shows no sign of
+// stopping for a second and a half after it (its main thread waits on a
+// mount that never answers) is ended there, within two seconds of the
+// signal. What a run cut short leaves, the next start puts right.
 void Watch() {
   using Clock = std::chrono::steady_clock;
   constexpr auto kGrace = std::chrono::milliseconds(1500);
   const sigset_t signals = Handled();
-  std::optional<Clock::time_point> endAt;
+  std::optional<Clock::time_point> quietSince;
+  unsigned long seen = 0;
   for (;;) {
     const timespec tick{0, 250'000'000};
     siginfo_t info{};
     const int signal = ::sigtimedwait(&signals, &info, &tick);
     if (signal > 0) Note(signal);
-    if (!endAt && terminate.load()) endAt = Clock::now() + kGrace;
-    if (endAt && Clock::now() >= *endAt) ::_exit(128 + SIGTERM);
+    if (!terminate.load()) continue;
+    const unsigned long now = progress.load();
+    if (!quietSince || now != seen) {
+      seen = now;
+      quietSince = Clock::now();
+    } else if (Clock::now() - *quietSince >= kGrace) {
+      ::_exit(128 + SIGTERM);
+    }
   }
 }
 
@@ -89,7 +100,13 @@ int Install() {
   return pipeEnds[0];
 }
 
-int Requested() { return requested.load(); }
+int Requested() {
+  const int signal = requested.load();
+  if (signal != 0) progress.fetch_add(1);
+  return signal;
+}
+
+void StillStopping() { progress.fetch_add(1); }
 
 void Drain() {
   char bytes[64];
