@@ -4,6 +4,7 @@
 
 #include "intake/ReadablePath.h"
 #include "platform/IoError.h"
+#include "platform/MountProbe.h"
 #include "platform/PinnedFile.h"
 #include "platform/ReservedClusters.h"
 #include "platform/WorkJournal.h"
@@ -21,6 +22,11 @@ class JournalRepair {
   // True once the record has nothing more to do; false to keep it for a
   // later start.
   bool PutRight(const JournalRecord& record) {
+    // A drive that does not answer is not waited for at every start.
+    if (!MountProbe::MountHoldingAnswers(record.path)) {
+      repairs_.waiting.push_back(Left(record.path, "its drive does not respond; put right when it does"));
+      return false;
+    }
     // A drive that is not mounted where it was may come back: its file
     // waits for it.
     if (PinnedFile::NearestFileSystem(record.path) != record.fileSystem) {

@@ -1,10 +1,14 @@
 #include "platform/MountProbe.h"
 
+#include <sys/statvfs.h>
+
 #include <condition_variable>
 #include <map>
 #include <mutex>
 #include <system_error>
 #include <thread>
+
+#include "platform/MountTable.h"
 
 namespace omrek::MountProbe {
 
@@ -82,5 +86,19 @@ bool AnswersWithin(const std::string& mountPoint, std::function<void()> question
 }
 
 bool IsStuck(const std::string& mountPoint) { return StillWaiting(mountPoint); }
+
+bool MountHoldingAnswers(const std::string& path) {
+  std::string holding = "/";
+  for (const MountEntry& mount : ReadMountTable()) {
+    const std::string& point = mount.MountPoint;
+    const bool inside =
+        path == point || (path.starts_with(point) && (point.ends_with('/') || path[point.size()] == '/'));
+    if (inside && point.size() > holding.size()) holding = point;
+  }
+  return AnswersWithin(holding, [holding] {
+    struct statvfs space {};
+    static_cast<void>(::statvfs(holding.c_str(), &space));
+  });
+}
 
 }  // namespace omrek::MountProbe

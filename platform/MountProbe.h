@@ -31,6 +31,11 @@ bool AnswersWithin(const std::string& mountPoint, std::function<void()> question
 // Whether a worker sent to `mountPoint` is still waiting for it.
 bool IsStuck(const std::string& mountPoint);
 
+// Whether the file system mounted where the absolute `path` lies (the
+// mount table's longest match) answers in time. Nothing of the path
+// itself is looked at.
+bool MountHoldingAnswers(const std::string& path);
+
 // The facts `question` gathers about the mount at `mountPoint`, or nothing
 // when it does not respond.
 template <typename Facts>

@@ -108,15 +108,17 @@ void ExpectAsTheyWere(const std::vector<Original>& files, const std::string& con
   }
 }
 
-std::set<std::string> LengthenedRecords() {
+std::set<std::string> Records(const std::string& kind) {
   std::set<std::string> names;
   std::error_code missing;
   for (const auto& entry : fs::directory_iterator(JournalFolderPath(), missing)) {
     const std::string name = entry.path().filename().string();
-    if (name.starts_with("lengthened-")) names.insert(name);
+    if (name.starts_with(kind)) names.insert(name);
   }
   return names;
 }
+
+std::set<std::string> LengthenedRecords() { return Records("lengthened-"); }
 
 std::set<std::string> RecordsSince(const std::set<std::string>& before) {
   std::set<std::string> added;
@@ -128,7 +130,11 @@ std::set<std::string> RecordsSince(const std::set<std::string>& before) {
 
 ClearRecordsOnTheWayOut::~ClearRecordsOnTheWayOut() {
   std::error_code ignored;
-  for (const std::string& name : RecordsSince(before)) fs::remove(JournalFolderPath() + "/" + name, ignored);
+  for (const char* kind : {"lengthened-", "filler-"}) {
+    for (const std::string& name : Records(kind)) {
+      if (!before.contains(name)) fs::remove(JournalFolderPath() + "/" + name, ignored);
+    }
+  }
 }
 
 }  // namespace omrek::test

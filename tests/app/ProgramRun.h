@@ -62,8 +62,9 @@ std::vector<Original> MakeFiles(const std::string& folder, int count);
 // goes with a failure.
 void ExpectAsTheyWere(const std::vector<Original>& files, const std::string& context);
 
-// The names of the journal's records of lengthened files now, and those
-// that came since `before`.
+// The names of the journal's records of a kind ("lengthened-", "filler-");
+// of lengthened files now, and those that came since `before`.
+std::set<std::string> Records(const std::string& kind);
 std::set<std::string> LengthenedRecords();
 std::set<std::string> RecordsSince(const std::set<std::string>& before);
 
@@ -71,7 +72,7 @@ std::set<std::string> RecordsSince(const std::set<std::string>& before);
 // and said by every later test's run of the program.
 struct ClearRecordsOnTheWayOut {
   ~ClearRecordsOnTheWayOut();
-  const std::set<std::string> before = LengthenedRecords();
+  const std::set<std::string> before = Records("");
 };
 
 }  // namespace omrek::test

@@ -10,6 +10,8 @@
 
 #include "app/OmrekProgram.h"
 #include "platform/DriveTable.h"
+#include "platform/FileSystemId.h"
+#include "platform/WorkJournal.h"
 #include "tests/app/CommandSupport.h"
 #include "tests/app/ProgramRun.h"
 #include "tests/support/Child.h"
@@ -76,6 +78,15 @@ TEST(StuckMountChild, TheProgramGoesOnWithoutIt) {
   const std::string root = other.MountPoint();
   const char letter = DriveTable::Read().LetterOf(stuck.MountPoint());
   ASSERT_NE(letter, 0) << "a FUSE drive the user mounted is listed";
+  // A run killed while it filled the stuck drive left its filler's record:
+  // every start below meets it.
+  const test::ClearRecordsOnTheWayOut clear;
+  JournalRecord filler;
+  filler.kind = JournalRecord::Kind::Filler;
+  filler.fileSystem = FileSystemIdOf(stuck.MountPoint());
+  filler.inode = 1u << 30;  // no file of the drive's: nothing of it is deleted
+  filler.path = stuck.MountPoint() + "/image";
+  { const JournalEntry left(filler); }
   stuck.StopServer();
 
   const std::optional<Drive> drive = DriveTable::Read().Find(letter);
@@ -91,6 +102,8 @@ TEST(StuckMountChild, TheProgramGoesOnWithoutIt) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return wipe.Ended(); }, 60000)) << "the command waits on the stuck mount";
   EXPECT_EQ(wipe.Finish(), 0) << wipe.Out() << wipe.Err();
   EXPECT_NE(wipe.Out().find("WIPED"), std::string::npos) << wipe.Out();
+  EXPECT_NE(wipe.Err().find("/image: its drive does not respond; put right when it does"), std::string::npos)
+      << wipe.Err();
 
   // Once the window has left a worker waiting on the mount and waits for
   // events itself.
@@ -146,6 +159,8 @@ TEST(StuckMountChild, TheProgramGoesOnWithoutIt) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.findItems(answering, Qt::MatchExactly).size() == 1; }, 10000))
         << "the list finds the drive answering again";
   }
+  test::Program recover("recover", {"--recover"}, folder);
+  EXPECT_EQ(recover.Finish(), 0) << "the record is put right once its drive answers: " << recover.Err();
 }
 
 }  // namespace
