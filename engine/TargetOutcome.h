@@ -30,9 +30,10 @@ enum class Outcome {
   FailedMidway,
   // Every pass is off: emptied and deleted, nothing written over it.
   DeletedUnwritten,
+  // Named on the command line but nothing the command can act on: missing, a folder, a link.
   Skipped,
   // Overwritten and cut to nothing, but its name could not be removed.
-  EmptiedNotDeleted,  // named on the command line but nothing the command can act on: missing, a folder, a link
+  EmptiedNotDeleted,
 };
 
 enum class Verification { Off, NotDone, Verified, Mismatch };

@@ -61,11 +61,13 @@ class PinnedFile {
   };
   // Renames the file within its folder twice to names of its name's length
   // made of one repeated character, then to a name of one character: where
-  // a file system keeps a deleted entry's bytes (FAT, XFS), the second name
-  // can take the slot the old one left, and the entry finally deleted does
-  // not tell how long the name was. The folder is not flushed: the blocks
-  // that reach the medium hold what the renames left. Acts only while the
-  // name still names the file.
+  // a file system keeps a deleted entry's bytes and gives a new entry the
+  // first free slots (FAT), the second name can take the slot the old one
+  // left, and the entry finally deleted does not tell how long the name
+  // was. (ext4 clears a deleted entry itself; XFS puts new names in its
+  // largest free space, so there the old name may stay.) The folder is not
+  // flushed: the blocks that reach the medium hold what the renames left.
+  // Acts only while the name still names the file.
   NameWiping WipeName();
 
   // Removes the name from its folder, provided it still names the file.
