@@ -271,8 +271,8 @@ TEST(HeadlessWipeSpace, AStoppedWipeIsNotCalledWiped) {
   const std::string report = folder.File("report.txt");
   const std::string status = test::OutputOf(
       "env -u DISPLAY " OMREK_PROGRAM " --wipe-space --yes --report " + report + " --settings " + settings + " " +
-      Quoted(root) + " " + Quoted(next.MountPoint()) + " >" + out + " 2>&1 & pid=$!; for i in $(seq 3000); do ls " + Quoted(root) +
-      " | grep -q '^Omrek-Delete' && break; sleep 0.01; done; kill -INT $pid; wait $pid; echo $?");
+      Quoted(root) + " " + Quoted(next.MountPoint()) + " >" + out + " 2>&1 & pid=$!; for i in $(seq 3000); do ls " +
+      Quoted(root) + " | grep -q '^Omrek-Delete' && break; sleep 0.01; done; kill -INT $pid; wait $pid; echo $?");
   const std::string said = ReadWholeFile(out);
   EXPECT_EQ(status, "130") << said;
   EXPECT_EQ(said.find("WIPED"), std::string::npos) << said;
