@@ -193,11 +193,11 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
     filled = FillWithFillerFiles(letter, root);
     FlushFiller();
   } catch (...) {
-    // What did land still goes to the medium before the fillers are
-    // deleted; the first error is the one to tell.
     try {
       FlushFiller();
     } catch (const IoError&) {
+      // What did land is flushed as far as it goes before the fillers are
+      // deleted; the first error is the one to tell.
     }
     DeleteFillerFiles();
     throw;

@@ -32,9 +32,9 @@ struct DriveToWipe {
 // root take its free space a megabyte (a chunk of 32 blocks of 32768 bytes)
 // at a time, each chunk written with every pass of the disk-mode profile;
 // a pass over a chunk reaches the medium before the next pass overwrites
-// it, and the last passes of many chunks share one flush; below a megabyte the chunks shrink to the whole blocks left, and a last
-// block takes the final bytes, until the drive is full. Then the filler
-// files are deleted.
+// it, and the last passes of many chunks share one flush. Below a megabyte
+// the chunks shrink to the whole blocks left, and a last block takes the
+// final bytes, until the drive is full. Then the filler files are deleted.
 // With the disk-mode WipeSlack option the drive's slack is swept first.
 //
 // One copy of the program at a time works on a drive, from the clean-up
@@ -113,7 +113,7 @@ class FreeSpaceWipe {
   int OpenFillerFile(const std::string& root, int number);
   // Returns how many passes it wrote.
   std::int64_t WipeChunk(std::uint64_t offset, std::size_t bytes);
-  // Puts the last passes written on the medium, where any wait for it.
+  // Puts the passes written since the last flush on the medium.
   void FlushFiller();
   void DeleteFillerFiles();
 
