@@ -1,16 +1,23 @@
 // Wipes the free space of a scratch file system with one pass at a time and
-// with the default disk profile, each run beside a baseline run just before
-// it in the same run: `dd oflag=direct,dsync bs=1M` filling the same space
-// (1 MiB writes around the page cache, each waited for, as the wipe flushes
-// each megabyte). Prints medians.
+// with the default disk profile, each beside two baselines filling the same
+// space with 1 MiB writes around the page cache, in the same round:
+// `dd oflag=direct conv=fdatasync`, flushing once at the end, for the
+// one-pass profiles, and `dd oflag=direct,dsync`, flushing after each MiB,
+// for the profile of five passes, whose passes over a megabyte each reach
+// the disk before the next. The runs of a round take turns in an order
+// rotated from round to round, so none always follows the same one. Prints
+// each run's median speed (per pass) and the median of the ratios paired
+// per round.
 //
 //   omrek_bench_free_space MOUNT-POINT [ROUNDS]   (scripts/bench-free-space.sh makes one)
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bench/BenchFigures.h"
@@ -27,30 +34,49 @@ using namespace omrek;
 // Lets the disk settle after the last run's deletions.
 void Settle(const std::string& root) {
   std::system(("sync -f '" + root + "'").c_str());
-  std::this_thread::sleep_for(std::chrono::seconds(2));
+  std::this_thread::sleep_for(std::chrono::seconds(1));
 }
 
-// MiB/s of dd filling the free space; it ends at the size asked or on a
-// full disk.
-double DdDirectDsync(const std::string& root, std::int64_t free) {
+// MiB/s of dd writing `megs` MiB of zeros into a file of the drive, with
+// `flags` for how it flushes; the file goes afterwards, outside the timing.
+double Dd(const std::string& root, std::int64_t megs, const std::string& flags) {
   const std::string path = root + "/baseline";
-  const std::string command = "dd if=/dev/zero of='" + path + "' bs=1M count=" + std::to_string(free >> 20) +
-                              " oflag=direct,dsync status=none 2>/dev/null";
+  const std::string command = "dd if=/dev/zero of='" + path + "' bs=1M count=" + std::to_string(megs) + " " +
+                              flags + " status=none 2>/dev/null";
   const double seconds = SecondsOf([&] { (void)std::system(command.c_str()); });
   const auto bytes = static_cast<std::int64_t>(FileHandle::OpenExisting(path, FileHandle::Access::Read).Size());
   FileHandle::Delete(path);
-  return MiBPerSecond(bytes, seconds);
+  return MiBPerSecond(static_cast<double>(bytes), seconds);
 }
 
-// Seconds per pass, and the bytes each pass wrote.
-std::pair<double, std::int64_t> Wipe(const DriveToWipe& drive, const StoredWipeProfile& profile, int passes) {
+// MiB/s per pass of the whole wipe of the drive: the filling, the flushes
+// and the fillers deleted.
+double Wipe(const DriveToWipe& drive, const StoredWipeProfile& profile, int passes) {
   ShredEngine engine;
   SilentMonitor monitor(engine);
   TDiskInfo diskInfo;
   FreeSpaceWipe wipe(
       engine, monitor, profile, [] { return false; }, diskInfo);
   const double seconds = SecondsOf([&] { wipe.WipeSelectedDrives({drive}); });
-  return {seconds / passes, engine.Progress * static_cast<std::int64_t>(FreeSpaceWipe::kBlockSize)};
+  const auto bytes = static_cast<double>(engine.Progress) * FreeSpaceWipe::kBlockSize;
+  return MiBPerSecond(bytes * passes, seconds);
+}
+
+struct Run {
+  Run(const char* name, std::function<double()> measure, int baseline = -1)
+      : name(name), measure(std::move(measure)), baseline(baseline) {}
+  const char* name;
+  std::function<double()> measure;
+  int baseline;  // the run this one is compared with, per round; -1: none
+  std::vector<double> speeds;
+  std::vector<double> ratios;
+};
+
+StoredWipeProfile OnePass(bool StoredWipeProfile::* option) {
+  StoredWipeProfile profile;
+  profile.inversion = profile.randomize = profile.nullify1 = profile.nullify2 = profile.nullifyCustom = false;
+  profile.*option = true;
+  return profile;
 }
 
 }  // namespace
@@ -67,40 +93,39 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "%s is not the root of a lettered drive\n", root.c_str());
     return 2;
   }
-  StoredWipeProfile none;
-  none.inversion = none.randomize = none.nullify1 = none.nullify2 = none.nullifyCustom = false;
-  StoredWipeProfile fill = none, invert = none, random = none;
-  fill.nullify1 = true;
-  invert.inversion = true;
-  random.randomize = true;
-  const struct {
-    const char* name;
-    StoredWipeProfile profile;
-    int passes;
-  } runs[] = {{"fill pass", fill, 1},
-              {"invert pass", invert, 1},
-              {"random pass", random, 1},
-              {"default profile (5)", StoredWipeProfile{}, 5}};
   try {
     const std::int64_t free = QueryDiskSpace(root).FreeBytes;
-    std::printf("%lld MiB free on %c: (%s), median of %d\n", static_cast<long long>(free >> 20), letter, root.c_str(),
-                rounds);
-    std::printf("%-22s %12s %12s %10s\n", "", "MiB/s/pass", "dd MiB/s", "wipe/dd");
-    for (const auto& [name, profile, passes] : runs) {
-      std::vector<double> dd, wipe;
-      std::int64_t written = 0;
-      for (int round = 0; round < rounds; ++round) {
+    // A little short of full: dd stops at a full disk without its flush.
+    const std::int64_t megs = (free >> 20) - 4;
+    const DriveToWipe drive{letter, root};
+    const StoredWipeProfile fill = OnePass(&StoredWipeProfile::nullify1);
+    const StoredWipeProfile invert = OnePass(&StoredWipeProfile::inversion);
+    const StoredWipeProfile random = OnePass(&StoredWipeProfile::randomize);
+    const StoredWipeProfile standard;
+    std::vector<Run> runs;
+    runs.emplace_back("dd, one flush", [&] { return Dd(root, megs, "oflag=direct conv=fdatasync"); });
+    runs.emplace_back("dd, flush each MiB", [&] { return Dd(root, megs, "oflag=direct,dsync"); });
+    runs.emplace_back("fill pass", [&] { return Wipe(drive, fill, 1); }, 0);
+    runs.emplace_back("invert pass", [&] { return Wipe(drive, invert, 1); }, 0);
+    runs.emplace_back("random pass", [&] { return Wipe(drive, random, 1); }, 0);
+    runs.emplace_back("default profile (5)", [&] { return Wipe(drive, standard, 5); }, 1);
+    for (int round = 0; round < rounds; ++round) {
+      for (std::size_t turn = 0; turn < runs.size(); ++turn) {
+        Run& run = runs[(turn + static_cast<std::size_t>(round)) % runs.size()];
         Settle(root);
-        dd.push_back(DdDirectDsync(root, free));
-        Settle(root);
-        const auto [seconds, bytes] = Wipe({letter, root}, profile, passes);
-        wipe.push_back(seconds);
-        written = bytes;
+        run.speeds.push_back(run.measure());
       }
-      const double wipeRate = MiBPerSecond(written, Median(wipe));
-      const double ddRate = Median(dd);
-      std::printf("%-22s %12.0f %12.0f %10.2f   (%lld MiB written)\n", name, wipeRate, ddRate, wipeRate / ddRate,
-                  static_cast<long long>(written >> 20));
+      for (Run& run : runs) {
+        if (run.baseline >= 0) run.ratios.push_back(run.speeds.back() / runs[run.baseline].speeds.back());
+      }
+    }
+    std::printf("%lld MiB free on %c: (%s), median of %d rounds\n", static_cast<long long>(free >> 20), letter,
+                root.c_str(), rounds);
+    std::printf("%-22s %12s %10s  %s\n", "", "MiB/s/pass", "ratio", "against");
+    for (const Run& run : runs) {
+      std::printf("%-22s %12.0f", run.name, Median(run.speeds));
+      if (run.baseline >= 0) std::printf(" %10.2f  %s", Median(run.ratios), runs[run.baseline].name);
+      std::printf("\n");
     }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "benchmark failed: %s\n", error.what());

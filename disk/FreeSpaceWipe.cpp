@@ -188,10 +188,18 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
   const std::uint64_t outOfReach = FreeBytesOutOfReach(root);
   fillerFiles_.clear();
   fillerBlock_.fill(0);
+  unflushed_ = false;
   bool filled = false;
   try {
     filled = FillWithFillerFiles(letter, root);
+    FlushFiller();
   } catch (...) {
+    try {
+      FlushFiller();
+    } catch (const IoError&) {
+      // What did land is flushed as far as it goes before the fillers are
+      // deleted; the first error is the one to tell.
+    }
     DeleteFillerFiles();
     throw;
   }
@@ -251,7 +259,9 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       ShowDrive(monitor_, letter, written, Outcome::DriveWiped);
       monitor_.PumpEvents();
       if (monitor_.CancelFlag()) return false;
+      if (chunks % kChunksPerFlush == 0) FlushFiller();
       if (chunks % chunksPerFile == 0) {
+        FlushFiller();
         engine_.WorkFile->Close();
         engine_.WorkFile.reset();
         fileNumber = OpenFillerFile(root, fileNumber + 1);
@@ -315,13 +325,23 @@ int FreeSpaceWipe::OpenFillerFile(const std::string& root, int number) {
 std::int64_t FreeSpaceWipe::WipeChunk(std::uint64_t offset, std::size_t bytes) {
   FileHandle& file = *engine_.WorkFile;
   std::int64_t passes = 0;
+  // A pass's flush is made only once another pass is to overwrite the
+  // chunk: the last pass's waits for FlushFiller, with many chunks'.
+  bool flushDue = false;
   WalkPasses(PassOrder::FreeSpace, profile_, [&](const Pass& pass, bool flushAfter) {
+    if (flushDue) file.Flush();
     writer_.Write(file, offset, bytes, pass);
-    if (flushAfter) file.Flush();
+    unflushed_ = true;
+    flushDue = flushAfter;
     ++passes;
   });
   if (verify_ && passes > 0) done_.Verify([&] { writer_.VerifyLastPass(file); });
   return passes;
+}
+
+void FreeSpaceWipe::FlushFiller() {
+  if (unflushed_ && engine_.WorkFile) engine_.WorkFile->Flush();
+  unflushed_ = false;
 }
 
 void FreeSpaceWipe::DeleteFillerFiles() {

@@ -31,9 +31,10 @@ struct DriveToWipe {
 // Overwrites the free space of drives: temporary filler files in a drive's
 // root take its free space a megabyte (a chunk of 32 blocks of 32768 bytes)
 // at a time, each chunk written with every pass of the disk-mode profile;
-// below a megabyte the chunks shrink to the whole blocks left, and a last
-// block takes the final bytes, until the drive is full. Then the filler
-// files are deleted.
+// a pass over a chunk reaches the medium before the next pass overwrites
+// it, and the last passes of many chunks share one flush. Below a megabyte
+// the chunks shrink to the whole blocks left, and a last block takes the
+// final bytes, until the drive is full. Then the filler files are deleted.
 // With the disk-mode WipeSlack option the drive's slack is swept first.
 //
 // One copy of the program at a time works on a drive, from the clean-up
@@ -61,6 +62,10 @@ class FreeSpaceWipe {
   static constexpr std::uint64_t kChunkSize = kBlockSize * kChunkBlocks;
   // The smallest write tried before a drive counts as full: a page.
   static constexpr std::uint64_t kSmallestPiece = 4096;
+  // Chunks whose last passes share one flush: nothing overwrites them
+  // again, so their flush only has to come before the fillers go. Each
+  // flush of a growing filler commits the file system's journal too.
+  static constexpr std::int64_t kChunksPerFlush = 64;
 
   // With `verify`, each chunk is read back, past the page cache, after its
   // last pass, and a chunk the device does not give back as written ends
@@ -108,6 +113,8 @@ class FreeSpaceWipe {
   int OpenFillerFile(const std::string& root, int number);
   // Returns how many passes it wrote.
   std::int64_t WipeChunk(std::uint64_t offset, std::size_t bytes);
+  // Puts the passes written since the last flush on the medium.
+  void FlushFiller();
   void DeleteFillerFiles();
 
   ShredEngine& engine_;
@@ -128,6 +135,8 @@ class FreeSpaceWipe {
     JournalEntry record;
   };
   std::vector<FillerFile> fillerFiles_;
+  // The current filler holds passes not yet flushed.
+  bool unflushed_ = false;
   // Messages for the user, shown once the drive is let go.
   std::vector<std::string> toTell_;
   bool verify_;

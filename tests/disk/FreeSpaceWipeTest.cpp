@@ -10,8 +10,11 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <set>
+#include <sstream>
+#include <vector>
 
 #include "disk/DiskInfo.h"
 #include "disk/StoppedRuns.h"
@@ -70,6 +73,18 @@ std::string ReservedClusters(const LoopImage& image) {
 std::uint64_t SuperblockField(const LoopImage& image, const std::string& field) {
   return std::stoull(
       test::OutputOf("dumpe2fs -h '" + image.ImagePath() + "' 2>/dev/null | sed -n 's/^" + field + ": *//p'"));
+}
+
+// The flush requests the image's loop device has carried out, as the block
+// layer counts them; nullopt where the device takes no flushes (no write
+// cache) or its counts lack them.
+std::optional<std::uint64_t> FlushesOf(const LoopImage& image) {
+  const std::string device = "/sys/block/" + fs::path(image.Device()).filename().string();
+  if (Trimmed(test::ReadWholeFile(device + "/queue/write_cache")) != "write back") return std::nullopt;
+  std::istringstream fields(test::ReadWholeFile(device + "/stat"));
+  const std::vector<std::uint64_t> counts{std::istream_iterator<std::uint64_t>(fields), {}};
+  if (counts.size() < 17) return std::nullopt;
+  return counts[15];
 }
 
 // Asked to stop from the first write that finds the disk full on.
@@ -265,6 +280,30 @@ TEST_F(FreeSpace, AsRootNoFreeBlockKeepsADeletedFilesDataAndTheReserveComesBack)
   EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
   image.Unmount();
   EXPECT_EQ(test::ReadWholeFile(image.ImagePath()).find(kMarker), std::string::npos);
+}
+
+TEST_F(FreeSpace, EachPassReachesTheDiskBeforeTheNextOverwritesItAndLastPassesShareFlushes) {
+  LoopImage image(48, 4096, "flushes");
+  OMREK_REQUIRE_MOUNTED(image);
+  if (!FlushesOf(image)) GTEST_SKIP() << image.Device() << " counts no flushes";
+  // Three passes over each chunk: two flushes between them, whatever the
+  // file system adds.
+  profile_.inversion = profile_.nullifyCustom = false;
+  std::uint64_t before = *FlushesOf(image);
+  Wipe().WipeSelectedDrives(Picked(image));
+  const std::int64_t chunks = engine_.Progress / FreeSpaceWipe::kChunkBlocks;
+  ASSERT_GE(chunks, 32);
+  EXPECT_GE(*FlushesOf(image) - before, static_cast<std::uint64_t>(2 * chunks));
+
+  // One pass: nothing overwrites a chunk, and the fillers take the drive in
+  // one flush, not one for each megabyte. The file system adds its own: a
+  // write that finds the disk full commits the journal before it fails.
+  profile_.randomize = profile_.nullify2 = false;
+  engine_.CancelFlag = false;
+  before = *FlushesOf(image);
+  Wipe().WipeSelectedDrives(Picked(image));
+  EXPECT_LT(*FlushesOf(image) - before, static_cast<std::uint64_t>(chunks / 2));
+  EXPECT_EQ(FillerFilesIn(image.MountPoint()), 0);
 }
 
 TEST_F(FreeSpace, UnprivilegedTheMessageNamesTheMegabytesLeftOut) {
