@@ -42,7 +42,8 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
       writer_(engine, monitor, kDestroyPasses, engine.BlockBuffer, options.verify) {}
 
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
-  ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_);
+  clusterSizes_ = {};
+  ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_);
   monitor_.ResetProgress();
   try {
     WalkRows(
@@ -69,10 +70,13 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   // then counts.
   bool inPasses = false;
   try {
-    size = FileSizeOf(*file);
-    ComputeSectorCount(engine_, *file, size);
+    // Opened once, and measured through that opening; the engine holds it
+    // only once its length is known, as a kept file is cut back to that.
+    FileHandle opened = file->Open(FileHandle::Access::ReadWrite);
+    size = opened.Size();
+    ComputeSectorCount(engine_, *file, size, clusterSizes_);
     done_.bytes = static_cast<std::uint64_t>(engine_.SectorCount) * ShredEngine::kSectorSize;
-    engine_.WorkFile = file->Open(FileHandle::Access::ReadWrite);
+    engine_.WorkFile = std::move(opened);
     // What is written is about to be deleted: no reason to cache it and
     // push the user's own files out of memory.
     engine_.WorkFile->BypassCache();
@@ -84,12 +88,8 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     // would read "skipped" for a file that is gone and cannot be retried.
     inPasses = true;
     RunPasses();
+    // The last pass flushed already: every file gets one flush per pass.
     inPasses = false;
-    try {
-      engine_.WorkFile->Flush();
-    } catch (const IoError&) {
-      // Every pass flushed already; this one only tidies up.
-    }
     // With no pass written there is nothing of this file's to read back.
     if (options_.verify && done_.passesDone > 0) done_.Verify([this] { writer_.VerifyLastPass(*engine_.WorkFile); });
     DiscardFile();

@@ -8,8 +8,13 @@ NameWithNul::NameWithNul(const std::string& path)
     : std::invalid_argument("Refused " + ReadablePath(path) + ": a file name cannot hold a NUL byte") {}
 
 ListedFile ListFile(const std::string& path) {
+  PathNoter noter;
+  return ListFile(path, noter);
+}
+
+ListedFile ListFile(const std::string& path, PathNoter& noter) {
   if (path.find('\0') != std::string::npos) throw NameWithNul(path);
-  PathNote note = NotePath(path);
+  PathNote note = noter.Note(path);
   return {path, std::move(note.route), note.identity};
 }
 

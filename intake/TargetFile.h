@@ -30,6 +30,9 @@ class NameWithNul : public std::invalid_argument {
 // Notes what `path` leads to now. Raises NameWithNul for a path holding a
 // NUL byte.
 ListedFile ListFile(const std::string& path);
+// The same for one path of a list noted by `noter`, which resolves each
+// folder once for a run of paths in it.
+ListedFile ListFile(const std::string& path, PathNoter& noter);
 
 // The listed file, held by its folder; nullopt when it is a folder, a link,
 // a device or the like, or when the path no longer leads to it (gone,

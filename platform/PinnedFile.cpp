@@ -35,22 +35,29 @@ bool IsPlainName(const std::string& name) { return !name.empty() && name != "." 
 
 }  // namespace
 
-PathNote NotePath(const std::string& path) {
+PathNote NotePath(const std::string& path) { return PathNoter().Note(path); }
+
+PathNote PathNoter::Note(const std::string& path) {
   const SplitPath parts = Split(path);
-  PathNote note;
-  const std::string folder = ResolvedFolder(parts.folder);
-  note.route = folder.ends_with('/') ? folder + parts.name : folder + "/" + parts.name;
-  if (!IsPlainName(parts.name)) return note;
-  try {
-    if (const auto facts = Directory::Walk(folder).Examine(parts.name)) note.identity = facts->identity;
-  } catch (const IoError&) {
-    // Nothing reachable there: the note says so.
+  if (folder_ != parts.folder) {
+    folder_ = parts.folder;
+    resolved_ = ResolvedFolder(parts.folder);
+    walked_.reset();
+    try {
+      walked_.emplace(Directory::Walk(resolved_));
+    } catch (const IoError&) {
+      // Nothing reachable there: the notes say so.
+    }
   }
+  PathNote note;
+  note.route = resolved_.ends_with('/') ? resolved_ + parts.name : resolved_ + "/" + parts.name;
+  if (!IsPlainName(parts.name) || !walked_) return note;
+  if (const auto facts = walked_->Examine(parts.name)) note.identity = facts->identity;
   return note;
 }
 
-PinnedFile::PinnedFile(Directory folder, std::string name, const FileIdentity& identity)
-    : folder_(std::move(folder)), name_(std::move(name)), identity_(identity) {}
+PinnedFile::PinnedFile(Directory folder, std::string name, const FileIdentity& identity, std::uint64_t size)
+    : folder_(std::move(folder)), name_(std::move(name)), identity_(identity), sizeWhenReached_(size) {}
 
 std::optional<PinnedFile> PinnedFile::ReachIf(
     const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile) {
@@ -60,7 +67,7 @@ std::optional<PinnedFile> PinnedFile::ReachIf(
     Directory folder = Directory::Walk(parts.folder);
     const auto facts = folder.Examine(parts.name);
     if (!facts || !facts->regularFile || !isTheFile(folder, *facts)) return std::nullopt;
-    return PinnedFile(std::move(folder), parts.name, facts->identity);
+    return PinnedFile(std::move(folder), parts.name, facts->identity, facts->size);
   } catch (const IoError&) {
     return std::nullopt;
   }
@@ -123,15 +130,13 @@ PinnedFile::NameWiping PinnedFile::WipeName() {
   return wiping;
 }
 
-void PinnedFile::CheckName() const {
+Directory::EntryFacts PinnedFile::CheckName() const {
   const auto facts = folder_.Examine(name_);
   if (!facts || facts->identity != identity_) throw IoError::FromErrno(ENOENT);
+  return *facts;
 }
 
-std::uint64_t PinnedFile::AllocatedBytes() const {
-  CheckName();
-  return folder_.AllocatedBytes(name_);
-}
+std::uint64_t PinnedFile::AllocatedBytes() const { return CheckName().allocatedBytes; }
 
 void PinnedFile::Delete() const { folder_.RemoveEntryOf(name_, identity_); }
 

@@ -22,6 +22,21 @@ struct PathNote {
 };
 PathNote NotePath(const std::string& path);
 
+// Notes paths as NotePath does, resolving and walking each folder once for
+// a run of paths in the same folder: the paths of one list are noted as
+// they are at one moment, not one moment each.
+class PathNoter {
+ public:
+  PathNote Note(const std::string& path);
+
+ private:
+  // The last folder as given, as resolved, and opened (nullopt when it
+  // could not be walked).
+  std::optional<std::string> folder_;
+  std::string resolved_;
+  std::optional<Directory> walked_;
+};
+
 // One regular file, reached by walking its route one name at a time with no
 // link followed, and held by the folder it was found in. Every operation
 // acts on that entry only while it still names the file of the identity it
@@ -74,9 +89,14 @@ class PinnedFile {
   // The folder the file was found in, for a flush after its name is gone.
   Directory TakeFolder() && { return std::move(folder_); }
 
+  // The file's length in bytes as it was when reached, read with no
+  // opening of the file.
+  std::uint64_t SizeWhenReached() const { return sizeWhenReached_; }
+
   // The allocation unit of the file system holding the file; 0 when it
   // cannot be measured.
   std::uint32_t ClusterSize() const { return folder_.ClusterSize(); }
+  std::uint32_t ClusterSize(ClusterSizeMemo& memo) const { return folder_.ClusterSize(memo); }
   // Bytes the file system has given the file (a sparse file's holes take
   // none); raises IoError when its name no longer names the file.
   std::uint64_t AllocatedBytes() const;
@@ -85,17 +105,19 @@ class PinnedFile {
   std::int64_t FreeBytes() const { return folder_.FreeBytes(); }
 
  private:
-  PinnedFile(Directory folder, std::string name, const FileIdentity& identity);
+  PinnedFile(Directory folder, std::string name, const FileIdentity& identity, std::uint64_t size);
   // The regular file the route's last name names, when `isTheFile` says it
   // is the one sought.
   static std::optional<PinnedFile> ReachIf(
       const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile);
   FileHandle Checked(FileHandle file) const;
-  void CheckName() const;
+  // The entry's facts, provided its name still names the file.
+  Directory::EntryFacts CheckName() const;
 
   Directory folder_;
   std::string name_;
   FileIdentity identity_;
+  std::uint64_t sizeWhenReached_;
 };
 
 }  // namespace omrek
