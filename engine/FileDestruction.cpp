@@ -43,7 +43,8 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
 
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   clusterSizes_ = {};
-  ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_);
+  folderWalks_.Forget();
+  ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_, folderWalks_);
   monitor_.ResetProgress();
   try {
     WalkRows(
@@ -62,7 +63,7 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, options_.verify);
   done_.passesPlanned = PassCount(PassOrder::Destroy, profile_);
   emptied_ = false;
-  std::optional<PinnedFile> file = ReachListedFile(target);
+  std::optional<PinnedFile> file = ReachListedFile(target, folderWalks_);
   if (!file) return done_;
   ClearAttributes(*file);
   std::uint64_t size = 0;
@@ -114,7 +115,7 @@ void FileDestruction::RefuseWithoutRoom(const PinnedFile& file) const {
   // A sparse file's holes take no space until the passes write them: a
   // file far larger than its drive would fill the drive, then fail with
   // every byte taken and no reason given.
-  const std::uint64_t allocated = file.AllocatedBytes();
+  const std::uint64_t allocated = file.AllocatedBytesWhenReached();
   if (done_.passesPlanned == 0 || done_.bytes <= allocated) return;
   const std::uint64_t needed = done_.bytes - allocated;
   const std::int64_t free = file.FreeBytes();

@@ -24,11 +24,12 @@ void ComputeSectorCount(ShredEngine& engine, const PinnedFile& file, std::uint64
 
 void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile) {
   ClusterSizeMemo memo;
-  ComputeWorkTotal(kind, engine, rows, profile, memo);
+  FolderWalks walks;
+  ComputeWorkTotal(kind, engine, rows, profile, memo, walks);
 }
 
 void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile,
-                      ClusterSizeMemo& memo) {
+                      ClusterSizeMemo& memo, FolderWalks& walks) {
   engine.WorkTotal = 0;
   for (engine.RowIndex = 0; engine.RowIndex < rows.RowCount(); ++engine.RowIndex) {
     const std::int64_t passes = PassCount(kind == WorkKind::PerPass ? PassOrder::Slack : PassOrder::Destroy, profile);
@@ -36,7 +37,7 @@ void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows
       engine.WorkTotal += passes;
       continue;
     }
-    const auto file = ReachListedFile(rows.RowFile(engine.RowIndex));
+    const auto file = ReachListedFile(rows.RowFile(engine.RowIndex), walks);
     if (!file) continue;
     // The length the reach saw: the total needs no opening of every file.
     const std::uint64_t size = file->SizeWhenReached();

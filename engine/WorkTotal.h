@@ -28,9 +28,10 @@ enum class WorkKind {
 // profile once per row. PerSector skips folders (and files no longer there
 // as listed) and empty files, and measures each file by its entry, with
 // no opening of it: a file that cannot be opened fails at its own turn.
-// Each file system's cluster size is measured once in `memo`.
+// Each file system's cluster size is measured once in `memo`, and each
+// run of files in one folder is walked to once in `walks`.
 void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile,
-                      ClusterSizeMemo& memo);
+                      ClusterSizeMemo& memo, FolderWalks& walks);
 void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile);
 
 }  // namespace omrek

@@ -23,6 +23,11 @@ std::optional<PinnedFile> ReachListedFile(const ListedFile& file) {
   return PinnedFile::Reach(file.route, *file.identity);
 }
 
+std::optional<PinnedFile> ReachListedFile(const ListedFile& file, FolderWalks& walks) {
+  if (!file.identity) return std::nullopt;
+  return PinnedFile::Reach(file.route, *file.identity, walks);
+}
+
 std::uint64_t FileSizeOf(const PinnedFile& file) { return file.Open(FileHandle::Access::Read).Size(); }
 
 std::string SizeToKbText(std::uint64_t bytes) {

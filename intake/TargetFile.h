@@ -39,6 +39,8 @@ ListedFile ListFile(const std::string& path, PathNoter& noter);
 // renamed, a folder on the way swapped for a link): such a row counts as a
 // folder and is never measured or written.
 std::optional<PinnedFile> ReachListedFile(const ListedFile& file);
+// The same, its folder walked to through `walks`.
+std::optional<PinnedFile> ReachListedFile(const ListedFile& file, FolderWalks& walks);
 
 // The file's length in bytes. Raises IoError when the file cannot be opened
 // for reading.

@@ -43,6 +43,8 @@ class Directory {
   // for paths of any length.
   static Directory Walk(const std::string& path);
   Directory OpenChild(const std::string& name) const;
+  // The same folder through a descriptor of its own.
+  Directory Duplicate() const;
 
   Directory(Directory&& other) noexcept;
   Directory& operator=(Directory&&) = delete;
@@ -112,6 +114,7 @@ class Directory {
 
  private:
   explicit Directory(int fd);
+  Directory(int fd, std::uint64_t device, std::uint64_t inode) : fd_(fd), device_(device), inode_(inode) {}
   int fd_ = -1;
   std::uint64_t device_ = 0;
   std::uint64_t inode_ = 0;

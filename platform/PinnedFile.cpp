@@ -56,18 +56,28 @@ PathNote PathNoter::Note(const std::string& path) {
   return note;
 }
 
-PinnedFile::PinnedFile(Directory folder, std::string name, const FileIdentity& identity, std::uint64_t size)
-    : folder_(std::move(folder)), name_(std::move(name)), identity_(identity), sizeWhenReached_(size) {}
+PinnedFile::PinnedFile(Directory folder, std::string name, const Directory::EntryFacts& reached)
+    : folder_(std::move(folder)), name_(std::move(name)), identity_(reached.identity), reached_(reached) {}
+
+Directory FolderWalks::Walk(const std::string& route) {
+  if (!last_ || route != route_) {
+    last_.reset();
+    last_.emplace(Directory::Walk(route));
+    route_ = route;
+  }
+  return last_->Duplicate();
+}
 
 std::optional<PinnedFile> PinnedFile::ReachIf(
-    const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile) {
+    const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile,
+    const std::function<Directory(const std::string&)>& walk) {
   const SplitPath parts = Split(route);
   if (!IsPlainName(parts.name)) return std::nullopt;
   try {
-    Directory folder = Directory::Walk(parts.folder);
+    Directory folder = walk(parts.folder);
     const auto facts = folder.Examine(parts.name);
     if (!facts || !facts->regularFile || !isTheFile(folder, *facts)) return std::nullopt;
-    return PinnedFile(std::move(folder), parts.name, facts->identity, facts->size);
+    return PinnedFile(std::move(folder), parts.name, *facts);
   } catch (const IoError&) {
     return std::nullopt;
   }
@@ -76,6 +86,13 @@ std::optional<PinnedFile> PinnedFile::ReachIf(
 std::optional<PinnedFile> PinnedFile::Reach(const std::string& route, const FileIdentity& identity) {
   return ReachIf(route,
                  [&](const Directory&, const Directory::EntryFacts& facts) { return facts.identity == identity; });
+}
+
+std::optional<PinnedFile> PinnedFile::Reach(const std::string& route, const FileIdentity& identity,
+                                            FolderWalks& walks) {
+  return ReachIf(
+      route, [&](const Directory&, const Directory::EntryFacts& facts) { return facts.identity == identity; },
+      [&](const std::string& folder) { return walks.Walk(folder); });
 }
 
 std::optional<PinnedFile> PinnedFile::ReachOnFileSystem(const std::string& route, const std::string& fileSystem,
@@ -130,13 +147,10 @@ PinnedFile::NameWiping PinnedFile::WipeName() {
   return wiping;
 }
 
-Directory::EntryFacts PinnedFile::CheckName() const {
+void PinnedFile::CheckName() const {
   const auto facts = folder_.Examine(name_);
   if (!facts || facts->identity != identity_) throw IoError::FromErrno(ENOENT);
-  return *facts;
 }
-
-std::uint64_t PinnedFile::AllocatedBytes() const { return CheckName().allocatedBytes; }
 
 void PinnedFile::Delete() const { folder_.RemoveEntryOf(name_, identity_); }
 
