@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# bench-names.sh [FILES] [ROUNDS] [LARGE]: destroys FILES small files (1 to
-# 8 KiB, default 2000) with one zero pass from the command line, names wiped
+# bench-names.sh [FILES] [ROUNDS] [LARGE] [EXT4_FILES]: destroys FILES small
+# files (1 to 8 KiB, default 2000; EXT4_FILES on ext4, default FILES: there
+# `shred -u` flushes the folder after each of its renames, which takes long
+# on a loop device with direct I/O) with one zero pass from the command line, names wiped
 # and names kept, beside `shred -n0 -z -u` and `shred -n0 -z --remove=unlink`
 # (which keeps names too), on an ext4 image of its own (loop device with
 # direct I/O) and on a tmpfs; the ways take turns in an order rotated each
@@ -13,6 +15,7 @@ cd "$(dirname "$0")/.."
 files=${1:-2000}
 rounds=${2:-3}
 large=${3:-50000}
+ext4_files=${4:-$files}
 [[ -x build/omrek ]] || scripts/build.sh >/dev/null
 program=$PWD/build/omrek
 work=$(mktemp -d /var/tmp/omrek-bench-names.XXXXXX)
@@ -76,19 +79,21 @@ median() { sort -g | sed -n "$(((rounds + 1) / 2))p"; }
 
 echo "load: $(uptime)"
 for fs in ext4 tmpfs; do
-  echo "== $fs: $files files of 1-8 KiB, one zero pass, median of $rounds, ways rotated each round"
+  count=$files
+  [[ $fs == ext4 ]] && count=$ext4_files
+  echo "== $fs: $count files of 1-8 KiB, one zero pass, median of $rounds, ways rotated each round"
   declare -A taken=()
   for way in "${ways[@]}"; do : >"$work/$way.times"; done
   for ((r = 0; r < rounds; r++)); do
     for ((w = 0; w < ${#ways[@]}; w++)); do
       way=${ways[$(((w + r) % ${#ways[@]}))]}
       read -ra command <<<"$(command_of "$way")"
-      seconds_of "$work/$fs" "$files" "${command[@]}" >>"$work/$way.times"
+      seconds_of "$work/$fs" "$count" "${command[@]}" >>"$work/$way.times"
     done
   done
   for way in "${ways[@]}"; do
     taken[$way]=$(median <"$work/$way.times")
-    awk -v way="${labels[$way]}" -v taken="${taken[$way]}" -v files="$files" \
+    awk -v way="${labels[$way]}" -v taken="${taken[$way]}" -v files="$count" \
       'BEGIN { printf "%-30s %7.2f s %8.0f files/s\n", way, taken, files / taken }'
   done
   awk -v kept="${taken[kept]}" -v peer="${taken[shredkeep]}" -v wiped="${taken[wiped]}" -v shred="${taken[shred]}" \
