@@ -1,10 +1,12 @@
-// Destroys many small files (1 to 8 KiB, one zero pass) three ways in the
-// same run: through the real main window (offscreen), with the engine
-// called directly, and as the least any tool must do (overwrite to the
-// cluster end, one fsync, delete). Prints files per second, the window's
-// figure as a ratio of the engine's, and the peak memory.
+// Destroys many small files (1 to 8 KiB, one zero pass) in the same run:
+// through the real main window (offscreen), with the engine called
+// directly with names wiped and with names kept, and as the least any tool
+// must do (overwrite to the cluster end, one fsync, delete). Prints files
+// per second, each figure as a ratio of the engine's with names kept, and
+// the peak memory. With LARGE, the engine with names kept also destroys
+// LARGE files, and the time that takes is printed as a ratio of FILES'.
 //
-//   omrek_bench_small_files FOLDER [FILES] [ROUNDS]   (defaults 10000 and 3)
+//   omrek_bench_small_files FOLDER [FILES] [ROUNDS] [LARGE]   (defaults 10000, 3, none)
 //
 // Run it with QT_QPA_PLATFORM=offscreen where there is no display.
 
@@ -79,13 +81,15 @@ StoredWipeProfile OneZeroPass() {
   return profile;
 }
 
-double ThroughEngine(const std::vector<std::string>& paths) {
+double ThroughEngine(const std::vector<std::string>& paths, bool wipeNames) {
   ShredEngine engine;
   SilentMonitor monitor(engine);
   const StoredWipeProfile profile = OneZeroPass();
   WavePlayer noSound;
   DequeRows rows(paths);
-  return SecondsOf([&] { FileDestruction(engine, monitor, profile, noSound).DestroyListedFiles(rows); });
+  DestroyOptions options;
+  options.wipeNames = wipeNames;
+  return SecondsOf([&] { FileDestruction(engine, monitor, profile, noSound, options).DestroyListedFiles(rows); });
 }
 
 double OneFsyncEach(const std::vector<std::string>& paths) {
@@ -128,7 +132,7 @@ double ThroughWindow(OmrekProgram& program, const std::vector<std::string>& path
 void Report(const char* name, int files, const std::vector<double>& seconds, double engineRate) {
   const double rate = files / Median(seconds);
   std::printf("%-34s %8.0f files/s", name, rate);
-  if (engineRate > 0) std::printf("   %.2f of the engine alone", rate / engineRate);
+  if (engineRate > 0) std::printf("   %.2f of the engine alone, names kept", rate / engineRate);
   std::printf("\n");
 }
 
@@ -143,6 +147,7 @@ int main(int argc, char* argv[]) {
   const std::string folder = std::string(argv[1]) + "/omrek-small-files";
   const int files = argc > 2 ? std::stoi(argv[2]) : 10000;
   const int rounds = argc > 3 ? std::stoi(argv[3]) : 3;
+  const int large = argc > 4 ? std::stoi(argv[4]) : 0;
 
   OmrekProgram program;
   program.Start();
@@ -153,12 +158,14 @@ int main(int argc, char* argv[]) {
   program.Config().findChild<QCheckBox*>("chkNullify1")->setChecked(true);
   program.Main().Wave1.Load(SoundBesideProgram(argv[0]));
 
-  std::vector<double> window, engine, fsyncEach;
+  std::vector<double> window, wiped, kept, fsyncEach, keptLarge;
   try {
     for (int round = 0; round < rounds; ++round) {
       window.push_back(ThroughWindow(program, MakeFiles(folder, files)));
-      engine.push_back(ThroughEngine(MakeFiles(folder, files)));
+      wiped.push_back(ThroughEngine(MakeFiles(folder, files), true));
+      kept.push_back(ThroughEngine(MakeFiles(folder, files), false));
       fsyncEach.push_back(OneFsyncEach(MakeFiles(folder, files)));
+      if (large > 0) keptLarge.push_back(ThroughEngine(MakeFiles(folder, large), false));
     }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "benchmark failed: %s\n", error.what());
@@ -168,10 +175,15 @@ int main(int argc, char* argv[]) {
   std::filesystem::remove_all(folder);
 
   std::printf("%d files of 1-8 KiB in %s, one zero pass, median of %d\n", files, argv[1], rounds);
-  const double engineRate = files / Median(engine);
+  const double engineRate = files / Median(kept);
   Report("main window (offscreen), Destroy", files, window, engineRate);
-  Report("engine alone", files, engine, 0);
+  Report("engine alone, names wiped", files, wiped, engineRate);
+  Report("engine alone, names kept", files, kept, 0);
   Report("overwrite + fsync + delete each", files, fsyncEach, engineRate);
+  if (large > 0) {
+    std::printf("engine alone, names kept, %d files: %.2f s, %.2f x the time of %d (work %.1f x)\n", large,
+                Median(keptLarge), Median(keptLarge) / Median(kept), files, static_cast<double>(large) / files);
+  }
   std::printf("peak memory %.0f MiB\n", PeakMemoryMiB());
   return 0;
 }

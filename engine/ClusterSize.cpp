@@ -13,4 +13,8 @@ void MeasureClusterSizeOf(std::uint32_t& clusterSize, const PinnedFile& file) {
   if (const std::uint32_t measured = file.ClusterSize()) clusterSize = measured;
 }
 
+void MeasureClusterSizeOf(std::uint32_t& clusterSize, const PinnedFile& file, ClusterSizeMemo& memo) {
+  if (const std::uint32_t measured = file.ClusterSize(memo)) clusterSize = measured;
+}
+
 }  // namespace omrek

@@ -5,6 +5,7 @@
 
 namespace omrek {
 
+class ClusterSizeMemo;
 class PinnedFile;
 
 // The cluster size of the file system that actually holds `path`, whether
@@ -15,5 +16,7 @@ class PinnedFile;
 void MeasureClusterSizeOfPath(std::uint32_t& clusterSize, const std::string& path);
 // The same for a file already reached.
 void MeasureClusterSizeOf(std::uint32_t& clusterSize, const PinnedFile& file);
+// The same, measuring each file system once in `memo`.
+void MeasureClusterSizeOf(std::uint32_t& clusterSize, const PinnedFile& file, ClusterSizeMemo& memo);
 
 }  // namespace omrek

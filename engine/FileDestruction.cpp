@@ -42,7 +42,9 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
       writer_(engine, monitor, kDestroyPasses, engine.BlockBuffer, options.verify) {}
 
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
-  ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_);
+  clusterSizes_ = {};
+  folderWalks_.Forget();
+  ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_, folderWalks_);
   monitor_.ResetProgress();
   try {
     WalkRows(
@@ -61,7 +63,7 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, options_.verify);
   done_.passesPlanned = PassCount(PassOrder::Destroy, profile_);
   emptied_ = false;
-  std::optional<PinnedFile> file = ReachListedFile(target);
+  std::optional<PinnedFile> file = ReachListedFile(target, folderWalks_);
   if (!file) return done_;
   ClearAttributes(*file);
   std::uint64_t size = 0;
@@ -69,10 +71,13 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   // then counts.
   bool inPasses = false;
   try {
-    size = FileSizeOf(*file);
-    ComputeSectorCount(engine_, *file, size);
+    // Opened once, and measured through that opening; the engine holds it
+    // only once its length is known, as a kept file is cut back to that.
+    FileHandle opened = file->Open(FileHandle::Access::ReadWrite);
+    size = opened.Size();
+    ComputeSectorCount(engine_, *file, size, clusterSizes_);
     done_.bytes = static_cast<std::uint64_t>(engine_.SectorCount) * ShredEngine::kSectorSize;
-    engine_.WorkFile = file->Open(FileHandle::Access::ReadWrite);
+    engine_.WorkFile = std::move(opened);
     // What is written is about to be deleted: no reason to cache it and
     // push the user's own files out of memory.
     engine_.WorkFile->BypassCache();
@@ -84,12 +89,8 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     // would read "skipped" for a file that is gone and cannot be retried.
     inPasses = true;
     RunPasses();
+    // The last pass flushed already: every file gets one flush per pass.
     inPasses = false;
-    try {
-      engine_.WorkFile->Flush();
-    } catch (const IoError&) {
-      // Every pass flushed already; this one only tidies up.
-    }
     // With no pass written there is nothing of this file's to read back.
     if (options_.verify && done_.passesDone > 0) done_.Verify([this] { writer_.VerifyLastPass(*engine_.WorkFile); });
     DiscardFile();
@@ -114,7 +115,7 @@ void FileDestruction::RefuseWithoutRoom(const PinnedFile& file) const {
   // A sparse file's holes take no space until the passes write them: a
   // file far larger than its drive would fill the drive, then fail with
   // every byte taken and no reason given.
-  const std::uint64_t allocated = file.AllocatedBytes();
+  const std::uint64_t allocated = file.AllocatedBytesWhenReached();
   if (done_.passesPlanned == 0 || done_.bytes <= allocated) return;
   const std::uint64_t needed = done_.bytes - allocated;
   const std::int64_t free = file.FreeBytes();

@@ -11,6 +11,7 @@
 #include "intake/TargetFile.h"
 #include "intake/TargetRows.h"
 #include "platform/Directory.h"
+#include "platform/Volume.h"
 
 namespace omrek {
 
@@ -98,6 +99,10 @@ class FileDestruction {
   // Set once the file is cut to nothing: a failure past that point cannot
   // put its length back, and is not told as a file kept.
   bool emptied_ = false;
+  // Each file system's cluster size, measured once per command, and the
+  // folder last walked to.
+  ClusterSizeMemo clusterSizes_;
+  FolderWalks folderWalks_;
   std::optional<Directory> wipedFolder_;
   std::string wipedFolderPath_;
 };

@@ -17,12 +17,19 @@ std::int64_t SectorsToClusterEnd(std::uint64_t size, std::uint32_t clusterSize) 
   return static_cast<std::int64_t>(sectors);
 }
 
-void ComputeSectorCount(ShredEngine& engine, const PinnedFile& file, std::uint64_t size) {
-  MeasureClusterSizeOf(engine.ClusterSize, file);
+void ComputeSectorCount(ShredEngine& engine, const PinnedFile& file, std::uint64_t size, ClusterSizeMemo& memo) {
+  MeasureClusterSizeOf(engine.ClusterSize, file, memo);
   engine.SectorCount = SectorsToClusterEnd(size, engine.ClusterSize);
 }
 
 void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile) {
+  ClusterSizeMemo memo;
+  FolderWalks walks;
+  ComputeWorkTotal(kind, engine, rows, profile, memo, walks);
+}
+
+void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows, const WipeProfile& profile,
+                      ClusterSizeMemo& memo, FolderWalks& walks) {
   engine.WorkTotal = 0;
   for (engine.RowIndex = 0; engine.RowIndex < rows.RowCount(); ++engine.RowIndex) {
     const std::int64_t passes = PassCount(kind == WorkKind::PerPass ? PassOrder::Slack : PassOrder::Destroy, profile);
@@ -30,11 +37,12 @@ void ComputeWorkTotal(WorkKind kind, ShredEngine& engine, const TargetRows& rows
       engine.WorkTotal += passes;
       continue;
     }
-    const auto file = ReachListedFile(rows.RowFile(engine.RowIndex));
+    const auto file = ReachListedFile(rows.RowFile(engine.RowIndex), walks);
     if (!file) continue;
-    const std::uint64_t size = FileSizeOf(*file);
+    // The length the reach saw: the total needs no opening of every file.
+    const std::uint64_t size = file->SizeWhenReached();
     if (size == 0) continue;
-    ComputeSectorCount(engine, *file, size);
+    ComputeSectorCount(engine, *file, size, memo);
     engine.WorkTotal += passes * engine.SectorCount;
   }
 }

@@ -8,14 +8,24 @@ NameWithNul::NameWithNul(const std::string& path)
     : std::invalid_argument("Refused " + ReadablePath(path) + ": a file name cannot hold a NUL byte") {}
 
 ListedFile ListFile(const std::string& path) {
+  PathNoter noter;
+  return ListFile(path, noter);
+}
+
+ListedFile ListFile(const std::string& path, PathNoter& noter) {
   if (path.find('\0') != std::string::npos) throw NameWithNul(path);
-  PathNote note = NotePath(path);
+  PathNote note = noter.Note(path);
   return {path, std::move(note.route), note.identity};
 }
 
 std::optional<PinnedFile> ReachListedFile(const ListedFile& file) {
   if (!file.identity) return std::nullopt;
   return PinnedFile::Reach(file.route, *file.identity);
+}
+
+std::optional<PinnedFile> ReachListedFile(const ListedFile& file, FolderWalks& walks) {
+  if (!file.identity) return std::nullopt;
+  return PinnedFile::Reach(file.route, *file.identity, walks);
 }
 
 std::uint64_t FileSizeOf(const PinnedFile& file) { return file.Open(FileHandle::Access::Read).Size(); }

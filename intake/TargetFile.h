@@ -30,12 +30,17 @@ class NameWithNul : public std::invalid_argument {
 // Notes what `path` leads to now. Raises NameWithNul for a path holding a
 // NUL byte.
 ListedFile ListFile(const std::string& path);
+// The same for one path of a list noted by `noter`, which resolves each
+// folder once for a run of paths in it.
+ListedFile ListFile(const std::string& path, PathNoter& noter);
 
 // The listed file, held by its folder; nullopt when it is a folder, a link,
 // a device or the like, or when the path no longer leads to it (gone,
 // renamed, a folder on the way swapped for a link): such a row counts as a
 // folder and is never measured or written.
 std::optional<PinnedFile> ReachListedFile(const ListedFile& file);
+// The same, its folder walked to through `walks`.
+std::optional<PinnedFile> ReachListedFile(const ListedFile& file, FolderWalks& walks);
 
 // The file's length in bytes. Raises IoError when the file cannot be opened
 // for reading.

@@ -83,6 +83,12 @@ Directory::EntryKind KindOf(int folder, const dirent& entry) {
   return S_ISREG(st.st_mode) ? Directory::EntryKind::File : Directory::EntryKind::Other;
 }
 
+// The program never changes its user: asked once, not for every entry.
+uid_t EffectiveUser() {
+  static const uid_t user = ::geteuid();
+  return user;
+}
+
 }  // namespace
 
 std::string PathInFolder(const std::string& folder, const std::string& name) {
@@ -130,6 +136,12 @@ Directory Directory::Walk(const std::string& path) {
 
 Directory Directory::OpenChild(const std::string& name) const { return Directory(OpenFolder(fd_, name)); }
 
+Directory Directory::Duplicate() const {
+  const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) throw IoError::FromErrno(errno);
+  return Directory(fd, device_, inode_);
+}
+
 Directory::Directory(Directory&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), device_(other.device_), inode_(other.inode_) {}
 
@@ -142,7 +154,9 @@ std::optional<Directory::EntryFacts> Directory::Examine(const std::string& name)
   if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
   return EntryFacts{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
                     S_ISREG(st.st_mode),
-                    {st.st_uid == ::geteuid(), static_cast<std::uint64_t>(st.st_nlink)}};
+                    {st.st_uid == EffectiveUser(), static_cast<std::uint64_t>(st.st_nlink)},
+                    static_cast<std::uint64_t>(st.st_blocks) * 512,
+                    static_cast<std::uint64_t>(st.st_size)};
 }
 
 std::uint32_t Directory::Attributes(const std::string& name) const { return ReadFileAttributesIn(fd_, name); }
@@ -174,15 +188,11 @@ void Directory::RemoveEntryOf(const std::string& name, const FileIdentity& ident
 
 std::uint32_t Directory::ClusterSize() const { return ClusterSizeOfOpen(fd_); }
 
+std::uint32_t Directory::ClusterSize(ClusterSizeMemo& memo) const { return memo.OfOpen(fd_, device_); }
+
 std::string Directory::FileSystemId() const { return FileSystemIdOfOpen(fd_); }
 
 std::int64_t Directory::FreeBytes() const { return FreeBytesOfOpen(fd_); }
-
-std::uint64_t Directory::AllocatedBytes(const std::string& name) const {
-  struct stat st {};
-  if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
-  return static_cast<std::uint64_t>(st.st_blocks) * 512;
-}
 
 void Directory::Flush() const {
   if (::fsync(fd_) != 0) throw IoError::FromErrno(errno);

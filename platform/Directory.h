@@ -9,6 +9,8 @@
 
 namespace omrek {
 
+class ClusterSizeMemo;
+
 // The path of `name` inside `folder`, with one "/" between them also when
 // the folder is a root ("/").
 std::string PathInFolder(const std::string& folder, const std::string& name);
@@ -41,6 +43,8 @@ class Directory {
   // for paths of any length.
   static Directory Walk(const std::string& path);
   Directory OpenChild(const std::string& name) const;
+  // The same folder through a descriptor of its own.
+  Directory Duplicate() const;
 
   Directory(Directory&& other) noexcept;
   Directory& operator=(Directory&&) = delete;
@@ -59,10 +63,6 @@ class Directory {
   // See FileSystemId.h.
   std::string FileSystemId() const;
 
-  // Bytes the file system has given to the entry `name`; 0 when it cannot be
-  // examined.
-  std::uint64_t AllocatedBytes(const std::string& name) const;
-
   // Makes the folder's entries (a file renamed into it) reach the medium.
   void Flush() const;
 
@@ -78,6 +78,10 @@ class Directory {
     FileIdentity identity;
     bool regularFile = false;
     FileOwnership ownership;
+    // Bytes the file system has given the entry.
+    std::uint64_t allocatedBytes = 0;
+    // Its length in bytes.
+    std::uint64_t size = 0;
   };
   std::optional<EntryFacts> Examine(const std::string& name) const;
   std::uint32_t Attributes(const std::string& name) const;
@@ -102,12 +106,15 @@ class Directory {
   // The allocation unit of the file system the folder lies on; 0 when it
   // cannot be measured.
   std::uint32_t ClusterSize() const;
+  // The same, measured once per file system in `memo`.
+  std::uint32_t ClusterSize(ClusterSizeMemo& memo) const;
   // Bytes free to this user on the file system the folder lies on; -1 when
   // it cannot be measured.
   std::int64_t FreeBytes() const;
 
  private:
   explicit Directory(int fd);
+  Directory(int fd, std::uint64_t device, std::uint64_t inode) : fd_(fd), device_(device), inode_(inode) {}
   int fd_ = -1;
   std::uint64_t device_ = 0;
   std::uint64_t inode_ = 0;

@@ -1,11 +1,17 @@
 #include "platform/KernelFileSystem.h"
 
 #include <linux/magic.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
 
+#include <map>
+#include <mutex>
+#include <utility>
+
 #include "platform/MountTable.h"
+#include "platform/MountWatch.h"
 
 namespace omrek {
 
@@ -46,14 +52,47 @@ constexpr KernelFileSystem kKernelFileSystems[] = {
 };
 
 // devtmpfs reports tmpfs's magic number; only the mount table tells the
-// two apart. A tmpfs of the user's (/tmp) holds ordinary files.
+// two apart. A tmpfs of the user's (/tmp) holds ordinary files. The table
+// is read again only once the kernel marks it changed (POLLPRI on an open
+// descriptor of it, cleared by that poll): reading and parsing it for
+// every file opened on a tmpfs cost more than the file's own writes.
+class DeviceFileSystems {
+ public:
+  bool Holds(dev_t device) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!loaded_ || Changed()) Reload();
+    const auto found = devtmpfs_.find({major(device), minor(device)});
+    return found != devtmpfs_.end() && found->second;
+  }
+
+ private:
+  bool Changed() const {
+    if (watch_.Descriptor() < 0) return true;
+    pollfd table{watch_.Descriptor(), POLLPRI, 0};
+    return ::poll(&table, 1, 0) != 0;
+  }
+
+  // Of several mounts of one device, the first listed tells its type.
+  void Reload() {
+    devtmpfs_.clear();
+    for (const MountEntry& mount : ReadMountTable()) {
+      devtmpfs_.emplace(std::make_pair(mount.Major, mount.Minor), mount.Type == "devtmpfs");
+    }
+    loaded_ = true;
+  }
+
+  std::mutex mutex_;
+  // Opened before the first reading, so no change can fall between the two.
+  MountWatch watch_;
+  bool loaded_ = false;
+  std::map<std::pair<unsigned, unsigned>, bool> devtmpfs_;
+};
+
 bool IsDeviceFileSystem(int fd) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return false;
-  for (const MountEntry& mount : ReadMountTable()) {
-    if (mount.Major == major(st.st_dev) && mount.Minor == minor(st.st_dev)) return mount.Type == "devtmpfs";
-  }
-  return false;
+  static DeviceFileSystems mounts;
+  return mounts.Holds(st.st_dev);
 }
 
 }  // namespace

@@ -35,32 +35,49 @@ bool IsPlainName(const std::string& name) { return !name.empty() && name != "." 
 
 }  // namespace
 
-PathNote NotePath(const std::string& path) {
+PathNote NotePath(const std::string& path) { return PathNoter().Note(path); }
+
+PathNote PathNoter::Note(const std::string& path) {
   const SplitPath parts = Split(path);
-  PathNote note;
-  const std::string folder = ResolvedFolder(parts.folder);
-  note.route = folder.ends_with('/') ? folder + parts.name : folder + "/" + parts.name;
-  if (!IsPlainName(parts.name)) return note;
-  try {
-    if (const auto facts = Directory::Walk(folder).Examine(parts.name)) note.identity = facts->identity;
-  } catch (const IoError&) {
-    // Nothing reachable there: the note says so.
+  if (folder_ != parts.folder) {
+    folder_ = parts.folder;
+    resolved_ = ResolvedFolder(parts.folder);
+    walked_.reset();
+    try {
+      walked_.emplace(Directory::Walk(resolved_));
+    } catch (const IoError&) {
+      // Nothing reachable there: the notes say so.
+    }
   }
+  PathNote note;
+  note.route = resolved_.ends_with('/') ? resolved_ + parts.name : resolved_ + "/" + parts.name;
+  if (!IsPlainName(parts.name) || !walked_) return note;
+  if (const auto facts = walked_->Examine(parts.name)) note.identity = facts->identity;
   return note;
 }
 
-PinnedFile::PinnedFile(Directory folder, std::string name, const FileIdentity& identity)
-    : folder_(std::move(folder)), name_(std::move(name)), identity_(identity) {}
+PinnedFile::PinnedFile(Directory folder, std::string name, const Directory::EntryFacts& reached)
+    : folder_(std::move(folder)), name_(std::move(name)), identity_(reached.identity), reached_(reached) {}
+
+Directory FolderWalks::Walk(const std::string& route) {
+  if (!last_ || route != route_) {
+    last_.reset();
+    last_.emplace(Directory::Walk(route));
+    route_ = route;
+  }
+  return last_->Duplicate();
+}
 
 std::optional<PinnedFile> PinnedFile::ReachIf(
-    const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile) {
+    const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile,
+    const std::function<Directory(const std::string&)>& walk) {
   const SplitPath parts = Split(route);
   if (!IsPlainName(parts.name)) return std::nullopt;
   try {
-    Directory folder = Directory::Walk(parts.folder);
+    Directory folder = walk(parts.folder);
     const auto facts = folder.Examine(parts.name);
     if (!facts || !facts->regularFile || !isTheFile(folder, *facts)) return std::nullopt;
-    return PinnedFile(std::move(folder), parts.name, facts->identity);
+    return PinnedFile(std::move(folder), parts.name, *facts);
   } catch (const IoError&) {
     return std::nullopt;
   }
@@ -69,6 +86,13 @@ std::optional<PinnedFile> PinnedFile::ReachIf(
 std::optional<PinnedFile> PinnedFile::Reach(const std::string& route, const FileIdentity& identity) {
   return ReachIf(route,
                  [&](const Directory&, const Directory::EntryFacts& facts) { return facts.identity == identity; });
+}
+
+std::optional<PinnedFile> PinnedFile::Reach(const std::string& route, const FileIdentity& identity,
+                                            FolderWalks& walks) {
+  return ReachIf(
+      route, [&](const Directory&, const Directory::EntryFacts& facts) { return facts.identity == identity; },
+      [&](const std::string& folder) { return walks.Walk(folder); });
 }
 
 std::optional<PinnedFile> PinnedFile::ReachOnFileSystem(const std::string& route, const std::string& fileSystem,
@@ -126,11 +150,6 @@ PinnedFile::NameWiping PinnedFile::WipeName() {
 void PinnedFile::CheckName() const {
   const auto facts = folder_.Examine(name_);
   if (!facts || facts->identity != identity_) throw IoError::FromErrno(ENOENT);
-}
-
-std::uint64_t PinnedFile::AllocatedBytes() const {
-  CheckName();
-  return folder_.AllocatedBytes(name_);
 }
 
 void PinnedFile::Delete() const { folder_.RemoveEntryOf(name_, identity_); }

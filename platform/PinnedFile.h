@@ -22,6 +22,38 @@ struct PathNote {
 };
 PathNote NotePath(const std::string& path);
 
+// Notes paths as NotePath does, resolving and walking each folder once for
+// a run of paths in the same folder: the paths of one list are noted as
+// they are at one moment, not one moment each.
+class PathNoter {
+ public:
+  PathNote Note(const std::string& path);
+
+ private:
+  // The last folder as given, as resolved, and opened (nullopt when it
+  // could not be walked).
+  std::optional<std::string> folder_;
+  std::string resolved_;
+  std::optional<Directory> walked_;
+};
+
+// The folder last walked to, kept for the next file reached in it: the
+// files of one folder cost one walk per command, not one each. A folder
+// swapped or moved meanwhile is still the one the walk reached, and a file
+// in it is still acted on only while its entry names the file listed.
+class FolderWalks {
+ public:
+  // The folder at `route`, walked with no link followed; raises IoError
+  // when it cannot be.
+  Directory Walk(const std::string& route);
+  // Walks afresh from the next Walk on: a new command.
+  void Forget() { last_.reset(); }
+
+ private:
+  std::string route_;
+  std::optional<Directory> last_;
+};
+
 // One regular file, reached by walking its route one name at a time with no
 // link followed, and held by the folder it was found in. Every operation
 // acts on that entry only while it still names the file of the identity it
@@ -32,6 +64,8 @@ class PinnedFile {
   // nullopt when the route no longer leads, without a link, to a regular
   // file of that identity: the file has gone, as far as the caller knows.
   static std::optional<PinnedFile> Reach(const std::string& route, const FileIdentity& identity);
+  // The same, its folder walked to through `walks`.
+  static std::optional<PinnedFile> Reach(const std::string& route, const FileIdentity& identity, FolderWalks& walks);
   // The same for a file known by its file system's id (FileSystemId.h) and
   // inode, which stay the file's across a remount that changes its device.
   static std::optional<PinnedFile> ReachOnFileSystem(const std::string& route, const std::string& fileSystem,
@@ -76,28 +110,35 @@ class PinnedFile {
   // The folder the file was found in, for a flush after its name is gone.
   Directory TakeFolder() && { return std::move(folder_); }
 
+  // The file's length in bytes as it was when reached, read with no
+  // opening of the file.
+  std::uint64_t SizeWhenReached() const { return reached_.size; }
+
   // The allocation unit of the file system holding the file; 0 when it
   // cannot be measured.
   std::uint32_t ClusterSize() const { return folder_.ClusterSize(); }
-  // Bytes the file system has given the file (a sparse file's holes take
-  // none); raises IoError when its name no longer names the file.
-  std::uint64_t AllocatedBytes() const;
+  std::uint32_t ClusterSize(ClusterSizeMemo& memo) const { return folder_.ClusterSize(memo); }
+  // Bytes the file system had given the file (a sparse file's holes take
+  // none) when it was reached.
+  std::uint64_t AllocatedBytesWhenReached() const { return reached_.allocatedBytes; }
   // Bytes free to this user on the file system holding the file; -1 when
   // it cannot be measured.
   std::int64_t FreeBytes() const { return folder_.FreeBytes(); }
 
  private:
-  PinnedFile(Directory folder, std::string name, const FileIdentity& identity);
+  PinnedFile(Directory folder, std::string name, const Directory::EntryFacts& reached);
   // The regular file the route's last name names, when `isTheFile` says it
   // is the one sought.
   static std::optional<PinnedFile> ReachIf(
-      const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile);
+      const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile,
+      const std::function<Directory(const std::string&)>& walk = Directory::Walk);
   FileHandle Checked(FileHandle file) const;
   void CheckName() const;
 
   Directory folder_;
   std::string name_;
   FileIdentity identity_;
+  Directory::EntryFacts reached_;
 };
 
 }  // namespace omrek

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/vfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/BlockDevice.h"
@@ -96,6 +98,21 @@ std::uint32_t ClusterSizeOf(const std::string& path) {
 std::uint32_t ClusterSizeOfOpen(int fd) {
   struct statvfs space {};
   return ::fstatvfs(fd, &space) == 0 ? ClusterBytes(fd, space) : 0;
+}
+
+std::uint32_t ClusterSizeMemo::OfOpen(int fd, std::uint64_t device) {
+  struct statfs fileSystem {};
+  if (::fstatfs(fd, &fileSystem) != 0) return 0;
+  std::uint64_t id = 0;
+  static_assert(sizeof fileSystem.f_fsid <= sizeof id);
+  std::memcpy(&id, &fileSystem.f_fsid, sizeof fileSystem.f_fsid);
+  const FileSystemKey key{device, static_cast<std::int64_t>(fileSystem.f_type), id,
+                          static_cast<std::int64_t>(fileSystem.f_bsize), static_cast<std::int64_t>(fileSystem.f_frsize)};
+  if (const auto known = sizes_.find(key); known != sizes_.end()) return known->second;
+  const std::uint32_t measured = ClusterSizeOfOpen(fd);
+  // A file system that could not be measured is asked again next time.
+  if (measured != 0) sizes_.emplace(key, measured);
+  return measured;
 }
 
 std::int64_t FreeBytesOfOpen(int fd) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "platform/MountTable.h"
 
@@ -42,6 +44,22 @@ DiskSpace QueryDiskSpace(const std::string& path);
 std::uint32_t ClusterSizeOf(const std::string& path);
 // The same for the file system holding the open file or folder `fd`.
 std::uint32_t ClusterSizeOfOpen(int fd);
+
+// The cluster sizes of the file systems one command meets, each measured
+// once (on ext4 that opens the device and reads its superblock). A file
+// system is known by its device number together with its type, its id and
+// its block sizes, so one mounted while the command runs, even on a device
+// number another left, is measured afresh.
+class ClusterSizeMemo {
+ public:
+  // As ClusterSizeOfOpen, for `fd` on the device numbered `device`.
+  std::uint32_t OfOpen(int fd, std::uint64_t device);
+
+ private:
+  using FileSystemKey = std::tuple<std::uint64_t, std::int64_t, std::uint64_t, std::int64_t, std::int64_t>;
+  std::map<FileSystemKey, std::uint32_t> sizes_;
+};
+
 // Bytes free to this user on the file system holding the open file or
 // folder `fd`; -1 when the query fails.
 std::int64_t FreeBytesOfOpen(int fd);

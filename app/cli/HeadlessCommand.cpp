@@ -245,11 +245,12 @@ class Run : public CommandFrontEnd {
 
   void RunListCommand() {
     std::vector<ListedFile> files;
+    PathNoter noter;
     for (const std::string& path : line_.paths) {
       if (const auto why = WhyNotAFile(path)) {
         Skip(path, *why, files.size());
       } else {
-        files.push_back(ListFile(path));
+        files.push_back(ListFile(path, noter));
       }
     }
     const StoredWipeProfile profile = ReadStoredProfile(settings_, "FileMode");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/cli/CommandRows.h"
+
 namespace omrek {
 namespace {
 
@@ -67,6 +69,41 @@ TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
     EXPECT_EQ(error({"--wipe-space", "--wait", bad, "/mnt"}),
               std::string("--wait needs a whole number of seconds, not ") + bad);
   }
+}
+
+std::vector<std::string> PathsOf(const TargetRows& rows) {
+  std::vector<std::string> paths;
+  for (int row = 0; row < rows.RowCount(); ++row) paths.push_back(rows.RowFile(row).path);
+  return paths;
+}
+
+TEST(CommandRows, RowsGoAnywhereAndHandlesFollowTheirOwn) {
+  std::vector<ListedFile> files;
+  for (const char* path : {"a", "b", "c", "d", "e", "f"}) files.push_back({path, path, std::nullopt});
+  CommandRows rows(std::move(files));
+  const auto c = rows.HandleOf(2);
+  const auto f = rows.HandleOf(5);
+
+  // As a walk deletes them: at the same place, then one further on.
+  rows.DeleteRow(0);
+  rows.DeleteRow(0);
+  EXPECT_EQ(PathsOf(rows), (std::vector<std::string>{"c", "d", "e", "f"}));
+  EXPECT_EQ(c->Index(), 0);
+  rows.DeleteRow(1);
+  EXPECT_EQ(PathsOf(rows), (std::vector<std::string>{"c", "e", "f"}));
+  EXPECT_EQ(f->Index(), 2);
+
+  // Back up the list and at its end.
+  rows.DeleteRow(2);
+  EXPECT_EQ(f->Index(), -1) << "a deleted row's handle finds nothing";
+  rows.DeleteRow(0);
+  EXPECT_EQ(c->Index(), -1);
+  EXPECT_EQ(PathsOf(rows), (std::vector<std::string>{"e"}));
+  EXPECT_EQ(rows.HandleOf(0)->Index(), 0);
+  EXPECT_THROW(rows.DeleteRow(1), std::out_of_range);
+  EXPECT_THROW(rows.RowFile(-1), std::out_of_range);
+  rows.DeleteRow(0);
+  EXPECT_EQ(rows.RowCount(), 0);
 }
 
 }  // namespace

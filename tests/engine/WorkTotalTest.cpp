@@ -57,5 +57,23 @@ TEST(WorkTotal, ClusterSizeOfEachFilesOwnVolume) {
   EXPECT_EQ(engine.WorkTotal, 5 * 2 + 5 * 8);
 }
 
+TEST(WorkTotal, AFileSystemMountedMidCommandIsMeasuredAfresh) {
+  // One command's memo outlives a file system; the next one made in its
+  // place, most likely on the same loop device and device number, has
+  // other clusters.
+  ClusterSizeMemo memo;
+  FolderWalks walks;
+  ShredEngine engine;
+  StoredWipeProfile profile;
+  for (const int blockSize : {4096, 1024, 2048}) {
+    LoopImage image(16, blockSize, "remade");
+    OMREK_REQUIRE_MOUNTED(image);
+    VectorRows rows({WriteFile(image.File("a"), "x"), WriteFile(image.File("b"), "y")});
+    ComputeWorkTotal(WorkKind::PerSector, engine, rows, profile, memo, walks);
+    EXPECT_EQ(engine.ClusterSize, static_cast<std::uint32_t>(blockSize));
+    EXPECT_EQ(engine.WorkTotal, 2 * 5 * blockSize / 512);
+  }
+}
+
 }  // namespace
 }  // namespace omrek

@@ -78,6 +78,40 @@ TEST(ListedFile, ReachesTheFileThatWasListedOrNone) {
   EXPECT_FALSE(ReachListedFile(listed));
 }
 
+TEST(ListedFile, OneWalkServesAFoldersFilesAndStillOnlyTheListedOnes) {
+  TempDir dir;
+  ASSERT_EQ(::mkdir(dir.File("a").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(dir.File("b").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(dir.File("decoy").c_str(), 0755), 0);
+  PathNoter noter;
+  const ListedFile x = ListFile(WriteFile(dir.File("a/x"), "x"), noter);
+  const ListedFile y = ListFile(WriteFile(dir.File("a/y"), "y"), noter);
+  const ListedFile z = ListFile(WriteFile(dir.File("b/z"), "z"), noter);
+  EXPECT_EQ(x.route, dir.File("a/x"));
+  EXPECT_EQ(z.route, dir.File("b/z"));
+  ASSERT_TRUE(x.identity && y.identity && z.identity);
+
+  FolderWalks walks;
+  ASSERT_TRUE(ReachListedFile(x, walks));
+  // Another file under a listed name, in the folder walked already.
+  ASSERT_EQ(::rename(dir.File("a/y").c_str(), dir.File("b/y").c_str()), 0);
+  WriteFile(dir.File("a/y"), "impostor");
+  EXPECT_FALSE(ReachListedFile(y, walks));
+  ASSERT_TRUE(ReachListedFile(z, walks));
+  ASSERT_TRUE(ReachListedFile(x, walks)) << "back in the first folder";
+
+  // The folder moved away and a link put in its place, after the walk:
+  // the file reached is still the listed one, in the folder walked, never
+  // what the link leads to; a walk made afresh refuses the link.
+  WriteFile(dir.File("decoy/x"), "decoy");
+  ASSERT_EQ(::rename(dir.File("a").c_str(), dir.File("a.old").c_str()), 0);
+  ASSERT_EQ(::symlink("decoy", dir.File("a").c_str()), 0);
+  const auto reached = ReachListedFile(x, walks);
+  ASSERT_TRUE(reached);
+  EXPECT_EQ(reached->Open(FileHandle::Access::Read).Identity(), *x.identity);
+  EXPECT_FALSE(ReachListedFile(x));
+}
+
 TEST(ReadablePath, NamesThatDifferInOneByteNeverLookAlike) {
   EXPECT_EQ(ReadablePath("/tmp/bad\xFFname"), "/tmp/bad\\xFFname");
   EXPECT_EQ(ReadablePath("/tmp/bad\xEF\xBF\xBDname"), "/tmp/bad\xEF\xBF\xBDname") << "valid UTF-8 stays";

@@ -1,9 +1,12 @@
 #include "platform/FileHandle.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -101,6 +104,35 @@ TEST(FileHandleInMemory, TmpfsFilesAreWrittenAndDevtmpfsFilesRefused) {
     EXPECT_EQ(refusal.Code(), IoError::FromErrno(EACCES).Code());
   }
   ::unlink(device.c_str());
+}
+
+// The mount table is read once and again only after it changes: devtmpfs
+// mounted after files on a tmpfs were opened is still told apart. In a
+// process of its own, with a mount namespace of its own where /dev is
+// gone before the first look.
+TEST(FileHandleInMemoryDeathTest, DevtmpfsMountedLaterIsRefused) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string folder = "/tmp/omrek-devtmpfs-later";
+  const auto refusedAfterMounting = [&] {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) std::_Exit(2);
+    if (::umount2("/dev", MNT_DETACH) != 0) std::_Exit(2);
+    std::filesystem::create_directories(folder + "/mem");
+    std::filesystem::create_directories(folder + "/dev");
+    if (::mount("omrek-later", (folder + "/mem").c_str(), "tmpfs", 0, nullptr) != 0) std::_Exit(2);
+    FileHandle::OpenExisting(WriteFile(folder + "/mem/ordinary", "x"), Access::ReadWrite).WriteAt("y", 1, 0);
+    if (::mount("devtmpfs", (folder + "/dev").c_str(), "devtmpfs", 0, nullptr) != 0) std::_Exit(2);
+    try {
+      FileHandle::OpenExisting(WriteFile(folder + "/dev/omrek-kernel-file-test", "kept"), Access::ReadWrite);
+    } catch (const NotOnDisk&) {
+      ::unlink((folder + "/dev/omrek-kernel-file-test").c_str());
+      std::_Exit(0);
+    }
+    ::unlink((folder + "/dev/omrek-kernel-file-test").c_str());
+    std::_Exit(1);
+  };
+  EXPECT_EXIT(refusedAfterMounting(), testing::ExitedWithCode(0), "") << "exit 1: opened; exit 2: no namespace";
+  // The mounts went with the child's namespace; their folders stayed.
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(FileHandleOnExt4, CreateEmptiesAndDeleteRemoves) {
