@@ -1,7 +1,8 @@
 // Measures each overwrite pass kind (zero, random, invert) on a 1 GiB file
 // beside `dd oflag=direct conv=fdatasync` with 1 MiB and with 16 MiB
 // requests on the same file in the same run, and prints the pass's speed
-// against each. The three take turns in an order that rotates each round,
+// against each; the invert pass, which reads each byte before it writes
+// it, also against dd reading and writing the file in place. The three take turns in an order that rotates each round,
 // and each run starts from a file written and flushed a moment before. Then
 // the page cache's growth while a 1 GiB file is destroyed with the default
 // passes, what verification adds to a destroy, and the random generator
@@ -11,7 +12,6 @@
 //
 //   omrek_bench_destroy [FOLDER] [ROUNDS]     (defaults: the current folder, 3)
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -55,9 +55,12 @@ void WriteSettled(const std::string& path, std::uint64_t size) {
 
 // Seconds dd takes to overwrite the file in requests of `mebibytes` MiB
 // around the page cache, flushing at the end as each pass does; 0 when dd
-// refuses the file (no direct I/O on this file system).
-double DdDirect(const std::string& path, std::uint64_t mebibytes) {
-  const std::string command = "dd if=/dev/zero of='" + path + "' bs=" + std::to_string(mebibytes) +
+// refuses the file (no direct I/O on this file system). With `inPlace`, dd
+// reads each request from the file itself first, as the invert pass must:
+// the device then carries every byte twice.
+double DdDirect(const std::string& path, std::uint64_t mebibytes, bool inPlace = false) {
+  const std::string source = inPlace ? "'" + path + "' iflag=direct" : "/dev/zero";
+  const std::string command = "dd if=" + source + " of='" + path + "' bs=" + std::to_string(mebibytes) +
                               "M count=" + std::to_string((kFileSize >> 20) / mebibytes) +
                               " oflag=direct conv=notrunc,fdatasync status=none 2>/dev/null";
   int status = 0;
@@ -77,36 +80,50 @@ double TimedPass(ShredEngine& engine, const std::string& path, const Pass& pass)
   return seconds;
 }
 
+// The median seconds of each run, the runs taking turns in an order that
+// rotates by one each round, so that none always follows the same other.
+std::vector<double> InTurns(const std::vector<std::function<double()>>& runs, const std::string& path, int rounds) {
+  std::vector<std::vector<double>> seconds(runs.size());
+  for (int round = 0; round < rounds; ++round) {
+    for (std::size_t turn = 0; turn < runs.size(); ++turn) {
+      const std::size_t run = (turn + static_cast<std::size_t>(round)) % runs.size();
+      WriteSettled(path, kFileSize);
+      seconds[run].push_back(runs[run]());
+    }
+  }
+  std::vector<double> medians;
+  for (const auto& each : seconds) medians.push_back(Median(each));
+  return medians;
+}
+
 void Passes(const std::string& path, int rounds) {
   const struct {
     const char* name;
     Pass pass;
-  } passes[] = {{"zero pass", {PassKind::Fill, 0x00}}, {"random pass", {PassKind::Random}},
-                {"invert pass", {PassKind::Invert}}};
+  } passes[] = {
+      {"zero pass", {PassKind::Fill, 0x00}}, {"random pass", {PassKind::Random}}, {"invert pass", {PassKind::Invert}}};
   ShredEngine engine;
-  std::printf("%-20s %8s %9s %9s %8s %8s %9s\n", "1 GiB, median MiB/s", "pass", "dd 1M", "dd 16M", "/dd 1M",
-              "/dd 16M", "/faster");
+  std::printf("%-20s %7s %7s %7s %7s %7s %7s %10s %6s\n", "1 GiB, median MiB/s", "pass", "dd 1M", "dd 16M", "/dd 1M",
+              "/dd 16M", "/faster", "dd r+w 16M", "/r+w");
   for (const auto& [name, pass] : passes) {
-    // The pass, dd with 1 MiB and dd with 16 MiB requests, in turns.
-    std::array<std::vector<double>, 3> seconds;
-    const std::array<std::function<double()>, 3> runs = {[&] { return TimedPass(engine, path, pass); },
-                                                          [&] { return DdDirect(path, 1); },
-                                                          [&] { return DdDirect(path, 16); }};
-    for (int round = 0; round < rounds; ++round) {
-      for (std::size_t turn = 0; turn < runs.size(); ++turn) {
-        const std::size_t peer = (turn + static_cast<std::size_t>(round)) % runs.size();
-        WriteSettled(path, kFileSize);
-        seconds[peer].push_back(runs[peer]());
-      }
-    }
-    const double passRate = MiBPerSecond(kFileSize, Median(seconds[0]));
-    if (Median(seconds[1]) > 0 && Median(seconds[2]) > 0) {
-      const double small = MiBPerSecond(kFileSize, Median(seconds[1]));
-      const double large = MiBPerSecond(kFileSize, Median(seconds[2]));
-      std::printf("%-20s %8.0f %9.0f %9.0f %8.2f %8.2f %9.2f\n", name, passRate, small, large, passRate / small,
-                  passRate / large, passRate / std::max(small, large));
+    // The pass and dd with 1 MiB and 16 MiB requests; beside the invert
+    // pass, which reads what it writes, dd reading and writing in place too.
+    std::vector<std::function<double()>> runs = {[&] { return TimedPass(engine, path, pass); },
+                                                 [&] { return DdDirect(path, 1); }, [&] { return DdDirect(path, 16); }};
+    if (pass.kind == PassKind::Invert) runs.emplace_back([&] { return DdDirect(path, 16, true); });
+    const std::vector<double> seconds = InTurns(runs, path, rounds);
+    const auto rate = [&](std::size_t run) { return seconds[run] > 0 ? MiBPerSecond(kFileSize, seconds[run]) : 0; };
+    std::printf("%-20s %7.0f", name, rate(0));
+    if (rate(1) > 0 && rate(2) > 0) {
+      std::printf(" %7.0f %7.0f %7.2f %7.2f %7.2f", rate(1), rate(2), rate(0) / rate(1), rate(0) / rate(2),
+                  rate(0) / std::max(rate(1), rate(2)));
     } else {
-      std::printf("%-20s %8.0f %9s %9s %8s %8s %9s\n", name, passRate, "refused", "refused", "-", "-", "-");
+      std::printf(" %7s %7s %7s %7s %7s", "refused", "refused", "-", "-", "-");
+    }
+    if (runs.size() > 3 && rate(3) > 0) {
+      std::printf(" %10.0f %6.2f\n", rate(3), rate(0) / rate(3));
+    } else {
+      std::printf(" %10s %6s\n", "-", "-");
     }
   }
 }

@@ -44,8 +44,9 @@ inline constexpr PassStyle kFreeSpacePasses{.everyPassSetsCarry = true, .reseeds
 
 // Writes passes over stretches of files, a chunk of the engine's IoBuffer at
 // a time, each chunk in one request; a pass long enough grows the buffers
-// first (ShredEngine::GrowIoBuffersFor). Where a pass's chunks must be made (read and inverted, or drawn),
-// a worker makes the next ones in the spare buffers while one is written.
+// first (ShredEngine::GrowIoBuffersFor). Where a pass's chunks must be made
+// (read and inverted, or drawn), a worker makes the next ones in the spare
+// buffers while one is written.
 // What reaches the file, and at which offsets, is exactly what writing it
 // block by block (or byte by byte) would give; so is what the carry and the
 // engine's random stream hold after each chunk written.

@@ -97,8 +97,8 @@ auto Running(const Pass& pass) {
 // Files of several 1 MiB chunks are prepared ahead on a worker; the
 // largest spans several large requests, a short one last; the small file
 // after it takes its tail from the carry that worker left.
-const std::vector<std::size_t> kSizes{0,    1,    511,  512, 513, 1000, 4096, 4097, (3u << 20) + 123, (5u << 20) + 777,
-                                      (33u << 20) + 4097, 1000};
+const std::vector<std::size_t> kSizes{
+    0, 1, 511, 512, 513, 1000, 4096, 4097, (3u << 20) + 123, (5u << 20) + 777, (33u << 20) + 4097, 1000};
 
 // Where the passes write: ext4 with the page cache bypassed, as the destroy
 // command writes, and through it; and a file system that refuses the bypass,
