@@ -1,11 +1,14 @@
-// Measures each overwrite pass on a 256 MiB file beside three baselines on
-// the same file in the same run: `dd oflag=direct` (1 MiB writes around the
-// page cache), the same with `conv=fdatasync` (the flush each pass ends
-// with), and a plain in-place overwrite (1 MiB writes through the cache,
-// then fsync). Runs alternate, and each starts from a file written
-// and flushed a few seconds before. Then the page cache's growth while a
-// 1 GiB file is destroyed with the default passes, what verification adds
-// to a destroy, and the random generator beside a plain memory fill.
+// Measures each overwrite pass kind (zero, random, invert) on a 1 GiB file
+// beside `dd oflag=direct conv=fdatasync` with 1 MiB and with 16 MiB
+// requests on the same file in the same run, and prints the pass's speed
+// against each; the invert pass, which reads each byte before it writes
+// it, also against dd reading and writing the file in place. The three take turns in an order that rotates each round,
+// and each run starts from a file written and flushed a moment before. Then
+// the page cache's growth while a 1 GiB file is destroyed with the default
+// passes, what verification adds to a destroy, and the random generator
+// beside a plain memory fill. Meant for a file system on a loop device with
+// direct I/O (scripts/bench-destroy.sh makes one), so that writes meet the
+// disk and not the host's page cache.
 //
 //   omrek_bench_destroy [FOLDER] [ROUNDS]     (defaults: the current folder, 3)
 
@@ -14,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -33,7 +37,7 @@ namespace {
 
 using namespace omrek;
 
-constexpr std::uint64_t kFileSize = 256ull << 20;
+constexpr std::uint64_t kFileSize = 1ull << 30;
 constexpr std::uint64_t kCacheCheckSize = 1ull << 30;
 constexpr std::size_t kChunk = 1 << 20;
 
@@ -46,26 +50,22 @@ void WriteSettled(const std::string& path, std::uint64_t size) {
   for (std::uint64_t offset = 0; offset < size; offset += kChunk) file.WriteAt(chunk.data(), kChunk, offset);
   file.Flush();
   file.FlushFileSystem();
-  std::this_thread::sleep_for(std::chrono::seconds(2));
+  std::this_thread::sleep_for(std::chrono::seconds(1));
 }
 
-// Seconds, or 0 when dd refuses the file (no direct I/O on this file system).
-// `conv` adds to notrunc: ",fdatasync" flushes at the end as each pass does.
-double DdDirect(const std::string& path, const std::string& conv) {
-  const std::string command = "dd if=/dev/zero of='" + path + "' bs=1M count=" + std::to_string(kFileSize >> 20) +
-                              " oflag=direct conv=notrunc" + conv + " status=none 2>/dev/null";
+// Seconds dd takes to overwrite the file in requests of `mebibytes` MiB
+// around the page cache, flushing at the end as each pass does; 0 when dd
+// refuses the file (no direct I/O on this file system). With `inPlace`, dd
+// reads each request from the file itself first, as the invert pass must:
+// the device then carries every byte twice.
+double DdDirect(const std::string& path, std::uint64_t mebibytes, bool inPlace = false) {
+  const std::string source = inPlace ? "'" + path + "' iflag=direct" : "/dev/zero";
+  const std::string command = "dd if=" + source + " of='" + path + "' bs=" + std::to_string(mebibytes) +
+                              "M count=" + std::to_string((kFileSize >> 20) / mebibytes) +
+                              " oflag=direct conv=notrunc,fdatasync status=none 2>/dev/null";
   int status = 0;
   const double seconds = SecondsOf([&] { status = std::system(command.c_str()); });
   return status == 0 ? seconds : 0;
-}
-
-double PlainOverwrite(const std::string& path) {
-  std::vector<std::uint8_t> chunk(kChunk, 0x5A);
-  FileHandle file = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
-  return SecondsOf([&] {
-    for (std::uint64_t offset = 0; offset < kFileSize; offset += kChunk) file.WriteAt(chunk.data(), kChunk, offset);
-    file.Flush();
-  });
 }
 
 // One pass as the destroy command runs it: the file opened around the cache.
@@ -80,41 +80,52 @@ double TimedPass(ShredEngine& engine, const std::string& path, const Pass& pass)
   return seconds;
 }
 
+// The median seconds of each run, the runs taking turns in an order that
+// rotates by one each round, so that none always follows the same other.
+std::vector<double> InTurns(const std::vector<std::function<double()>>& runs, const std::string& path, int rounds) {
+  std::vector<std::vector<double>> seconds(runs.size());
+  for (int round = 0; round < rounds; ++round) {
+    for (std::size_t turn = 0; turn < runs.size(); ++turn) {
+      const std::size_t run = (turn + static_cast<std::size_t>(round)) % runs.size();
+      WriteSettled(path, kFileSize);
+      seconds[run].push_back(runs[run]());
+    }
+  }
+  std::vector<double> medians;
+  for (const auto& each : seconds) medians.push_back(Median(each));
+  return medians;
+}
+
 void Passes(const std::string& path, int rounds) {
   const struct {
     const char* name;
     Pass pass;
   } passes[] = {
-      {"fill pass", {PassKind::Fill, 0xE5}}, {"invert pass", {PassKind::Invert}}, {"random pass", {PassKind::Random}}};
+      {"zero pass", {PassKind::Fill, 0x00}}, {"random pass", {PassKind::Random}}, {"invert pass", {PassKind::Invert}}};
   ShredEngine engine;
-  std::printf("%-22s %8s %10s %8s %14s %8s %10s\n", "256 MiB, median MiB/s", "pass", "dd direct", "pass/dd",
-              "dd +fdatasync", "pass/it", "pass/plain");
+  std::printf("%-20s %7s %7s %7s %7s %7s %7s %10s %6s\n", "1 GiB, median MiB/s", "pass", "dd 1M", "dd 16M", "/dd 1M",
+              "/dd 16M", "/faster", "dd r+w 16M", "/r+w");
   for (const auto& [name, pass] : passes) {
-    std::vector<double> dd, ddSynced, plain, program;
-    for (int round = 0; round < rounds; ++round) {
-      WriteSettled(path, kFileSize);
-      dd.push_back(DdDirect(path, ""));
-      WriteSettled(path, kFileSize);
-      ddSynced.push_back(DdDirect(path, ",fdatasync"));
-      WriteSettled(path, kFileSize);
-      program.push_back(TimedPass(engine, path, pass));
-      WriteSettled(path, kFileSize);
-      plain.push_back(PlainOverwrite(path));
-    }
-    const double passRate = MiBPerSecond(kFileSize, Median(program));
-    const double plainRate = MiBPerSecond(kFileSize, Median(plain));
-    if (Median(dd) > 0 && Median(ddSynced) > 0) {
-      const double ddRate = MiBPerSecond(kFileSize, Median(dd));
-      const double syncedRate = MiBPerSecond(kFileSize, Median(ddSynced));
-      std::printf("%-22s %8.0f %10.0f %8.2f %14.0f %8.2f %10.2f\n", name, passRate, ddRate, passRate / ddRate,
-                  syncedRate, passRate / syncedRate, passRate / plainRate);
+    // The pass and dd with 1 MiB and 16 MiB requests; beside the invert
+    // pass, which reads what it writes, dd reading and writing in place too.
+    std::vector<std::function<double()>> runs = {[&] { return TimedPass(engine, path, pass); },
+                                                 [&] { return DdDirect(path, 1); }, [&] { return DdDirect(path, 16); }};
+    if (pass.kind == PassKind::Invert) runs.emplace_back([&] { return DdDirect(path, 16, true); });
+    const std::vector<double> seconds = InTurns(runs, path, rounds);
+    const auto rate = [&](std::size_t run) { return seconds[run] > 0 ? MiBPerSecond(kFileSize, seconds[run]) : 0; };
+    std::printf("%-20s %7.0f", name, rate(0));
+    if (rate(1) > 0 && rate(2) > 0) {
+      std::printf(" %7.0f %7.0f %7.2f %7.2f %7.2f", rate(1), rate(2), rate(0) / rate(1), rate(0) / rate(2),
+                  rate(0) / std::max(rate(1), rate(2)));
     } else {
-      std::printf("%-22s %8.0f %10s %8s %14s %8s %10.2f\n", name, passRate, "refused", "-", "refused", "-",
-                  passRate / plainRate);
+      std::printf(" %7s %7s %7s %7s %7s", "refused", "refused", "-", "-", "-");
+    }
+    if (runs.size() > 3 && rate(3) > 0) {
+      std::printf(" %10.0f %6.2f\n", rate(3), rate(0) / rate(3));
+    } else {
+      std::printf(" %10s %6s\n", "-", "-");
     }
   }
-  std::printf("%-24s %10.0f MiB/s (1 MiB writes through the cache, then fsync)\n", "plain overwrite",
-              MiBPerSecond(kFileSize, PlainOverwrite(path)));
 }
 
 // Seconds the destroy command takes over the file with the default passes,
@@ -151,7 +162,7 @@ void CacheGrowth(const std::string& path) {
               seconds, destroyed ? "deleted" : "FAILED", peak - before);
 }
 
-// What reading the file back costs: 256 MiB destroyed with the default
+// What reading the file back costs: 1 GiB destroyed with the default
 // passes, with and without verification, the runs alternating.
 void VerificationCost(const std::string& path, int rounds) {
   std::vector<double> plain, verified;
@@ -165,24 +176,25 @@ void VerificationCost(const std::string& path, int rounds) {
       (verify ? verified : plain).push_back(seconds);
     }
   }
-  std::printf("256 MiB destroyed with the default 5 passes: %.2f s, verified %.2f s (verification costs %.0f%%)\n",
+  std::printf("1 GiB destroyed with the default 5 passes: %.2f s, verified %.2f s (verification costs %.0f%%)\n",
               Median(plain), Median(verified), 100 * (Median(verified) / Median(plain) - 1));
 }
 
-// The memory fill is a memset of a buffer far larger than the caches; the
-// generator draws into one pass buffer, as the passes do.
+// The memory fill and the generator write into buffers of the same size,
+// that of a long pass's requests, so neither sits in a cache the other
+// does not.
 void GeneratorSpeed() {
   constexpr std::uint64_t kBytes = 2ull << 30;
-  constexpr std::size_t kLarge = 256u << 20;
-  std::vector<std::uint8_t> memory(kLarge, 1);
+  constexpr std::size_t kRequest = ShredEngine::kLargeIoBufferSize;
+  std::vector<std::uint8_t> memory(kRequest, 1);
   const double fill = SecondsOf([&] {
-    for (std::uint64_t done = 0; done < kBytes; done += kLarge) {
-      std::memset(memory.data(), static_cast<int>(done >> 20), kLarge);
+    for (std::uint64_t done = 0; done < kBytes; done += kRequest) {
+      std::memset(memory.data(), static_cast<int>(done >> 20), kRequest);
       asm volatile("" : : "r"(memory.data()) : "memory");
     }
   });
-  std::printf("%-30s %8.0f MiB/s\n", "memory fill (memset, 256 MiB)", MiBPerSecond(kBytes, fill));
-  std::vector<std::uint8_t> buffer(kChunk);
+  std::printf("%-30s %8.0f MiB/s\n", "memory fill (memset, 16 MiB)", MiBPerSecond(kBytes, fill));
+  std::vector<std::uint8_t> buffer(kRequest);
   const struct {
     const char* name;
     RandomStream::Kernel kernel;
@@ -194,7 +206,7 @@ void GeneratorSpeed() {
     if (!RandomStream::Supports(kernel)) continue;
     RandomStream stream(1);
     const double seconds = SecondsOf([&] {
-      for (std::uint64_t done = 0; done < bytes; done += kChunk) stream.FillWith(kernel, buffer.data(), kChunk);
+      for (std::uint64_t done = 0; done < bytes; done += kRequest) stream.FillWith(kernel, buffer.data(), kRequest);
     });
     std::printf("generator, %-19s %8.0f MiB/s   %.2f of the memory fill\n", name, MiBPerSecond(bytes, seconds),
                 (static_cast<double>(bytes) / seconds) / (static_cast<double>(kBytes) / fill));

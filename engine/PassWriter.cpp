@@ -16,6 +16,8 @@ namespace omrek {
 namespace {
 
 constexpr std::size_t kSector = ShredEngine::kSectorSize;
+// Progress counts a chunk's sectors in one 16-bit step.
+static_assert(ShredEngine::kLargeIoBufferSize / kSector <= 0xFFFF);
 
 std::size_t ChunkBytes(std::uint64_t chunk, std::uint64_t left) {
   return static_cast<std::size_t>(std::min(chunk, left));
@@ -60,8 +62,10 @@ void PassWriter::Write(FileHandle& file, std::uint64_t offset, std::uint64_t len
   const Maker maker = MakerOf(pass, file, length);
   if (style_.reportsWhileWriting) monitor_.SetStatus(maker.name, "", "");
   if (maker.reseeds) engine_.Random.Reseed(engine_.TimeOfDaySeed());
+  engine_.GrowIoBuffersFor(maker.length);
   lastOffset_ = offset;
   lastLength_ = maker.length;
+  lastChunk_ = engine_.IoBuffer.size();
   digests_.clear();
   if (maker.madeOnce) {
     WriteMadeOnce(file, offset, maker);
@@ -168,8 +172,8 @@ void PassWriter::VerifyLastPass(FileHandle& file) {
   file.DropCachedPages();
   IoBytes& buffer = engine_.IoBuffer;
   std::size_t index = 0;
-  for (std::uint64_t at = 0; at < lastLength_; at += buffer.size(), ++index) {
-    const std::size_t bytes = ChunkBytes(buffer.size(), lastLength_ - at);
+  for (std::uint64_t at = 0; at < lastLength_; at += lastChunk_, ++index) {
+    const std::size_t bytes = ChunkBytes(lastChunk_, lastLength_ - at);
     const bool same = index < digests_.size() && file.ReadAt(buffer.data(), bytes, lastOffset_ + at) == bytes &&
                       ChunkDigest(buffer.data(), bytes) == digests_[index];
     if (!same) throw IoError::FromErrno(EIO);

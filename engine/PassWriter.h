@@ -43,8 +43,10 @@ inline constexpr PassStyle kSlackPasses{.invertsCarryOnly = true};
 inline constexpr PassStyle kFreeSpacePasses{.everyPassSetsCarry = true, .reseedsEachRandomPass = false};
 
 // Writes passes over stretches of files, a chunk of the engine's IoBuffer at
-// a time. Where a pass's chunks must be made (read and inverted, or drawn),
-// a worker makes the next ones in the spare buffers while one is written.
+// a time, each chunk in one request; a pass long enough grows the buffers
+// first (ShredEngine::GrowIoBuffersFor). Where a pass's chunks must be made
+// (read and inverted, or drawn), a worker makes the next ones in the spare
+// buffers while one is written.
 // What reaches the file, and at which offsets, is exactly what writing it
 // block by block (or byte by byte) would give; so is what the carry and the
 // engine's random stream hold after each chunk written.
@@ -102,9 +104,11 @@ class PassWriter {
   PassStyle style_;
   std::span<std::uint8_t> carry_;
   bool keepDigests_;
-  // Where the last pass wrote, and the digests of its chunks in order.
+  // Where the last pass wrote, in chunks of how many bytes, and the digests
+  // of its chunks in order.
   std::uint64_t lastOffset_ = 0;
   std::uint64_t lastLength_ = 0;
+  std::size_t lastChunk_ = 0;
   std::vector<std::uint64_t> digests_;
 };
 

@@ -4,13 +4,14 @@
 
 namespace omrek {
 
-namespace {
-constexpr std::size_t kIoBufferSize = 1 << 20;
-}
-
 ShredEngine::ShredEngine()
     : TimeOfDaySeed(UtcMillisecondOfDay),
       IoBuffer(kIoBufferSize),
       SpareIoBuffers{IoBytes(kIoBufferSize), IoBytes(kIoBufferSize)} {}
+
+void ShredEngine::GrowIoBuffersFor(std::uint64_t passLength) {
+  if (passLength < kLargeIoBufferSize || IoBuffer.size() >= kLargeIoBufferSize) return;
+  for (IoBytes* buffer : {&IoBuffer, &SpareIoBuffers[0], &SpareIoBuffers[1]}) buffer->resize(kLargeIoBufferSize);
+}
 
 }  // namespace omrek

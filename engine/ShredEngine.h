@@ -34,6 +34,13 @@ using IoBytes = std::vector<std::uint8_t, PageAligned<std::uint8_t>>;
 struct ShredEngine {
   static constexpr std::uint32_t kDefaultClusterSize = 32768;
   static constexpr std::size_t kSectorSize = 512;
+  // The passes' requests: a megabyte, and for passes that fill a large
+  // request, as large as the device takes in one go. One large request
+  // keeps the device's whole queue busy (the kernel splits it and sends
+  // the pieces together), where megabytes one after another leave it idle
+  // between them.
+  static constexpr std::size_t kIoBufferSize = 1 << 20;
+  static constexpr std::size_t kLargeIoBufferSize = 16 << 20;
 
   ShredEngine();
 
@@ -66,6 +73,11 @@ struct ShredEngine {
   // day in milliseconds (tests set a fixed seed here).
   RandomStream Random;
   std::function<std::uint32_t()> TimeOfDaySeed;
+
+  // Grows the buffers below to kLargeIoBufferSize once a pass of at least
+  // that length comes; they never shrink. Small files never need more than
+  // a megabyte, and a program that destroys none holds none.
+  void GrowIoBuffersFor(std::uint64_t passLength);
 
   // One large buffer for the passes' writes, allocated once for the run,
   // aligned for writes that bypass the page cache; and two more as large,

@@ -4,11 +4,19 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
+#include "engine/FileDestruction.h"
+#include "engine/StopRequest.h"
 #include "engine/WorkTotal.h"
+#include "intake/TargetFile.h"
 #include "platform/IoError.h"
+#include "platform/TerminationSignals.h"
+#include "platform/WavePlayer.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/RecordingMonitor.h"
@@ -86,10 +94,11 @@ auto Running(const Pass& pass) {
   return [pass](ShredEngine& engine, JobMonitor& monitor) { DestroyPass(engine, monitor, pass); };
 }
 
-// Files of several 1 MiB chunks are prepared ahead on a worker;
-// the small file after the largest takes its tail from the carry that
-// worker left.
-const std::vector<std::size_t> kSizes{0, 1, 511, 512, 513, 1000, 4096, 4097, (3u << 20) + 123, (5u << 20) + 777, 1000};
+// Files of several 1 MiB chunks are prepared ahead on a worker; the
+// largest spans several large requests, a short one last; the small file
+// after it takes its tail from the carry that worker left.
+const std::vector<std::size_t> kSizes{
+    0, 1, 511, 512, 513, 1000, 4096, 4097, (3u << 20) + 123, (5u << 20) + 777, (33u << 20) + 4097, 1000};
 
 // Where the passes write: ext4 with the page cache bypassed, as the destroy
 // command writes, and through it; and a file system that refuses the bypass,
@@ -139,7 +148,7 @@ class PassesOnExt4 : public ::testing::TestWithParam<Storage> {
     }
   }
 
-  LoopImage image_{64, 4096, "passes"};
+  LoopImage image_{96, 4096, "passes"};
   test::TmpfsMount ram_{std::string(), "ramfs"};
 };
 
@@ -212,7 +221,8 @@ TEST(PassesOnAFullDisk, InvertEndsQuietlyWhileFillAndRandomFail) {
 }
 
 TEST(PassesOnAFullDisk, RandomLeavesTheStreamAfterTheChunkThatFailed) {
-  LoopImage image(4, 1024, "fullrandom");
+  // The disk fills in the third of the pass's large requests.
+  LoopImage image(48, 1024, "fullrandom");
   OMREK_REQUIRE_MOUNTED(image);
   const std::string path = test::WriteFile(image.File("victim"), std::string(1024, 'v'));
   ShredEngine engine;
@@ -220,18 +230,105 @@ TEST(PassesOnAFullDisk, RandomLeavesTheStreamAfterTheChunkThatFailed) {
   RecordingMonitor monitor(engine);
   engine.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
   engine.WorkFile->BypassCache();
-  engine.SectorCount = 64 * 1024;
+  engine.SectorCount = 256 * 1024;
 
   EXPECT_THROW(DestroyPass(engine, monitor, {PassKind::Random}), IoError);
 
   // The worker draws a chunk ahead of the writes; the engine's stream must
   // stand where drawing chunk by chunk, up to the one that failed, leaves it.
   const std::size_t chunk = engine.IoBuffer.size();
+  EXPECT_EQ(chunk, ShredEngine::kLargeIoBufferSize);
   const auto failed = static_cast<std::size_t>(engine.Progress) * 512 / chunk;
+  EXPECT_GE(failed, 1u) << "a request after the first";
   RandomStream expected(43210u);
   Bytes scratch(chunk);
   for (std::size_t drawn = 0; drawn <= failed; ++drawn) expected.Fill(scratch.data(), chunk);
   EXPECT_EQ(engine.Random.Seed(), expected.Seed());
+}
+
+// A monitor that asks the program to end, as a Ctrl+C would, once the
+// first request of a pass has landed.
+class EndingMonitor : public RecordingMonitor {
+ public:
+  using RecordingMonitor::RecordingMonitor;
+  void AddProgress(std::uint16_t amount) override {
+    RecordingMonitor::AddProgress(amount);
+    ::raise(SIGINT);
+  }
+};
+
+// Large requests still leave the end a safe point between any two of them:
+// what landed is whole requests, and nothing is written after the request.
+TEST(PassesOverLargeFiles, AnEndRequestStopsThemBetweenTwoRequests) {
+  LoopImage image(64, 4096, "stopped");
+  OMREK_REQUIRE_MOUNTED(image);
+  constexpr std::size_t kLength = 40u << 20;
+  const std::string path = test::WriteFile(image.File("large"), std::string(kLength, 'o'));
+  // In a child: the end request cannot be taken back in this process.
+  EXPECT_EXIT(
+      {
+        TerminationSignals::Install();
+        ShredEngine engine;
+        EndingMonitor monitor(engine);
+        engine.WorkFile = FileHandle::OpenExisting(path, FileHandle::Access::ReadWrite);
+        engine.WorkFile->BypassCache();
+        engine.SectorCount = static_cast<std::int64_t>(kLength / 512);
+        bool stopped = false;
+        try {
+          DestroyPass(engine, monitor, {PassKind::Invert});
+        } catch (const StopRequested&) {
+          stopped = true;
+        }
+        engine.WorkFile->Close();
+        const std::size_t request = ShredEngine::kLargeIoBufferSize;
+        const Bytes written = FileBytes(path);
+        const auto inverted = static_cast<std::uint8_t>(~'o');
+        const bool firstWhole = std::all_of(written.begin(), written.begin() + request,
+                                            [&](std::uint8_t byte) { return byte == inverted; });
+        const bool restUntouched =
+            std::all_of(written.begin() + request, written.end(), [](std::uint8_t byte) { return byte == 'o'; });
+        const bool carried = std::all_of(engine.BlockBuffer.begin(), engine.BlockBuffer.end(),
+                                         [&](std::uint8_t byte) { return byte == inverted; });
+        std::_Exit(stopped && written.size() == kLength && firstWhole && restUntouched && carried &&
+                           engine.Progress == static_cast<std::int64_t>(request / 512)
+                       ? 0
+                       : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// A write that fails in the middle of a pass over a large file, between
+// two of its requests: the file is kept at its own length, the passes
+// before are told, and progress counts just what landed.
+TEST(PassesOverLargeFiles, AWriteFailingMidPassKeepsTheFileAndTellsThePassesDone) {
+  LoopImage image(64, 4096, "midpass");
+  OMREK_REQUIRE_MOUNTED(image);
+  constexpr std::size_t kLength = (40u << 20) - 1000;
+  const std::string original(kLength, 'k');
+  const std::string path = test::WriteFile(image.File("large"), original);
+  ShredEngine engine;
+  RecordingMonitor monitor(engine);
+  const StoredWipeProfile defaults;
+  WavePlayer silent;
+  FileDestruction destruction(engine, monitor, defaults, silent);
+  TargetOutcome done;
+  {
+    // Three requests a pass (16, 16 and 8 MiB): the fifth write is the
+    // second pass's second request.
+    test::InjectedFault writes(test::FaultedCall::Write, image.MountPoint(), EIO, 5);
+    done = destruction.DestroyFile(ListFile(path));
+  }
+  EXPECT_EQ(done.outcome, Outcome::FailedMidway);
+  EXPECT_EQ(done.passesDone, 1);
+  EXPECT_EQ(done.passesPlanned, 5);
+  EXPECT_EQ(done.bytes, 40u << 20);
+  EXPECT_EQ(engine.Progress, static_cast<std::int64_t>(((40u << 20) + ShredEngine::kLargeIoBufferSize) / 512));
+  const Bytes kept = FileBytes(path);
+  ASSERT_EQ(kept.size(), kLength) << "kept at its own length";
+  const std::size_t request = ShredEngine::kLargeIoBufferSize;
+  EXPECT_TRUE(std::none_of(kept.begin() + request, kept.end(), [](std::uint8_t byte) { return byte == 'k'; }))
+      << "the first pass reached the whole file";
+  EXPECT_EQ(monitor.statuses.back(), "ERROR");
 }
 
 // The slack and free-space passes as those commands describe them: block by
@@ -337,7 +434,7 @@ TEST(PassesOfTheDiskCommands, SlackAndFreeSpaceWriteWhatTheirBlockByBlockModelsD
 // what was written passes, one that stored something else in the pass's
 // last chunk is caught, whatever the pass.
 TEST(PassesReadBack, CatchADeviceThatStoresSomethingElseAfterEveryKindOfPass) {
-  LoopImage image(16, 4096, "readback");
+  LoopImage image(48, 4096, "readback");
   OMREK_REQUIRE_MOUNTED(image);
   ShredEngine engine;
   engine.TimeOfDaySeed = [] { return 777u; };
@@ -351,7 +448,8 @@ TEST(PassesReadBack, CatchADeviceThatStoresSomethingElseAfterEveryKindOfPass) {
     std::uint64_t length;
     int writes;  // what one pass writes in
   };
-  const Command commands[] = {{"destroy", kDestroyPasses, engine.BlockBuffer, 0, (2 << 20) + 4096, 3},
+  // The destroy pass over a file of three large requests, the last short.
+  const Command commands[] = {{"destroy", kDestroyPasses, engine.BlockBuffer, 0, (32 << 20) + 4096, 3},
                               {"slack", kSlackPasses, block, 1000, 3096, 1},
                               {"free space", kFreeSpacePasses, block, 1 << 20, 1 << 20, 1}};
   for (const Command& command : commands) {
