@@ -15,6 +15,7 @@
 #include "platform/FileSystemId.h"
 #include "platform/IoError.h"
 #include "platform/JournalFolder.h"
+#include "platform/MountProbe.h"
 #include "platform/ReservedClusters.h"
 #include "platform/TerminationSignals.h"
 
@@ -63,7 +64,12 @@ void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
   engine_.Random.Reseed(engine_.TimeOfDaySeed());
   engine_.WorkTotal = 0;
   const DriveTable table = DriveTable::Read();
-  for (const DriveToWipe& drive : drives) {
+  // A drive that stopped answering since it was picked is not waited for.
+  std::vector<bool> answers;
+  for (const DriveToWipe& drive : drives) answers.push_back(MountProbe::MountHoldingAnswers(drive.root));
+  for (std::size_t index = 0; index < drives.size(); ++index) {
+    const DriveToWipe& drive = drives[index];
+    if (!answers[index]) continue;
     // A drive that has gone adds nothing; its turn below says so.
     const std::int64_t free = QueryDiskSpace(drive.root).FreeBytes;
     if (table.LetterOf(drive.root) != 0 && free > 0) {
@@ -85,6 +91,7 @@ void FreeSpaceWipe::WipeSelectedDrives(const std::vector<DriveToWipe>& drives) {
     done_.drive = drives[index].letter;
     done_.outcome = Outcome::NoSpace;
     try {
+      if (!answers[index]) throw IoError(EIO, "the drive does not respond");
       WipeDriveFreeSpace(drives[index]);
     } catch (const std::exception& failure) {
       done_.outcome = Outcome::DriveFailed;

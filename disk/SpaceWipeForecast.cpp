@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/MountProbe.h"
 #include "platform/Volume.h"
 
 namespace omrek {
@@ -31,7 +32,9 @@ std::optional<double> WipeSpeeds::Of(const std::string& root) const {
 std::vector<DriveForecast> ForecastSpaceWipe(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds) {
   std::vector<DriveForecast> forecasts;
   for (const DriveToWipe& drive : drives) {
-    const std::int64_t free = QueryDiskSpace(drive.root).FreeBytes;
+    // A drive that stopped answering since it was picked is not waited for.
+    const std::int64_t free =
+        MountProbe::MountHoldingAnswers(drive.root) ? QueryDiskSpace(drive.root).FreeBytes : std::int64_t{-1};
     std::optional<double> seconds;
     const std::optional<double> speed = speeds.Of(drive.root);
     if (speed && *speed > 0 && free >= 0) seconds = static_cast<double>(free) / *speed;

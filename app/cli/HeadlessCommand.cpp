@@ -21,6 +21,7 @@
 #include "platform/ExecutablePath.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
+#include "platform/MountProbe.h"
 #include "platform/PinnedFile.h"
 #include "platform/Terminal.h"
 #include "platform/TerminationSignals.h"
@@ -267,6 +268,12 @@ class Run : public CommandFrontEnd {
     std::vector<DriveToWipe> drives;
     const DriveTable table = DriveTable::Read();
     for (const std::string& path : line_.paths) {
+      // Looking at a path on a drive that does not answer would hold the
+      // whole command.
+      if (!MountProbe::MountHoldingAnswers(fs::absolute(path).string())) {
+        Skip(path, "its drive does not respond", drives.size());
+        continue;
+      }
       const std::optional<Volume> volume = VolumeHoldingPath(path);
       if (!volume) {
         Skip(path, IoErrorText(2), drives.size());

@@ -4,6 +4,7 @@
 
 #include "app/command/JournalClearing.h"
 #include "disk/SlackWipe.h"
+#include "platform/MountProbe.h"
 
 namespace omrek {
 
@@ -15,9 +16,13 @@ std::vector<std::string> RoutesOf(const TargetRows& rows) {
   return routes;
 }
 
+// The roots of the drives that answer: one that stopped answering since it
+// was picked gets no caveat, and the wipe tells it did not respond.
 std::vector<std::string> RootsOf(const std::vector<DriveToWipe>& drives) {
   std::vector<std::string> roots;
-  for (const DriveToWipe& drive : drives) roots.push_back(drive.root);
+  for (const DriveToWipe& drive : drives) {
+    if (MountProbe::MountHoldingAnswers(drive.root)) roots.push_back(drive.root);
+  }
   return roots;
 }
 

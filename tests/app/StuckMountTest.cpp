@@ -98,10 +98,12 @@ TEST(StuckMountChild, TheProgramGoesOnWithoutIt) {
 
   TempDir folder;
   const std::string settings = test::WriteFile(folder.File("omrek.ini"), "[DiskMode]\nNumRandomize=1\nWipeSlack=0\n");
-  test::Program wipe("wipe", {"--wipe-space", "--yes", "--settings", settings, root}, folder);
+  test::Program wipe("wipe", {"--wipe-space", "--yes", "--settings", settings, root, stuck.MountPoint()}, folder);
   ASSERT_TRUE(QTest::qWaitFor([&] { return wipe.Ended(); }, 60000)) << "the command waits on the stuck mount";
-  EXPECT_EQ(wipe.Finish(), 0) << wipe.Out() << wipe.Err();
+  EXPECT_EQ(wipe.Finish(), 1) << wipe.Out() << wipe.Err();
   EXPECT_NE(wipe.Out().find("WIPED"), std::string::npos) << wipe.Out();
+  EXPECT_NE(wipe.Out().find(stuck.MountPoint() + ": skipped (its drive does not respond)\n"), std::string::npos)
+      << wipe.Out();
   EXPECT_NE(wipe.Err().find("/image: its drive does not respond; put right when it does"), std::string::npos)
       << wipe.Err();
 
