@@ -1,7 +1,6 @@
 #include "engine/FileDestruction.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -192,7 +191,7 @@ void FileDestruction::FlushWipedFolderLater(Directory folder, const std::string&
   if (wipedFolder_ && wipedFolder_->Device() == folder.Device() && wipedFolder_->Inode() == folder.Inode()) return;
   FlushWipedFolder();
   wipedFolder_.emplace(std::move(folder));
-  wipedFolderPath_ = std::filesystem::path(file).parent_path().string();
+  wipedFolderPath_ = FolderOfPath(file);
 }
 
 void FileDestruction::FlushWipedFolder() {

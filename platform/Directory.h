@@ -14,6 +14,9 @@ class ClusterSizeMemo;
 // The path of `name` inside `folder`, with one "/" between them also when
 // the folder is a root ("/").
 std::string PathInFolder(const std::string& folder, const std::string& name);
+// The folder a path names its last name in, worked out as text: "/" for a
+// name in the root, "." for a bare name.
+std::string FolderOfPath(const std::string& path);
 
 // The path with "." names, ".." names and repeated or trailing '/' worked
 // out as text, as a file dialog shows a folder; links are not looked at.

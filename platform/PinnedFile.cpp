@@ -19,8 +19,7 @@ struct SplitPath {
 
 SplitPath Split(const std::string& path) {
   const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return {".", path};
-  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+  return {FolderOfPath(path), slash == std::string::npos ? path : path.substr(slash + 1)};
 }
 
 // The folder with its links resolved, or as given when that cannot be done

@@ -13,10 +13,15 @@ namespace omrek {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+// The mounted file system holding `folder`: a copy of a file system
+// mounted beside it (a clone, a snapshot) has the same id but a journal of
+// its own.
+std::string MountedFileSystemOf(const std::string& folder) {
+  try {
+    return std::to_string(Directory::Open(folder).Device());
+  } catch (const IoError&) {
+    return folder;
+  }
 }
 
 }  // namespace
@@ -26,7 +31,7 @@ void JournalClearing::Note(const TargetOutcome& done) {
     case Outcome::Destroyed:
     case Outcome::DeletedUnwritten:
     case Outcome::EmptiedNotDeleted:
-      folders_.insert(FolderOf(done.target));
+      folders_.insert(FolderOfPath(done.target));
       break;
     case Outcome::DriveWiped:
     case Outcome::DriveStopped:
@@ -35,17 +40,6 @@ void JournalClearing::Note(const TargetOutcome& done) {
       break;
     default:
       break;
-  }
-}
-
-// The mounted file system holding `folder`: a copy of a file system
-// mounted beside it (a clone, a snapshot) has the same id but a journal of
-// its own.
-std::string MountedFileSystemOf(const std::string& folder) {
-  try {
-    return std::to_string(Directory::Open(folder).Device());
-  } catch (const IoError&) {
-    return folder;
   }
 }
 
