@@ -159,7 +159,7 @@ void FileDestruction::ClearAttributes(const PinnedFile& file) {
   constexpr std::uint32_t kInTheWay =
       FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System | 0x08 | FileAttribute::Directory;
   constexpr std::uint32_t kCleared = FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System;
-  const std::uint32_t word = file.Attributes();
+  const std::uint32_t word = file.AttributesWhenReached();
   if ((word & kInTheWay) == 0) return;
   try {
     file.SetAttributes(word & ~kCleared);
@@ -187,10 +187,10 @@ void FileDestruction::DiscardFile() {
   if (options_.wipeNames) FlushWipedFolderLater(std::move(target).TakeFolder(), done_.target);
 }
 
-void FileDestruction::FlushWipedFolderLater(Directory folder, const std::string& file) {
-  if (wipedFolder_ && wipedFolder_->Device() == folder.Device() && wipedFolder_->Inode() == folder.Inode()) return;
+void FileDestruction::FlushWipedFolderLater(std::shared_ptr<const Directory> folder, const std::string& file) {
+  if (wipedFolder_ && wipedFolder_->Device() == folder->Device() && wipedFolder_->Inode() == folder->Inode()) return;
   FlushWipedFolder();
-  wipedFolder_.emplace(std::move(folder));
+  wipedFolder_ = std::move(folder);
   wipedFolderPath_ = FolderOfPath(file);
 }
 

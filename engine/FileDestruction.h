@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -84,7 +85,7 @@ class FileDestruction {
   // The folders of files whose names were wiped reach the medium once per
   // run of files from the same folder, and once more at the end, instead
   // of once per file. A failed flush is told.
-  void FlushWipedFolderLater(Directory folder, const std::string& file);
+  void FlushWipedFolderLater(std::shared_ptr<const Directory> folder, const std::string& file);
   void FlushWipedFolder();
 
   ShredEngine& engine_;
@@ -103,7 +104,7 @@ class FileDestruction {
   // folder last walked to.
   ClusterSizeMemo clusterSizes_;
   FolderWalks folderWalks_;
-  std::optional<Directory> wipedFolder_;
+  std::shared_ptr<const Directory> wipedFolder_;
   std::string wipedFolderPath_;
 };
 

@@ -162,7 +162,8 @@ std::optional<Directory::EntryFacts> Directory::Examine(const std::string& name)
                     S_ISREG(st.st_mode),
                     {st.st_uid == EffectiveUser(), static_cast<std::uint64_t>(st.st_nlink)},
                     static_cast<std::uint64_t>(st.st_blocks) * 512,
-                    static_cast<std::uint64_t>(st.st_size)};
+                    static_cast<std::uint64_t>(st.st_size),
+                    (st.st_mode & S_IWUSR) != 0};
 }
 
 std::uint32_t Directory::Attributes(const std::string& name) const { return ReadFileAttributesIn(fd_, name); }

@@ -85,6 +85,7 @@ class Directory {
     std::uint64_t allocatedBytes = 0;
     // Its length in bytes.
     std::uint64_t size = 0;
+    bool ownerWritable = false;
   };
   std::optional<EntryFacts> Examine(const std::string& name) const;
   std::uint32_t Attributes(const std::string& name) const;

@@ -26,10 +26,13 @@ std::uint32_t ReadFileAttributes(const std::string& path) {
 std::uint32_t ReadFileAttributesIn(int folder, const std::string& name) {
   struct stat st {};
   if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FileAttribute::Invalid;
+  return FileAttributesOf(S_ISREG(st.st_mode), (st.st_mode & S_IWUSR) != 0, name);
+}
 
+std::uint32_t FileAttributesOf(bool regularFile, bool ownerWritable, std::string_view name) {
   std::uint32_t word = 0;
-  if (!S_ISREG(st.st_mode)) word |= FileAttribute::Directory;
-  if ((st.st_mode & S_IWUSR) == 0) word |= FileAttribute::ReadOnly;
+  if (!regularFile) word |= FileAttribute::Directory;
+  if (!ownerWritable) word |= FileAttribute::ReadOnly;
   if (LastComponent(name).starts_with('.')) word |= FileAttribute::Hidden;
   return word;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace omrek {
 
@@ -24,5 +25,7 @@ constexpr std::uint32_t Invalid = 0xFFFFFFFF;
 std::uint32_t ReadFileAttributes(const std::string& path);
 // The same for `name` inside the open folder `folder`.
 std::uint32_t ReadFileAttributesIn(int folder, const std::string& name);
+// The word for an entry called `name` of those facts, already looked at.
+std::uint32_t FileAttributesOf(bool regularFile, bool ownerWritable, std::string_view name);
 
 }  // namespace omrek

@@ -25,11 +25,21 @@ namespace {
 
 [[noreturn]] void ThrowErrno() { throw IoError::FromErrno(errno); }
 
+// The status flags (those F_SETFL changes) every descriptor here is opened
+// with, so switching the cache bypass needs no asking first.
+constexpr int kStatusFlags = O_NONBLOCK;
+
+// The program never changes its user: asked once.
+uid_t EffectiveUser() {
+  static const uid_t user = ::geteuid();
+  return user;
+}
+
 // -1 with errno set when the open fails.
 int OpenRetrying(int folder, const std::string& path, int flags, mode_t mode) {
   int fd;
   do {
-    fd = ::openat(folder, path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, mode);
+    fd = ::openat(folder, path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | kStatusFlags, mode);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
@@ -102,25 +112,34 @@ void RefuseKernelFile(int fd) {
   if (const auto fileSystem = KernelFileSystemOf(fd)) throw NotOnDisk(*fileSystem);
 }
 
+struct OpenedFile {
+  int fd;
+  struct stat facts;
+};
+
 // Opens `name` for writing only once a descriptor that cannot read or write
 // it has shown a regular file on a disk: a kernel file, device or FIFO is
 // never opened for writing at all, since for some the open alone acts.
 // Raises "File not found" when the name changes files in between.
-int OpenForWriting(int folder, const std::string& name) {
+OpenedFile OpenForWriting(int folder, const std::string& name) {
   const int look = OpenOrThrow(folder, name, O_PATH);
   struct stat before {};
   const bool regular = ::fstat(look, &before) == 0 && S_ISREG(before.st_mode);
-  const std::optional<std::string> kernel = KernelFileSystemOf(look);
+  const std::optional<std::string> kernel = regular ? KernelFileSystemOf(look, before.st_dev) : std::nullopt;
   ::close(look);
   if (kernel) throw NotOnDisk(*kernel);
   if (!regular) throw IoError::FromErrno(EACCES);
-  const int fd = OpenOrThrow(folder, name, O_RDWR);
-  struct stat after {};
-  if (::fstat(fd, &after) != 0 || after.st_dev != before.st_dev || after.st_ino != before.st_ino) {
-    ::close(fd);
+  OpenedFile opened{OpenOrThrow(folder, name, O_RDWR), {}};
+  if (::fstat(opened.fd, &opened.facts) != 0 || opened.facts.st_dev != before.st_dev ||
+      opened.facts.st_ino != before.st_ino) {
+    ::close(opened.fd);
     throw IoError::FromErrno(ENOENT);
   }
-  return fd;
+  return opened;
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 }  // namespace
@@ -133,10 +152,10 @@ FileHandle FileHandle::OpenExisting(const std::string& path, Access access) {
 }
 
 FileHandle FileHandle::OpenExistingIn(int folder, const std::string& name, Access access) {
-  FileHandle file(access == Access::Read ? OpenOrThrow(folder, name, O_RDONLY) : OpenForWriting(folder, name));
-  if (access == Access::ReadWrite && !IsWritableRegularFile(StatOrThrow(file.fd_))) {
-    throw IoError::FromErrno(EACCES);
-  }
+  if (access == Access::Read) return FileHandle(OpenOrThrow(folder, name, O_RDONLY));
+  const OpenedFile opened = OpenForWriting(folder, name);
+  FileHandle file(opened.fd, IdentityOf(opened.facts));
+  if (!IsWritableRegularFile(opened.facts)) throw IoError::FromErrno(EACCES);
   return file;
 }
 
@@ -144,9 +163,11 @@ FileHandle FileHandle::OpenExclusive(const std::string& path) { return OpenExclu
 
 FileHandle FileHandle::OpenExclusiveIn(int folder, const std::string& name) {
   SurviveLeaseBreaks();
-  FileHandle file(OpenForWriting(folder, name));
-  const struct stat st = StatOrThrow(file.fd_);
-  if (!IsWritableRegularFile(st) || CarriesPrivileges(file.fd_, st)) throw IoError::FromErrno(EACCES);
+  const OpenedFile opened = OpenForWriting(folder, name);
+  FileHandle file(opened.fd, IdentityOf(opened.facts));
+  if (!IsWritableRegularFile(opened.facts) || CarriesPrivileges(file.fd_, opened.facts)) {
+    throw IoError::FromErrno(EACCES);
+  }
   if (::fcntl(file.fd_, F_SETLEASE, F_WRLCK) != 0) throw IoError::SharingViolation();
   file.leased_ = true;
   return file;
@@ -173,6 +194,7 @@ void FileHandle::Delete(const std::string& path) {
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
+      identity_(std::exchange(other.identity_, std::nullopt)),
       leased_(std::exchange(other.leased_, false)),
       bypass_(other.bypass_.exchange(false)),
       bypassedOnce_(std::exchange(other.bypassedOnce_, false)) {}
@@ -182,6 +204,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     ReleaseLease();
     if (fd_ >= 0) ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
+    identity_ = std::exchange(other.identity_, std::nullopt);
     leased_ = std::exchange(other.leased_, false);
     bypass_ = other.bypass_.exchange(false);
     bypassedOnce_ = std::exchange(other.bypassedOnce_, false);
@@ -208,16 +231,13 @@ FileHandle::LeaseState FileHandle::Lease() const {
 
 std::uint64_t FileHandle::Size() const { return static_cast<std::uint64_t>(StatOrThrow(fd_).st_size); }
 
-FileIdentity FileHandle::Identity() const {
-  const struct stat st = StatOrThrow(fd_);
-  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
+FileIdentity FileHandle::Identity() const { return identity_ ? *identity_ : IdentityOf(StatOrThrow(fd_)); }
 
 std::string FileHandle::FileSystemId() const { return FileSystemIdOfOpen(fd_); }
 
 FileOwnership FileHandle::Ownership() const {
   const struct stat st = StatOrThrow(fd_);
-  return {st.st_uid == ::geteuid(), static_cast<std::uint64_t>(st.st_nlink)};
+  return {st.st_uid == EffectiveUser(), static_cast<std::uint64_t>(st.st_nlink)};
 }
 
 std::uint64_t FileHandle::AllocatedBytes() const {
@@ -235,8 +255,7 @@ void FileHandle::SetAttributes(std::uint32_t word) {
 }
 
 bool FileHandle::BypassCache() {
-  const int flags = ::fcntl(fd_, F_GETFL);
-  bypass_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+  bypass_ = ::fcntl(fd_, F_SETFL, kStatusFlags | O_DIRECT) == 0;
   bypassedOnce_ = bypassedOnce_ || bypass_;
   return bypass_;
 }
@@ -246,8 +265,7 @@ bool FileHandle::StopBypass(bool wasOn) const {
   // that was refused is still worth one more try.
   if (!wasOn) return false;
   bypass_ = false;
-  const int flags = ::fcntl(fd_, F_GETFL);
-  return flags >= 0 && ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT) == 0;
+  return ::fcntl(fd_, F_SETFL, kStatusFlags) == 0;
 }
 
 std::size_t FileHandle::ReadAt(void* buffer, std::size_t count, std::uint64_t offset) const {

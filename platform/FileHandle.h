@@ -154,6 +154,7 @@ class FileHandle {
 
  private:
   explicit FileHandle(int fd) : fd_(fd) {}
+  FileHandle(int fd, FileIdentity identity) : fd_(fd), identity_(identity) {}
   void ReleaseLease();
 
   // Gives up the cache bypass for good; false when it was not on when the
@@ -161,6 +162,9 @@ class FileHandle {
   bool StopBypass(bool wasOn) const;
 
   int fd_ = -1;
+  // An open file's device and inode never change: kept when the opening
+  // has looked at them already.
+  std::optional<FileIdentity> identity_;
   bool leased_ = false;
   // Atomic: a pass reads ahead on one thread while it writes on another.
   mutable std::atomic<bool> bypass_ = false;

@@ -88,23 +88,27 @@ class DeviceFileSystems {
   std::map<std::pair<unsigned, unsigned>, bool> devtmpfs_;
 };
 
-bool IsDeviceFileSystem(int fd) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return false;
+bool IsDeviceFileSystem(dev_t device) {
   static DeviceFileSystems mounts;
-  return mounts.Holds(st.st_dev);
+  return mounts.Holds(device);
 }
 
 }  // namespace
 
 std::optional<std::string> KernelFileSystemOf(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return KernelFileSystemOf(fd, st.st_dev);
+}
+
+std::optional<std::string> KernelFileSystemOf(int fd, std::uint64_t device) {
   struct statfs fileSystem {};
   if (::fstatfs(fd, &fileSystem) != 0) return std::nullopt;
   const auto type = static_cast<unsigned long>(fileSystem.f_type);
   for (const KernelFileSystem& known : kKernelFileSystems) {
     if (type == known.magic) return known.name;
   }
-  if (type == TMPFS_MAGIC && IsDeviceFileSystem(fd)) return "devtmpfs";
+  if (type == TMPFS_MAGIC && IsDeviceFileSystem(static_cast<dev_t>(device))) return "devtmpfs";
   return std::nullopt;
 }
 

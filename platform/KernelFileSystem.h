@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -10,5 +11,7 @@ namespace omrek {
 // files are the kernel's settings and state rather than data on a disk;
 // nullopt for any other, or when it cannot be told.
 std::optional<std::string> KernelFileSystemOf(int fd);
+// The same for a descriptor whose device number the caller has at hand.
+std::optional<std::string> KernelFileSystemOf(int fd, std::uint64_t device);
 
 }  // namespace omrek

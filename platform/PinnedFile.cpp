@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/FileAttributes.h"
 #include "platform/IoError.h"
 
 namespace omrek {
@@ -55,27 +56,31 @@ PathNote PathNoter::Note(const std::string& path) {
   return note;
 }
 
-PinnedFile::PinnedFile(Directory folder, std::string name, const Directory::EntryFacts& reached)
+PinnedFile::PinnedFile(std::shared_ptr<const Directory> folder, std::string name, const Directory::EntryFacts& reached)
     : folder_(std::move(folder)), name_(std::move(name)), identity_(reached.identity), reached_(reached) {}
 
-Directory FolderWalks::Walk(const std::string& route) {
+std::shared_ptr<const Directory> FolderWalks::Walk(const std::string& route) {
   if (!last_ || route != route_) {
     last_.reset();
-    last_.emplace(Directory::Walk(route));
+    last_ = std::make_shared<const Directory>(Directory::Walk(route));
     route_ = route;
   }
-  return last_->Duplicate();
+  return last_;
+}
+
+std::shared_ptr<const Directory> PinnedFile::WalkAlone(const std::string& route) {
+  return std::make_shared<const Directory>(Directory::Walk(route));
 }
 
 std::optional<PinnedFile> PinnedFile::ReachIf(
     const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile,
-    const std::function<Directory(const std::string&)>& walk) {
+    const std::function<std::shared_ptr<const Directory>(const std::string&)>& walk) {
   const SplitPath parts = Split(route);
   if (!IsPlainName(parts.name)) return std::nullopt;
   try {
-    Directory folder = walk(parts.folder);
-    const auto facts = folder.Examine(parts.name);
-    if (!facts || !facts->regularFile || !isTheFile(folder, *facts)) return std::nullopt;
+    std::shared_ptr<const Directory> folder = walk(parts.folder);
+    const auto facts = folder->Examine(parts.name);
+    if (!facts || !facts->regularFile || !isTheFile(*folder, *facts)) return std::nullopt;
     return PinnedFile(std::move(folder), parts.name, *facts);
   } catch (const IoError&) {
     return std::nullopt;
@@ -113,15 +118,17 @@ std::string PinnedFile::NearestFileSystem(const std::string& route) {
   }
 }
 
-std::uint32_t PinnedFile::Attributes() const { return folder_.Attributes(name_); }
-
-void PinnedFile::SetAttributes(std::uint32_t word) const {
-  Checked(folder_.OpenFile(name_, FileHandle::Access::Read)).SetAttributes(word);
+std::uint32_t PinnedFile::AttributesWhenReached() const {
+  return FileAttributesOf(reached_.regularFile, reached_.ownerWritable, name_);
 }
 
-FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(folder_.OpenFile(name_, access)); }
+void PinnedFile::SetAttributes(std::uint32_t word) const {
+  Checked(folder_->OpenFile(name_, FileHandle::Access::Read)).SetAttributes(word);
+}
 
-FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_.OpenFileExclusive(name_)); }
+FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(folder_->OpenFile(name_, access)); }
+
+FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_->OpenFileExclusive(name_)); }
 
 PinnedFile::NameWiping PinnedFile::WipeName() {
   const std::string_view letters = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
@@ -134,7 +141,7 @@ PinnedFile::NameWiping PinnedFile::WipeName() {
     for (std::size_t tried = 0; !renamed && tried < letters.size(); ++tried, ++letter) {
       const std::string next(length, letters[letter % letters.size()]);
       if (next == name_) continue;
-      const Directory::Rename rename = folder_.RenameEntry(name_, next);
+      const Directory::Rename rename = folder_->RenameEntry(name_, next);
       if (rename == Directory::Rename::Unsupported) return NameWiping::NotWiped;
       if (rename == Directory::Rename::NameTaken) continue;
       if (rename == Directory::Rename::DonePlainly) wiping = NameWiping::WipedPlainly;
@@ -147,11 +154,11 @@ PinnedFile::NameWiping PinnedFile::WipeName() {
 }
 
 void PinnedFile::CheckName() const {
-  const auto facts = folder_.Examine(name_);
+  const auto facts = folder_->Examine(name_);
   if (!facts || facts->identity != identity_) throw IoError::FromErrno(ENOENT);
 }
 
-void PinnedFile::Delete() const { folder_.RemoveEntryOf(name_, identity_); }
+void PinnedFile::Delete() const { folder_->RemoveEntryOf(name_, identity_); }
 
 FileHandle PinnedFile::Checked(FileHandle file) const {
   if (file.Identity() != identity_) throw IoError::FromErrno(ENOENT);

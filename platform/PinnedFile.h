@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -44,14 +45,14 @@ class PathNoter {
 class FolderWalks {
  public:
   // The folder at `route`, walked with no link followed; raises IoError
-  // when it cannot be.
-  Directory Walk(const std::string& route);
+  // when it cannot be. The files reached in it share the one descriptor.
+  std::shared_ptr<const Directory> Walk(const std::string& route);
   // Walks afresh from the next Walk on: a new command.
   void Forget() { last_.reset(); }
 
  private:
   std::string route_;
-  std::optional<Directory> last_;
+  std::shared_ptr<const Directory> last_;
 };
 
 // One regular file, reached by walking its route one name at a time with no
@@ -75,8 +76,8 @@ class PinnedFile {
   // a drive no longer mounted where it was shows as another file system.
   static std::string NearestFileSystem(const std::string& route);
 
-  // The attribute word (FileAttributes.h) of the entry.
-  std::uint32_t Attributes() const;
+  // The attribute word (FileAttributes.h) of the entry when it was reached.
+  std::uint32_t AttributesWhenReached() const;
   // Applies an attribute word; raises IoError when it cannot.
   void SetAttributes(std::uint32_t word) const;
 
@@ -108,7 +109,7 @@ class PinnedFile {
   void Delete() const;
 
   // The folder the file was found in, for a flush after its name is gone.
-  Directory TakeFolder() && { return std::move(folder_); }
+  std::shared_ptr<const Directory> TakeFolder() && { return std::move(folder_); }
 
   // The file's length in bytes as it was when reached, read with no
   // opening of the file.
@@ -116,26 +117,27 @@ class PinnedFile {
 
   // The allocation unit of the file system holding the file; 0 when it
   // cannot be measured.
-  std::uint32_t ClusterSize() const { return folder_.ClusterSize(); }
-  std::uint32_t ClusterSize(ClusterSizeMemo& memo) const { return folder_.ClusterSize(memo); }
+  std::uint32_t ClusterSize() const { return folder_->ClusterSize(); }
+  std::uint32_t ClusterSize(ClusterSizeMemo& memo) const { return folder_->ClusterSize(memo); }
   // Bytes the file system had given the file (a sparse file's holes take
   // none) when it was reached.
   std::uint64_t AllocatedBytesWhenReached() const { return reached_.allocatedBytes; }
   // Bytes free to this user on the file system holding the file; -1 when
   // it cannot be measured.
-  std::int64_t FreeBytes() const { return folder_.FreeBytes(); }
+  std::int64_t FreeBytes() const { return folder_->FreeBytes(); }
 
  private:
-  PinnedFile(Directory folder, std::string name, const Directory::EntryFacts& reached);
+  PinnedFile(std::shared_ptr<const Directory> folder, std::string name, const Directory::EntryFacts& reached);
   // The regular file the route's last name names, when `isTheFile` says it
   // is the one sought.
   static std::optional<PinnedFile> ReachIf(
       const std::string& route, const std::function<bool(const Directory&, const Directory::EntryFacts&)>& isTheFile,
-      const std::function<Directory(const std::string&)>& walk = Directory::Walk);
+      const std::function<std::shared_ptr<const Directory>(const std::string&)>& walk = WalkAlone);
+  static std::shared_ptr<const Directory> WalkAlone(const std::string& route);
   FileHandle Checked(FileHandle file) const;
   void CheckName() const;
 
-  Directory folder_;
+  std::shared_ptr<const Directory> folder_;
   std::string name_;
   FileIdentity identity_;
   Directory::EntryFacts reached_;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "platform/BlockDevice.h"
 #include "platform/Ext4Cluster.h"
@@ -100,18 +101,30 @@ std::uint32_t ClusterSizeOfOpen(int fd) {
   return ::fstatvfs(fd, &space) == 0 ? ClusterBytes(fd, space) : 0;
 }
 
+ClusterSizeMemo::ClusterSizeMemo(ClusterSizeMemo&& other) noexcept : sizes_(std::exchange(other.sizes_, {})) {}
+
+ClusterSizeMemo& ClusterSizeMemo::operator=(ClusterSizeMemo&& other) noexcept {
+  if (this != &other) {
+    Forget();
+    sizes_ = std::exchange(other.sizes_, {});
+  }
+  return *this;
+}
+
+ClusterSizeMemo::~ClusterSizeMemo() { Forget(); }
+
+void ClusterSizeMemo::Forget() {
+  for (const auto& [device, measured] : sizes_) ::close(measured.pin);
+  sizes_.clear();
+}
+
 std::uint32_t ClusterSizeMemo::OfOpen(int fd, std::uint64_t device) {
-  struct statfs fileSystem {};
-  if (::fstatfs(fd, &fileSystem) != 0) return 0;
-  std::uint64_t id = 0;
-  static_assert(sizeof fileSystem.f_fsid <= sizeof id);
-  std::memcpy(&id, &fileSystem.f_fsid, sizeof fileSystem.f_fsid);
-  const FileSystemKey key{device, static_cast<std::int64_t>(fileSystem.f_type), id,
-                          static_cast<std::int64_t>(fileSystem.f_bsize), static_cast<std::int64_t>(fileSystem.f_frsize)};
-  if (const auto known = sizes_.find(key); known != sizes_.end()) return known->second;
+  if (const auto known = sizes_.find(device); known != sizes_.end()) return known->second.size;
   const std::uint32_t measured = ClusterSizeOfOpen(fd);
   // A file system that could not be measured is asked again next time.
-  if (measured != 0) sizes_.emplace(key, measured);
+  if (measured == 0) return 0;
+  const int pin = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (pin >= 0) sizes_.emplace(device, Measured{measured, pin});
   return measured;
 }
 

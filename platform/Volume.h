@@ -4,7 +4,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <tuple>
 
 #include "platform/MountTable.h"
 
@@ -46,18 +45,28 @@ std::uint32_t ClusterSizeOf(const std::string& path);
 std::uint32_t ClusterSizeOfOpen(int fd);
 
 // The cluster sizes of the file systems one command meets, each measured
-// once (on ext4 that opens the device and reads its superblock). A file
-// system is known by its device number together with its type, its id and
-// its block sizes, so one mounted while the command runs, even on a device
-// number another left, is measured afresh.
+// once (on ext4 that opens the device and reads its superblock) and then
+// known by its device number alone, with no call per file. The memo keeps
+// a descriptor on each file system it measured: while one is open the
+// kernel keeps that file system's device number, so no file system mounted
+// while the command runs can come to share it.
 class ClusterSizeMemo {
  public:
+  ClusterSizeMemo() = default;
+  ClusterSizeMemo(ClusterSizeMemo&& other) noexcept;
+  ClusterSizeMemo& operator=(ClusterSizeMemo&& other) noexcept;
+  ~ClusterSizeMemo();
+
   // As ClusterSizeOfOpen, for `fd` on the device numbered `device`.
   std::uint32_t OfOpen(int fd, std::uint64_t device);
 
  private:
-  using FileSystemKey = std::tuple<std::uint64_t, std::int64_t, std::uint64_t, std::int64_t, std::int64_t>;
-  std::map<FileSystemKey, std::uint32_t> sizes_;
+  struct Measured {
+    std::uint32_t size;
+    int pin;
+  };
+  void Forget();
+  std::map<std::uint64_t, Measured> sizes_;
 };
 
 // Bytes free to this user on the file system holding the open file or

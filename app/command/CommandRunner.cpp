@@ -1,6 +1,7 @@
 #include "app/command/CommandRunner.h"
 
 #include <algorithm>
+#include <set>
 
 #include "app/command/JournalClearing.h"
 #include "disk/SlackWipe.h"
@@ -10,9 +11,16 @@ namespace omrek {
 
 namespace {
 
+// A route per device the listed files were found on (and every route whose
+// file was not found): a caveat belongs to a drive, and asking once per
+// drive, not once per file, keeps a list of many small files cheap.
 std::vector<std::string> RoutesOf(const TargetRows& rows) {
   std::vector<std::string> routes;
-  for (int row = 0; row < rows.RowCount(); ++row) routes.push_back(rows.RowFile(row).route);
+  std::set<std::uint64_t> devices;
+  for (int row = 0; row < rows.RowCount(); ++row) {
+    const ListedFile& file = rows.RowFile(row);
+    if (!file.identity || devices.insert(file.identity->device).second) routes.push_back(file.route);
+  }
   return routes;
 }
 
