@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "app/OmrekProgram.h"
 #include "disk/ui/DiskList.h"
@@ -159,6 +161,54 @@ TEST_F(MainWindow, ListPanelListAndMeter) {
   auto* meter = Control<BarMeter>("Meter");
   ASSERT_NE(meter, nullptr);
   EXPECT_EQ(meter->geometry(), QRect(1, 336, 564, 20));
+}
+
+// What a screen reader finds: every painted control in the window's
+// accessibility tree with a role and a name, as QAccessible walks it.
+void CollectAccessible(QAccessibleInterface* node, std::vector<QAccessibleInterface*>& found) {
+  found.push_back(node);
+  for (int i = 0; i < node->childCount(); ++i) CollectAccessible(node->child(i), found);
+}
+
+std::map<QString, QAccessibleInterface*> ByName(const std::vector<QAccessibleInterface*>& nodes,
+                                                QAccessible::Role role) {
+  std::map<QString, QAccessibleInterface*> named;
+  for (QAccessibleInterface* node : nodes) {
+    if (node->role() == role) named[node->text(QAccessible::Name)] = node;
+  }
+  return named;
+}
+
+TEST_F(MainWindow, ScreenReadersFindEveryButtonByNameAndTheMetersValue) {
+  TfrmMain& main = program_.Main();
+  std::vector<QAccessibleInterface*> nodes;
+  CollectAccessible(QAccessible::queryAccessibleInterface(&main), nodes);
+  const std::map<QString, QAccessibleInterface*> buttons = ByName(nodes, QAccessible::Button);
+  for (const char* name : {"Destroy Listed Files", "Wipe Slack of Listed Files", "Wipe Space", "Select Files",
+                           "Help/About", "Config", "Cancel", "EXIT", "Minimize", "Close"}) {
+    EXPECT_EQ(buttons.count(name), 1u) << name;
+  }
+  ASSERT_EQ(buttons.count("Destroy Listed Files"), 1u);
+  EXPECT_EQ(buttons.at("Destroy Listed Files")->text(QAccessible::Description),
+            "Destroy the files listed in the window");
+  // A label that works as a button presses as one.
+  ASSERT_EQ(buttons.count("Minimize"), 1u);
+  QAccessibleActionInterface* minimize = buttons.at("Minimize")->actionInterface();
+  ASSERT_NE(minimize, nullptr);
+  EXPECT_EQ(minimize->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+
+  const std::map<QString, QAccessibleInterface*> meters = ByName(nodes, QAccessible::ProgressBar);
+  ASSERT_EQ(meters.count("Completion Progress"), 1u);
+  QAccessibleInterface* meter = meters.at("Completion Progress");
+  auto& bars = Child<BarMeter>(main, "Meter");
+  bars.setMaximum(400);
+  bars.setPosition(100);
+  ASSERT_NE(meter->valueInterface(), nullptr);
+  EXPECT_EQ(meter->valueInterface()->currentValue().toLongLong(), 100);
+  EXPECT_EQ(meter->valueInterface()->maximumValue().toLongLong(), 400);
+  EXPECT_EQ(meter->text(QAccessible::Value), "25%");
+  bars.setPosition(400);
+  EXPECT_EQ(meter->text(QAccessible::Value), "100%");
 }
 
 TEST_F(MainWindow, DialogButtonsShowEachDialogOnceAndKeepIt) {
