@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,7 @@
 #include "tests/support/ChildProcess.h"
 #include "widgets/BarMeter.h"
 #include "widgets/FlatButton.h"
+#include "widgets/ModelessWindow.h"
 
 namespace omrek {
 namespace {
@@ -292,10 +294,13 @@ TEST(AnyPalette, EveryCaptionStaysReadableOnADarkPalette) {
 }
 
 // Laptops and scaled desktops: a dialog whose own place would run off the
-// screen opens wholly on it, near the main window.
+// screen opens wholly on it, near the main window; one taller than the
+// screen shrinks to it and scrolls, every button still within reach.
 TEST(SmallScreens, EveryDialogLiesWhollyOnTheScreen) {
-  // 2560 x 1600 at twice the scale is a desktop of 1280 x 800.
-  for (const char* screen : {"laptop-screen.json", "scaled-screen.json"}) {
+  // 2560 x 1600 at twice the scale is a desktop of 1280 x 800; 1920 x 1080
+  // at twice the scale one of 960 x 540, lower than the configuration.
+  for (const char* screen :
+       {"laptop-screen.json", "scaled-screen.json", "small-screen.json", "full-hd-scaled-screen.json"}) {
     const std::string config = std::string(OMREK_TEST_SOURCE_DIR) + "/support/" + screen;
     EXPECT_EQ(test::RunTestCaseInChild("SmallScreensChild.DialogsFit",
                                        {{"QT_QPA_PLATFORM", "offscreen:configfile=" + config}}),
@@ -318,8 +323,22 @@ TEST(SmallScreensChild, DialogsFit) {
       if (window != &main && window->isVisible()) dialog = window;
     }
     ASSERT_NE(dialog, nullptr);
+    const std::string name = dialog->objectName().toStdString();
     EXPECT_TRUE(area.contains(dialog->geometry()))
-        << dialog->objectName().toStdString() << " at " << dialog->geometry().x() << "," << dialog->geometry().y();
+        << name << " at " << dialog->geometry().x() << "," << dialog->geometry().y();
+    QScrollArea* scroller = static_cast<ModelessWindow*>(dialog)->Scroller();
+    EXPECT_EQ(scroller != nullptr, area.height() < 600 && dialog == &program.Config())
+        << name << " scrolls only where it is taller than the screen";
+    for (QAbstractButton* pressable : dialog->findChildren<QAbstractButton*>()) {
+      if (!pressable->isVisibleTo(dialog)) continue;
+      if (scroller != nullptr) {
+        scroller->ensureWidgetVisible(pressable);
+        QApplication::processEvents();
+      }
+      const QRect onScreen(pressable->mapToGlobal(QPoint(0, 0)), pressable->size());
+      EXPECT_TRUE(area.contains(onScreen) && dialog->geometry().contains(onScreen))
+          << pressable->objectName().toStdString() << " of " << name;
+    }
     dialog->hide();
   }
 }
