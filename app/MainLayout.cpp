@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "app/MainSkin.h"
 #include "intake/ui/TargetListView.h"
+#include "widgets/Accessibility.h"
 #include "widgets/BarMeter.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/ErrorBox.h"
@@ -134,6 +135,7 @@ void TfrmMain::CreateListPanel() {
                   QStringLiteral("Press the DELETE key to remove files from this list individually"));
   lstView->setFont(PixelFont(kArial, 11));
   lstView->setAccessibleName(QStringLiteral("Listed Files"));
+  PresentAsTable(*lstView);
   Meter = Place(new BarMeter(pnlMain), "Meter", QRect(1, 336, 564, 20));
 }
 

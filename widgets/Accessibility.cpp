@@ -1,10 +1,12 @@
 #include "widgets/Accessibility.h"
 
 #include <QAccessibleWidget>
-#include <limits>
+#include <QTreeWidget>
+#include <algorithm>
 
 #include "widgets/BarMeter.h"
 #include "widgets/ClickLabel.h"
+#include "widgets/ReportTableAccessible.h"
 
 namespace omrek {
 
@@ -66,9 +68,14 @@ class BarMeterAccessible : public QAccessibleWidget, public QAccessibleValueInte
   }
 };
 
+// Marks the lists that are told as tables.
+constexpr char kTableProperty[] = "omrekPresentAsTable";
+
 QAccessibleInterface* PaintedControl(const QString&, QObject* object) {
   if (auto* label = qobject_cast<ClickLabel*>(object)) return new ClickLabelAccessible(label);
   if (auto* meter = qobject_cast<BarMeter*>(object)) return new BarMeterAccessible(meter);
+  auto* list = qobject_cast<QTreeWidget*>(object);
+  if (list != nullptr && list->property(kTableProperty).toBool()) return new ReportTableAccessible(list);
   return nullptr;
 }
 
@@ -80,6 +87,18 @@ void InstallWidgetAccessibility() {
     return true;
   }();
   (void)installed;
+}
+
+void PresentAsTable(QTreeWidget& list) {
+  InstallWidgetAccessibility();
+  list.setProperty(kTableProperty, true);
+  // Setting a tip or a name has Qt make the list's interface already, as
+  // a tree: it is dropped, to be made anew as a table when next asked for.
+  if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(&list)) {
+    if (made->tableInterface() != nullptr && made->role() != QAccessible::Table) {
+      QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    }
+  }
 }
 
 }  // namespace omrek

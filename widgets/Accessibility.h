@@ -1,5 +1,7 @@
 #pragma once
 
+class QTreeWidget;
+
 namespace omrek {
 
 // Teaches Qt's accessibility what the painted controls are, so that a
@@ -7,5 +9,8 @@ namespace omrek {
 // button is a button, the bar meter a progress bar with its value. Safe to
 // call any number of times; the controls call it when they are made.
 void InstallWidgetAccessibility();
+
+// Has a flat report list told as a table rather than as a tree.
+void PresentAsTable(QTreeWidget& list);
 
 }  // namespace omrek

@@ -16,6 +16,8 @@
 #include "intake/ui/TargetListView.h"
 #include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Shell.h"
+#include "tests/support/TempDir.h"
 #include "widgets/BarMeter.h"
 #include "widgets/FlatButton.h"
 #include "widgets/ModelessWindow.h"
@@ -211,6 +213,34 @@ TEST_F(MainWindow, ScreenReadersFindEveryButtonByNameAndTheMetersValue) {
   EXPECT_EQ(meter->text(QAccessible::Value), "25%");
   bars.setPosition(400);
   EXPECT_EQ(meter->text(QAccessible::Value), "100%");
+
+  // The list is a table of rows under its column headers, kept in step as
+  // rows come and go.
+  const std::map<QString, QAccessibleInterface*> tables = ByName(nodes, QAccessible::Table);
+  ASSERT_EQ(tables.count("Listed Files"), 1u);
+  QAccessibleTableInterface* table = tables.at("Listed Files")->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->rowCount(), 0);
+  test::TempDir dir;
+  main.AddTarget(test::WriteFile(dir.File("first"), "1"));
+  main.AddTarget(test::WriteFile(dir.File("second"), std::string(2000, '2')));
+  auto& list = Child<TargetListView>(main, "lstView");
+  ASSERT_EQ(table->rowCount(), 2);
+  EXPECT_EQ(table->columnCount(), 2);
+  EXPECT_EQ(table->columnDescription(0), "Filename");
+  EXPECT_EQ(table->columnDescription(1), "Size (kb)");
+  EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), QString::fromStdString(dir.File("second")));
+  EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), "2");
+  EXPECT_EQ(tables.at("Listed Files")->childCount(), 4);
+  EXPECT_EQ(tables.at("Listed Files")->indexOfChild(table->cellAt(1, 1)), 3);
+  ASSERT_TRUE(table->selectRow(1));
+  EXPECT_TRUE(list.topLevelItem(1)->isSelected()) << "selecting through the table selects the row";
+  EXPECT_EQ(table->selectedRows(), QList<int>{1});
+  EXPECT_TRUE(table->cellAt(1, 0)->state().selected);
+  list.DeleteRow(0);
+  ASSERT_EQ(table->rowCount(), 1);
+  EXPECT_EQ(table->cellAt(0, 0)->text(QAccessible::Name), QString::fromStdString(dir.File("second")));
+  EXPECT_EQ(table->cellAt(1, 0), nullptr);
 }
 
 TEST_F(MainWindow, DialogButtonsShowEachDialogOnceAndKeepIt) {
