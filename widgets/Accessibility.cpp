@@ -6,17 +6,19 @@
 
 #include "widgets/BarMeter.h"
 #include "widgets/ClickLabel.h"
+#include "widgets/LinkLabel.h"
 #include "widgets/ReportTableAccessible.h"
 
 namespace omrek {
 
 namespace {
 
-// A label clicked like a button: its name is its accessible name, or else
+// A label clicked like a button (or, underlined, like a link): its name is its accessible name, or else
 // its text; its one action presses it.
 class ClickLabelAccessible : public QAccessibleWidget {
  public:
-  explicit ClickLabelAccessible(ClickLabel* label) : QAccessibleWidget(label, QAccessible::Button) {
+  explicit ClickLabelAccessible(ClickLabel* label)
+      : QAccessibleWidget(label, qobject_cast<LinkLabel*>(label) != nullptr ? QAccessible::Link : QAccessible::Button) {
     addControllingSignal(QStringLiteral("clicked()"));
   }
 

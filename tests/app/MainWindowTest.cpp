@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -19,6 +20,7 @@
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
 #include "widgets/BarMeter.h"
+#include "widgets/ClickLabel.h"
 #include "widgets/FlatButton.h"
 #include "widgets/ModelessWindow.h"
 
@@ -241,6 +243,31 @@ TEST_F(MainWindow, ScreenReadersFindEveryButtonByNameAndTheMetersValue) {
   ASSERT_EQ(table->rowCount(), 1);
   EXPECT_EQ(table->cellAt(0, 0)->text(QAccessible::Name), QString::fromStdString(dir.File("second")));
   EXPECT_EQ(table->cellAt(1, 0), nullptr);
+}
+
+// In every window each painted button and link has a name to be read by,
+// and says what it is.
+TEST_F(MainWindow, EveryPaintedControlOfEveryWindowHasANameAndARole) {
+  for (QWidget* window : program_.WindowsInCreationOrder()) {
+    std::vector<QAccessibleInterface*> nodes;
+    CollectAccessible(QAccessible::queryAccessibleInterface(window), nodes);
+    int painted = 0;
+    for (QAccessibleInterface* node : nodes) {
+      auto* control = qobject_cast<QWidget*>(node->object());
+      const bool flat = qobject_cast<FlatButton*>(control) != nullptr || qobject_cast<ClickLabel*>(control) != nullptr;
+      if (!flat && qobject_cast<QToolButton*>(control) == nullptr) continue;
+      ++painted;
+      const std::string where = window->objectName().toStdString() + "/" + control->objectName().toStdString();
+      EXPECT_FALSE(node->text(QAccessible::Name).trimmed().isEmpty()) << where;
+      EXPECT_TRUE(node->role() == QAccessible::Button || node->role() == QAccessible::Link ||
+                  node->role() == QAccessible::PageTab)
+          << where << " is " << node->role();
+    }
+    EXPECT_GT(painted, 0) << window->objectName().toStdString();
+  }
+  const auto* readme = program_.About().findChild<QWidget*>("lblReadme");
+  ASSERT_NE(readme, nullptr);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QWidget*>(readme))->role(), QAccessible::Link);
 }
 
 TEST_F(MainWindow, DialogButtonsShowEachDialogOnceAndKeepIt) {
