@@ -1,7 +1,7 @@
 #include "widgets/BarMeter.h"
 
-#include <QPainter>
 #include <QAccessible>
+#include <QPainter>
 #include <algorithm>
 
 #include "widgets/Accessibility.h"

@@ -667,8 +667,8 @@ TEST_F(DestroyCommand, ADriveThatMayKeepOldCopiesIsNamedFirst) {
     ClickDestroy();
     ASSERT_EQ(cancel.Boxes().size(), 1u);
     const QChar letter = DriveTable::Read().LetterOf(image_.MountPoint());
-    EXPECT_TRUE(cancel.Boxes()[0].text.startsWith(
-        QString::fromStdString("The drive " + image_.MountPoint() + " (") + letter + ":): "))
+    EXPECT_TRUE(cancel.Boxes()[0].text.startsWith(QString::fromStdString("The drive " + image_.MountPoint() + " (") +
+                                                  letter + ":): "))
         << cancel.Boxes()[0].text.toStdString();
     EXPECT_FALSE(cancel.Boxes()[0].text.contains("on-flash")) << "a drive, not a file";
     EXPECT_TRUE(cancel.Boxes()[0].text.contains("solid-state"));

@@ -194,8 +194,7 @@ TEST_F(HeadlessCommand, TheReportOfferClosesByDefaultAndCanBeTurnedOff) {
   EXPECT_EQ(offer->checkBox()->text(), "Don't offer again");
   offer->checkBox()->setChecked(true);
   offer->button(QMessageBox::Close)->click();
-  EXPECT_NE(ReadWholeFile(settings_).find("[Options]\nOfferReport=0\n"), std::string::npos)
-      << ReadWholeFile(settings_);
+  EXPECT_NE(ReadWholeFile(settings_).find("[Options]\nOfferReport=0\n"), std::string::npos) << ReadWholeFile(settings_);
   EXPECT_FALSE(destroyOne("fourth")) << "not offered again";
   EXPECT_FALSE(fs::exists(folder_.File("fourth"))) << "the command itself ran";
 
