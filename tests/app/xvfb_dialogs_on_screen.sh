@@ -2,7 +2,8 @@
 # xvfb_dialogs_on_screen.sh PROGRAM SHOT: the real program on screens of a
 # laptop (1280 x 720, 1366 x 768) and of a desktop at twice the scale
 # (1920 x 1080, QT_SCALE_FACTOR=2). The main window and every dialog its
-# buttons open lie wholly within the screen; each dialog closes with Esc.
+# buttons open, the Wipe Space question included, lie wholly within the
+# screen; each closes with Esc, which cancels the question unanswered.
 # The configuration dialog at twice the scale, taller than that screen, is
 # kept as a screenshot.
 set -euo pipefail
@@ -44,7 +45,7 @@ for setup in "1280 720 1" "1366 768 1" "1920 1080 2"; do
   expect_within_screen "$main" "the main window at ${width}x${height}, scale $scale" "$width" "$height"
   # The buttons' tops in the window (each 100 x 40 at left 24), and the
   # dialogs they open.
-  for dialog in "224 Select Files to Destroy" "268 About / Help" "312 Configuration"; do
+  for dialog in "180 Wipe Space" "224 Select Files to Destroy" "268 About / Help" "312 Configuration"; do
     read -r top title <<<"$dialog"
     xdotool mousemove --window "$main" $((74 * scale)) $(((top + 20) * scale)) click 1
     box=$(wait_for_window "$title")
