@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "app/MainSkin.h"
 #include "intake/ui/TargetListView.h"
+#include "widgets/Accessibility.h"
 #include "widgets/BarMeter.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/ErrorBox.h"
@@ -117,6 +118,9 @@ void TfrmMain::CreateTitleAndStatus() {
 
   btnMin = MakeLabelButton(this, "btnMin", QStringLiteral("="), QRect(684, 19, 8, 16));
   lblExit = MakeLabelButton(this, "lblExit", QStringLiteral("X"), QRect(696, 16, 9, 16));
+  // "=" and "X" say nothing read aloud; what they do does.
+  btnMin->setAccessibleName(QStringLiteral("Minimize"));
+  lblExit->setAccessibleName(QStringLiteral("Close"));
 }
 
 void TfrmMain::CreateListPanel() {
@@ -130,6 +134,8 @@ void TfrmMain::CreateListPanel() {
   lstView = Place(new TargetListView(pnlMain), "lstView", QRect(1, 1, 564, 335),
                   QStringLiteral("Press the DELETE key to remove files from this list individually"));
   lstView->setFont(PixelFont(kArial, 11));
+  lstView->setAccessibleName(QStringLiteral("Listed Files"));
+  PresentAsTable(*lstView);
   Meter = Place(new BarMeter(pnlMain), "Meter", QRect(1, 336, 564, 20));
 }
 

@@ -24,9 +24,11 @@ bool WindowFrontEnd::AcceptInPlaceCaveats(const std::vector<InPlaceCaveat>& cave
 }
 
 bool WindowFrontEnd::AcceptCaveat(const InPlaceCaveat& caveat) {
+  // The drive by its mount point and letter, as the drive list and the
+  // Wipe Space question name it.
   const char letter = DriveTable::Read().LetterOf(caveat.mountPoint);
-  const std::string drive = letter != 0 ? std::string("Drive ") + letter + ": (" + caveat.mountPoint + ")"
-                                        : "The drive at " + caveat.mountPoint;
+  const std::string drive =
+      "The drive " + caveat.mountPoint + (letter != 0 ? std::string(" (") + letter + ":)" : std::string());
   QMessageBox box(QMessageBox::Warning, kProgramTitle,
                   QString::fromStdString(drive + ": " + caveat.reason +
                                          ".\nOverwriting in place may not reach old copies of the data there."),
@@ -42,19 +44,29 @@ bool WindowFrontEnd::AcceptCaveat(const InPlaceCaveat& caveat) {
 }
 
 bool WindowFrontEnd::ConfirmSpaceWipe(const std::vector<DriveForecast>& drives) {
-  return omrek::ConfirmSpaceWipe(&window_, drives);
+  return omrek::ConfirmSpaceWipe(&window_, {drives, config_.WipeSlack(), config_.SettingsFilePath()});
 }
 
 void WindowFrontEnd::ReportReady(CommandReport report) {
-  if (report.Empty()) return;
+  if (report.Empty() || !config_.OfferReport()) return;
   // Offered, never forced: a list of shredded paths is itself sensitive, and
-  // the window goes on meanwhile.
+  // the window goes on meanwhile. Close is the default, so Enter out of
+  // habit saves nothing.
   if (reportOffer_) reportOffer_->close();
   reportOffer_ =
       new QMessageBox(QMessageBox::Question, kProgramTitle, QStringLiteral("Save a report of what was done?"),
                       QMessageBox::Save | QMessageBox::Close, &window_);
   reportOffer_->setAttribute(Qt::WA_DeleteOnClose);
   reportOffer_->setWindowModality(Qt::NonModal);
+  reportOffer_->setDefaultButton(QMessageBox::Close);
+  reportOffer_->setEscapeButton(QMessageBox::Close);
+  auto* never = new QCheckBox(QStringLiteral("Don't offer again"));
+  reportOffer_->setCheckBox(never);
+  // However the offer is left (a button, Esc, its close box), the tick
+  // counts.
+  QObject::connect(reportOffer_, &QDialog::finished, &window_, [this, never] {
+    if (never->isChecked()) config_.StopOfferingReport();
+  });
   QObject::connect(
       reportOffer_, &QMessageBox::buttonClicked, &window_, [this, report = std::move(report)](QAbstractButton* button) {
         if (reportOffer_ == nullptr || reportOffer_->standardButton(button) != QMessageBox::Save) return;

@@ -9,9 +9,9 @@ namespace omrek {
 
 namespace {
 
-// The folders a running system keeps writing to: its logs, spools and
-// databases, and the users' files.
-constexpr const char* kSystemFolders[] = {"/", "/var", "/home"};
+// The folders a running system needs and keeps writing to: its programs,
+// logs, spools and databases, and the users' files.
+constexpr const char* kSystemFolders[] = {"/", "/usr", "/var", "/home"};
 
 bool HoldsSystem(const std::string& root) {
   for (const char* folder : kSystemFolders) {

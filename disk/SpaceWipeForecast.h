@@ -29,7 +29,7 @@ struct DriveForecast {
   std::string root;
   std::int64_t freeBytes;         // what the filler files will take; -1 when unknown
   std::optional<double> seconds;  // at the speed last measured on the drive
-  bool holdsSystem;               // holds /, /var or /home
+  bool holdsSystem;               // holds /, /usr, /var or /home
 };
 
 std::vector<DriveForecast> ForecastSpaceWipe(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/JournalCheckpoint.h"
+#include "platform/MountTable.h"
 #include "platform/Volume.h"
 
 namespace omrek {
@@ -45,6 +46,22 @@ bool Rotational(dev_t device) {
   return true;
 }
 
+// The mount point of the file system holding `path`, as the drive list
+// names it where it can. A file in a btrfs subvolume or on a mount the drive
+// list leaves out is not matched by device there: the longest mount point
+// its real path lies under is taken then, never the path itself.
+std::string MountPointHolding(const std::string& path) {
+  if (const auto volume = VolumeHoldingPath(path)) return volume->RootDirectory;
+  std::error_code error;
+  const std::string canonical = std::filesystem::weakly_canonical(path, error).string();
+  std::string best = "/";
+  for (const MountEntry& entry : ReadMountTable()) {
+    const bool holds = canonical == entry.MountPoint || canonical.starts_with(entry.MountPoint + "/");
+    if (holds && entry.MountPoint.size() > best.size()) best = entry.MountPoint;
+  }
+  return best;
+}
+
 }  // namespace
 
 std::optional<InPlaceCaveat> InPlaceCaveats::Of(const std::string& path) {
@@ -64,8 +81,7 @@ std::optional<InPlaceCaveat> InPlaceCaveats::Of(const std::string& path) {
   if (reason.empty()) return std::nullopt;
   const std::string folder = S_ISDIR(st.st_mode) ? path : std::filesystem::path(path).parent_path().string();
   if (const auto journal = JournalLeftUncleared(folder.empty() ? "." : folder)) reason += "; " + *journal;
-  const auto volume = VolumeHoldingPath(path);
-  caveat = InPlaceCaveat{volume ? volume->RootDirectory : path, reason};
+  caveat = InPlaceCaveat{MountPointHolding(path), reason};
   return caveat;
 }
 

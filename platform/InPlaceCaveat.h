@@ -10,7 +10,7 @@ namespace omrek {
 // Why overwriting a file in place on some file system may leave old copies
 // of its data where no pass reaches them.
 struct InPlaceCaveat {
-  std::string mountPoint;  // the file system's root, as the drive list names it
+  std::string mountPoint;  // the file system's root, as the drive list names it; never a file's path
   std::string reason;
 };
 

@@ -1,13 +1,13 @@
 # Sourced by the scripts that run Omrek on a virtual display.
 
 # Starts Xvfb on a free display and exports DISPLAY; it is stopped when the
-# calling script exits.
+# calling script exits. XVFB_SCREEN gives another screen than 1280x1024x24.
 start_virtual_display() {
   local display_file
   display_file=$(mktemp)
   # -noreset: when its last client leaves, a server would reset and refuse
   # the next one for a moment.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$display_file" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp -noreset 3>"$display_file" 2>/dev/null &
   XVFB_PID=$!
   trap stop_virtual_display EXIT
   for _ in $(seq 100); do

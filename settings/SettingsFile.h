@@ -36,6 +36,9 @@ extern const std::array<SettingKey, 21> kSettingKeys;
 // rename a file to names that tell nothing before deleting it.
 extern const SettingKey kVerifyKey;
 extern const SettingKey kWipeNamesKey;
+// OfferReport: after a command the window offers to save its report;
+// "Don't offer again" turns it off.
+extern const SettingKey kOfferReportKey;
 // The drives (mount points) whose warning about overwriting in place the
 // user asked not to see again.
 extern const SettingKey kQuietDrivesKey;

@@ -1,7 +1,10 @@
 #include "widgets/BarMeter.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <algorithm>
+
+#include "widgets/Accessibility.h"
 
 namespace omrek {
 
@@ -10,7 +13,7 @@ constexpr int kGap = 2;
 const QColor kLitColour(0, 0, 128);
 }  // namespace
 
-BarMeter::BarMeter(QWidget* parent) : QWidget(parent) {}
+BarMeter::BarMeter(QWidget* parent) : QWidget(parent) { InstallWidgetAccessibility(); }
 
 void BarMeter::setMaximum(std::int64_t maximum) {
   if (maximum == maximum_) return;
@@ -22,6 +25,10 @@ void BarMeter::setPosition(std::int64_t position) {
   if (position == position_) return;
   position_ = position;
   update();
+  // A screen reader follows the progress as it would a progress bar's.
+  if (!QAccessible::isActive()) return;
+  QAccessibleValueChangeEvent changed(this, QVariant::fromValue(position_));
+  QAccessible::updateAccessibility(&changed);
 }
 
 int BarMeter::litBars() const {

@@ -4,12 +4,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "widgets/Accessibility.h"
+
 namespace omrek {
 
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   setAttribute(Qt::WA_TranslucentBackground);
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::TabFocus);
+  InstallWidgetAccessibility();
 }
 
 void ClickLabel::keyPressEvent(QKeyEvent* event) {

@@ -10,6 +10,8 @@ namespace omrek {
 FileNameEdit::FileNameEdit(const QString& filter, QWidget* parent) : QLineEdit(parent), filter_(filter) {
   browse_ = addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
   browse_->setObjectName(QStringLiteral("browse"));
+  // What a screen reader calls the folder icon.
+  browse_->setText(QStringLiteral("Browse"));
   connect(browse_, &QAction::triggered, this, &FileNameEdit::Browse);
 }
 

@@ -24,7 +24,13 @@ FlatButton::FlatButton(const QStringList& captionLines, QWidget* parent) : QAbst
   setFocusPolicy(Qt::TabFocus);
 }
 
-void FlatButton::setCaptionLines(const QStringList& lines) { setText(lines.join(QLatin1Char('\n'))); }
+void FlatButton::setCaptionLines(const QStringList& lines) {
+  setText(lines.join(QLatin1Char('\n')));
+  // Read aloud as one phrase: "Destroy Listed Files", not its padded lines.
+  QStringList words;
+  for (const QString& line : lines) words << line.simplified();
+  setAccessibleName(words.join(QLatin1Char(' ')).simplified());
+}
 
 void FlatButton::setColours(const Colours& colours) {
   colours_ = colours;

@@ -2,6 +2,9 @@
 
 #include <QKeyEvent>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace omrek {
@@ -10,6 +13,10 @@ namespace {
 // A classic sizeable Windows frame: 4 pixels each side, a 19-pixel caption.
 constexpr int kFrameBorder = 4;
 constexpr int kCaptionHeight = 19;
+// Before its first show a window's frame is not known yet; the tallest title
+// bar in common use (a scaled one included) is assumed, so that the lower
+// edge is not pushed off the screen by it.
+constexpr int kLargestCaption = 40;
 }  // namespace
 
 ModelessWindow::ModelessWindow(const QString& caption, QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -41,21 +48,50 @@ void ModelessWindow::KeepOnScreenOf(const QWidget& owner) {
   const QScreen* screen = owner.screen();
   if (screen == nullptr) return;
   const QRect area = screen->availableGeometry();
-  // Before the first show the frame is not known yet; a classic one is
-  // assumed.
   QRect outer = frameGeometry();
-  if (outer == geometry()) outer.adjust(-kFrameBorder, -kFrameBorder - kCaptionHeight, kFrameBorder, kFrameBorder);
+  if (outer == geometry()) outer.adjust(-kFrameBorder, -kLargestCaption, kFrameBorder, kFrameBorder);
   if (area.contains(outer)) return;
 
   // Beside the owner's centre, then pushed in from every edge it crosses;
   // a window larger than the screen gives up the excess.
-  const QSize fitting = outer.size().boundedTo(area.size());
-  if (fitting != outer.size()) resize(size() - (outer.size() - fitting));
+  QSize fitting = outer.size().boundedTo(area.size());
+  if (fitting != outer.size()) {
+    ScrollControls();
+    // A vertical scroll bar would take its width from the controls: the
+    // window widens by it where the screen has room.
+    if (fitting.height() < outer.height()) {
+      fitting.setWidth(std::min(area.width(), fitting.width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
+    }
+    resize(size() - (outer.size() - fitting));
+  }
   outer.setSize(fitting);
   outer.moveCenter(owner.frameGeometry().center());
   outer.moveLeft(std::clamp(outer.left(), area.left(), area.right() - outer.width() + 1));
   outer.moveTop(std::clamp(outer.top(), area.top(), area.bottom() - outer.height() + 1));
   move(outer.topLeft());
+}
+
+void ModelessWindow::ScrollControls() {
+  if (scroller_ != nullptr) return;
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("ScrolledPage"));
+  page->setMinimumSize(size());
+  // In the order they were made, which is also the order Tab takes them.
+  for (QObject* child : children()) {
+    auto* control = qobject_cast<QWidget*>(child);
+    if (control == nullptr || control->isWindow()) continue;
+    const bool hidden = control->isHidden();
+    control->setParent(page);
+    control->setHidden(hidden);
+  }
+  scroller_ = new QScrollArea(this);
+  scroller_->setObjectName(QStringLiteral("Scroller"));
+  scroller_->setFrameShape(QFrame::NoFrame);
+  scroller_->setWidgetResizable(true);
+  scroller_->setWidget(page);
+  auto* fill = new QVBoxLayout(this);
+  fill->setContentsMargins(0, 0, 0, 0);
+  fill->addWidget(scroller_);
 }
 
 }  // namespace omrek

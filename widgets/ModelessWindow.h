@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QScrollArea;
+
 namespace omrek {
 
 // A dialog window that lives for the whole run. Closing it only hides it, so
@@ -15,8 +17,14 @@ class ModelessWindow : public QWidget {
 
   // Shows the window where it stands when all of it lies on the screen that
   // holds `owner`; otherwise (a small screen, a large scale factor, the
-  // owner moved to another screen) fully on that screen, near `owner`.
+  // owner moved to another screen) fully on that screen, near `owner`. A
+  // window larger than that screen shrinks to it and scrolls its controls,
+  // so that none is out of reach.
   void ShowModeless(const QWidget* owner = nullptr);
+
+  // The scroll area that holds the controls once the window had to shrink;
+  // null before.
+  QScrollArea* Scroller() const { return scroller_; }
 
  protected:
   // Sizes the window from its outer size (frame included) as the Windows
@@ -27,6 +35,11 @@ class ModelessWindow : public QWidget {
 
  private:
   void KeepOnScreenOf(const QWidget& owner);
+  // Moves the controls into a scroll area filling the window, at the size
+  // they were laid out for.
+  void ScrollControls();
+
+  QScrollArea* scroller_ = nullptr;
 };
 
 }  // namespace omrek

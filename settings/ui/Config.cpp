@@ -186,6 +186,7 @@ std::string TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
   }
   options_ = {file.ReadBoolean(kVerifyKey), file.ReadBoolean(kWipeNamesKey)};
   quietDrives_ = file.ReadMountPoints(kQuietDrivesKey);
+  offerReport_ = file.ReadBoolean(kOfferReportKey);
   LoadSound(sound);
   chkWipeBackground->setChecked(false);
   wipeSpace.setCaptionLines({QStringLiteral("Wipe Space")});
@@ -198,6 +199,7 @@ void TfrmConfig::SaveSettings() {
   for (const SettingKey& key : kSettingKeys) TakeFromControl(file, key);
   file.WriteBoolean(kVerifyKey, options_.verify);
   file.WriteBoolean(kWipeNamesKey, options_.wipeNames);
+  file.WriteBoolean(kOfferReportKey, offerReport_);
 }
 
 void TfrmConfig::PutIntoControl(const SettingsFile& file, const SettingKey& key) {
@@ -269,6 +271,16 @@ void TfrmConfig::QuietDrive(const std::string& mountPoint) {
   quietDrives_.push_back(mountPoint);
   try {
     SettingsFile(SettingsFilePath()).WriteMountPoints(kQuietDrivesKey, quietDrives_);
+  } catch (const std::exception&) {
+    // The choice still holds until the program ends.
+  }
+}
+
+void TfrmConfig::StopOfferingReport() {
+  offerReport_ = false;
+  try {
+    CreateSettingsFolder(SettingsFilePath());
+    SettingsFile(SettingsFilePath()).WriteBoolean(kOfferReportKey, false);
   } catch (const std::exception&) {
     // The choice still holds until the program ends.
   }

@@ -51,6 +51,12 @@ class TfrmConfig : public ModelessWindow {
   bool DriveQuiet(const std::string& mountPoint) const;
   void QuietDrive(const std::string& mountPoint);
 
+  // Whether the window offers the report after a command; StopOfferingReport
+  // stores at once that it should not (kept for this run even when the file
+  // cannot be written).
+  bool OfferReport() const { return offerReport_; }
+  void StopOfferingReport();
+
   // The selected drives' letters, such as "CE".
   QString SelectedDrives() const;
 
@@ -109,6 +115,7 @@ class TfrmConfig : public ModelessWindow {
   std::string programPath_;
   DestroyOptions options_;
   std::vector<std::string> quietDrives_;
+  bool offerReport_ = true;
   WipeControls fileControls_{};
   WipeControls diskControls_{};
   ControlWipeProfile fileMode_{fileControls_};

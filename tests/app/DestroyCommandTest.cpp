@@ -24,6 +24,7 @@
 #include "engine/CommandReport.h"
 #include "engine/FileDestruction.h"
 #include "intake/ui/TargetListView.h"
+#include "platform/DriveTable.h"
 #include "platform/Volume.h"
 #include "platform/WavePlayer.h"
 #include "tests/app/CommandSupport.h"
@@ -665,7 +666,11 @@ TEST_F(DestroyCommand, ADriveThatMayKeepOldCopiesIsNamedFirst) {
     test::ModalBoxCatcher cancel(press("Cancel", false));
     ClickDestroy();
     ASSERT_EQ(cancel.Boxes().size(), 1u);
-    EXPECT_TRUE(cancel.Boxes()[0].text.contains(QString::fromStdString(image_.MountPoint())));
+    const QChar letter = DriveTable::Read().LetterOf(image_.MountPoint());
+    EXPECT_TRUE(cancel.Boxes()[0].text.startsWith(QString::fromStdString("The drive " + image_.MountPoint() + " (") +
+                                                  letter + ":): "))
+        << cancel.Boxes()[0].text.toStdString();
+    EXPECT_FALSE(cancel.Boxes()[0].text.contains("on-flash")) << "a drive, not a file";
     EXPECT_TRUE(cancel.Boxes()[0].text.contains("solid-state"));
   }
   EXPECT_TRUE(Exists(file)) << "Cancel writes nothing";

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <algorithm>
 #include <csignal>
@@ -164,6 +166,50 @@ TEST_F(HeadlessCommand, WipeSlackWritesWhatTheWindowWrites) {
   const std::string windowBytes = BytesAt(image.ImagePath(), windowExtents);
   EXPECT_TRUE(windowBytes.starts_with(content));
   EXPECT_TRUE(BytesAt(image.ImagePath(), commandExtents) == windowBytes) << "the same bytes, slack included";
+}
+
+// The offer after a command: Close is its default, so Enter out of habit
+// saves nothing, and Esc closes it; "Don't offer again" is stored and
+// holds. The command line's --report is another matter and still writes.
+TEST_F(HeadlessCommand, TheReportOfferClosesByDefaultAndCanBeTurnedOff) {
+  const auto destroyOne = [&](const char* name) {
+    main_.AddTarget(WriteFile(folder_.File(name), "data"));
+    Click(main_, "btnDestroy");
+    return ReportOffer(main_);
+  };
+  QMessageBox* offer = destroyOne("first");
+  ASSERT_NE(offer, nullptr);
+  EXPECT_EQ(static_cast<QAbstractButton*>(offer->defaultButton()), offer->button(QMessageBox::Close));
+  QTest::keyClick(offer, Qt::Key_Return);
+  EXPECT_FALSE(OffersAReport(main_)) << "Enter closes the offer, and no save dialog is asked for";
+  offer = destroyOne("second");
+  ASSERT_NE(offer, nullptr);
+  QTest::keyClick(offer, Qt::Key_Escape);
+  EXPECT_FALSE(OffersAReport(main_)) << "Esc closes the offer";
+  EXPECT_EQ(ReadWholeFile(settings_).find("OfferReport"), std::string::npos) << "nothing stored yet";
+
+  offer = destroyOne("third");
+  ASSERT_NE(offer, nullptr);
+  ASSERT_NE(offer->checkBox(), nullptr);
+  EXPECT_EQ(offer->checkBox()->text(), "Don't offer again");
+  offer->checkBox()->setChecked(true);
+  offer->button(QMessageBox::Close)->click();
+  EXPECT_NE(ReadWholeFile(settings_).find("[Options]\nOfferReport=0\n"), std::string::npos) << ReadWholeFile(settings_);
+  EXPECT_FALSE(destroyOne("fourth")) << "not offered again";
+  EXPECT_FALSE(fs::exists(folder_.File("fourth"))) << "the command itself ran";
+
+  OmrekProgram next;
+  next.Config().SetProgramPath(folder_.File("omrek"));
+  next.Start();
+  next.Main().AddTarget(WriteFile(folder_.File("fifth"), "data"));
+  Click(next.Main(), "btnDestroy");
+  EXPECT_FALSE(OffersAReport(next.Main())) << "the next start remembers";
+
+  const std::string report = folder_.File("report.txt");
+  const Ran ran = RunProgram("--destroy --report " + Quoted(report) + " --settings " + settings_ + " " +
+                             Quoted(WriteFile(folder_.File("sixth"), "data")));
+  EXPECT_EQ(ran.status, 0) << ran.out;
+  EXPECT_TRUE(fs::exists(report)) << "--report writes whatever the window offers";
 }
 
 // A deleted file's blocks after a free-space wipe of its drive, by the

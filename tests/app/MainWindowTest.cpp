@@ -1,20 +1,28 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "app/OmrekProgram.h"
 #include "disk/ui/DiskList.h"
 #include "intake/ui/TargetListView.h"
 #include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Shell.h"
+#include "tests/support/TempDir.h"
 #include "widgets/BarMeter.h"
+#include "widgets/ClickLabel.h"
 #include "widgets/FlatButton.h"
+#include "widgets/ModelessWindow.h"
 
 namespace omrek {
 namespace {
@@ -161,6 +169,107 @@ TEST_F(MainWindow, ListPanelListAndMeter) {
   EXPECT_EQ(meter->geometry(), QRect(1, 336, 564, 20));
 }
 
+// What a screen reader finds: every painted control in the window's
+// accessibility tree with a role and a name, as QAccessible walks it.
+void CollectAccessible(QAccessibleInterface* node, std::vector<QAccessibleInterface*>& found) {
+  found.push_back(node);
+  for (int i = 0; i < node->childCount(); ++i) CollectAccessible(node->child(i), found);
+}
+
+std::map<QString, QAccessibleInterface*> ByName(const std::vector<QAccessibleInterface*>& nodes,
+                                                QAccessible::Role role) {
+  std::map<QString, QAccessibleInterface*> named;
+  for (QAccessibleInterface* node : nodes) {
+    if (node->role() == role) named[node->text(QAccessible::Name)] = node;
+  }
+  return named;
+}
+
+TEST_F(MainWindow, ScreenReadersFindEveryButtonByNameAndTheMetersValue) {
+  TfrmMain& main = program_.Main();
+  std::vector<QAccessibleInterface*> nodes;
+  CollectAccessible(QAccessible::queryAccessibleInterface(&main), nodes);
+  const std::map<QString, QAccessibleInterface*> buttons = ByName(nodes, QAccessible::Button);
+  for (const char* name : {"Destroy Listed Files", "Wipe Slack of Listed Files", "Wipe Space", "Select Files",
+                           "Help/About", "Config", "Cancel", "EXIT", "Minimize", "Close"}) {
+    EXPECT_EQ(buttons.count(name), 1u) << name;
+  }
+  ASSERT_EQ(buttons.count("Destroy Listed Files"), 1u);
+  EXPECT_EQ(buttons.at("Destroy Listed Files")->text(QAccessible::Description),
+            "Destroy the files listed in the window");
+  // A label that works as a button presses as one.
+  ASSERT_EQ(buttons.count("Minimize"), 1u);
+  QAccessibleActionInterface* minimize = buttons.at("Minimize")->actionInterface();
+  ASSERT_NE(minimize, nullptr);
+  EXPECT_EQ(minimize->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+
+  const std::map<QString, QAccessibleInterface*> meters = ByName(nodes, QAccessible::ProgressBar);
+  ASSERT_EQ(meters.count("Completion Progress"), 1u);
+  QAccessibleInterface* meter = meters.at("Completion Progress");
+  auto& bars = Child<BarMeter>(main, "Meter");
+  bars.setMaximum(400);
+  bars.setPosition(100);
+  ASSERT_NE(meter->valueInterface(), nullptr);
+  EXPECT_EQ(meter->valueInterface()->currentValue().toLongLong(), 100);
+  EXPECT_EQ(meter->valueInterface()->maximumValue().toLongLong(), 400);
+  EXPECT_EQ(meter->text(QAccessible::Value), "25%");
+  bars.setPosition(400);
+  EXPECT_EQ(meter->text(QAccessible::Value), "100%");
+
+  // The list is a table of rows under its column headers, kept in step as
+  // rows come and go.
+  const std::map<QString, QAccessibleInterface*> tables = ByName(nodes, QAccessible::Table);
+  ASSERT_EQ(tables.count("Listed Files"), 1u);
+  QAccessibleTableInterface* table = tables.at("Listed Files")->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->rowCount(), 0);
+  test::TempDir dir;
+  main.AddTarget(test::WriteFile(dir.File("first"), "1"));
+  main.AddTarget(test::WriteFile(dir.File("second"), std::string(2000, '2')));
+  auto& list = Child<TargetListView>(main, "lstView");
+  ASSERT_EQ(table->rowCount(), 2);
+  EXPECT_EQ(table->columnCount(), 2);
+  EXPECT_EQ(table->columnDescription(0), "Filename");
+  EXPECT_EQ(table->columnDescription(1), "Size (kb)");
+  EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), QString::fromStdString(dir.File("second")));
+  EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), "2");
+  EXPECT_EQ(tables.at("Listed Files")->childCount(), 4);
+  EXPECT_EQ(tables.at("Listed Files")->indexOfChild(table->cellAt(1, 1)), 3);
+  ASSERT_TRUE(table->selectRow(1));
+  EXPECT_TRUE(list.topLevelItem(1)->isSelected()) << "selecting through the table selects the row";
+  EXPECT_EQ(table->selectedRows(), QList<int>{1});
+  EXPECT_TRUE(table->cellAt(1, 0)->state().selected);
+  list.DeleteRow(0);
+  ASSERT_EQ(table->rowCount(), 1);
+  EXPECT_EQ(table->cellAt(0, 0)->text(QAccessible::Name), QString::fromStdString(dir.File("second")));
+  EXPECT_EQ(table->cellAt(1, 0), nullptr);
+}
+
+// In every window each painted button and link has a name to be read by,
+// and says what it is.
+TEST_F(MainWindow, EveryPaintedControlOfEveryWindowHasANameAndARole) {
+  for (QWidget* window : program_.WindowsInCreationOrder()) {
+    std::vector<QAccessibleInterface*> nodes;
+    CollectAccessible(QAccessible::queryAccessibleInterface(window), nodes);
+    int painted = 0;
+    for (QAccessibleInterface* node : nodes) {
+      auto* control = qobject_cast<QWidget*>(node->object());
+      const bool flat = qobject_cast<FlatButton*>(control) != nullptr || qobject_cast<ClickLabel*>(control) != nullptr;
+      if (!flat && qobject_cast<QToolButton*>(control) == nullptr) continue;
+      ++painted;
+      const std::string where = window->objectName().toStdString() + "/" + control->objectName().toStdString();
+      EXPECT_FALSE(node->text(QAccessible::Name).trimmed().isEmpty()) << where;
+      EXPECT_TRUE(node->role() == QAccessible::Button || node->role() == QAccessible::Link ||
+                  node->role() == QAccessible::PageTab)
+          << where << " is " << node->role();
+    }
+    EXPECT_GT(painted, 0) << window->objectName().toStdString();
+  }
+  const auto* readme = program_.About().findChild<QWidget*>("lblReadme");
+  ASSERT_NE(readme, nullptr);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QWidget*>(readme))->role(), QAccessible::Link);
+}
+
 TEST_F(MainWindow, DialogButtonsShowEachDialogOnceAndKeepIt) {
   TfrmMain& main = program_.Main();
   const std::vector<std::pair<FlatButton*, QWidget*>> pairs{
@@ -242,10 +351,13 @@ TEST(AnyPalette, EveryCaptionStaysReadableOnADarkPalette) {
 }
 
 // Laptops and scaled desktops: a dialog whose own place would run off the
-// screen opens wholly on it, near the main window.
+// screen opens wholly on it, near the main window; one taller than the
+// screen shrinks to it and scrolls, every button still within reach.
 TEST(SmallScreens, EveryDialogLiesWhollyOnTheScreen) {
-  // 2560 x 1600 at twice the scale is a desktop of 1280 x 800.
-  for (const char* screen : {"laptop-screen.json", "scaled-screen.json"}) {
+  // 2560 x 1600 at twice the scale is a desktop of 1280 x 800; 1920 x 1080
+  // at twice the scale one of 960 x 540, lower than the configuration.
+  for (const char* screen :
+       {"laptop-screen.json", "scaled-screen.json", "small-screen.json", "full-hd-scaled-screen.json"}) {
     const std::string config = std::string(OMREK_TEST_SOURCE_DIR) + "/support/" + screen;
     EXPECT_EQ(test::RunTestCaseInChild("SmallScreensChild.DialogsFit",
                                        {{"QT_QPA_PLATFORM", "offscreen:configfile=" + config}}),
@@ -268,8 +380,22 @@ TEST(SmallScreensChild, DialogsFit) {
       if (window != &main && window->isVisible()) dialog = window;
     }
     ASSERT_NE(dialog, nullptr);
+    const std::string name = dialog->objectName().toStdString();
     EXPECT_TRUE(area.contains(dialog->geometry()))
-        << dialog->objectName().toStdString() << " at " << dialog->geometry().x() << "," << dialog->geometry().y();
+        << name << " at " << dialog->geometry().x() << "," << dialog->geometry().y();
+    QScrollArea* scroller = static_cast<ModelessWindow*>(dialog)->Scroller();
+    EXPECT_EQ(scroller != nullptr, area.height() < 600 && dialog == &program.Config())
+        << name << " scrolls only where it is taller than the screen";
+    for (QAbstractButton* pressable : dialog->findChildren<QAbstractButton*>()) {
+      if (!pressable->isVisibleTo(dialog)) continue;
+      if (scroller != nullptr) {
+        scroller->ensureWidgetVisible(pressable);
+        QApplication::processEvents();
+      }
+      const QRect onScreen(pressable->mapToGlobal(QPoint(0, 0)), pressable->size());
+      EXPECT_TRUE(area.contains(onScreen) && dialog->geometry().contains(onScreen))
+          << pressable->objectName().toStdString() << " of " << name;
+    }
     dialog->hide();
   }
 }

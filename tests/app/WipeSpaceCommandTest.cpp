@@ -171,6 +171,80 @@ TEST(WipeSpaceQuestion, NoDriveSelectedSaysSoAndNothingRuns) {
   EXPECT_TRUE(main.CancelFlag());
 }
 
+// Enter out of habit must not fill a drive the system runs from or that
+// holds the program's settings: there Cancel is the default and Alt+W wipes;
+// elsewhere Wipe stays the default. The question tells what the slack sweep
+// does when it is on.
+TEST(WipeSpaceQuestion, CancelIsTheDefaultWhereTheSystemOrTheSettingsLie) {
+  LoopImage image(16, 4096, "settings");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  const std::optional<Volume> system = VolumeHoldingPath("/usr");
+  ASSERT_TRUE(system);
+  const std::vector<DriveForecast> plain = ForecastSpaceWipe({{'D', root}}, {});
+  const std::vector<DriveForecast> systems = ForecastSpaceWipe({{'C', system->RootDirectory}}, {});
+  const std::string settingsOnImage = image.File("app/omrek.ini");
+  EXPECT_TRUE(systems[0].holdsSystem) << "the drive holding /usr";
+  EXPECT_TRUE(CancelByDefault({systems, false, ""}));
+  EXPECT_FALSE(CancelByDefault({plain, false, ""}));
+  EXPECT_TRUE(CancelByDefault({plain, false, settingsOnImage})) << "the settings' folder is not made yet";
+  EXPECT_TRUE(SpaceConfirmationText({plain, false, settingsOnImage}).contains(kSettingsDriveWarning));
+  EXPECT_FALSE(SpaceConfirmationText({plain, false, ""}).contains(kSettingsDriveWarning));
+  EXPECT_TRUE(SpaceConfirmationText({plain, true, ""}).contains("lengthens then restores every file on them"));
+  EXPECT_FALSE(SpaceConfirmationText({plain, false, ""}).contains("lengthens"));
+
+  OmrekProgram program;
+  program.Start();
+  TfrmMain& main = program.Main();
+  program.Config().SetProgramPath(image.File("app/omrek"));
+  program.Config().chkWipeSlack->setChecked(false);
+  SelectOnly(*program.Config().lstDisk, root);
+  const std::int64_t free = QueryDiskSpace(root).FreeBytes;
+  // Keys go to the box once it is the active window, as a person's would,
+  // through its window, where shortcuts such as Alt+W are looked for.
+  int pressed = 0;
+  const auto answer = [&pressed](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    pressed = 0;
+    return [key, modifiers, &pressed](QMessageBox& box) {
+      // A shortcut presses its button a moment later, with the box still
+      // up meanwhile: one key, once.
+      if (!box.isActiveWindow() || pressed > 0) return;
+      EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "&Wipe");
+      ++pressed;
+      QTest::keyClick(box.windowHandle(), key, modifiers);
+    };
+  };
+  {
+    test::ModalBoxCatcher enter(answer(Qt::Key_Return));
+    Click(main, "btnWipeSpace");
+    EXPECT_EQ(pressed, 1);
+    ASSERT_FALSE(enter.Boxes().empty());
+    EXPECT_EQ(enter.Boxes()[0].icon, QMessageBox::Warning);
+  }
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "READY") << "Enter wrote nothing";
+  EXPECT_FALSE(FillerIn(root));
+  EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
+  {
+    test::ModalBoxCatcher altW(answer(Qt::Key_W, Qt::AltModifier));
+    Click(main, "btnWipeSpace");
+    EXPECT_EQ(pressed, 1);
+  }
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus3").text(), "WIPED") << "Alt+W wipes";
+
+  // Without a drive that matters to the system, Enter wipes.
+  test::TempDir elsewhere;
+  program.Config().SetProgramPath(elsewhere.File("omrek"));
+  main.SetStatus("READY", "", "");
+  {
+    test::ModalBoxCatcher enter(answer(Qt::Key_Return));
+    Click(main, "btnWipeSpace");
+    EXPECT_EQ(pressed, 1);
+    ASSERT_FALSE(enter.Boxes().empty());
+    EXPECT_EQ(enter.Boxes()[0].icon, QMessageBox::Question);
+  }
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus3").text(), "WIPED");
+}
+
 TEST(WipeSpaceForecast, WarnsOnTheSystemsDriveAndTellsSizesAndTimes) {
   const std::optional<Volume> system = VolumeHoldingPath("/");
   ASSERT_TRUE(system);
@@ -181,7 +255,7 @@ TEST(WipeSpaceForecast, WarnsOnTheSystemsDriveAndTellsSizesAndTimes) {
   EXPECT_TRUE(forecast[0].holdsSystem);
   ASSERT_TRUE(forecast[0].seconds);
   EXPECT_NEAR(*forecast[0].seconds, static_cast<double>(forecast[0].freeBytes) / (100 << 20), 1.0);
-  EXPECT_TRUE(SpaceConfirmationText(forecast).contains(kSystemDriveWarning));
+  EXPECT_TRUE(SpaceConfirmationText({forecast, false, ""}).contains(kSystemDriveWarning));
 
   EXPECT_EQ(SizeText(-1), "unknown");
   EXPECT_EQ(SizeText(512), "512 bytes");

@@ -5,7 +5,9 @@
 # WipeSpaceQuestion cases of app_destroy_test). The question comes up and is
 # kept as a screenshot; Esc cancels it and
 # leaves no filler and the status lines as they were; Enter wipes the
-# drive as before, leaving no filler and no trace of a deleted file.
+# drive as before, leaving no filler and no trace of a deleted file. Then the
+# program runs from the drive itself, so the drive holds its settings: there
+# Cancel is the default, Return writes nothing, and Alt+W wipes.
 set -euo pipefail
 program=$1
 shot=$2
@@ -26,15 +28,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-truncate -s 16M "$folder/image"
+truncate -s 96M "$folder/image"
 mkfs.ext4 -q -b 4096 -L xvfbwipe "$folder/image"
 mkdir "$mountpoint"
 mount -o loop "$folder/image" "$mountpoint" || skip "cannot loop-mount an image here"
 marker="OMREK-XVFB-WIPE-MARKER"
-head -c 2000000 < <(yes "$marker") >"$mountpoint/secret"
-sync
-rm "$mountpoint/secret"
-sync
+leave_deleted_secret() {
+  head -c 2000000 < <(yes "$marker") >"$mountpoint/secret"
+  sync
+  rm "$mountpoint/secret"
+  sync
+}
+leave_deleted_secret
 
 # The command line tells the drive's letter, and refuses to go on from a script.
 letter=$(env -u DISPLAY "$program" --wipe-space "$mountpoint" </dev/null 2>&1 | sed -n "s|^  $mountpoint (\(.\):).*|\1|p" || true)
@@ -83,12 +88,38 @@ xdotool mousemove --window "$main" 74 200 click 1
 box=$(wait_for_window "Wipe Space")
 xdotool windowfocus --sync "$box" key Return
 expect_window_gone "Wipe Space" "Enter did not close the question"
-for _ in $(seq 300); do
-  if [[ "$(fillers)" == 0 ]] && ! grep -qa "$marker" "$folder/image"; then
-    echo "question shown for $mountpoint ($letter:); Esc changed nothing; Enter wiped the drive; screenshot $shot"
-    exit 0
-  fi
-  sleep 0.1
-done
-echo "Enter did not wipe the drive"
-exit 1
+wiped() {
+  for _ in $(seq 300); do
+    [[ "$(fillers)" == 0 ]] && ! grep -qa "$marker" "$folder/image" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+wiped || { echo "Enter did not wipe the drive"; exit 1; }
+kill "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+program_pid=
+
+# The same program and settings, now on the drive to be wiped.
+leave_deleted_secret
+mkdir "$mountpoint/app"
+cp "$folder/app/omrek" "$folder/app/whoose.wav" "$folder/app/omrek.ini" "$mountpoint/app/"
+"$mountpoint/app/omrek" &
+program_pid=$!
+main=$(wait_for_window "Omrek, Filebane")
+shoot_when_drawn "$main" "$folder/main-on-drive.png"
+xdotool mousemove --window "$main" 74 200 click 1
+box=$(wait_for_window "Wipe Space")
+shoot_when_drawn "$box" "$folder/question-on-drive.png"
+xdotool windowfocus --sync "$box" key Return
+expect_window_gone "Wipe Space" "Return did not close the question"
+[[ "$(fillers)" == 0 ]] || { echo "Return on the settings' drive left a filler file"; exit 1; }
+grep -qa "$marker" "$folder/image" || { echo "Return wiped the drive holding the settings"; exit 1; }
+
+xdotool mousemove --window "$main" 74 200 click 1
+box=$(wait_for_window "Wipe Space")
+xdotool windowfocus --sync "$box" key alt+w
+expect_window_gone "Wipe Space" "Alt+W did not close the question"
+wiped || { echo "Alt+W did not wipe the drive"; exit 1; }
+echo "question shown for $mountpoint ($letter:); Esc changed nothing; Enter wiped the drive;" \
+  "from the drive itself Return changed nothing and Alt+W wiped it; screenshot $shot"

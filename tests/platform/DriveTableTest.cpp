@@ -158,10 +158,18 @@ TEST(InPlaceCaveats, CopyOnWriteIsNamedAndExt4OnADiskIsNot) {
     GTEST_SKIP() << "cannot mount a btrfs image here";
   }
   const auto caveat = caveats.Of(mountPoint);
+  // A file in a subvolume has a device of its own, which no mount lists:
+  // its caveat still names the mount point, never the file.
+  const std::string inSubvolume = mountPoint + "/sub/b1.dat";
+  const bool subvolume = test::RunQuietly("btrfs subvolume create " + mountPoint + "/sub && echo x > " + inSubvolume);
+  const auto fileCaveat = subvolume ? caveats.Of(inSubvolume) : std::nullopt;
   test::RunQuietly("umount " + mountPoint);
   ASSERT_TRUE(caveat.has_value());
   EXPECT_EQ(caveat->mountPoint, mountPoint);
   EXPECT_NE(caveat->reason.find("btrfs"), std::string::npos) << caveat->reason;
+  if (!subvolume) GTEST_SKIP() << "cannot make a btrfs subvolume here";
+  ASSERT_TRUE(fileCaveat.has_value());
+  EXPECT_EQ(fileCaveat->mountPoint, mountPoint);
 }
 
 // A question that blocks, here on a pipe nobody writes to as a stat of a

@@ -295,7 +295,8 @@ TEST_F(ConfigDialog, OkWritesEveryKeyInOrderIntoANewFile) {
                                           "",
                                           "[Options]",
                                           "Verify=0",
-                                          "WipeNames=1"};
+                                          "WipeNames=1",
+                                          "OfferReport=1"};
   EXPECT_EQ(Lines(ReadWholeFile(SettingsPath())), expected);
 }
 
@@ -550,7 +551,7 @@ TEST_F(ConfigDialog, DamagedFilesKeepWhatWasNotUnderstoodAcrossOk) {
   QTest::mouseClick(config_.btnOK, Qt::LeftButton);
   const std::string withNul = ReadWholeFile(SettingsPath());
   EXPECT_TRUE(withNul.ends_with(afterNul)) << "what follows the NUL byte is untouched";
-  EXPECT_EQ(std::count(withNul.begin(), withNul.end() - afterNul.size(), '='), 23) << "every key before it";
+  EXPECT_EQ(std::count(withNul.begin(), withNul.end() - afterNul.size(), '='), 24) << "every key before it";
 
   Store(damaged[1].second);
   EXPECT_EQ(config_.LoadSettings(sound_, wipeSpace_), "Settings file: line 3 is malformed");

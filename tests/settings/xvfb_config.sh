@@ -35,6 +35,6 @@ xdotool mousemove --window "$config" 131 547 click 1
 expect_window_gone "Configuration" "OK did not hide the dialog"
 [[ -s "$settings" ]] || { echo "OK wrote no $settings"; exit 1; }
 keys=$(grep -c '=' "$settings")
-[[ "$keys" == 23 ]] || { echo "the settings file has $keys keys"; cat "$settings"; exit 1; }
+[[ "$keys" == 24 ]] || { echo "the settings file has $keys keys"; cat "$settings"; exit 1; }
 grep -qx "Sound=$folder/whoose.wav" "$settings" || { echo "Sound is not the full path"; cat "$settings"; exit 1; }
 echo "dialog ${WIDTH}x${HEIGHT}; screenshot $shot; OK wrote $keys keys and hid the dialog"

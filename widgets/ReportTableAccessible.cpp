@@ -1,0 +1,162 @@
+#include "widgets/ReportTableAccessible.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTreeWidget>
+
+namespace omrek {
+
+namespace {
+
+// One cell: the text of one column of one row.
+class ReportCell : public QAccessibleInterface, public QAccessibleTableCellInterface {
+ public:
+  ReportCell(QTreeWidget* list, const QModelIndex& index) : list_(list), index_(index) {}
+
+  bool isValid() const override { return list_ != nullptr && index_.isValid(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return list_ != nullptr ? list_->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QAccessibleInterface* focusChild() const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessible::Role role() const override { return QAccessible::Cell; }
+  void setText(QAccessible::Text, const QString&) override {}
+
+  QString text(QAccessible::Text kind) const override {
+    if (!isValid() || (kind != QAccessible::Name && kind != QAccessible::Value)) return {};
+    return index_.data(Qt::DisplayRole).toString();
+  }
+
+  QRect rect() const override {
+    if (!isValid()) return {};
+    const QRect area = list_->visualRect(index_);
+    return QRect(list_->viewport()->mapToGlobal(area.topLeft()), area.size());
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State state;
+    state.selectable = true;
+    state.selected = isSelected();
+    state.invisible = !isValid() || !list_->viewport()->rect().intersects(list_->visualRect(index_));
+    return state;
+  }
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    return type == QAccessible::TableCellInterface ? static_cast<QAccessibleTableCellInterface*>(this) : nullptr;
+  }
+
+  bool isSelected() const override { return isValid() && list_->selectionModel()->isSelected(index_); }
+  QList<QAccessibleInterface*> columnHeaderCells() const override { return {}; }
+  QList<QAccessibleInterface*> rowHeaderCells() const override { return {}; }
+  int columnIndex() const override { return index_.column(); }
+  int rowIndex() const override { return index_.row(); }
+  int columnExtent() const override { return 1; }
+  int rowExtent() const override { return 1; }
+  QAccessibleInterface* table() const override { return parent(); }
+
+ private:
+  QPointer<QTreeWidget> list_;
+  QPersistentModelIndex index_;
+};
+
+}  // namespace
+
+ReportTableAccessible::ReportTableAccessible(QTreeWidget* list) : QAccessibleWidget(list, QAccessible::Table) {
+  QAbstractItemModel* model = list->model();
+  const auto forget = [this] { ForgetCells(); };
+  watching_ = {QObject::connect(model, &QAbstractItemModel::rowsInserted, list, forget),
+               QObject::connect(model, &QAbstractItemModel::rowsRemoved, list, forget),
+               QObject::connect(model, &QAbstractItemModel::modelReset, list, forget),
+               QObject::connect(model, &QAbstractItemModel::layoutChanged, list, forget)};
+}
+
+ReportTableAccessible::~ReportTableAccessible() {
+  for (const QMetaObject::Connection& connection : watching_) QObject::disconnect(connection);
+  ForgetCells();
+}
+
+QTreeWidget& ReportTableAccessible::List() const { return *static_cast<QTreeWidget*>(widget()); }
+
+void ReportTableAccessible::ForgetCells() const {
+  for (const auto& [place, id] : cells_) QAccessible::deleteAccessibleInterface(id);
+  cells_.clear();
+}
+
+void* ReportTableAccessible::interface_cast(QAccessible::InterfaceType type) {
+  if (type == QAccessible::TableInterface) return static_cast<QAccessibleTableInterface*>(this);
+  return QAccessibleWidget::interface_cast(type);
+}
+
+int ReportTableAccessible::childCount() const { return rowCount() * columnCount(); }
+
+QAccessibleInterface* ReportTableAccessible::child(int index) const {
+  const int columns = columnCount();
+  if (columns == 0 || index < 0) return nullptr;
+  return cellAt(index / columns, index % columns);
+}
+
+int ReportTableAccessible::indexOfChild(const QAccessibleInterface* child) const {
+  auto* cell = const_cast<QAccessibleInterface*>(child)->tableCellInterface();
+  if (cell == nullptr || child->parent() != this) return -1;
+  return cell->rowIndex() * columnCount() + cell->columnIndex();
+}
+
+QAccessibleInterface* ReportTableAccessible::childAt(int x, int y) const {
+  const QModelIndex index = List().indexAt(List().viewport()->mapFromGlobal(QPoint(x, y)));
+  return index.isValid() ? cellAt(index.row(), index.column()) : nullptr;
+}
+
+QAccessibleInterface* ReportTableAccessible::cellAt(int row, int column) const {
+  if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) return nullptr;
+  const auto known = cells_.find({row, column});
+  if (known != cells_.end()) return QAccessible::accessibleInterface(known->second);
+  auto* cell = new ReportCell(&List(), List().model()->index(row, column));
+  cells_[{row, column}] = QAccessible::registerAccessibleInterface(cell);
+  return cell;
+}
+
+int ReportTableAccessible::columnCount() const { return List().columnCount(); }
+
+int ReportTableAccessible::rowCount() const { return List().topLevelItemCount(); }
+
+QString ReportTableAccessible::columnDescription(int column) const { return List().headerItem()->text(column); }
+
+int ReportTableAccessible::selectedCellCount() const { return selectedRowCount() * columnCount(); }
+
+QList<QAccessibleInterface*> ReportTableAccessible::selectedCells() const {
+  QList<QAccessibleInterface*> cells;
+  for (const int row : selectedRows()) {
+    for (int column = 0; column < columnCount(); ++column) cells << cellAt(row, column);
+  }
+  return cells;
+}
+
+int ReportTableAccessible::selectedRowCount() const { return static_cast<int>(selectedRows().size()); }
+
+QList<int> ReportTableAccessible::selectedRows() const {
+  QList<int> rows;
+  for (const QModelIndex& index : List().selectionModel()->selectedRows()) rows << index.row();
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+bool ReportTableAccessible::isRowSelected(int row) const { return List().selectionModel()->isRowSelected(row); }
+
+bool ReportTableAccessible::selectRow(int row) {
+  if (row < 0 || row >= rowCount()) return false;
+  List().selectionModel()->select(List().model()->index(row, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  return true;
+}
+
+bool ReportTableAccessible::unselectRow(int row) {
+  if (row < 0 || row >= rowCount()) return false;
+  List().selectionModel()->select(List().model()->index(row, 0),
+                                  QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+  return true;
+}
+
+}  // namespace omrek
