@@ -32,6 +32,7 @@
 #include "tests/support/Extents.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/MixedTree.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/RecordingMonitor.h"
 #include "tests/support/Shell.h"
@@ -144,6 +145,54 @@ TEST_F(DestroyCommand, NonFilesAreSkippedWithoutAStatusAndLeftAlone) {
   EXPECT_TRUE(Exists(link));
   EXPECT_TRUE(Exists(fifo));
   EXPECT_EQ(ReadWholeFile(target), "keep me");
+}
+
+// Answers the question about a folder's files with Yes, any other box with
+// its default.
+void AnswerYesToFolders(QMessageBox& box) {
+  if (box.objectName() == "dlgAddFolderFiles") {
+    box.button(QMessageBox::Yes)->click();
+  } else {
+    box.done(QMessageBox::Close);
+  }
+}
+
+TEST_F(DestroyCommand, AFolderListedFileByFileGoesWithItsFilesAndNothingBeyondIt) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  LoopImage inner(16, 4096, "inner");
+  OMREK_REQUIRE_MOUNTED(inner);
+  test::MixedTree tree(image_.MountPoint(), inner);
+  ASSERT_TRUE(tree.Mounted());
+  test::ModalBoxCatcher boxes(AnswerYesToFolders);
+
+  Add(tree.Root());
+  QCoreApplication::processEvents();
+  ASSERT_GE(boxes.Boxes().size(), 1u);
+  const QString question = boxes.Boxes()[0].text;
+  EXPECT_TRUE(question.startsWith("Add the 4 files (73.2 KiB) inside " + QString::fromStdString(tree.Root()) + "?"))
+      << question.toStdString();
+  EXPECT_TRUE(question.contains("3 links, FIFOs or devices")) << question.toStdString();
+  EXPECT_TRUE(question.contains("mounted there: " + QString::fromStdString(tree.In("mnt")))) << question.toStdString();
+  QStringList captions;
+  for (int row = 0; row < List().RowCount(); ++row) captions << List().topLevelItem(row)->text(0);
+  QStringList files;
+  for (const std::string& file : tree.Files()) files << QString::fromStdString(file);
+  EXPECT_EQ(captions, files) << "the folder's row gave way to its files";
+  EXPECT_EQ(States(), QStringList({"1", "5", "69", "1"}));
+
+  ClickDestroy();
+
+  EXPECT_EQ(List().RowCount(), 0);
+  for (const std::string& file : tree.Files()) EXPECT_FALSE(Exists(file)) << file;
+  for (const char* gone : {"sub", "fifo", "link-file"}) EXPECT_FALSE(Exists(tree.In(gone))) << gone;
+  EXPECT_EQ(ReadWholeFile(tree.Outside()), "outside") << "a link goes as a name only";
+  EXPECT_EQ(ReadWholeFile(tree.OutsideFolderFile()), "kept");
+  EXPECT_EQ(ReadWholeFile(tree.InnerFile()), "inner") << "the other file system is not entered";
+  EXPECT_TRUE(Exists(tree.Root())) << "it still holds the mount point";
+  EXPECT_EQ(Status().text(), "FOLDER KEPT");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus2").text(), "still holds mnt (another file system is mounted there)");
+  const auto outside = std::filesystem::directory_iterator(image_.MountPoint());
+  EXPECT_EQ(std::distance(outside, std::filesystem::directory_iterator()), 4) << "lost+found, the tree, its targets";
 }
 
 TEST_F(DestroyCommand, AFileThatCannotBeOpenedForWritingKeepsItsContent) {
