@@ -80,23 +80,20 @@ class FolderRemoval {
     return name != otherNames_.end() && name->second == identity;
   }
 
-  // Removes the links and other names noted in the folder when nothing
-  // else is there; otherwise removes nothing and says what is there.
+  // Removes the links and other names noted in the folder, which go with
+  // the folder's files whether or not it empties; says what else is there.
   std::vector<std::string> RemoveNotedNames(const Directory& folder) const {
     std::vector<std::string> holding;
-    std::vector<std::pair<std::string, FileIdentity>> noted;
     for (const Directory::Entry& entry : folder.Entries()) {
       const auto facts = folder.Examine(entry.name);
       if (entry.kind == Directory::EntryKind::Other && facts && Noted(Inside(folder_.relative, entry.name), facts->identity)) {
-        noted.emplace_back(entry.name, facts->identity);
+        folder.RemoveEntryOf(entry.name, facts->identity);
       } else {
         const bool mounted = entry.kind != Directory::EntryKind::Other && entry.device != folder.Device();
         holding.push_back(ReadablePath(entry.name) + (mounted ? " (another file system is mounted there)" : ""));
       }
     }
-    if (!holding.empty()) return holding;
-    for (const auto& [name, identity] : noted) folder.RemoveEntryOf(name, identity);
-    return {};
+    return holding;
   }
 
   // Wipes the folder's name in its parent and removes it; what the report

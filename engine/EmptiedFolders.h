@@ -18,11 +18,11 @@ class EmptiedFolders {
   // Notes the folder `file` was listed from, if it was.
   void Note(const ListedFile& file);
 
-  // Removes each noted folder, and each folder inside it, that now holds
-  // nothing but the links and other names noted with it, deepest first:
-  // those names go (never what a link leads to), then the folder's name is
-  // wiped when `wipeNames` and the folder removed. A folder that holds
-  // anything else (a mount point, a file kept or added since) stays. Each
+  // Goes through each noted folder and the folders inside it, deepest
+  // first: the links and other names noted there go (as names: never what
+  // a link leads to), then a folder that is empty has its name wiped when
+  // `wipeNames` and is removed. A folder that holds anything else (a mount
+  // point, a file kept or added since) stays. Each
   // folder removed or kept is told to `sink`; events run between folders.
   void RemoveEmptied(JobMonitor& monitor, bool wipeNames, const OutcomeSink& sink);
 

@@ -181,9 +181,9 @@ std::string UsageText() {
          "\n"
          "Folders: without -r a folder is skipped. With -r every regular file beneath\n"
          "it is listed, hidden ones too; links are not followed and other file systems\n"
-         "mounted inside are not entered. After --destroy -r each folder left empty\n"
-         "is removed, with the links, FIFOs and devices in it (as names only: what a\n"
-         "link leads to stays); a folder still holding anything stays and is named.\n"
+         "mounted inside are not entered. After --destroy -r the links, FIFOs and\n"
+         "devices inside go as names only (what a link leads to stays), and each folder\n"
+         "left empty is removed; a folder still holding anything stays and is named.\n"
          "\n"
          "One line per file or drive tells what was done. Exit status: 0 when all was\n"
          "done, 1 when anything was skipped or failed, 2 for a usage error.\n";

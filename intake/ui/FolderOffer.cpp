@@ -108,7 +108,7 @@ bool FolderOffer::Ask(const FolderExpansion& expansion) {
   const ExpandedFolder& folder = expansion.Folder();
   QString text = QStringLiteral("Add the %1 inside %2?").arg(FilesAndBytes(expansion), Readable(folder.path));
   if (!folder.otherNames.empty()) {
-    text += QStringLiteral("\n\n%1 links, FIFOs or devices inside are not listed; they go with their folders, "
+    text += QStringLiteral("\n\n%1 links, FIFOs or devices inside are not listed; a Destroy removes them "
                            "as names only (what a link leads to stays).")
                 .arg(Grouped(folder.otherNames.size()));
   }
