@@ -93,6 +93,7 @@ class FolderRemoval {
         holding.push_back(ReadablePath(entry.name) + (mounted ? " (another file system is mounted there)" : ""));
       }
     }
+    std::sort(holding.begin(), holding.end());
     return holding;
   }
 

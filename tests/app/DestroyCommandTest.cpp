@@ -23,6 +23,7 @@
 #include "disk/SlackWipe.h"
 #include "engine/CommandReport.h"
 #include "engine/FileDestruction.h"
+#include "intake/FolderExpansion.h"
 #include "intake/ui/TargetListView.h"
 #include "platform/Volume.h"
 #include "platform/WavePlayer.h"
@@ -378,6 +379,55 @@ Destroyed DestroyWithoutWindow(const std::vector<std::string>& paths) {
   destruction.TellOutcomes([&report](const TargetOutcome& done) { report.Add(done); });
   destruction.DestroyListedFiles(rows);
   return {report.Entries(), report.Text(), rows.rows, monitor.statuses};
+}
+
+TEST_F(DestroyCommand, AFolderThatGainedAFileOrKeptOneStaysAndIsNamed) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string root = image_.File("tree");
+  for (const char* folder : {"/done/inner", "/grown", "/kept", "/stopped"}) fs::create_directories(root + folder);
+  for (const char* file : {"/done/inner/x", "/grown/y", "/kept/z", "/stopped/v", "/stopped/w"}) {
+    WriteFile(root + file, file);
+  }
+  FolderExpansion expansion = FolderExpansion::Begin(root);
+  expansion.Finish();
+  test::VectorRows rows({});
+  for (FoundFile& found : std::move(expansion).TakeFiles()) {
+    // The user took one row off the list.
+    if (found.file.path != root + "/kept/z") rows.rows.push_back({std::move(found.file), ""});
+  }
+  WriteFile(root + "/grown/new", "added since");
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  WavePlayer sound;
+  FileDestruction destruction(engine, monitor, profile, sound);
+  std::vector<std::string> told;
+  destruction.TellOutcomes([&](const TargetOutcome& done) { told.push_back(done.target + ": " + ReportText(done)); });
+  // Cancel during the third file: the run stops after it, and every folder
+  // stays, even those it emptied.
+  monitor.onPump = [&] { engine.CancelFlag = rows.rows.size() == 2; };
+  engine.CancelFlag = false;
+  destruction.DestroyListedFiles(rows);
+  EXPECT_EQ(told, (std::vector<std::string>{root + "/done/inner/x: File DONE", root + "/grown/y: File DONE",
+                                            root + "/stopped/v: File DONE", root + "/stopped/w: not done"}));
+  EXPECT_TRUE(Exists(root + "/done/inner")) << "a stopped run removes no folder";
+
+  told.clear();
+  monitor.onPump = {};
+  engine.CancelFlag = false;
+  destruction.DestroyListedFiles(rows);
+  EXPECT_EQ(told, (std::vector<std::string>{
+                      root + "/stopped/w: File DONE",
+                      root + "/stopped: folder removed",
+                      root + "/kept: folder kept (still holds z)",
+                      root + "/grown: folder kept (still holds new)",
+                      root + "/done/inner: folder removed",
+                      root + "/done: folder removed",
+                      root + ": folder kept (still holds grown, kept)",
+                  }));
+  EXPECT_EQ(ReadWholeFile(root + "/kept/z"), "/kept/z");
+  EXPECT_EQ(ReadWholeFile(root + "/grown/new"), "added since");
+  EXPECT_EQ(monitor.statuses.back(), "FOLDER KEPT");
 }
 
 // A write failing in the third of five passes: the file stays at its own
