@@ -26,6 +26,9 @@ QString Grouped(std::size_t count) {
 
 QString Readable(const std::string& path) { return QString::fromStdString(ReadablePath(path)); }
 
+// A folder walked quicker than this never shows the dialog.
+constexpr int kShowAfterMs = 400;
+
 int Clamped(std::size_t count) { return static_cast<int>(std::min<std::size_t>(count, INT_MAX)); }
 
 QString FilesAndBytes(const FolderExpansion& expansion) {
@@ -89,7 +92,7 @@ bool FolderOffer::Walk(FolderExpansion& expansion) {
   progress.setObjectName(QStringLiteral("dlgFolderWalk"));
   progress.setWindowTitle(kProgramTitle);
   progress.setWindowModality(Qt::ApplicationModal);
-  progress.setMinimumDuration(0);
+  progress.setMinimumDuration(kShowAfterMs);
   progress.setAutoReset(false);
   progress.setAutoClose(false);
   while (expansion.Step(kStepEntries)) {
@@ -98,7 +101,10 @@ bool FolderOffer::Walk(FolderExpansion& expansion) {
     progress.setMaximum(Clamped(expansion.EntriesKnown()));
     progress.setValue(Clamped(expansion.EntriesSeen()));
     progress.setLabelText(QStringLiteral("Looking inside %1\n%2 so far").arg(folder, FilesAndBytes(expansion)));
-    QCoreApplication::processEvents();
+    // Until the dialog shows, and blocks the other windows, a click could
+    // start a command in the middle of the walk: input waits till then.
+    QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                         : QEventLoop::ExcludeUserInputEvents);
     if (progress.wasCanceled()) return false;
   }
   return true;
