@@ -70,7 +70,9 @@ class FolderRemoval {
   }
 
  private:
-  std::string Path() const { return folder_.relative.empty() ? tree_.path : PathInFolder(tree_.path, folder_.relative); }
+  std::string Path() const {
+    return folder_.relative.empty() ? tree_.path : PathInFolder(tree_.path, folder_.relative);
+  }
   std::string Route() const {
     return folder_.relative.empty() ? tree_.route : PathInFolder(tree_.route, folder_.relative);
   }
@@ -86,7 +88,8 @@ class FolderRemoval {
     std::vector<std::string> holding;
     for (const Directory::Entry& entry : folder.Entries()) {
       const auto facts = folder.Examine(entry.name);
-      if (entry.kind == Directory::EntryKind::Other && facts && Noted(Inside(folder_.relative, entry.name), facts->identity)) {
+      if (entry.kind == Directory::EntryKind::Other && facts &&
+          Noted(Inside(folder_.relative, entry.name), facts->identity)) {
         folder.RemoveEntryOf(entry.name, facts->identity);
       } else {
         const bool mounted = entry.kind != Directory::EntryKind::Other && entry.device != folder.Device();

@@ -29,11 +29,11 @@ constexpr std::array<OutcomeTexts, 20> kTexts = {{
     {{"%drive%", "BUSY", ""}, nullptr, kRefusedBusy, kRefusedBusy, false},                          // DriveBusy
     {{"REFUSED", "%why%", ""}, "skipped", "refused, nothing written (%why%)", "skipped (%why%)", false},  // Refused
     {{"ERROR", "", ""}, "skipped", kStopped, kStopped, false},                                            // Stopped
-    {{"ERROR", "", ""}, "skipped", kFailedMidway, kFailedMidway, false},  // FailedMidway
-    {{"File DONE", "", ""}, nullptr, kUnwritten, kUnwritten, true},       // DeletedUnwritten
-    {{}, "skipped", "skipped (%why%)", "skipped (%why%)", false},         // Skipped
-    {{"ERROR", "", ""}, "skipped", kEmptied, kEmptied, false},            // EmptiedNotDeleted
-    {{}, nullptr, "folder removed%note%", "folder removed%note%", true},  // FolderRemoved
+    {{"ERROR", "", ""}, "skipped", kFailedMidway, kFailedMidway, false},                           // FailedMidway
+    {{"File DONE", "", ""}, nullptr, kUnwritten, kUnwritten, true},                                // DeletedUnwritten
+    {{}, "skipped", "skipped (%why%)", "skipped (%why%)", false},                                  // Skipped
+    {{"ERROR", "", ""}, "skipped", kEmptied, kEmptied, false},                                     // EmptiedNotDeleted
+    {{}, nullptr, "folder removed%note%", "folder removed%note%", true},                           // FolderRemoved
     {{"FOLDER KEPT", "%why%", ""}, nullptr, "folder kept (%why%)", "folder kept (%why%)", false},  // FolderKept
 }};
 

@@ -79,8 +79,8 @@ void FolderExpansion::Take(const Directory& folder, const Directory::Entry& entr
   if (facts->identity.device != folder.Device()) {
     folder_->mountPoints.push_back(relative);
   } else if (entry.kind == Directory::EntryKind::File && facts->regularFile) {
-    files_.push_back(
-        {{PathInFolder(folder_->path, relative), PathInFolder(folder_->route, relative), facts->identity}, facts->size});
+    files_.push_back({{PathInFolder(folder_->path, relative), PathInFolder(folder_->route, relative), facts->identity},
+                      facts->size});
     bytes_ += facts->size;
   } else {
     folder_->otherNames.push_back({relative, facts->identity});

@@ -281,8 +281,8 @@ class Run : public CommandFrontEnd {
                 << ": another file system is mounted there; not entered\n";
       }
       for (const ExpandedFolder::Unread& unread : folder.unread) {
-        errors_ << "omrek: " << ReadablePath(PathInFolder(folder.path, unread.relative))
-                << ": cannot be read (" << ControlsEscaped(unread.why) << "); nothing in it is listed\n";
+        errors_ << "omrek: " << ReadablePath(PathInFolder(folder.path, unread.relative)) << ": cannot be read ("
+                << ControlsEscaped(unread.why) << "); nothing in it is listed\n";
       }
       if (expansion.FilesFound() == 0) {
         Skip(path, "a folder with no files in it", files.size());

@@ -32,7 +32,8 @@ constexpr int kShowAfterMs = 400;
 int Clamped(std::size_t count) { return static_cast<int>(std::min<std::size_t>(count, INT_MAX)); }
 
 QString FilesAndBytes(const FolderExpansion& expansion) {
-  const QString files = expansion.FilesFound() == 1 ? QStringLiteral("1 file") : Grouped(expansion.FilesFound()) + " files";
+  const QString files =
+      expansion.FilesFound() == 1 ? QStringLiteral("1 file") : Grouped(expansion.FilesFound()) + " files";
   return files + " (" + QString::fromStdString(SizeText(static_cast<std::int64_t>(expansion.BytesFound()))) + ")";
 }
 
@@ -103,8 +104,7 @@ bool FolderOffer::Walk(FolderExpansion& expansion) {
     progress.setLabelText(QStringLiteral("Looking inside %1\n%2 so far").arg(folder, FilesAndBytes(expansion)));
     // Until the dialog shows, and blocks the other windows, a click could
     // start a command in the middle of the walk: input waits till then.
-    QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
-                                                         : QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     if (progress.wasCanceled()) return false;
   }
   return true;
@@ -114,16 +114,16 @@ bool FolderOffer::Ask(const FolderExpansion& expansion) {
   const ExpandedFolder& folder = expansion.Folder();
   QString text = QStringLiteral("Add the %1 inside %2?").arg(FilesAndBytes(expansion), Readable(folder.path));
   if (!folder.otherNames.empty()) {
-    text += QStringLiteral("\n\n%1 links, FIFOs or devices inside are not listed; a Destroy removes them "
-                           "as names only (what a link leads to stays).")
+    text += QStringLiteral(
+                "\n\n%1 links, FIFOs or devices inside are not listed; a Destroy removes them "
+                "as names only (what a link leads to stays).")
                 .arg(Grouped(folder.otherNames.size()));
   }
   text += PassedBy(QStringLiteral("Not entered, another file system is mounted there"), folder, folder.mountPoints);
   std::vector<std::string> unread;
   for (const ExpandedFolder::Unread& place : folder.unread) unread.push_back(place.relative);
   text += PassedBy(QStringLiteral("Could not be read"), folder, unread);
-  QMessageBox question(QMessageBox::Question, kProgramTitle, text, QMessageBox::Yes | QMessageBox::No,
-                       list_.window());
+  QMessageBox question(QMessageBox::Question, kProgramTitle, text, QMessageBox::Yes | QMessageBox::No, list_.window());
   question.setObjectName(QStringLiteral("dlgAddFolderFiles"));
   question.setDefaultButton(QMessageBox::No);
   return question.exec() == QMessageBox::Yes;

@@ -753,7 +753,8 @@ TEST(HeadlessCommandInput, WithRAFoldersFilesGoAndThenTheFoldersLeftEmpty) {
   ExpectInTurn(ReadWholeFile(report), {tree.In("sub/deeper/.c") + "\n  File DONE",
                                        tree.In("sub") + "\n  folder removed\n", tree.Root() + "\n  " + kept + "\n"});
 
-  for (const char* gone : {"sub", "fifo", "link-file", "a.txt", ".hidden"}) EXPECT_FALSE(fs::exists(tree.In(gone))) << gone;
+  for (const char* gone : {"sub", "fifo", "link-file", "a.txt", ".hidden"})
+    EXPECT_FALSE(fs::exists(tree.In(gone))) << gone;
   EXPECT_EQ(ReadWholeFile(tree.Outside()), "outside");
   EXPECT_EQ(ReadWholeFile(tree.OutsideFolderFile()), "kept");
   EXPECT_EQ(ReadWholeFile(tree.InnerFile()), "inner");
