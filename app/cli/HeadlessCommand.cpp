@@ -284,11 +284,13 @@ class Run : public CommandFrontEnd {
         errors_ << "omrek: " << ReadablePath(PathInFolder(folder.path, unread.relative)) << ": cannot be read ("
                 << ControlsEscaped(unread.why) << "); nothing in it is listed\n";
       }
-      if (expansion.FilesFound() == 0) {
-        Skip(path, "a folder with no files in it", files.size());
-        return;
+      const std::size_t before = files.size();
+      for (FoundFile& found : std::move(expansion).TakeFiles()) {
+        // The report made for this run may lie inside: it is not one to destroy.
+        if (reportFile_ && found.file.identity == reportFile_->Identity()) continue;
+        files.push_back(std::move(found.file));
       }
-      for (FoundFile& found : std::move(expansion).TakeFiles()) files.push_back(std::move(found.file));
+      if (files.size() == before) Skip(path, "a folder with no files in it", files.size());
     } catch (const IoError& failure) {
       Skip(path, failure.what(), files.size());
     }

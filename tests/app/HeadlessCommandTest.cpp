@@ -760,11 +760,14 @@ TEST(HeadlessCommandInput, WithRAFoldersFilesGoAndThenTheFoldersLeftEmpty) {
   EXPECT_EQ(ReadWholeFile(tree.InnerFile()), "inner");
   EXPECT_TRUE(fs::is_directory(tree.In("mnt")));
 
-  // Empty now but for the mount point: nothing to list, said so.
-  const Ran again = RunProgram("--destroy -r --settings " + settings + " " + Quoted(tree.Root()));
+  // Empty now but for the mount point: nothing to list, said so. The
+  // run's own report, made inside, is no file of the folder's to destroy.
+  const Ran again = RunProgram("--destroy -r --report " + Quoted(tree.In("report")) + " --settings " + settings +
+                               " " + Quoted(tree.Root()));
   EXPECT_EQ(again.status, 1);
   EXPECT_EQ(again.out, "omrek: " + tree.In("mnt") + ": another file system is mounted there; not entered\n" +
                            tree.Root() + ": skipped (a folder with no files in it)\n");
+  EXPECT_NE(ReadWholeFile(tree.In("report")).find("skipped (a folder with no files in it)"), std::string::npos);
 }
 
 TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts) {
