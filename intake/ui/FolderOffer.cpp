@@ -38,11 +38,15 @@ QString FilesAndBytes(const FolderExpansion& expansion) {
 }
 
 // What the walk passed by, for the question: "\n\nNot entered, another
-// file system is mounted there: a, b".
+// file system is mounted there: a, b". A long list is cut short.
 QString PassedBy(const QString& what, const ExpandedFolder& folder, const std::vector<std::string>& places) {
+  constexpr std::size_t kNamed = 5;
   if (places.empty()) return {};
   QStringList names;
-  for (const std::string& place : places) names << Readable(PathInFolder(folder.path, place));
+  for (std::size_t i = 0; i < places.size() && i < kNamed; ++i) {
+    names << Readable(PathInFolder(folder.path, places[i]));
+  }
+  if (places.size() > kNamed) names << QStringLiteral("and %1 more").arg(Grouped(places.size() - kNamed));
   return "\n\n" + what + ": " + names.join(QStringLiteral(", "));
 }
 
