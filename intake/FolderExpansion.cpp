@@ -65,7 +65,8 @@ void FolderExpansion::Finish() {
 
 void FolderExpansion::Take(const Directory& folder, const Directory::Entry& entry, const std::string& relative) {
   // Read without setting off an automount: a mount point shows its own
-  // device before anything is opened.
+  // device before anything is opened. None at all: gone since the listing.
+  if (entry.kind != Directory::EntryKind::Other && entry.device == 0) return;
   if (entry.kind != Directory::EntryKind::Other && entry.device != folder.Device()) {
     folder_->mountPoints.push_back(relative);
     return;
