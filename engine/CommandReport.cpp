@@ -48,7 +48,10 @@ std::string CommandReport::Text() const {
     if (entry.passesDone > 0) {
       text << "; " << entry.bytes << " bytes; " << entry.passesDone << (entry.passesDone == 1 ? " pass" : " passes");
     }
-    text << "; verification " << VerificationText(entry.verification) << "\n";
+    // Nothing of a folder's is read back.
+    const bool folder = entry.outcome == Outcome::FolderRemoved || entry.outcome == Outcome::FolderKept;
+    if (!folder) text << "; verification " << VerificationText(entry.verification);
+    text << "\n";
   }
   if (!unclearedJournals_.empty()) {
     text << "\nJournals not cleared:\n";

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/EmptiedFolders.h"
 #include "engine/OverwritePasses.h"
 #include "engine/PassPlan.h"
 #include "engine/StopRequest.h"
@@ -45,15 +46,22 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   folderWalks_.Forget();
   ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_, folderWalks_);
   monitor_.ResetProgress();
+  EmptiedFolders emptied;
   try {
     WalkRows(
         engine_, monitor_, rows, RowPump::BeforeEachRow, options_.verify,
-        [this](const ListedFile& file) { return DestroyFile(file); }, sink_);
+        [this, &emptied](const ListedFile& file) {
+          emptied.Note(file);
+          return DestroyFile(file);
+        },
+        sink_);
   } catch (...) {
     FlushWipedFolder();
     throw;
   }
   FlushWipedFolder();
+  // A command stopped early leaves every folder as it is.
+  if (!monitor_.CancelFlag()) emptied.RemoveEmptied(monitor_, options_.wipeNames, sink_);
   monitor_.SetCancelFlag(true);
   monitor_.ResetProgress();
 }

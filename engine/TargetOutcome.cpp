@@ -13,7 +13,7 @@ constexpr const char* kFailedMidway = "failed after %passes% passes, kept (%why%
 constexpr const char* kEmptied = "overwritten and emptied, not deleted (%why%)";
 constexpr const char* kUnwritten = "deleted without overwriting%note%";
 
-constexpr std::array<OutcomeTexts, 18> kTexts = {{
+constexpr std::array<OutcomeTexts, 20> kTexts = {{
     // status lines, row, report, command line, done
     {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},          // LeftAlone
     {{}, nullptr, "not done", "not done", false},                                                   // NotReached
@@ -29,10 +29,12 @@ constexpr std::array<OutcomeTexts, 18> kTexts = {{
     {{"%drive%", "BUSY", ""}, nullptr, kRefusedBusy, kRefusedBusy, false},                          // DriveBusy
     {{"REFUSED", "%why%", ""}, "skipped", "refused, nothing written (%why%)", "skipped (%why%)", false},  // Refused
     {{"ERROR", "", ""}, "skipped", kStopped, kStopped, false},                                            // Stopped
-    {{"ERROR", "", ""}, "skipped", kFailedMidway, kFailedMidway, false},  // FailedMidway
-    {{"File DONE", "", ""}, nullptr, kUnwritten, kUnwritten, true},       // DeletedUnwritten
-    {{}, "skipped", "skipped (%why%)", "skipped (%why%)", false},         // Skipped
-    {{"ERROR", "", ""}, "skipped", kEmptied, kEmptied, false},            // EmptiedNotDeleted
+    {{"ERROR", "", ""}, "skipped", kFailedMidway, kFailedMidway, false},                           // FailedMidway
+    {{"File DONE", "", ""}, nullptr, kUnwritten, kUnwritten, true},                                // DeletedUnwritten
+    {{}, "skipped", "skipped (%why%)", "skipped (%why%)", false},                                  // Skipped
+    {{"ERROR", "", ""}, "skipped", kEmptied, kEmptied, false},                                     // EmptiedNotDeleted
+    {{}, nullptr, "folder removed%note%", "folder removed%note%", true},                           // FolderRemoved
+    {{"FOLDER KEPT", "%why%", ""}, nullptr, "folder kept (%why%)", "folder kept (%why%)", false},  // FolderKept
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {

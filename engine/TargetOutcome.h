@@ -34,6 +34,10 @@ enum class Outcome {
   Skipped,
   // Overwritten and cut to nothing, but its name could not be removed.
   EmptiedNotDeleted,
+  // A folder listed file by file, empty once its files were destroyed: removed.
+  FolderRemoved,
+  // Such a folder that still holds something, or could not be removed: it stays.
+  FolderKept,
 };
 
 enum class Verification { Off, NotDone, Verified, Mismatch };

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "intake/ExpandedFolder.h"
 #include "platform/FileIdentity.h"
 #include "platform/PinnedFile.h"
 
@@ -18,6 +20,9 @@ struct ListedFile {
   std::string path;
   std::string route;
   std::optional<FileIdentity> identity;
+  // The folder this file was listed from, when it came of one walked
+  // whole; shared by all its files.
+  std::shared_ptr<const ExpandedFolder> expandedFrom = {};
 };
 
 // A path no file can have: it holds a NUL byte, where every look-up of the

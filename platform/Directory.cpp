@@ -193,6 +193,14 @@ void Directory::RemoveEntryOf(const std::string& name, const FileIdentity& ident
   RemoveEntry(name);
 }
 
+void Directory::RemoveFolderOf(const std::string& name, const FileIdentity& identity) const {
+  const auto facts = Examine(name);
+  if (!facts || facts->identity != identity) throw IoError::FromErrno(ENOENT);
+  // Only an empty folder can go, so one swapped in since the check loses
+  // nothing.
+  if (::unlinkat(fd_, name.c_str(), AT_REMOVEDIR) != 0) throw IoError::FromErrno(errno);
+}
+
 std::uint32_t Directory::ClusterSize() const { return ClusterSizeOfOpen(fd_); }
 
 std::uint32_t Directory::ClusterSize(ClusterSizeMemo& memo) const { return memo.OfOpen(fd_, device_); }

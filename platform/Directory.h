@@ -106,6 +106,10 @@ class Directory {
   // The same, only while `name` still names the file of `identity`: one
   // put in its place since it was checked raises "File not found" and stays.
   void RemoveEntryOf(const std::string& name, const FileIdentity& identity) const;
+  // Removes the empty folder `name`, only while it is the folder of
+  // `identity`. Raises IoError ("File not found" for another one there, the
+  // system's text for one that is not empty).
+  void RemoveFolderOf(const std::string& name, const FileIdentity& identity) const;
 
   // The allocation unit of the file system the folder lies on; 0 when it
   // cannot be measured.

@@ -3,7 +3,6 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
-#include <string_view>
 #include <utility>
 
 #include "platform/FileAttributes.h"
@@ -130,33 +129,7 @@ FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(fo
 
 FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_->OpenFileExclusive(name_)); }
 
-PinnedFile::NameWiping PinnedFile::WipeName() {
-  const std::string_view letters = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  std::size_t letter = 0;
-  NameWiping wiping = NameWiping::Wiped;
-  for (const std::size_t length : {name_.size(), name_.size(), std::size_t{1}}) {
-    CheckName();
-    // A name of that shape may exist already: the next letter then.
-    bool renamed = false;
-    for (std::size_t tried = 0; !renamed && tried < letters.size(); ++tried, ++letter) {
-      const std::string next(length, letters[letter % letters.size()]);
-      if (next == name_) continue;
-      const Directory::Rename rename = folder_->RenameEntry(name_, next);
-      if (rename == Directory::Rename::Unsupported) return NameWiping::NotWiped;
-      if (rename == Directory::Rename::NameTaken) continue;
-      if (rename == Directory::Rename::DonePlainly) wiping = NameWiping::WipedPlainly;
-      name_ = next;
-      renamed = true;
-    }
-    if (!renamed) throw IoError::FromErrno(EEXIST);
-  }
-  return wiping;
-}
-
-void PinnedFile::CheckName() const {
-  const auto facts = folder_->Examine(name_);
-  if (!facts || facts->identity != identity_) throw IoError::FromErrno(ENOENT);
-}
+PinnedFile::NameWiping PinnedFile::WipeName() { return WipeEntryName(*folder_, name_, identity_); }
 
 void PinnedFile::Delete() const { folder_->RemoveEntryOf(name_, identity_); }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Directory.h"
+#include "platform/EntryName.h"
 #include "platform/FileHandle.h"
 #include "platform/FileIdentity.h"
 
@@ -85,24 +86,10 @@ class PinnedFile {
   FileHandle Open(FileHandle::Access access) const;
   FileHandle OpenExclusive() const;
 
-  // How WipeName went.
-  enum class NameWiping {
-    Wiped,
-    // Where the file system cannot rename without a risk of replacing: with
-    // plain renames, each to a name found free just before.
-    WipedPlainly,
-    // The file system cannot rename safely at all: the name stays as it is.
-    NotWiped,
-  };
-  // Renames the file within its folder twice to names of its name's length
-  // made of one repeated character, then to a name of one character: where
-  // a file system keeps a deleted entry's bytes and gives a new entry the
-  // first free slots (FAT), the second name can take the slot the old one
-  // left, and the entry finally deleted does not tell how long the name
-  // was. (ext4 clears a deleted entry itself; XFS puts new names in its
-  // largest free space, so there the old name may stay.) The folder is not
-  // flushed: the blocks that reach the medium hold what the renames left.
-  // Acts only while the name still names the file.
+  // See WipeEntryName.
+  using NameWiping = omrek::NameWiping;
+  // Wipes the file's name as WipeEntryName does. The folder is not flushed:
+  // the blocks that reach the medium hold what the renames left.
   NameWiping WipeName();
 
   // Removes the name from its folder, provided it still names the file.
@@ -135,7 +122,6 @@ class PinnedFile {
       const std::function<std::shared_ptr<const Directory>(const std::string&)>& walk = WalkAlone);
   static std::shared_ptr<const Directory> WalkAlone(const std::string& route);
   FileHandle Checked(FileHandle file) const;
-  void CheckName() const;
 
   std::shared_ptr<const Directory> folder_;
   std::string name_;

@@ -51,6 +51,9 @@ void Check(const CommandLine& line) {
     throw UsageError("--settings goes with --destroy, --wipe-slack or --wipe-space");
   }
   if (line.yes && line.mode != Mode::WipeSpace) throw UsageError("--yes goes with --wipe-space");
+  if (line.recursive && line.mode != Mode::Destroy && line.mode != Mode::WipeSlack) {
+    throw UsageError("-r goes with --destroy or --wipe-slack");
+  }
   if (line.waitSeconds && line.mode != Mode::WipeSpace) throw UsageError("--wait goes with --wipe-space");
   if ((line.verify || !line.reportFile.empty()) && !TakesPaths(line.mode)) {
     throw UsageError("--verify and --report go with --destroy, --wipe-slack or --wipe-space");
@@ -116,6 +119,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       line.yes = true;
       continue;
     }
+    if (argument == "--recursive" || argument == "-r") {
+      line.recursive = true;
+      continue;
+    }
     if (argument == "--verify") {
       line.verify = true;
       continue;
@@ -139,8 +146,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string UsageText() {
   return "Usage: omrek [FILE...]\n"
-         "       omrek --destroy [--verify] [--report FILE] [--settings FILE] FILE...\n"
-         "       omrek --wipe-slack [--verify] [--report FILE] [--settings FILE] FILE...\n"
+         "       omrek --destroy [-r] [--verify] [--report FILE] [--settings FILE] FILE...\n"
+         "       omrek --wipe-slack [-r] [--verify] [--report FILE] [--settings FILE] FILE...\n"
          "       omrek --wipe-space [--yes] [--wait SECONDS] [--verify] [--report FILE]\n"
          "                          [--settings FILE] PATH...\n"
          "       omrek --recover\n"
@@ -164,12 +171,19 @@ std::string UsageText() {
          "  -y, --yes        wipe space without asking (needed when not on a terminal)\n"
          "  --wait SECONDS   wait up to SECONDS for a drive that another Omrek is wiping;\n"
          "                   without it, such a drive is refused at once\n"
+         "  -r, --recursive  a FILE that is a folder stands for every file beneath it\n"
          "  --verify         read back what the last pass wrote, around the page cache;\n"
          "                   a file that differs is kept and counts as failed\n"
          "  --report FILE    write a report of what was done to a new FILE (owner-only)\n"
          "  -h, --help       print this help and exit\n"
          "  --version        print the version and exit\n"
          "  --               end of options: the names after it are all paths\n"
+         "\n"
+         "Folders: without -r a folder is skipped. With -r every regular file beneath\n"
+         "it is listed, hidden ones too; links are not followed and other file systems\n"
+         "mounted inside are not entered. After --destroy -r the links, FIFOs and\n"
+         "devices inside go as names only (what a link leads to stays), and each folder\n"
+         "left empty is removed; a folder still holding anything stays and is named.\n"
          "\n"
          "One line per file or drive tells what was done. Exit status: 0 when all was\n"
          "done, 1 when anything was skipped or failed, 2 for a usage error.\n";

@@ -27,6 +27,8 @@ struct CommandLine {
   std::string settingsFile;
   // --yes: the free-space wipe goes on without asking.
   bool yes = false;
+  // -r, --recursive: a folder named stands for every file beneath it.
+  bool recursive = false;
   // --verify: read back each file's (or chunk's) last pass, whatever the
   // settings say.
   bool verify = false;

@@ -16,6 +16,7 @@
 #include "disk/SpaceWipeForecast.h"
 #include "disk/StoppedRuns.h"
 #include "engine/ReportFile.h"
+#include "intake/FolderExpansion.h"
 #include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "platform/ExecutablePath.h"
@@ -249,7 +250,11 @@ class Run : public CommandFrontEnd {
     PathNoter noter;
     for (const std::string& path : line_.paths) {
       if (const auto why = WhyNotAFile(path)) {
-        Skip(path, *why, files.size());
+        if (*why == "folder" && line_.recursive) {
+          ListFolder(path, files);
+        } else {
+          Skip(path, *why, files.size());
+        }
       } else {
         files.push_back(ListFile(path, noter));
       }
@@ -261,6 +266,33 @@ class Run : public CommandFrontEnd {
       runner_.Destroy(rows, profile, {Verify(), settings_.ReadBoolean(kWipeNamesKey)}, silent, std::move(skipped_));
     } else {
       runner_.WipeSlack(rows, profile, Verify(), std::move(skipped_));
+    }
+  }
+
+  // -r: the files beneath the folder join the list; what the walk passed
+  // by is said on stderr.
+  void ListFolder(const std::string& path, std::vector<ListedFile>& files) {
+    try {
+      FolderExpansion expansion = FolderExpansion::Begin(path);
+      expansion.Finish();
+      const ExpandedFolder& folder = expansion.Folder();
+      for (const std::string& mounted : folder.mountPoints) {
+        errors_ << "omrek: " << ReadablePath(PathInFolder(folder.path, mounted))
+                << ": another file system is mounted there; not entered\n";
+      }
+      for (const ExpandedFolder::Unread& unread : folder.unread) {
+        errors_ << "omrek: " << ReadablePath(PathInFolder(folder.path, unread.relative)) << ": cannot be read ("
+                << ControlsEscaped(unread.why) << "); nothing in it is listed\n";
+      }
+      const std::size_t before = files.size();
+      for (FoundFile& found : std::move(expansion).TakeFiles()) {
+        // The report made for this run may lie inside: it is not one to destroy.
+        if (reportFile_ && found.file.identity == reportFile_->Identity()) continue;
+        files.push_back(std::move(found.file));
+      }
+      if (files.size() == before) Skip(path, "a folder with no files in it", files.size());
+    } catch (const IoError& failure) {
+      Skip(path, failure.what(), files.size());
     }
   }
 

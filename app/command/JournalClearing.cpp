@@ -33,6 +33,10 @@ void JournalClearing::Note(const TargetOutcome& done) {
     case Outcome::EmptiedNotDeleted:
       folders_.insert(FolderOfPath(done.target));
       break;
+    case Outcome::FolderRemoved:
+      folders_.insert(FolderOfPath(done.target));
+      removed_.insert(done.target);
+      break;
     case Outcome::DriveWiped:
     case Outcome::DriveStopped:
     case Outcome::DriveFailed:
@@ -47,7 +51,9 @@ std::vector<std::string> JournalClearing::ClearAll() {
   std::vector<std::string> uncleared;
   std::set<std::string> cleared;
   const bool ending = TerminationSignals::Requested() != 0;
-  for (const std::string& folder : folders_) {
+  for (const std::string& noted : folders_) {
+    std::string folder = noted;
+    while (removed_.contains(folder)) folder = FolderOfPath(folder);
     if (!cleared.insert(MountedFileSystemOf(folder)).second) continue;
     if (const auto why = ending ? JournalLeftByEnding(folder) : ClearJournal(folder)) {
       const auto volume = VolumeHoldingPath(folder);
@@ -55,6 +61,7 @@ std::vector<std::string> JournalClearing::ClearAll() {
     }
   }
   folders_.clear();
+  removed_.clear();
   return uncleared;
 }
 

@@ -22,7 +22,10 @@ class JournalClearing {
   std::vector<std::string> ClearAll();
 
  private:
+  // Where a command worked, and the folders it removed: their names went
+  // to the journal of the folder that held them.
   std::set<std::string> folders_;
+  std::set<std::string> removed_;
 };
 
 }  // namespace omrek

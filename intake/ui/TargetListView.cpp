@@ -9,6 +9,7 @@
 
 #include "intake/ReadablePath.h"
 #include "intake/TargetFile.h"
+#include "intake/ui/FolderOffer.h"
 #include "widgets/ErrorBox.h"
 
 Q_DECLARE_METATYPE(omrek::ListedFile)
@@ -84,19 +85,37 @@ TargetListView::TargetListView(QWidget* parent) : QTreeWidget(parent) {
   columns->resizeSection(kStateColumn, kStateWidth);
 
   connect(this, &QTreeWidget::itemChanged, this, &TargetListView::CaptionEdited);
+  new FolderOffer(*this);
+}
+
+QTreeWidgetItem* TargetListView::NewRow(const ListedFile& listed) {
+  auto* row = new QTreeWidgetItem;
+  row->setFlags(row->flags() | Qt::ItemIsEditable);
+  row->setData(kCaptionColumn, kListedFileRole, QVariant::fromValue(listed));
+  row->setText(kCaptionColumn, CaptionOf(listed.path));
+  row->setTextAlignment(kStateColumn, kRightAligned);
+  return row;
 }
 
 void TargetListView::AppendTarget(const std::string& path) {
   const ListedFile listed = ListFile(path);
-  auto* row = new QTreeWidgetItem;
-  row->setFlags(row->flags() | Qt::ItemIsEditable);
-  row->setData(kCaptionColumn, kListedFileRole, QVariant::fromValue(listed));
-  row->setText(kCaptionColumn, CaptionOf(path));
-  row->setTextAlignment(kStateColumn, kRightAligned);
+  auto* row = NewRow(listed);
   addTopLevelItem(row);
   const auto file = ReachListedFile(listed);
   const std::string state = file ? SizeToKbText(FileSizeOf(*file)) : "folder";
   row->setText(kStateColumn, QString::fromStdString(state));
+  if (!file && listed.identity) emit folderAppended(QPersistentModelIndex(indexFromItem(row)));
+}
+
+void TargetListView::ReplaceRow(int row, const std::vector<FoundFile>& files) {
+  QList<QTreeWidgetItem*> rows;
+  rows.reserve(static_cast<qsizetype>(files.size()));
+  for (const FoundFile& found : files) {
+    rows.append(NewRow(found.file));
+    rows.back()->setText(kStateColumn, QString::fromStdString(SizeToKbText(found.size)));
+  }
+  delete takeTopLevelItem(row);
+  insertTopLevelItems(row, rows);
 }
 
 void TargetListView::CaptionEdited(QTreeWidgetItem* row, int column) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
+#include <vector>
 
+#include "intake/FolderExpansion.h"
 #include "intake/TargetRows.h"
 
 namespace omrek {
@@ -25,6 +28,10 @@ class TargetListView : public QTreeWidget, public TargetRows {
   // stays, without a size text.
   void AppendTarget(const std::string& path);
 
+  // Puts a row for each file found in a folder in place of `row`, in
+  // their order, each with the size the walk saw.
+  void ReplaceRow(int row, const std::vector<FoundFile>& files);
+
   // Removes every selected row; the others keep their order.
   void DeleteSelectedRows();
 
@@ -39,6 +46,9 @@ class TargetListView : public QTreeWidget, public TargetRows {
  signals:
   // A key was released (not an auto-repeat) while the list had the focus.
   void keyReleased(int key);
+  // A row reading "folder" was appended for a path that leads somewhere:
+  // a folder, perhaps, whose files the user may want listed instead.
+  void folderAppended(const QPersistentModelIndex& row);
 
  protected:
   void keyReleaseEvent(QKeyEvent* event) override;
@@ -47,6 +57,7 @@ class TargetListView : public QTreeWidget, public TargetRows {
   // An edited caption names another path: its bytes, and the file it leads
   // to now, replace the row's.
   void CaptionEdited(QTreeWidgetItem* row, int column);
+  static QTreeWidgetItem* NewRow(const ListedFile& listed);
 };
 
 }  // namespace omrek

@@ -34,6 +34,10 @@ TEST(ParseCommandLine, CommandsWithTheirPathsAndOptions) {
   EXPECT_EQ(ParseCommandLine({"--wait=0", "--wipe-space", "/mnt"}).waitSeconds, 0u);
   EXPECT_EQ(ParseCommandLine({"--destroy", "--", "--yes", "-f"}).paths, (std::vector<std::string>{"--yes", "-f"}))
       << "after --, names that look like options are files";
+  EXPECT_FALSE(destroy.recursive);
+  EXPECT_TRUE(ParseCommandLine({"--destroy", "-r", "dir"}).recursive);
+  EXPECT_TRUE(ParseCommandLine({"--recursive", "--wipe-slack", "dir"}).recursive);
+  EXPECT_EQ(ParseCommandLine({"--destroy", "--", "-r"}).paths, std::vector<std::string>{"-r"});
 }
 
 TEST(ParseCommandLine, HelpAndVersionAnswerWhateverElseIsGiven) {
@@ -43,6 +47,7 @@ TEST(ParseCommandLine, HelpAndVersionAnswerWhateverElseIsGiven) {
   EXPECT_EQ(ParseCommandLine({"--bogus", "--help"}).mode, Mode::Help);
   EXPECT_EQ(ParseCommandLine({"--", "--help"}).mode, Mode::Window) << "a file named --help";
   EXPECT_NE(UsageText().find("--wipe-space [--yes]"), std::string::npos);
+  EXPECT_NE(UsageText().find("--destroy [-r]"), std::string::npos);
 }
 
 TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
@@ -64,6 +69,8 @@ TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
   EXPECT_EQ(error({"--recover", "x"}), "--recover takes no paths");
   EXPECT_EQ(error({"--recover", "--verify"}), "--verify and --report go with --destroy, --wipe-slack or --wipe-space");
   EXPECT_EQ(error({"--destroy", "--wait", "5", "x"}), "--wait goes with --wipe-space");
+  EXPECT_EQ(error({"-r", "dir"}), "-r goes with --destroy or --wipe-slack");
+  EXPECT_EQ(error({"--wipe-space", "-r", "/mnt"}), "-r goes with --destroy or --wipe-slack");
   EXPECT_EQ(error({"--wipe-space", "/mnt", "--wait"}), "--wait needs a whole number of seconds");
   for (const char* bad : {"-1", "1.5", "10s", "+3", "99999999999"}) {
     EXPECT_EQ(error({"--wipe-space", "--wait", bad, "/mnt"}),

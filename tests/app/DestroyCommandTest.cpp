@@ -23,6 +23,7 @@
 #include "disk/SlackWipe.h"
 #include "engine/CommandReport.h"
 #include "engine/FileDestruction.h"
+#include "intake/FolderExpansion.h"
 #include "intake/ui/TargetListView.h"
 #include "platform/DriveTable.h"
 #include "platform/Volume.h"
@@ -33,6 +34,7 @@
 #include "tests/support/Extents.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/MixedTree.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/RecordingMonitor.h"
 #include "tests/support/Shell.h"
@@ -145,6 +147,54 @@ TEST_F(DestroyCommand, NonFilesAreSkippedWithoutAStatusAndLeftAlone) {
   EXPECT_TRUE(Exists(link));
   EXPECT_TRUE(Exists(fifo));
   EXPECT_EQ(ReadWholeFile(target), "keep me");
+}
+
+// Answers the question about a folder's files with Yes, any other box with
+// its default.
+void AnswerYesToFolders(QMessageBox& box) {
+  if (box.objectName() == "dlgAddFolderFiles") {
+    box.button(QMessageBox::Yes)->click();
+  } else {
+    box.done(QMessageBox::Close);
+  }
+}
+
+TEST_F(DestroyCommand, AFolderListedFileByFileGoesWithItsFilesAndNothingBeyondIt) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  LoopImage inner(16, 4096, "inner");
+  OMREK_REQUIRE_MOUNTED(inner);
+  test::MixedTree tree(image_.MountPoint(), inner);
+  ASSERT_TRUE(tree.Mounted());
+  test::ModalBoxCatcher boxes(AnswerYesToFolders);
+
+  Add(tree.Root());
+  QCoreApplication::processEvents();
+  ASSERT_GE(boxes.Boxes().size(), 1u);
+  const QString question = boxes.Boxes()[0].text;
+  EXPECT_TRUE(question.startsWith("Add the 4 files (73.2 KiB) inside " + QString::fromStdString(tree.Root()) + "?"))
+      << question.toStdString();
+  EXPECT_TRUE(question.contains("3 links, FIFOs or devices")) << question.toStdString();
+  EXPECT_TRUE(question.contains("mounted there: " + QString::fromStdString(tree.In("mnt")))) << question.toStdString();
+  QStringList captions;
+  for (int row = 0; row < List().RowCount(); ++row) captions << List().topLevelItem(row)->text(0);
+  QStringList files;
+  for (const std::string& file : tree.Files()) files << QString::fromStdString(file);
+  EXPECT_EQ(captions, files) << "the folder's row gave way to its files";
+  EXPECT_EQ(States(), QStringList({"1", "5", "69", "1"}));
+
+  ClickDestroy();
+
+  EXPECT_EQ(List().RowCount(), 0);
+  for (const std::string& file : tree.Files()) EXPECT_FALSE(Exists(file)) << file;
+  for (const char* gone : {"sub", "fifo", "link-file"}) EXPECT_FALSE(Exists(tree.In(gone))) << gone;
+  EXPECT_EQ(ReadWholeFile(tree.Outside()), "outside") << "a link goes as a name only";
+  EXPECT_EQ(ReadWholeFile(tree.OutsideFolderFile()), "kept");
+  EXPECT_EQ(ReadWholeFile(tree.InnerFile()), "inner") << "the other file system is not entered";
+  EXPECT_TRUE(Exists(tree.Root())) << "it still holds the mount point";
+  EXPECT_EQ(Status().text(), "FOLDER KEPT");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus2").text(), "still holds mnt (another file system is mounted there)");
+  const auto outside = std::filesystem::directory_iterator(image_.MountPoint());
+  EXPECT_EQ(std::distance(outside, std::filesystem::directory_iterator()), 4) << "lost+found, the tree, its targets";
 }
 
 TEST_F(DestroyCommand, AFileThatCannotBeOpenedForWritingKeepsItsContent) {
@@ -330,6 +380,55 @@ Destroyed DestroyWithoutWindow(const std::vector<std::string>& paths) {
   destruction.TellOutcomes([&report](const TargetOutcome& done) { report.Add(done); });
   destruction.DestroyListedFiles(rows);
   return {report.Entries(), report.Text(), rows.rows, monitor.statuses};
+}
+
+TEST_F(DestroyCommand, AFolderThatGainedAFileOrKeptOneStaysAndIsNamed) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string root = image_.File("tree");
+  for (const char* folder : {"/done/inner", "/grown", "/kept", "/stopped"}) fs::create_directories(root + folder);
+  for (const char* file : {"/done/inner/x", "/grown/y", "/kept/z", "/stopped/v", "/stopped/w"}) {
+    WriteFile(root + file, file);
+  }
+  FolderExpansion expansion = FolderExpansion::Begin(root);
+  expansion.Finish();
+  test::VectorRows rows({});
+  for (FoundFile& found : std::move(expansion).TakeFiles()) {
+    // The user took one row off the list.
+    if (found.file.path != root + "/kept/z") rows.rows.push_back({std::move(found.file), ""});
+  }
+  WriteFile(root + "/grown/new", "added since");
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  WavePlayer sound;
+  FileDestruction destruction(engine, monitor, profile, sound);
+  std::vector<std::string> told;
+  destruction.TellOutcomes([&](const TargetOutcome& done) { told.push_back(done.target + ": " + ReportText(done)); });
+  // Cancel during the third file: the run stops after it, and every folder
+  // stays, even those it emptied.
+  monitor.onPump = [&] { engine.CancelFlag = rows.rows.size() == 2; };
+  engine.CancelFlag = false;
+  destruction.DestroyListedFiles(rows);
+  EXPECT_EQ(told, (std::vector<std::string>{root + "/done/inner/x: File DONE", root + "/grown/y: File DONE",
+                                            root + "/stopped/v: File DONE", root + "/stopped/w: not done"}));
+  EXPECT_TRUE(Exists(root + "/done/inner")) << "a stopped run removes no folder";
+
+  told.clear();
+  monitor.onPump = {};
+  engine.CancelFlag = false;
+  destruction.DestroyListedFiles(rows);
+  EXPECT_EQ(told, (std::vector<std::string>{
+                      root + "/stopped/w: File DONE",
+                      root + "/stopped: folder removed",
+                      root + "/kept: folder kept (still holds z)",
+                      root + "/grown: folder kept (still holds new)",
+                      root + "/done/inner: folder removed",
+                      root + "/done: folder removed",
+                      root + ": folder kept (still holds grown, kept)",
+                  }));
+  EXPECT_EQ(ReadWholeFile(root + "/kept/z"), "/kept/z");
+  EXPECT_EQ(ReadWholeFile(root + "/grown/new"), "added since");
+  EXPECT_EQ(monitor.statuses.back(), "FOLDER KEPT");
 }
 
 // A write failing in the third of five passes: the file stays at its own

@@ -29,6 +29,7 @@
 #include "tests/support/Extents.h"
 #include "tests/support/FileDialogAnswer.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/MixedTree.h"
 #include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
@@ -767,6 +768,52 @@ TEST(HeadlessCommandInput, LinesFollowTheOrderOfTheArguments) {
                            " WIPED\n" + missing + "2: skipped (File not found)\n"});
   ExpectInTurn(ReadWholeFile(report), {missing + "\n  skipped (File not found)", "(" + root + ")\n  WIPED",
                                        missing + "2\n  skipped (File not found)"});
+}
+
+TEST(HeadlessCommandInput, WithRAFoldersFilesGoAndThenTheFoldersLeftEmpty) {
+  LoopImage image(32, 4096, "recursive");
+  OMREK_REQUIRE_MOUNTED(image);
+  LoopImage inner(16, 4096, "inner");
+  OMREK_REQUIRE_MOUNTED(inner);
+  test::MixedTree tree(image.MountPoint(), inner);
+  ASSERT_TRUE(tree.Mounted());
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("s.ini"), kSettings);
+
+  const Ran plain = RunProgram("--destroy --settings " + settings + " " + Quoted(tree.Root()));
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_EQ(plain.out, tree.Root() + ": skipped (folder)\n");
+  for (const std::string& file : tree.Files()) EXPECT_TRUE(fs::exists(file)) << file;
+
+  const std::string report = folder.File("report");
+  const Ran ran = RunProgram("--destroy -r --report " + Quoted(report) + " --settings " + settings + " " +
+                             Quoted(tree.Root() + "/"));
+  EXPECT_EQ(ran.status, 1) << "the folder holding the mount point stays";
+  std::string expected = "omrek: " + tree.In("mnt") + ": another file system is mounted there; not entered\n";
+  for (const std::string& file : tree.Files()) expected += file + ": File DONE\n";
+  const std::string kept = "folder kept (still holds mnt (another file system is mounted there))";
+  expected += tree.In("sub/empty") + ": folder removed\n" + tree.In("sub/deeper") + ": folder removed\n" +
+              tree.In("sub") + ": folder removed\n" + tree.Root() + ": " + kept + "\n";
+  EXPECT_EQ(ran.out, expected);
+  // Nothing of a folder's is read back: its lines tell no verification.
+  ExpectInTurn(ReadWholeFile(report), {tree.In("sub/deeper/.c") + "\n  File DONE",
+                                       tree.In("sub") + "\n  folder removed\n", tree.Root() + "\n  " + kept + "\n"});
+
+  for (const char* gone : {"sub", "fifo", "link-file", "a.txt", ".hidden"})
+    EXPECT_FALSE(fs::exists(tree.In(gone))) << gone;
+  EXPECT_EQ(ReadWholeFile(tree.Outside()), "outside");
+  EXPECT_EQ(ReadWholeFile(tree.OutsideFolderFile()), "kept");
+  EXPECT_EQ(ReadWholeFile(tree.InnerFile()), "inner");
+  EXPECT_TRUE(fs::is_directory(tree.In("mnt")));
+
+  // Empty now but for the mount point: nothing to list, said so. The
+  // run's own report, made inside, is no file of the folder's to destroy.
+  const Ran again = RunProgram("--destroy -r --report " + Quoted(tree.In("report")) + " --settings " + settings +
+                               " " + Quoted(tree.Root()));
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.out, "omrek: " + tree.In("mnt") + ": another file system is mounted there; not entered\n" +
+                           tree.Root() + ": skipped (a folder with no files in it)\n");
+  EXPECT_NE(ReadWholeFile(tree.In("report")).find("skipped (a folder with no files in it)"), std::string::npos);
 }
 
 TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts) {

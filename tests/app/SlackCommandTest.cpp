@@ -7,6 +7,7 @@
 #include "intake/ui/TargetListView.h"
 #include "tests/support/Child.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/TempDir.h"
 
 namespace omrek {
@@ -22,6 +23,8 @@ TEST(SlackCommand, MarksEachRowAndEndsReady) {
   OmrekProgram program;
   program.Start();
   TfrmMain& main = program.Main();
+  // The offer of the folder's files is declined.
+  const test::ModalBoxCatcher boxes;
   main.AddTarget(file);
   main.AddTarget(image.MountPoint());
 

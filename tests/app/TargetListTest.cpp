@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QTest>
+#include <QTimer>
 
 #include "app/OmrekProgram.h"
 #include "intake/ui/TargetListView.h"
@@ -19,6 +24,7 @@ namespace omrek {
 namespace {
 
 using test::Child;
+using test::Click;
 using test::LoopImage;
 using test::TempDir;
 using test::WriteFile;
@@ -70,9 +76,57 @@ TEST_F(TargetList, DuplicatesFoldersAndVanishedPathsAreKeptAsGiven) {
   const QString folder = QString::fromStdString(dir.Path());
   const QString gone = QString::fromStdString(dir.File("gone"));
 
+  test::ModalBoxCatcher boxes;
   for (const QString& path : {file, file, folder, gone}) main_.AddTarget(path.toStdString());
   EXPECT_EQ(Captions(), QStringList({file, file, folder, gone}));
   EXPECT_EQ(States(), QStringList({"2", "2", "folder", "folder"}));
+  // Its files are offered once the folder is listed; the default, No,
+  // keeps the folder's row.
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, "Add the 1 file (2.0 KiB) inside " + folder + "?");
+}
+
+TEST_F(TargetList, AHugeFolderIsWalkedUnderAMovingMeterAndCancelledWithNothingListed) {
+  TempDir dir;
+  const std::string root = dir.File("huge");
+  ASSERT_EQ(::mkdir(root.c_str(), 0755), 0);
+  constexpr int kFolders = 100;
+  constexpr int kFilesEach = 1000;
+  for (int folder = 0; folder < kFolders; ++folder) {
+    const std::string inside = root + "/" + std::to_string(folder);
+    ASSERT_EQ(::mkdir(inside.c_str(), 0755), 0);
+    for (int file = 0; file < kFilesEach; ++file) FileHandle::Create(inside + "/" + std::to_string(file));
+  }
+  const auto count = [&root] {
+    int files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) files += entry.is_regular_file();
+    return files;
+  };
+  test::ModalBoxCatcher boxes;
+  std::vector<int> seen;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* meter = main_.findChild<QProgressDialog*>("dlgFolderWalk");
+    if (meter == nullptr || meter->wasCanceled()) return;
+    seen.push_back(meter->value());
+    if (meter->value() >= kFolders * kFilesEach / 2) meter->cancel();
+  });
+  watch.start(0);
+
+  main_.AddTarget(root);
+  QCoreApplication::processEvents();
+  watch.stop();
+
+  ASSERT_GE(seen.size(), 3u);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << "the meter never goes back";
+  EXPECT_GT(seen.back(), seen.front());
+  EXPECT_GE(seen.back(), kFolders * kFilesEach / 2) << "cancelled half-way";
+  EXPECT_LT(seen.back(), kFolders * kFilesEach);
+  EXPECT_TRUE(boxes.Boxes().empty()) << "nothing is asked once cancelled";
+  EXPECT_EQ(States(), QStringList({"folder"}));
+  Click(main_, "btnDestroy");
+  EXPECT_EQ(States(), QStringList({"skipped"}));
+  EXPECT_EQ(count(), kFolders * kFilesEach) << "nothing destroyed";
 }
 
 TEST_F(TargetList, DeleteKeyRemovesExactlyTheSelectedRows) {

@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
+#include "intake/FolderExpansion.h"
 #include "intake/ReadablePath.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
 #include "tests/support/LoopImage.h"
+#include "tests/support/MixedTree.h"
 #include "tests/support/TempDir.h"
 
 namespace omrek {
@@ -110,6 +114,74 @@ TEST(ListedFile, OneWalkServesAFoldersFilesAndStillOnlyTheListedOnes) {
   ASSERT_TRUE(reached);
   EXPECT_EQ(reached->Open(FileHandle::Access::Read).Identity(), *x.identity);
   EXPECT_FALSE(ReachListedFile(x));
+}
+
+std::vector<std::string> Relatives(const std::vector<ExpandedFolder::Entry>& entries) {
+  std::vector<std::string> relatives;
+  for (const auto& entry : entries) relatives.push_back(entry.relative);
+  return relatives;
+}
+
+FileIdentity IdentityOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+TEST(FolderExpansion, ListsEveryFileOfTheTreeAndNothingBeyondIt) {
+  TempDir base;
+  LoopImage inner(16, 4096, "inner");
+  OMREK_REQUIRE_MOUNTED(inner);
+  test::MixedTree tree(base.Path(), inner);
+  ASSERT_TRUE(tree.Mounted());
+
+  // Given with a trailing slash, as shells complete folder names.
+  FolderExpansion expansion = FolderExpansion::Begin(tree.Root() + "/");
+  EXPECT_TRUE(expansion.Step(1)) << "one entry at a time";
+  EXPECT_LT(expansion.EntriesSeen(), expansion.EntriesKnown());
+  expansion.Finish();
+  EXPECT_EQ(expansion.EntriesSeen(), expansion.EntriesKnown());
+  EXPECT_EQ(expansion.BytesFound(), 5000u + 6 + 70000 + 1);
+  const ExpandedFolder folder = expansion.Folder();
+  EXPECT_EQ(folder.path, tree.Root());
+  EXPECT_EQ(folder.identity, IdentityOf(tree.Root()));
+  EXPECT_EQ(Relatives(folder.folders), (std::vector<std::string>{"sub", "sub/deeper", "sub/empty"}));
+  EXPECT_EQ(Relatives(folder.otherNames), (std::vector<std::string>{"fifo", "link-file", "sub/link-dir"}));
+  EXPECT_EQ(folder.otherNames[1].identity, IdentityOf(tree.In("link-file"))) << "the link itself, not its target";
+  EXPECT_EQ(folder.mountPoints, std::vector<std::string>{"mnt"});
+  EXPECT_TRUE(folder.unread.empty());
+
+  std::vector<std::string> paths;
+  for (const FoundFile& found : std::move(expansion).TakeFiles()) {
+    paths.push_back(found.file.path);
+    EXPECT_EQ(found.file.identity, IdentityOf(found.file.path));
+    EXPECT_EQ(found.file.route, found.file.path) << "no link on the way to resolve";
+    ASSERT_NE(found.file.expandedFrom, nullptr);
+    EXPECT_EQ(found.file.expandedFrom->folders.size(), 3u);
+    EXPECT_TRUE(ReachListedFile(found.file)) << found.file.path;
+  }
+  EXPECT_EQ(paths, tree.Files());
+
+  // A link to the tree is no folder to walk; a file neither.
+  std::filesystem::create_directory_symlink(tree.Root(), base.File("to-tree"));
+  EXPECT_THROW(FolderExpansion::Begin(base.File("to-tree")), IoError);
+  EXPECT_THROW(FolderExpansion::Begin(tree.In("a.txt")), IoError);
+}
+
+TEST(FolderExpansion, AFolderSwappedForALinkDuringTheWalkLeadsNowhere) {
+  TempDir base;
+  std::filesystem::create_directories(base.File("tree/sub"));
+  std::filesystem::create_directories(base.File("elsewhere"));
+  WriteFile(base.File("tree/sub/mine"), "mine");
+  WriteFile(base.File("elsewhere/secret"), "secret");
+  FolderExpansion expansion = FolderExpansion::Begin(base.File("tree"));
+  // The tree's entries are read; "sub" is not opened yet when it is swapped.
+  std::filesystem::rename(base.File("tree/sub"), base.File("moved"));
+  std::filesystem::create_directory_symlink(base.File("elsewhere"), base.File("tree/sub"));
+  expansion.Finish();
+  EXPECT_EQ(expansion.FilesFound(), 0u);
+  ASSERT_EQ(expansion.Folder().unread.size(), 1u);
+  EXPECT_EQ(expansion.Folder().unread[0].relative, "sub");
 }
 
 TEST(ReadablePath, NamesThatDifferInOneByteNeverLookAlike) {

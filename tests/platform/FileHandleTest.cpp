@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Directory.h"
+#include "platform/EntryName.h"
 #include "platform/IoError.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/TempDir.h"
@@ -171,6 +172,22 @@ TEST_F(FileHandleOnExt4, NamesInUseAreNeitherTakenNorRemovedWhenSwapped) {
   EXPECT_EQ(ReadWholeFile(image_.File("new")), "keep me");
   folder.RemoveEntryOf("new", FileHandle::OpenExisting(image_.File("new"), Access::Read).Identity());
   EXPECT_FALSE(std::filesystem::exists(image_.File("new")));
+
+  // A folder: its name wiped and the folder removed only while it is the
+  // one checked, and empty.
+  std::filesystem::create_directories(image_.File("private-plans/inner"));
+  const Directory plans = folder.OpenChild("private-plans");
+  const FileIdentity plansIdentity{plans.Device(), plans.Inode()};
+  std::string name = "private-plans";
+  EXPECT_EQ(WipeEntryName(folder, name, plansIdentity), NameWiping::Wiped);
+  EXPECT_EQ(name.size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(image_.File("private-plans")));
+  EXPECT_TRUE(std::filesystem::exists(image_.File(name + "/inner")));
+  EXPECT_THROW(folder.RemoveFolderOf(name, plansIdentity), IoError) << "not empty";
+  EXPECT_EQ(ErrorTextOf([&] { folder.RemoveFolderOf(name, checked); }), "File not found");
+  std::filesystem::remove(image_.File(name + "/inner"));
+  folder.RemoveFolderOf(name, plansIdentity);
+  EXPECT_FALSE(std::filesystem::exists(image_.File(name)));
 }
 
 TEST(FileHandleFullDisk, WritingPastTheFreeSpaceReportsDiskFull) {

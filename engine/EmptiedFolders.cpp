@@ -1,0 +1,160 @@
+#include "engine/EmptiedFolders.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+
+#include "intake/ReadablePath.h"
+#include "platform/Directory.h"
+#include "platform/EntryName.h"
+#include "platform/IoError.h"
+
+namespace omrek {
+
+namespace {
+
+std::string Inside(const std::string& relative, const std::string& name) {
+  return relative.empty() ? name : relative + "/" + name;
+}
+
+std::string LastName(const std::string& route) { return route.substr(route.find_last_of('/') + 1); }
+
+// "a, b, c and 4 more".
+std::string NamesText(const std::vector<std::string>& names) {
+  constexpr std::size_t kShown = 3;
+  std::string text;
+  for (std::size_t i = 0; i < names.size() && i < kShown; ++i) text += (i == 0 ? "" : ", ") + names[i];
+  if (names.size() > kShown) text += " and " + std::to_string(names.size() - kShown) + " more";
+  return text;
+}
+
+std::string NameWipingNote(NameWiping wiping) {
+  switch (wiping) {
+    case NameWiping::Wiped:
+      return "";
+    case NameWiping::WipedPlainly:
+      return "name wiped by plain renames: the file system cannot rename without replacing";
+    case NameWiping::NotWiped:
+      break;
+  }
+  return "name not wiped: the file system cannot rename safely";
+}
+
+// One folder of an expanded tree, removed when nothing is left in it but
+// the names noted with the tree.
+class FolderRemoval {
+ public:
+  // `otherNames`: the tree's links and other names, by their place in it.
+  FolderRemoval(const ExpandedFolder& tree, const std::map<std::string, FileIdentity>& otherNames,
+                const ExpandedFolder::Entry& folder, bool wipeNames)
+      : tree_(tree), otherNames_(otherNames), folder_(folder), wipeNames_(wipeNames) {}
+
+  TargetOutcome Run() {
+    TargetOutcome done = TargetOutcome::Before(Path(), false);
+    done.outcome = Outcome::FolderKept;
+    try {
+      const Directory folder = Directory::Walk(Route());
+      // Swapped since the walk: not the folder the user agreed to.
+      if (FileIdentity{folder.Device(), folder.Inode()} != folder_.identity) throw IoError::FromErrno(ENOENT);
+      const std::vector<std::string> holding = RemoveNotedNames(folder);
+      if (!holding.empty()) {
+        done.detail = "still holds " + NamesText(holding);
+        return done;
+      }
+      done.detail = Remove();
+      done.outcome = Outcome::FolderRemoved;
+    } catch (const IoError& failure) {
+      done.detail = failure.what() + renamedNote_;
+    }
+    return done;
+  }
+
+ private:
+  std::string Path() const {
+    return folder_.relative.empty() ? tree_.path : PathInFolder(tree_.path, folder_.relative);
+  }
+  std::string Route() const {
+    return folder_.relative.empty() ? tree_.route : PathInFolder(tree_.route, folder_.relative);
+  }
+
+  bool Noted(const std::string& relative, const FileIdentity& identity) const {
+    const auto name = otherNames_.find(relative);
+    return name != otherNames_.end() && name->second == identity;
+  }
+
+  // Removes the links and other names noted in the folder, which go with
+  // the folder's files whether or not it empties; says what else is there.
+  std::vector<std::string> RemoveNotedNames(const Directory& folder) const {
+    std::vector<std::string> holding;
+    for (const Directory::Entry& entry : folder.Entries()) {
+      const auto facts = folder.Examine(entry.name);
+      if (entry.kind == Directory::EntryKind::Other && facts &&
+          Noted(Inside(folder_.relative, entry.name), facts->identity)) {
+        folder.RemoveEntryOf(entry.name, facts->identity);
+      } else {
+        const bool mounted = entry.kind != Directory::EntryKind::Other && entry.device != folder.Device();
+        holding.push_back(ReadablePath(entry.name) + (mounted ? " (another file system is mounted there)" : ""));
+      }
+    }
+    std::sort(holding.begin(), holding.end());
+    return holding;
+  }
+
+  // Wipes the folder's name in its parent and removes it; what the report
+  // should say of the name, "" when it went as always.
+  std::string Remove() {
+    const Directory parent = Directory::Walk(FolderOfPath(Route()));
+    std::string name = LastName(Route());
+    std::string note;
+    if (wipeNames_) {
+      note = NameWipingNote(WipeEntryName(parent, name, folder_.identity));
+      if (name != LastName(Route())) renamedNote_ = "; its name is now " + ReadablePath(name);
+    }
+    parent.RemoveFolderOf(name, folder_.identity);
+    return note;
+  }
+
+  const ExpandedFolder& tree_;
+  const std::map<std::string, FileIdentity>& otherNames_;
+  const ExpandedFolder::Entry& folder_;
+  bool wipeNames_;
+  // Said with a failure after the name was wiped: the folder stays under
+  // its new name.
+  std::string renamedNote_;
+};
+
+}  // namespace
+
+void EmptiedFolders::Note(const ListedFile& file) {
+  if (!file.expandedFrom) return;
+  if (std::find(noted_.begin(), noted_.end(), file.expandedFrom) == noted_.end()) noted_.push_back(file.expandedFrom);
+}
+
+void EmptiedFolders::RemoveEmptied(JobMonitor& monitor, bool wipeNames, const OutcomeSink& sink) {
+  const auto tell = [&](const TargetOutcome& done) {
+    ShowOutcome(monitor, done);
+    sink(done);
+  };
+  for (const auto& tree : noted_) {
+    std::map<std::string, FileIdentity> otherNames;
+    for (const ExpandedFolder::Entry& name : tree->otherNames) otherNames.emplace(name.relative, name.identity);
+    // Listed parents first: backwards, every folder comes after those inside it.
+    for (auto inner = tree->folders.rbegin(); inner != tree->folders.rend(); ++inner) {
+      monitor.PumpEvents();
+      tell(FolderRemoval(*tree, otherNames, *inner, wipeNames).Run());
+    }
+    const ExpandedFolder::Entry root{"", tree->identity};
+    tell(FolderRemoval(*tree, otherNames, root, wipeNames).Run());
+    // One flush of the folder that held it: the journal of the file systems
+    // that keep one commits every removal and rename before it.
+    try {
+      Directory::Walk(FolderOfPath(tree->route)).Flush();
+    } catch (const IoError& failure) {
+      monitor.ShowMessage("The folder " + ReadablePath(FolderOfPath(tree->path)) + " could not be flushed (" +
+                          failure.what() + "): names of folders removed there may come back after a power cut.");
+    }
+  }
+  noted_.clear();
+}
+
+}  // namespace omrek

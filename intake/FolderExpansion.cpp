@@ -1,0 +1,111 @@
+#include "intake/FolderExpansion.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/IoError.h"
+#include "platform/PinnedFile.h"
+
+namespace omrek {
+
+namespace {
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.ends_with('/')) path.pop_back();
+  return path;
+}
+
+std::string Inside(const std::string& relative, const std::string& name) {
+  return relative.empty() ? name : relative + "/" + name;
+}
+
+}  // namespace
+
+FolderExpansion FolderExpansion::Begin(const std::string& path) {
+  auto folder = std::make_shared<ExpandedFolder>();
+  folder->path = WithoutTrailingSlashes(path);
+  PathNote note = NotePath(folder->path);
+  if (!note.identity) throw IoError::FromErrno(ENOENT);
+  folder->route = std::move(note.route);
+  Directory root = Directory::Walk(folder->route);
+  // Swapped since it was noted: the walk would list another folder's files.
+  if (FileIdentity{root.Device(), root.Inode()} != *note.identity) throw IoError::FromErrno(ENOENT);
+  folder->identity = *note.identity;
+  FolderExpansion expansion(std::move(folder));
+  expansion.Enter(std::move(root), "");
+  return expansion;
+}
+
+void FolderExpansion::Enter(Directory folder, std::string relative) {
+  std::vector<Directory::Entry> entries = folder.Entries();
+  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  known_ += entries.size();
+  frames_.push_back({std::move(folder), std::move(relative), std::move(entries)});
+}
+
+bool FolderExpansion::Step(std::size_t entries) {
+  for (; entries > 0 && !frames_.empty(); --entries) {
+    Frame& frame = frames_.back();
+    if (frame.next == frame.entries.size()) {
+      frames_.pop_back();
+      continue;
+    }
+    const Directory::Entry& entry = frame.entries[frame.next++];
+    ++seen_;
+    // May enter a folder, which moves the frames.
+    Take(frame.folder, entry, Inside(frame.relative, entry.name));
+  }
+  return !frames_.empty();
+}
+
+void FolderExpansion::Finish() {
+  while (Step(4096)) {
+  }
+}
+
+void FolderExpansion::Take(const Directory& folder, const Directory::Entry& entry, const std::string& relative) {
+  // Read without setting off an automount: a mount point shows its own
+  // device before anything is opened. None at all: gone since the listing.
+  if (entry.kind != Directory::EntryKind::Other && entry.device == 0) return;
+  if (entry.kind != Directory::EntryKind::Other && entry.device != folder.Device()) {
+    folder_->mountPoints.push_back(relative);
+    return;
+  }
+  if (entry.kind == Directory::EntryKind::Folder) {
+    TakeFolder(folder, entry, relative);
+    return;
+  }
+  const auto facts = folder.Examine(entry.name);
+  if (!facts) return;  // gone meanwhile
+  if (facts->identity.device != folder.Device()) {
+    folder_->mountPoints.push_back(relative);
+  } else if (entry.kind == Directory::EntryKind::File && facts->regularFile) {
+    files_.push_back({{PathInFolder(folder_->path, relative), PathInFolder(folder_->route, relative), facts->identity},
+                      facts->size});
+    bytes_ += facts->size;
+  } else {
+    folder_->otherNames.push_back({relative, facts->identity});
+  }
+}
+
+void FolderExpansion::TakeFolder(const Directory& parent, const Directory::Entry& entry, const std::string& relative) {
+  try {
+    Directory child = parent.OpenChild(entry.name);
+    // Mounted there since the listing.
+    if (child.Device() != parent.Device()) {
+      folder_->mountPoints.push_back(relative);
+      return;
+    }
+    folder_->folders.push_back({relative, {child.Device(), child.Inode()}});
+    Enter(std::move(child), relative);
+  } catch (const IoError& failure) {
+    folder_->unread.push_back({relative, failure.what()});
+  }
+}
+
+std::vector<FoundFile> FolderExpansion::TakeFiles() && {
+  for (FoundFile& found : files_) found.file.expandedFrom = folder_;
+  return std::move(files_);
+}
+
+}  // namespace omrek
