@@ -6,8 +6,10 @@
 #include "app/OmrekProgram.h"
 #include "app/Version.h"
 #include "app/cli/CommandLine.h"
+#include "app/cli/FileManagerScripts.h"
 #include "app/cli/HeadlessCommand.h"
 #include "intake/ReadablePath.h"
+#include "platform/ExecutablePath.h"
 #include "platform/OpenFileLimit.h"
 #include "widgets/ErrorBox.h"
 
@@ -22,6 +24,8 @@ int RunWindow(char* programName, const std::vector<std::string>& paths) {
   char* argv[] = {programName, nullptr};
   QApplication application(argc, argv);
   QApplication::setApplicationName(omrek::kProgramTitle);
+  // Docks and task bars match the window to its launcher by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.omrek.Filebane"));
   // Only closing the main window ends the program; it does that itself.
   QApplication::setQuitOnLastWindowClosed(false);
 
@@ -30,6 +34,19 @@ int RunWindow(char* programName, const std::vector<std::string>& paths) {
   omrek::RunGuarded([&] { program.RepairKilledRuns(); });
   for (const std::string& path : paths) omrek::RunGuarded([&] { program.Main().AddTarget(path); });
   return QApplication::exec();
+}
+
+// Says where each script went, or why none could be written.
+int InstallFileManagerActions() {
+  try {
+    const auto scripts = omrek::InstallFileManagerScripts(omrek::RunningExecutablePath(),
+                                                          omrek::UserFoldersOfEnvironment());
+    for (const std::string& script : scripts) std::cout << "installed " << omrek::ReadablePath(script) << '\n';
+    return omrek::kExitDone;
+  } catch (const std::exception& error) {
+    std::cerr << "omrek: " << omrek::ControlsEscaped(error.what()) << '\n';
+    return omrek::kExitSkipped;
+  }
 }
 
 }  // namespace
@@ -53,6 +70,8 @@ int main(int argc, char* argv[]) {
       return omrek::kExitDone;
     case Mode::Window:
       return RunWindow(argv[0], line.paths);
+    case Mode::InstallFileManagerActions:
+      return InstallFileManagerActions();
     default:
       break;
   }
