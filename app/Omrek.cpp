@@ -24,8 +24,6 @@ int RunWindow(char* programName, const std::vector<std::string>& paths) {
   char* argv[] = {programName, nullptr};
   QApplication application(argc, argv);
   QApplication::setApplicationName(omrek::kProgramTitle);
-  // Docks and task bars match the window to its launcher by this name.
-  QGuiApplication::setDesktopFileName(QStringLiteral("org.omrek.Filebane"));
   // Only closing the main window ends the program; it does that itself.
   QApplication::setQuitOnLastWindowClosed(false);
 

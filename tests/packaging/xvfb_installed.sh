@@ -21,11 +21,16 @@ folder=$(mktemp -d)
 chmod 755 "$folder"
 prefix="$folder/prefix"
 home="$folder/home"
+# The program runs under a subshell of this script (as_user is a function):
+# it is stopped by the process id its window gives.
+stop_program() {
+  [[ -n "${main:-}" ]] && kill "$(xdotool getwindowpid "$main")" 2>/dev/null
+  kill "$program_pid" 2>/dev/null || true
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=
+}
 cleanup() {
-  if [[ -n "${program_pid:-}" ]]; then
-    kill "$program_pid" 2>/dev/null || true
-    wait "$program_pid" 2>/dev/null || true
-  fi
+  [[ -n "${program_pid:-}" ]] && stop_program
   [[ -n "${XVFB_PID:-}" ]] && stop_virtual_display
   rm -rf "$folder"
 }
@@ -106,10 +111,10 @@ trap cleanup EXIT
 as_user "$program" "$listed" &
 program_pid=$!
 main=$(wait_for_window "Omrek, Filebane")
-# The launcher is found by the window's instance name and desktop file name.
-xprop -id "$main" WM_CLASS | grep -q '= "omrek",' || { echo "WM_CLASS: $(xprop -id "$main" WM_CLASS)"; exit 1; }
-xprop -id "$main" _KDE_NET_WM_DESKTOP_FILE | grep -q '"org.omrek.Filebane"' ||
-  { echo "desktop file name: $(xprop -id "$main" _KDE_NET_WM_DESKTOP_FILE)"; exit 1; }
+# On X11 a dock finds the launcher whose StartupWMClass is the window's
+# instance name.
+wm_class=$(xprop -id "$main" WM_CLASS)
+[[ "$wm_class" == *'= "omrek",'* ]] || { echo "$wm_class"; exit 1; }
 destroy_listed() {
   local message=$1 path
   shift
@@ -137,9 +142,7 @@ for made in "$home/.config" "$home/.config/omrek"; do
 done
 grep -qx "Sound=$prefix/share/omrek/whoose.wav" "$settings" || { echo "the sound is not the installed one"; cat "$settings"; exit 1; }
 [[ ! -e "$prefix/bin/omrek.ini" ]] || { echo "settings were written beside the installed program"; exit 1; }
-kill "$program_pid"
-wait "$program_pid" 2>/dev/null || true
-program_pid=
+stop_program
 
 # A file manager's launch: FOLDER, then COMMAND... run there as the user.
 # The window must list the chosen files and leave them be until Destroy.
@@ -152,9 +155,7 @@ expect_listed() {
   main=$(wait_for_window "Omrek, Filebane")
   for path in "${chosen[@]}"; do [[ -e "$path" ]] || { echo "$how destroyed $path unasked"; exit 1; }; done
   destroy_listed "$how did not list" "${chosen[@]}"
-  kill "$program_pid"
-  wait "$program_pid" 2>/dev/null || true
-  program_pid=
+  stop_program
   expect_window_gone "Omrek, Filebane" "$how: the window stayed"
 }
 # Desktop entries and Nemo's actions put each path for %F as one word.
