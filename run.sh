@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
-scripts/build.sh -DOMREK_BUILD_TESTS=OFF
+# Only the program: neither the tests nor the benchmarks.
+scripts/build.sh --target omrek -DOMREK_BUILD_TESTS=OFF
 
 if [[ -n "${DISPLAY:-}" ]]; then
   exec build/omrek

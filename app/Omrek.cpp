@@ -6,8 +6,10 @@
 #include "app/OmrekProgram.h"
 #include "app/Version.h"
 #include "app/cli/CommandLine.h"
+#include "app/cli/FileManagerScripts.h"
 #include "app/cli/HeadlessCommand.h"
 #include "intake/ReadablePath.h"
+#include "platform/ExecutablePath.h"
 #include "platform/OpenFileLimit.h"
 #include "widgets/ErrorBox.h"
 
@@ -32,6 +34,19 @@ int RunWindow(char* programName, const std::vector<std::string>& paths) {
   return QApplication::exec();
 }
 
+// Says where each script went, or why none could be written.
+int InstallFileManagerActions() {
+  try {
+    const auto scripts = omrek::InstallFileManagerScripts(omrek::RunningExecutablePath(),
+                                                          omrek::UserFoldersOfEnvironment());
+    for (const std::string& script : scripts) std::cout << "installed " << omrek::ReadablePath(script) << '\n';
+    return omrek::kExitDone;
+  } catch (const std::exception& error) {
+    std::cerr << "omrek: " << omrek::ControlsEscaped(error.what()) << '\n';
+    return omrek::kExitSkipped;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -53,6 +68,8 @@ int main(int argc, char* argv[]) {
       return omrek::kExitDone;
     case Mode::Window:
       return RunWindow(argv[0], line.paths);
+    case Mode::InstallFileManagerActions:
+      return InstallFileManagerActions();
     default:
       break;
   }

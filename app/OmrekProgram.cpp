@@ -16,6 +16,9 @@ OmrekProgram::OmrekProgram()
     : frmSelect_([this](const std::string& path) { frmMain_.AddTarget(path); }),
       termination_(TerminationSignals::Install(), QSocketNotifier::Read) {
   frmMain_.AttachDialogs(&frmConfig_, &frmAbout_, &frmSelect_);
+  // Docks and task bars match the window to its launcher by the desktop
+  // entry's name (on X11 by StartupWMClass, the executable's name).
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.omrek.Filebane"));
   // The emblem stands for the program in the taskbar and the window list.
   const QImage emblem = DecodeJpegFile(QStringLiteral(":/about/emblem.jpg"));
   if (!emblem.isNull()) QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(emblem)));

@@ -16,15 +16,21 @@ std::string Variable(const char* name) {
   return value == nullptr ? std::string() : std::string(value);
 }
 
-// XDG_CONFIG_HOME counts only as an absolute path; else ~/.config. Nothing
-// when neither can be told.
-std::string ConfigHome(const UserFolders& user) {
-  if (user.configHome.starts_with('/')) return user.configHome;
-  if (user.home.starts_with('/')) return user.home + "/.config";
+std::string XdgFolder(const std::string& given, const UserFolders& user, const char* underHome) {
+  if (given.starts_with('/')) return given;
+  if (user.home.starts_with('/')) return user.home + underHome;
   return {};
 }
 
 }  // namespace
+
+UserFolders UserFoldersOfEnvironment() {
+  return {Variable("XDG_CONFIG_HOME"), Variable("HOME"), Variable("XDG_DATA_HOME")};
+}
+
+std::string ConfigHome(const UserFolders& user) { return XdgFolder(user.configHome, user, "/.config"); }
+
+std::string DataHome(const UserFolders& user) { return XdgFolder(user.dataHome, user, "/.local/share"); }
 
 ProgramPlaces PlacesOf(const std::string& executablePath, const UserFolders& user) {
   const fs::path executable(executablePath);
@@ -42,12 +48,24 @@ ProgramPlaces PlacesOf(const std::string& executablePath, const UserFolders& use
 }
 
 ProgramPlaces PlacesOf(const std::string& executablePath) {
-  return PlacesOf(executablePath, {Variable("XDG_CONFIG_HOME"), Variable("HOME")});
+  return PlacesOf(executablePath, UserFoldersOfEnvironment());
+}
+
+void CreatePrivateFolders(const std::string& folder) {
+  const fs::path path(folder);
+  if (path.empty() || fs::is_directory(path)) return;
+  CreatePrivateFolders(path.parent_path().string());
+  // The permissions are set after the folder is made, not through the
+  // umask, which a library must leave alone; nothing is in it meanwhile.
+  if (fs::create_directory(path)) fs::permissions(path, fs::perms::owner_all);
 }
 
 void CreateSettingsFolder(const std::string& settingsFile) {
-  std::error_code ignored;
-  fs::create_directories(fs::path(settingsFile).parent_path(), ignored);
+  try {
+    CreatePrivateFolders(fs::path(settingsFile).parent_path().string());
+  } catch (const fs::filesystem_error&) {
+    // The save that follows names the settings file and says why.
+  }
 }
 
 }  // namespace omrek

@@ -24,16 +24,29 @@ struct ProgramPlaces {
 struct UserFolders {
   std::string configHome;  // $XDG_CONFIG_HOME
   std::string home;        // $HOME
+  std::string dataHome = {};  // $XDG_DATA_HOME
 };
+
+UserFolders UserFoldersOfEnvironment();
+
+// $XDG_CONFIG_HOME and $XDG_DATA_HOME count only as absolute paths; else
+// ~/.config and ~/.local/share. Empty when neither can be told.
+std::string ConfigHome(const UserFolders& user);
+std::string DataHome(const UserFolders& user);
 
 ProgramPlaces PlacesOf(const std::string& executablePath, const UserFolders& user);
 
 // The same with the user's folders read from the environment.
 ProgramPlaces PlacesOf(const std::string& executablePath);
 
+// Makes `folder` and its missing parents, each one made readable by its
+// owner only, as the user's configuration and data folders should be.
+// Raises std::filesystem::filesystem_error when one cannot be made.
+void CreatePrivateFolders(const std::string& folder);
+
 // Makes the folder the settings file lies in, and its parents, when they
-// are missing. A folder that cannot be made is left for the save to report,
-// with the settings file's path.
+// are missing, private to the user. A folder that cannot be made is left for
+// the save to report, with the settings file's path.
 void CreateSettingsFolder(const std::string& settingsFile);
 
 }  // namespace omrek

@@ -21,6 +21,7 @@ constexpr NamedMode kModes[] = {
     {"--wipe-slack", Mode::WipeSlack},
     {"--wipe-space", Mode::WipeSpace},
     {"--recover", Mode::Recover},
+    {"--install-file-manager-actions", Mode::InstallFileManagerActions},
 };
 
 // --help and --version answer whatever else was given, even a command line
@@ -47,6 +48,9 @@ void Check(const CommandLine& line) {
                                                   : "nothing to do: name the files");
   }
   if (line.mode == Mode::Recover && !line.paths.empty()) throw UsageError("--recover takes no paths");
+  if (line.mode == Mode::InstallFileManagerActions && !line.paths.empty()) {
+    throw UsageError("--install-file-manager-actions takes no paths");
+  }
   if (!line.settingsFile.empty() && !TakesPaths(line.mode)) {
     throw UsageError("--settings goes with --destroy, --wipe-slack or --wipe-space");
   }
@@ -144,15 +148,22 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return line;
 }
 
-std::string UsageText() {
-  return "Usage: omrek [FILE...]\n"
+std::string UsageText(const std::string& reportAddress) {
+  std::string text =
+         "Usage: omrek [FILE...]\n"
          "       omrek --destroy [-r] [--verify] [--report FILE] [--settings FILE] FILE...\n"
          "       omrek --wipe-slack [-r] [--verify] [--report FILE] [--settings FILE] FILE...\n"
          "       omrek --wipe-space [--yes] [--wait SECONDS] [--verify] [--report FILE]\n"
          "                          [--settings FILE] PATH...\n"
          "       omrek --recover\n"
+         "       omrek --install-file-manager-actions\n"
          "\n"
          "Without a command, opens the window with the FILEs listed.\n"
+         "\n"
+         "File managers: Dolphin and Nemo offer \"Shred with Omrek\" on selected files\n"
+         "and folders once the program is installed; for Nautilus and Caja,\n"
+         "--install-file-manager-actions puts that in their Scripts menu. Each lists\n"
+         "the selection in the window; nothing is destroyed until asked there.\n"
          "\n"
          "Commands, run without a window:\n"
          "  --destroy      overwrite each FILE to the end of its last cluster with the\n"
@@ -165,6 +176,9 @@ std::string UsageText() {
          "  --recover      only put right what stopped runs left: files a slack wipe had\n"
          "                 lengthened, filler files, an emptied ext4 reserve (every\n"
          "                 start does this first)\n"
+         "  --install-file-manager-actions\n"
+         "                 put \"Shred with Omrek\" in the Scripts menu of Nautilus and\n"
+         "                 Caja, for the user running it\n"
          "\n"
          "Options:\n"
          "  --settings FILE  take the passes from FILE instead of the program's settings\n"
@@ -187,6 +201,8 @@ std::string UsageText() {
          "\n"
          "One line per file or drive tells what was done. Exit status: 0 when all was\n"
          "done, 1 when anything was skipped or failed, 2 for a usage error.\n";
+  if (!reportAddress.empty()) text += "\nReport problems at " + reportAddress + ".\n";
+  return text;
 }
 
 }  // namespace omrek

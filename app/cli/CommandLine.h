@@ -8,6 +8,10 @@
 
 namespace omrek {
 
+// Where users report problems, chosen when the program is configured; empty
+// when the project has no such address.
+inline constexpr const char* kReportAddress = OMREK_REPORT_ADDRESS;
+
 // What the program was asked for on its command line.
 struct CommandLine {
   enum class Mode {
@@ -18,6 +22,7 @@ struct CommandLine {
     WipeSlack,  // --wipe-slack FILE...
     WipeSpace,  // --wipe-space PATH...
     Recover,    // --recover
+    InstallFileManagerActions,  // --install-file-manager-actions
   };
 
   Mode mode = Mode::Window;
@@ -54,7 +59,8 @@ class UsageError : public std::runtime_error {
 // that does not go with the command.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// The text --help prints.
-std::string UsageText();
+// The text --help prints. `reportAddress` is where users report problems;
+// empty when there is none, and then the text says nothing of it.
+std::string UsageText(const std::string& reportAddress = kReportAddress);
 
 }  // namespace omrek

@@ -120,6 +120,7 @@ class Run : public CommandFrontEnd {
       case Mode::Window:
       case Mode::Help:
       case Mode::Version:
+      case Mode::InstallFileManagerActions:
         break;
     }
     if (refused_) return kExitUsage;

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/cli/CommandRows.h"
+#include "app/cli/FileManagerScripts.h"
+#include "tests/support/Shell.h"
+#include "tests/support/TempDir.h"
 
 namespace omrek {
 namespace {
@@ -48,6 +53,14 @@ TEST(ParseCommandLine, HelpAndVersionAnswerWhateverElseIsGiven) {
   EXPECT_EQ(ParseCommandLine({"--", "--help"}).mode, Mode::Window) << "a file named --help";
   EXPECT_NE(UsageText().find("--wipe-space [--yes]"), std::string::npos);
   EXPECT_NE(UsageText().find("--destroy [-r]"), std::string::npos);
+  EXPECT_EQ(ParseCommandLine({"--install-file-manager-actions"}).mode, Mode::InstallFileManagerActions);
+}
+
+TEST(UsageText, SaysWhereToReportProblemsOnlyWhereThereIsAPlace) {
+  EXPECT_EQ(UsageText("").find("Report problems"), std::string::npos);
+  const std::string text = UsageText("https://bugs.invalid/omrek");
+  EXPECT_TRUE(text.ends_with("\nReport problems at https://bugs.invalid/omrek.\n")) << text;
+  EXPECT_EQ(UsageText(), UsageText(kReportAddress)) << "the configured address, or none";
 }
 
 TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
@@ -67,6 +80,7 @@ TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
   EXPECT_EQ(error({"--settings", "s.ini", "x"}), "--settings goes with --destroy, --wipe-slack or --wipe-space");
   EXPECT_EQ(error({"--destroy", "--yes", "x"}), "--yes goes with --wipe-space");
   EXPECT_EQ(error({"--recover", "x"}), "--recover takes no paths");
+  EXPECT_EQ(error({"--install-file-manager-actions", "x"}), "--install-file-manager-actions takes no paths");
   EXPECT_EQ(error({"--recover", "--verify"}), "--verify and --report go with --destroy, --wipe-slack or --wipe-space");
   EXPECT_EQ(error({"--destroy", "--wait", "5", "x"}), "--wait goes with --wipe-space");
   EXPECT_EQ(error({"-r", "dir"}), "-r goes with --destroy or --wipe-slack");
@@ -75,6 +89,32 @@ TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
   for (const char* bad : {"-1", "1.5", "10s", "+3", "99999999999"}) {
     EXPECT_EQ(error({"--wipe-space", "--wait", bad, "/mnt"}),
               std::string("--wait needs a whole number of seconds, not ") + bad);
+  }
+}
+
+// The scripts land where Nautilus and Caja look, replacing an earlier copy,
+// and hand the program the selection as whole paths, whatever the names.
+TEST(InstallFileManagerScripts, ScriptsListTheSelectionAsWholePaths) {
+  namespace fs = std::filesystem;
+  test::TempDir home;
+  // Stands in for the program: it writes down the arguments it was given.
+  const std::string program = test::WriteFile(home.File("it's a program"), "#!/bin/sh\nprintf '[%s]' \"$@\"\n");
+  fs::permissions(program, fs::perms::owner_all);
+  const std::string nautilus = home.File(".local/share/nautilus/scripts/Shred with Omrek");
+  fs::create_directories(fs::path(nautilus).parent_path());
+  test::WriteFile(nautilus, "an earlier copy");
+  const std::string caja = home.File("config/caja/scripts/Shred with Omrek");
+
+  const auto written = InstallFileManagerScripts(program, {home.File("config"), home.Path(), "relative/is/ignored"});
+  EXPECT_EQ(written, (std::vector<std::string>{nautilus, caja}));
+  EXPECT_EQ(fs::status(home.File("config")).permissions(), fs::perms::owner_all) << "made private";
+  for (const std::string& script : written) {
+    EXPECT_EQ(test::ReadWholeFile(script), FileManagerScript(program));
+    EXPECT_NE(fs::status(script).permissions() & fs::perms::owner_exec, fs::perms::none);
+    const std::string shown = home.File("shown");
+    fs::create_directories(shown);
+    EXPECT_EQ(test::OutputOf("cd '" + shown + "' && '" + script + "' 'a b' /elsewhere/c -d \"$(printf 'e\\377')\""),
+              "[--][" + shown + "/a b][/elsewhere/c][" + shown + "/-d][" + shown + "/e\xff]");
   }
 }
 

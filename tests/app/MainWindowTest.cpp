@@ -51,6 +51,7 @@ TEST_F(MainWindow, StartsReadyWithNoCommandRunning) {
   EXPECT_FALSE(main.CommandRunning());
   EXPECT_EQ(main.Engine().ClusterSize, 32768u);
   EXPECT_EQ(Child<TargetListView>(main, "lstView").RowCount(), 0);
+  EXPECT_EQ(QGuiApplication::desktopFileName(), "org.omrek.Filebane") << "the desktop entry docks match it to";
 }
 
 TEST_F(MainWindow, FirstShowingFillsTheDriveList) {

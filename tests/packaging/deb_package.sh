@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # deb_package.sh BUILD_DIR: cpack makes the Debian package; its control file
-# names the packages of the libraries the program links, and the program
-# unpacked from it answers --version.
+# names the packages of the libraries the program links, recommends what
+# opens the About page's documents and names a maintainer with an address;
+# the program unpacked from it is stripped, built hardened and answers
+# --version; and lintian finds nothing to warn of (skipped, once the rest
+# has passed, where lintian is not installed).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 folder=$(mktemp -d)
@@ -22,9 +25,33 @@ done
 for package in libqt6widgets6 libjpeg62-turbo libsdl2 libblkid1 qt6-qpa-plugins fonts-liberation; do
   [[ "$depends" == *"$package"* ]] || { echo "Depends lacks $package"; exit 1; }
 done
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *xdg-utils* ]] || { echo "xdg-utils is not recommended"; exit 1; }
+[[ "$(dpkg-deb -f "$deb" Maintainer)" =~ \<[^@\ ]+@[^@\ ]+\>$ ]] || { echo "the Maintainer has no address"; exit 1; }
+[[ -z "$(dpkg-deb -f "$deb" Homepage)" ]] || { echo "a Homepage nobody set"; exit 1; }
 dpkg-deb -c "$deb" >"$folder/contents.txt"
 grep -q '\./usr/bin/omrek$' "$folder/contents.txt"
 grep -q '\./usr/share/omrek/whoose.wav$' "$folder/contents.txt"
 dpkg-deb -x "$deb" "$folder/root"
 "$folder/root/usr/bin/omrek" --version | grep -q "^Omrek, Filebane "
-echo "$(basename "$deb") builds; its Depends name the linked libraries"
+for document in copyright changelog.gz; do
+  [[ -s "$folder/root/usr/share/doc/omrek/$document" ]] || { echo "no /usr/share/doc/omrek/$document"; exit 1; }
+done
+[[ -s "$folder/root/usr/share/man/man1/omrek.1.gz" ]] || { echo "no compressed man page"; exit 1; }
+
+# Stripped, and built with the distribution's hardening: relocations made
+# read-only and bound at start, the stack protector in.
+program="$folder/root/usr/bin/omrek"
+sections=$(readelf -SW "$program")
+[[ ! "$sections" =~ \.(symtab|debug_info|comment)\  ]] || { echo "the program is not stripped"; exit 1; }
+[[ "$(readelf -lW "$program")" == *GNU_RELRO* ]] || { echo "no read-only relocations"; exit 1; }
+[[ "$(readelf -dW "$program")" == *BIND_NOW* ]] || { echo "relocations are not bound at start"; exit 1; }
+[[ "$(readelf -sW --dyn-syms "$program")" == *__stack_chk_fail* ]] || { echo "no stack protector"; exit 1; }
+echo "$(basename "$deb") builds; its Depends name the linked libraries; stripped and hardened"
+
+if ! command -v lintian >/dev/null; then
+  echo "skipped: lintian is not installed (scripts/install-deps.sh --tests installs it)"
+  exit 77
+fi
+lintian --fail-on error,warning "$deb" >"$folder/lintian.txt" 2>&1 || { cat "$folder/lintian.txt"; exit 1; }
+grep -E '^[EW]: ' "$folder/lintian.txt" && { echo "lintian warns of the package"; exit 1; }
+echo "lintian: no error or warning"

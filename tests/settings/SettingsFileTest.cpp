@@ -199,9 +199,16 @@ TEST(PlacesOf, AnInstalledProgramKeepsItsSettingsInTheUsersConfigFolder) {
 
 TEST(CreateSettingsFolder, MakesTheMissingFolders) {
   test::TempDir home;
+  namespace fs = std::filesystem;
+  fs::permissions(home.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   const std::string settings = home.File(".config/omrek/omrek.ini");
   CreateSettingsFolder(settings);
-  EXPECT_TRUE(std::filesystem::is_directory(home.File(".config/omrek")));
+  EXPECT_TRUE(fs::is_directory(home.File(".config/omrek")));
+  for (const std::string& made : {home.File(".config"), home.File(".config/omrek")}) {
+    EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made << " is the user's alone";
+  }
+  EXPECT_EQ(fs::status(home.Path()).permissions(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec)
+      << "a folder that was there keeps its permissions";
   SettingsFile file(settings);
   file.WriteBoolean(Key("FileMode", "DOD"), true);
   EXPECT_EQ(ReadWholeFile(settings), "[FileMode]\nDOD=1\n");
