@@ -4,8 +4,12 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
@@ -13,10 +17,12 @@
 #include <map>
 
 #include "app/OmrekProgram.h"
+#include "app/SpaceConfirmation.h"
 #include "disk/ui/DiskList.h"
 #include "intake/ui/TargetListView.h"
 #include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
 #include "widgets/BarMeter.h"
@@ -441,6 +447,36 @@ TEST(SmallScreensChild, DialogsFit) {
     }
     dialog->hide();
   }
+
+  // The Wipe Space question with forty drives, the system's among them:
+  // it lies on the screen, its drive lines scroll, and Cancel stays the
+  // default beside Alt+W.
+  SpaceWipeQuestion question;
+  for (int i = 0; i < 40; ++i) {
+    question.drives.push_back({static_cast<char>('D' + i % 23), "/mnt/drive" + std::to_string(i), 1 << 30, 90.0, i == 0});
+  }
+  bool asked = false;
+  test::ModalBoxCatcher boxes([&](QMessageBox& box) {
+    asked = true;
+    EXPECT_TRUE(area.contains(box.frameGeometry()));
+    for (QAbstractButton* button : box.buttons()) {
+      EXPECT_TRUE(area.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size()))) << button->text().toStdString();
+    }
+    EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()), box.button(QMessageBox::Cancel));
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "&Wipe");
+    auto* pane = box.findChild<QScrollArea*>("DriveLinesPane");
+    EXPECT_TRUE(pane != nullptr && pane->isVisible() && pane->height() > 0);
+    if (pane != nullptr) {
+      if (area.height() <= 540) {
+        EXPECT_GT(pane->verticalScrollBar()->maximum(), 0) << "the lines scroll";
+        EXPECT_GT(pane->widget()->height(), pane->viewport()->height()) << "none is squeezed out";
+      }
+      EXPECT_EQ(static_cast<QLabel*>(pane->widget())->text().count("/mnt/drive"), 40);
+    }
+    box.done(QMessageBox::Cancel);
+  });
+  EXPECT_FALSE(ConfirmSpaceWipe(&main, question));
+  EXPECT_TRUE(asked);
 }
 
 }  // namespace
