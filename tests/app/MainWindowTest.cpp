@@ -240,6 +240,14 @@ TEST_F(MainWindow, ScreenReadersFindEveryButtonByNameAndTheMetersValue) {
   EXPECT_EQ(meter->text(QAccessible::Value), "25%");
   bars.setPosition(400);
   EXPECT_EQ(meter->text(QAccessible::Value), "100%");
+  // A screen reader is told once per percent shown, not once per position
+  // (a file each in a sweep).
+  QSignalSpy told(&bars, &BarMeter::percentChanged);
+  bars.setMaximum(1000);
+  for (int position = 0; position <= 25; ++position) bars.setPosition(position);
+  QList<int> percents;
+  for (const QList<QVariant>& change : told) percents << change.at(0).toInt();
+  EXPECT_EQ(percents, (QList<int>{40, 0, 1, 2}));
 
   // The list is a table of rows under its column headers, kept in step as
   // rows come and go.
