@@ -18,6 +18,7 @@
 
 #include "app/OmrekProgram.h"
 #include "disk/FillerFiles.h"
+#include "disk/SpaceWipeForecast.h"
 #include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "platform/ReservedClusters.h"
@@ -285,6 +286,18 @@ TEST(HeadlessWipeSpace, AScriptMustSayYesAPersonIsAsked) {
       << refused.out;
   EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
   EXPECT_FALSE(FillerOrLogIn(root));
+
+  // The question tells what the window's tells: the slack sweep when it is
+  // on, and the drive that holds the settings.
+  std::string sweeping = kSettings;
+  sweeping.replace(sweeping.find("WipeSlack=0"), 11, "WipeSlack=1");
+  const std::string settingsOnDrive = WriteFile(image.File("omrek.ini"), sweeping);
+  const Ran told = RunProgram("--wipe-space --settings " + settingsOnDrive + " " + Quoted(root));
+  fs::remove(settingsOnDrive);
+  EXPECT_EQ(told.status, 2);
+  EXPECT_NE(told.out.find(SpaceWipeHeading(true) + "\n  " + root + " ("), std::string::npos) << told.out;
+  EXPECT_NE(told.out.find(std::string("\n      ") + kSettingsDriveWarning + "\n"), std::string::npos) << told.out;
+  EXPECT_EQ(refused.out.find("lengthens"), std::string::npos) << "no sweep when it is off";
 
   // On a terminal the question waits for an answer; "n" leaves the drive.
   const std::string onTerminal = "script -qec " + Quoted("env -u DISPLAY " OMREK_PROGRAM " " + command) + " /dev/null";
