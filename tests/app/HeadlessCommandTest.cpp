@@ -212,6 +212,29 @@ TEST_F(HeadlessCommand, TheReportOfferClosesByDefaultAndCanBeTurnedOff) {
                              Quoted(WriteFile(folder_.File("sixth"), "data")));
   EXPECT_EQ(ran.status, 0) << ran.out;
   EXPECT_TRUE(fs::exists(report)) << "--report writes whatever the window offers";
+
+  // A choice that cannot be stored (a file stands where the settings'
+  // folder would be) is said to be so, and holds for the run.
+  WriteFile(folder_.File("blocked"), "a file, not a folder");
+  OmrekProgram blocked;
+  blocked.Config().SetProgramPath(folder_.File("blocked/omrek"));
+  blocked.Start();
+  const auto destroyThere = [&](const char* name) {
+    blocked.Main().AddTarget(WriteFile(folder_.File(name), "data"));
+    Click(blocked.Main(), "btnDestroy");
+    return ReportOffer(blocked.Main());
+  };
+  offer = destroyThere("seventh");
+  ASSERT_NE(offer, nullptr);
+  offer->checkBox()->setChecked(true);
+  {
+    test::ModalBoxCatcher boxes;
+    offer->button(QMessageBox::Close)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.Boxes().empty(); }, 10000));
+    EXPECT_EQ(boxes.Boxes().front().icon, QMessageBox::Critical);
+    EXPECT_TRUE(boxes.Boxes().front().text.contains("could not be stored")) << boxes.Boxes().front().text.toStdString();
+  }
+  EXPECT_FALSE(destroyThere("eighth")) << "not offered again in this run";
 }
 
 // A deleted file's blocks after a free-space wipe of its drive, by the
