@@ -1,63 +1,85 @@
 #include "app/SpaceConfirmation.h"
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <algorithm>
-#include <filesystem>
-
-#include "platform/Volume.h"
 
 namespace omrek {
 
 namespace {
 
-// The root of the drive the settings file lies on, or will lie on once
-// first saved: the nearest folder of its path that exists counts.
-std::string SettingsDriveRoot(const std::string& settingsFile) {
-  if (settingsFile.empty()) return {};
-  std::filesystem::path place(settingsFile);
-  std::error_code error;
-  while (!std::filesystem::exists(place, error) && place.has_parent_path() && place.parent_path() != place) {
-    place = place.parent_path();
+// Room kept on the screen for the title bar, the heading (wrapped over a few
+// lines), the buttons and the box's margins.
+constexpr int kTitleBarRoom = 40;
+constexpr int kHeadingLines = 4;
+constexpr int kMarginsRoom = 60;
+
+QString DriveLinesText(const SpaceWipeQuestion& question) {
+  QStringList lines;
+  for (const std::string& line : SpaceWipeDriveLines(question, [](const std::string& root) { return root; })) {
+    lines << QString::fromStdString(line);
   }
-  const std::optional<Volume> volume = VolumeHoldingPath(place.string());
-  return volume ? volume->RootDirectory : std::string();
+  return lines.join(QLatin1Char('\n'));
+}
+
+// The drive lines under the heading, in a pane as tall as they are where the
+// screen has room, else as tall as it allows, scrolling.
+QScrollArea* DriveLinesPane(QMessageBox& box, const QString& lines) {
+  auto* text = new QLabel(lines);
+  text->setObjectName(QStringLiteral("DriveLines"));
+  text->setTextFormat(Qt::PlainText);
+  text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Never squeezed into the pane: what does not fit scrolls.
+  text->setMinimumSize(text->sizeHint());
+  auto* pane = new QScrollArea(&box);
+  pane->setObjectName(QStringLiteral("DriveLinesPane"));
+  pane->setFrameShape(QFrame::NoFrame);
+  pane->setWidgetResizable(true);
+  pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  pane->setWidget(text);
+
+  const QScreen* screen = box.parentWidget() != nullptr ? box.parentWidget()->screen() : box.screen();
+  const auto* buttons = box.findChild<QDialogButtonBox*>();
+  const int others = kTitleBarRoom + kHeadingLines * box.fontMetrics().lineSpacing() + kMarginsRoom +
+                     (buttons != nullptr ? buttons->sizeHint().height() : 0);
+  const int room = std::max(box.fontMetrics().lineSpacing(), screen->availableGeometry().height() - others);
+  pane->setFixedHeight(std::min(text->sizeHint().height(), room));
+  pane->setMinimumWidth(text->sizeHint().width() + box.style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  return pane;
+}
+
+// Puts the pane below the box's text, where its informative text would go.
+void PlaceUnderText(QMessageBox& box, QScrollArea* pane) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  const auto* heading = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (grid == nullptr || heading == nullptr) return;
+  int row = 0, column = 0, rows = 0, columns = 0;
+  grid->getItemPosition(grid->indexOf(heading), &row, &column, &rows, &columns);
+  grid->addWidget(pane, row + rows, column);
 }
 
 }  // namespace
 
 QString SpaceConfirmationText(const SpaceWipeQuestion& question) {
-  QString text = QStringLiteral(
-      "Wipe Space fills the free space of these drives with filler files until each is full, then deletes them");
-  if (question.sweepsSlack) {
-    text += QStringLiteral(", and lengthens then restores every file on them to wipe the slack at its end");
-  }
-  text += QStringLiteral(":\n");
-  const std::string settingsRoot = SettingsDriveRoot(question.settingsFile);
-  for (const DriveForecast& drive : question.drives) {
-    text += QStringLiteral("\n") + QString::fromStdString(ForecastLine(drive));
-    if (drive.holdsSystem) text += QStringLiteral("\n    ") + QString::fromLatin1(kSystemDriveWarning);
-    if (!settingsRoot.empty() && drive.root == settingsRoot) {
-      text += QStringLiteral("\n    ") + QString::fromLatin1(kSettingsDriveWarning);
-    }
-  }
-  return text;
-}
-
-bool CancelByDefault(const SpaceWipeQuestion& question) {
-  const std::string settingsRoot = SettingsDriveRoot(question.settingsFile);
-  return std::any_of(question.drives.begin(), question.drives.end(), [&](const DriveForecast& drive) {
-    return drive.holdsSystem || (!settingsRoot.empty() && drive.root == settingsRoot);
-  });
+  return QString::fromStdString(SpaceWipeHeading(question.sweepsSlack)) + QStringLiteral("\n\n") +
+         DriveLinesText(question);
 }
 
 bool ConfirmSpaceWipe(QWidget* parent, const SpaceWipeQuestion& question) {
   const bool careful = CancelByDefault(question);
   QMessageBox box(careful ? QMessageBox::Warning : QMessageBox::Question, kSpaceConfirmationTitle,
-                  SpaceConfirmationText(question), QMessageBox::Ok | QMessageBox::Cancel, parent);
+                  QString::fromStdString(SpaceWipeHeading(question.sweepsSlack)),
+                  QMessageBox::Ok | QMessageBox::Cancel, parent);
   box.button(QMessageBox::Ok)->setText(QStringLiteral("&Wipe"));
   box.setDefaultButton(careful ? QMessageBox::Cancel : QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Cancel);
+  PlaceUnderText(box, DriveLinesPane(box, DriveLinesText(question)));
   return box.exec() == QMessageBox::Ok;
 }
 

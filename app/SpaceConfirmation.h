@@ -13,30 +13,16 @@ namespace omrek {
 // The question's title.
 inline const QString kSpaceConfirmationTitle = QStringLiteral("Wipe Space");
 
-// Said of the drive that holds the program's own settings file.
-inline constexpr char kSettingsDriveWarning[] = "The program's settings are on this drive.";
-
-// What the question is about: the drives with their forecasts, whether the
-// slack of every file is swept first, and where the settings file lies.
-struct SpaceWipeQuestion {
-  std::vector<DriveForecast> drives;
-  bool sweepsSlack = false;
-  std::string settingsFile;
-};
-
 // The question's text: each drive with its free space and the time the
 // filling may take, the warning under a drive the system runs from or that
 // holds the settings, and what the slack sweep does when it is on.
 QString SpaceConfirmationText(const SpaceWipeQuestion& question);
 
-// Whether Enter out of habit should cancel rather than wipe: a drive the
-// system runs from or that holds the program's settings is listed.
-bool CancelByDefault(const SpaceWipeQuestion& question);
-
 // Asks before a free-space wipe fills the drives, which leaves every other
 // program writing there failing until it ends. True for "Wipe" (Alt+W, and
 // Enter where no listed drive matters to the system); false for "Cancel"
-// (Esc), which changes nothing.
+// (Esc), which changes nothing. The drive lines scroll where the screen is
+// too low for all of them.
 bool ConfirmSpaceWipe(QWidget* parent, const SpaceWipeQuestion& question);
 
 // Says that no drive is selected, where the question would have been.

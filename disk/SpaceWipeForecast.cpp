@@ -1,6 +1,8 @@
 #include "disk/SpaceWipeForecast.h"
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "platform/MountProbe.h"
 #include "platform/Volume.h"
@@ -19,6 +21,19 @@ bool HoldsSystem(const std::string& root) {
     if (volume && volume->RootDirectory == root) return true;
   }
   return false;
+}
+
+// The root of the drive the settings file lies on, or will lie on once
+// first saved: the nearest folder of its path that exists counts.
+std::string SettingsDriveRoot(const std::string& settingsFile) {
+  if (settingsFile.empty()) return {};
+  std::filesystem::path place(settingsFile);
+  std::error_code error;
+  while (!std::filesystem::exists(place, error) && place.has_parent_path() && place.parent_path() != place) {
+    place = place.parent_path();
+  }
+  const std::optional<Volume> volume = VolumeHoldingPath(place.string());
+  return volume ? volume->RootDirectory : std::string();
 }
 
 }  // namespace
@@ -54,6 +69,34 @@ std::string DurationText(std::optional<double> seconds) {
 std::string ForecastLine(const DriveForecast& drive) {
   return drive.root + " (" + drive.letter + ":): " + SizeText(drive.freeBytes) +
          " free, time: " + DurationText(drive.seconds);
+}
+
+std::string SpaceWipeHeading(bool sweepsSlack) {
+  std::string heading =
+      "Wipe Space fills the free space of these drives with filler files until each is full, then deletes them";
+  if (sweepsSlack) heading += ", and lengthens then restores every file on them to wipe the slack at its end";
+  return heading + ":";
+}
+
+std::vector<std::string> SpaceWipeDriveLines(const SpaceWipeQuestion& question,
+                                             const std::function<std::string(const std::string&)>& shownRoot) {
+  const std::string settingsRoot = SettingsDriveRoot(question.settingsFile);
+  std::vector<std::string> lines;
+  for (DriveForecast drive : question.drives) {
+    const bool holdsSettings = !settingsRoot.empty() && drive.root == settingsRoot;
+    drive.root = shownRoot(drive.root);
+    lines.push_back(ForecastLine(drive));
+    if (drive.holdsSystem) lines.push_back(std::string("    ") + kSystemDriveWarning);
+    if (holdsSettings) lines.push_back(std::string("    ") + kSettingsDriveWarning);
+  }
+  return lines;
+}
+
+bool CancelByDefault(const SpaceWipeQuestion& question) {
+  const std::string settingsRoot = SettingsDriveRoot(question.settingsFile);
+  return std::any_of(question.drives.begin(), question.drives.end(), [&](const DriveForecast& drive) {
+    return drive.holdsSystem || (!settingsRoot.empty() && drive.root == settingsRoot);
+  });
 }
 
 }  // namespace omrek

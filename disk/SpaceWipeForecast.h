@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -43,5 +44,31 @@ std::string ForecastLine(const DriveForecast& drive);
 // Said of a drive the running system writes to.
 inline constexpr char kSystemDriveWarning[] =
     "The system runs from this drive: programs writing there may fail until the wipe ends.";
+
+// Said of the drive that holds the program's own settings file.
+inline constexpr char kSettingsDriveWarning[] = "The program's settings are on this drive.";
+
+// What the question before a free-space wipe is about: the drives with their
+// forecasts, whether the slack of every file is swept first, and where the
+// settings file lies.
+struct SpaceWipeQuestion {
+  std::vector<DriveForecast> drives;
+  bool sweepsSlack = false;
+  std::string settingsFile;
+};
+
+// The question's first line: what the wipe does, the slack sweep included
+// when it is on.
+std::string SpaceWipeHeading(bool sweepsSlack);
+
+// Each drive's forecast line, its root shown as `shownRoot` gives it, and
+// under it, indented, the warning for a drive the system runs from or that
+// holds the settings.
+std::vector<std::string> SpaceWipeDriveLines(const SpaceWipeQuestion& question,
+                                             const std::function<std::string(const std::string&)>& shownRoot);
+
+// Whether Enter out of habit should cancel rather than wipe: a drive the
+// system runs from or that holds the program's settings is listed.
+bool CancelByDefault(const SpaceWipeQuestion& question);
 
 }  // namespace omrek

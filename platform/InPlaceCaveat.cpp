@@ -9,7 +9,6 @@
 
 #include "platform/JournalCheckpoint.h"
 #include "platform/MountTable.h"
-#include "platform/Volume.h"
 
 namespace omrek {
 
@@ -46,20 +45,11 @@ bool Rotational(dev_t device) {
   return true;
 }
 
-// The mount point of the file system holding `path`, as the drive list
-// names it where it can. A file in a btrfs subvolume or on a mount the drive
-// list leaves out is not matched by device there: the longest mount point
-// its real path lies under is taken then, never the path itself.
+// The mount point of the file system holding `path`, found by mount rather
+// than by device, so a file in a btrfs subvolume is named by its mount.
 std::string MountPointHolding(const std::string& path) {
-  if (const auto volume = VolumeHoldingPath(path)) return volume->RootDirectory;
-  std::error_code error;
-  const std::string canonical = std::filesystem::weakly_canonical(path, error).string();
-  std::string best = "/";
-  for (const MountEntry& entry : ReadMountTable()) {
-    const bool holds = canonical == entry.MountPoint || canonical.starts_with(entry.MountPoint + "/");
-    if (holds && entry.MountPoint.size() > best.size()) best = entry.MountPoint;
-  }
-  return best;
+  const std::optional<MountEntry> mount = MountHoldingPath(path, ReadMountTable());
+  return mount ? mount->MountPoint : "/";
 }
 
 }  // namespace

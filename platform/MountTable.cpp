@@ -1,5 +1,9 @@
 #include "platform/MountTable.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -43,10 +47,46 @@ bool ParseLine(const std::string& line, MountEntry& entry) {
   entry.MountPoint = Unescape(mountPoint);
   entry.Type = type;
   entry.Source = Unescape(source);
+  entry.Id = static_cast<unsigned>(std::stoul(id));
   return true;
 }
 
+std::optional<unsigned> MountIdOf(const std::string& path) {
+  struct statx facts {};
+  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_MNT_ID, &facts) != 0) return std::nullopt;
+  if ((facts.stx_mask & STATX_MNT_ID) == 0) return std::nullopt;
+  return static_cast<unsigned>(facts.stx_mnt_id);
+}
+
+// Of mounts on the same point the later hides the earlier, so a tie goes to
+// the later one.
+const MountEntry* LongestMountPointOver(const std::string& canonical, const std::vector<MountEntry>& entries) {
+  const MountEntry* best = nullptr;
+  for (const MountEntry& entry : entries) {
+    const bool holds =
+        entry.MountPoint == "/" || canonical == entry.MountPoint || canonical.starts_with(entry.MountPoint + "/");
+    if (holds && (best == nullptr || entry.MountPoint.size() >= best->MountPoint.size())) best = &entry;
+  }
+  return best;
+}
+
 }  // namespace
+
+std::optional<MountEntry> MountHoldingPath(const std::string& path, const std::vector<MountEntry>& entries) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (const std::optional<unsigned> id = MountIdOf(path)) {
+    for (const MountEntry& entry : entries) {
+      if (entry.Id == *id) return entry;
+    }
+  }
+  std::error_code error;
+  const std::string canonical = std::filesystem::weakly_canonical(path, error).string();
+  if (error) return std::nullopt;
+  const MountEntry* best = LongestMountPointOver(canonical, entries);
+  if (best == nullptr) return std::nullopt;
+  return *best;
+}
 
 std::vector<MountEntry> ParseMountTable(const std::string& text) {
   std::vector<MountEntry> entries;

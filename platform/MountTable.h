@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ struct MountEntry {
   std::string MountPoint;
   std::string Type;
   std::string Source;
+  unsigned Id = 0;  // the kernel's mount id, as statx reports it
 };
 
 // The mounts of this process in the kernel's order (a later mount on the
@@ -20,5 +22,12 @@ std::vector<MountEntry> ReadMountTable();
 
 // Parses the text of a mountinfo file.
 std::vector<MountEntry> ParseMountTable(const std::string& text);
+
+// The mount of `entries` that holds the existing `path`: found by the mount
+// id the kernel gives for the path, since a device number does not tell it
+// (a btrfs subvolume's files carry a device number no mount lists). Where
+// the kernel gives no mount id, the mount whose mount point is the longest
+// prefix of the real path. Nothing when the path cannot be examined.
+std::optional<MountEntry> MountHoldingPath(const std::string& path, const std::vector<MountEntry>& entries);
 
 }  // namespace omrek

@@ -4,12 +4,10 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/vfs.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <utility>
 
 #include "platform/BlockDevice.h"
@@ -165,24 +163,9 @@ Volume DescribeVolume(const MountEntry& entry, const std::string& path) {
 }
 
 std::optional<Volume> VolumeHoldingPath(const std::string& path) {
-  struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
-  std::error_code error;
-  const std::string canonical = std::filesystem::weakly_canonical(path, error).string();
-  if (error) return std::nullopt;
-
-  // The visible mount that holds the path: the same device, and of several
-  // such (bind mounts) the one whose mount point is the longest prefix.
-  const MountEntry* best = nullptr;
-  const auto entries = ReadMountTable();
-  for (const MountEntry& entry : entries) {
-    if (entry.Major != major(st.st_dev) || entry.Minor != minor(st.st_dev)) continue;
-    const bool holds =
-        entry.MountPoint == "/" || canonical == entry.MountPoint || canonical.starts_with(entry.MountPoint + "/");
-    if (holds && (best == nullptr || entry.MountPoint.size() >= best->MountPoint.size())) best = &entry;
-  }
-  if (best == nullptr) return std::nullopt;
-  return DescribeVolume(*best, path);
+  const std::optional<MountEntry> mount = MountHoldingPath(path, ReadMountTable());
+  if (!mount) return std::nullopt;
+  return DescribeVolume(*mount, path);
 }
 
 }  // namespace omrek

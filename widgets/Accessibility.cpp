@@ -2,7 +2,6 @@
 
 #include <QAccessibleWidget>
 #include <QTreeWidget>
-#include <algorithm>
 
 #include "widgets/BarMeter.h"
 #include "widgets/ClickLabel.h"
@@ -48,7 +47,7 @@ class BarMeterAccessible : public QAccessibleWidget, public QAccessibleValueInte
 
   QString text(QAccessible::Text kind) const override {
     const QString own = QAccessibleWidget::text(kind);
-    if (kind == QAccessible::Value) return QStringLiteral("%1%").arg(Percent());
+    if (kind == QAccessible::Value) return QStringLiteral("%1%").arg(Meter().percent());
     if (kind == QAccessible::Name && own.isEmpty()) return QStringLiteral("Completion Progress");
     return own;
   }
@@ -61,13 +60,6 @@ class BarMeterAccessible : public QAccessibleWidget, public QAccessibleValueInte
 
  private:
   const BarMeter& Meter() const { return *static_cast<const BarMeter*>(object()); }
-
-  int Percent() const {
-    const BarMeter& meter = Meter();
-    if (meter.maximum() <= 0) return 0;
-    const double done = static_cast<double>(std::clamp(meter.position(), std::int64_t{0}, meter.maximum()));
-    return static_cast<int>(done * 100 / static_cast<double>(meter.maximum()));
-  }
 };
 
 // Marks the lists that are told as tables.

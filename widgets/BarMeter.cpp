@@ -13,22 +13,40 @@ constexpr int kGap = 2;
 const QColor kLitColour(0, 0, 128);
 }  // namespace
 
-BarMeter::BarMeter(QWidget* parent) : QWidget(parent) { InstallWidgetAccessibility(); }
+BarMeter::BarMeter(QWidget* parent) : QWidget(parent) {
+  InstallWidgetAccessibility();
+  // A screen reader follows the progress as it would a progress bar's.
+  connect(this, &BarMeter::percentChanged, this, [this] {
+    if (!QAccessible::isActive()) return;
+    QAccessibleValueChangeEvent changed(this, QVariant::fromValue(position_));
+    QAccessible::updateAccessibility(&changed);
+  });
+}
 
 void BarMeter::setMaximum(std::int64_t maximum) {
   if (maximum == maximum_) return;
+  const int before = percent();
   maximum_ = maximum;
   update();
+  TellIfPercentChanged(before);
 }
 
 void BarMeter::setPosition(std::int64_t position) {
   if (position == position_) return;
+  const int before = percent();
   position_ = position;
   update();
-  // A screen reader follows the progress as it would a progress bar's.
-  if (!QAccessible::isActive()) return;
-  QAccessibleValueChangeEvent changed(this, QVariant::fromValue(position_));
-  QAccessible::updateAccessibility(&changed);
+  TellIfPercentChanged(before);
+}
+
+int BarMeter::percent() const {
+  if (maximum_ <= 0) return 0;
+  const double done = static_cast<double>(std::clamp(position_, std::int64_t{0}, maximum_));
+  return static_cast<int>(done * 100 / static_cast<double>(maximum_));
+}
+
+void BarMeter::TellIfPercentChanged(int before) {
+  if (percent() != before) emit percentChanged(percent());
 }
 
 int BarMeter::litBars() const {

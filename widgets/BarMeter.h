@@ -23,12 +23,22 @@ class BarMeter : public QWidget {
   // once the position reaches the maximum.
   int litBars() const;
 
+  // The share of the maximum reached, in whole percent from 0 to 100.
+  int percent() const;
+
   QSize sizeHint() const override { return {564, 20}; }
+
+ signals:
+  // The percentage shown changed; a screen reader is told then, rather
+  // than at each of the many positions that show the same.
+  void percentChanged(int percent);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void TellIfPercentChanged(int before);
+
   std::int64_t maximum_ = 100;
   std::int64_t position_ = 0;
 };

@@ -84,6 +84,9 @@ void ModelessWindow::ScrollControls() {
     control->setParent(page);
     control->setHidden(hidden);
   }
+  // A window that lays out its own controls hands its layout to the page,
+  // which then holds them as the window did.
+  if (layout() != nullptr) page->setLayout(layout());
   scroller_ = new QScrollArea(this);
   scroller_->setObjectName(QStringLiteral("Scroller"));
   scroller_->setFrameShape(QFrame::NoFrame);

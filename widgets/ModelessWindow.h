@@ -35,8 +35,8 @@ class ModelessWindow : public QWidget {
 
  private:
   void KeepOnScreenOf(const QWidget& owner);
-  // Moves the controls into a scroll area filling the window, at the size
-  // they were laid out for.
+  // Moves the controls, and the layout that places them if there is one,
+  // into a scroll area filling the window, at the size they were laid out for.
   void ScrollControls();
 
   QScrollArea* scroller_ = nullptr;

@@ -62,6 +62,54 @@ class ReportCell : public QAccessibleInterface, public QAccessibleTableCellInter
   QPersistentModelIndex index_;
 };
 
+// One column's header, in the row the item view counts before the first
+// row of items.
+class ReportHeaderCell : public QAccessibleInterface {
+ public:
+  ReportHeaderCell(QTreeWidget* list, int column) : list_(list), column_(column) {}
+
+  bool isValid() const override { return list_ != nullptr && column_ < list_->columnCount(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return list_ != nullptr ? list_->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessible::Role role() const override { return QAccessible::ColumnHeader; }
+  void setText(QAccessible::Text, const QString&) override {}
+
+  QString text(QAccessible::Text kind) const override {
+    if (!isValid() || kind != QAccessible::Name) return {};
+    return list_->headerItem()->text(column_);
+  }
+
+  QRect rect() const override {
+    if (!isValid()) return {};
+    const QHeaderView* header = list_->header();
+    const QPoint corner = header->mapToGlobal(QPoint(header->sectionViewportPosition(column_), 0));
+    return QRect(corner, QSize(header->sectionSize(column_), header->height()));
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State state;
+    state.invisible = !isValid() || list_->header()->isHidden();
+    return state;
+  }
+
+  int Column() const { return column_; }
+
+ private:
+  QPointer<QTreeWidget> list_;
+  int column_;
+};
+
+// The item view counts its header as row 0 of its children, whether or not
+// the header shows, and names rows by that count in the focus and selection
+// events it sends; the children are numbered the same way, so an event's
+// child is the row it is about.
+constexpr int kHeaderRows = 1;
+
 }  // namespace
 
 ReportTableAccessible::ReportTableAccessible(QTreeWidget* list) : QAccessibleWidget(list, QAccessible::Table) {
@@ -90,18 +138,21 @@ void* ReportTableAccessible::interface_cast(QAccessible::InterfaceType type) {
   return QAccessibleWidget::interface_cast(type);
 }
 
-int ReportTableAccessible::childCount() const { return rowCount() * columnCount(); }
+int ReportTableAccessible::childCount() const { return (kHeaderRows + rowCount()) * columnCount(); }
 
 QAccessibleInterface* ReportTableAccessible::child(int index) const {
   const int columns = columnCount();
   if (columns == 0 || index < 0) return nullptr;
-  return cellAt(index / columns, index % columns);
+  if (index < columns) return HeaderCell(index);
+  return cellAt(index / columns - kHeaderRows, index % columns);
 }
 
 int ReportTableAccessible::indexOfChild(const QAccessibleInterface* child) const {
+  if (child == nullptr || child->parent() != this) return -1;
+  if (child->role() == QAccessible::ColumnHeader) return static_cast<const ReportHeaderCell*>(child)->Column();
   auto* cell = const_cast<QAccessibleInterface*>(child)->tableCellInterface();
-  if (cell == nullptr || child->parent() != this) return -1;
-  return cell->rowIndex() * columnCount() + cell->columnIndex();
+  if (cell == nullptr) return -1;
+  return (kHeaderRows + cell->rowIndex()) * columnCount() + cell->columnIndex();
 }
 
 QAccessibleInterface* ReportTableAccessible::childAt(int x, int y) const {
@@ -116,6 +167,14 @@ QAccessibleInterface* ReportTableAccessible::cellAt(int row, int column) const {
   auto* cell = new ReportCell(&List(), List().model()->index(row, column));
   cells_[{row, column}] = QAccessible::registerAccessibleInterface(cell);
   return cell;
+}
+
+QAccessibleInterface* ReportTableAccessible::HeaderCell(int column) const {
+  const auto known = cells_.find({-kHeaderRows, column});
+  if (known != cells_.end()) return QAccessible::accessibleInterface(known->second);
+  auto* header = new ReportHeaderCell(&List(), column);
+  cells_[{-kHeaderRows, column}] = QAccessible::registerAccessibleInterface(header);
+  return header;
 }
 
 int ReportTableAccessible::columnCount() const { return List().columnCount(); }

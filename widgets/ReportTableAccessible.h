@@ -14,7 +14,8 @@ namespace omrek {
 
 // A flat report list (a tree widget whose rows have no children) told as
 // the table it looks like: rows of cells under column headers, each cell
-// with its text and whether its row is selected.
+// with its text and whether its row is selected. Children are numbered as
+// the item view numbers them in its events: the column headers first.
 class ReportTableAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
  public:
   explicit ReportTableAccessible(QTreeWidget* list);
@@ -49,6 +50,7 @@ class ReportTableAccessible : public QAccessibleWidget, public QAccessibleTableI
 
  private:
   QTreeWidget& List() const;
+  QAccessibleInterface* HeaderCell(int column) const;
   // Cells are made when first asked for and forgotten whenever the rows
   // change, since their places do.
   void ForgetCells() const;

@@ -145,12 +145,10 @@ class Run : public CommandFrontEnd {
   // ends: a person on a terminal is asked, a script must have said --yes.
   bool ConfirmSpaceWipe(const std::vector<DriveForecast>& forecasts) override {
     if (line_.yes) return true;
-    std::string question =
-        "Wipe Space fills the free space of these drives with filler files until each is full, then deletes them:\n";
-    for (DriveForecast drive : forecasts) {
-      drive.root = ReadablePath(drive.root);
-      question += "  " + ForecastLine(drive) + "\n";
-      if (drive.holdsSystem) question += std::string("    ") + kSystemDriveWarning + "\n";
+    const SpaceWipeQuestion asked{forecasts, ReadStoredWipeSlack(settings_), SettingsFileOf(line_)};
+    std::string question = SpaceWipeHeading(asked.sweepsSlack) + "\n";
+    for (const std::string& line : SpaceWipeDriveLines(asked, [](const std::string& root) { return ReadablePath(root); })) {
+      question += "  " + line + "\n";
     }
     if (!IsTerminal(StandardStream::Input)) {
       errors_ << question << "omrek: nothing written: from a script, --wipe-space needs --yes\n";

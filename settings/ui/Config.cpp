@@ -281,8 +281,12 @@ void TfrmConfig::StopOfferingReport() {
   try {
     CreateSettingsFolder(SettingsFilePath());
     SettingsFile(SettingsFilePath()).WriteBoolean(kOfferReportKey, false);
-  } catch (const std::exception&) {
-    // The choice still holds until the program ends.
+  } catch (const std::exception& error) {
+    // The choice still holds until the program ends; the user is told it
+    // will not outlast it.
+    ShowErrorBox(QStringLiteral("The choice not to offer the report again could not be stored, so it holds only "
+                                "until the program ends: %1")
+                     .arg(QString::fromUtf8(error.what())));
   }
 }
 

@@ -18,6 +18,7 @@
 
 #include "app/OmrekProgram.h"
 #include "disk/FillerFiles.h"
+#include "disk/SpaceWipeForecast.h"
 #include "intake/ReadablePath.h"
 #include "platform/DriveTable.h"
 #include "platform/ReservedClusters.h"
@@ -211,6 +212,29 @@ TEST_F(HeadlessCommand, TheReportOfferClosesByDefaultAndCanBeTurnedOff) {
                              Quoted(WriteFile(folder_.File("sixth"), "data")));
   EXPECT_EQ(ran.status, 0) << ran.out;
   EXPECT_TRUE(fs::exists(report)) << "--report writes whatever the window offers";
+
+  // A choice that cannot be stored (a file stands where the settings'
+  // folder would be) is said to be so, and holds for the run.
+  WriteFile(folder_.File("blocked"), "a file, not a folder");
+  OmrekProgram blocked;
+  blocked.Config().SetProgramPath(folder_.File("blocked/omrek"));
+  blocked.Start();
+  const auto destroyThere = [&](const char* name) {
+    blocked.Main().AddTarget(WriteFile(folder_.File(name), "data"));
+    Click(blocked.Main(), "btnDestroy");
+    return ReportOffer(blocked.Main());
+  };
+  offer = destroyThere("seventh");
+  ASSERT_NE(offer, nullptr);
+  offer->checkBox()->setChecked(true);
+  {
+    test::ModalBoxCatcher boxes;
+    offer->button(QMessageBox::Close)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.Boxes().empty(); }, 10000));
+    EXPECT_EQ(boxes.Boxes().front().icon, QMessageBox::Critical);
+    EXPECT_TRUE(boxes.Boxes().front().text.contains("could not be stored")) << boxes.Boxes().front().text.toStdString();
+  }
+  EXPECT_FALSE(destroyThere("eighth")) << "not offered again in this run";
 }
 
 // A deleted file's blocks after a free-space wipe of its drive, by the
@@ -285,6 +309,18 @@ TEST(HeadlessWipeSpace, AScriptMustSayYesAPersonIsAsked) {
       << refused.out;
   EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
   EXPECT_FALSE(FillerOrLogIn(root));
+
+  // The question tells what the window's tells: the slack sweep when it is
+  // on, and the drive that holds the settings.
+  std::string sweeping = kSettings;
+  sweeping.replace(sweeping.find("WipeSlack=0"), 11, "WipeSlack=1");
+  const std::string settingsOnDrive = WriteFile(image.File("omrek.ini"), sweeping);
+  const Ran told = RunProgram("--wipe-space --settings " + settingsOnDrive + " " + Quoted(root));
+  fs::remove(settingsOnDrive);
+  EXPECT_EQ(told.status, 2);
+  EXPECT_NE(told.out.find(SpaceWipeHeading(true) + "\n  " + root + " ("), std::string::npos) << told.out;
+  EXPECT_NE(told.out.find(std::string("\n      ") + kSettingsDriveWarning + "\n"), std::string::npos) << told.out;
+  EXPECT_EQ(refused.out.find("lengthens"), std::string::npos) << "no sweep when it is off";
 
   // On a terminal the question waits for an answer; "n" leaves the drive.
   const std::string onTerminal = "script -qec " + Quoted("env -u DISPLAY " OMREK_PROGRAM " " + command) + " /dev/null";

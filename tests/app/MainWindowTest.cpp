@@ -4,8 +4,12 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
@@ -13,10 +17,12 @@
 #include <map>
 
 #include "app/OmrekProgram.h"
+#include "app/SpaceConfirmation.h"
 #include "disk/ui/DiskList.h"
 #include "intake/ui/TargetListView.h"
 #include "tests/support/Child.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
 #include "widgets/BarMeter.h"
@@ -186,6 +192,25 @@ std::map<QString, QAccessibleInterface*> ByName(const std::vector<QAccessibleInt
   return named;
 }
 
+// The names of the children of Qt's own accessible tree for a plain copy of
+// `list`, in its order: the order its focus and selection events count in.
+QStringList QtsOwnChildNames(const QTreeWidget& list) {
+  QTreeWidget plain;
+  plain.setHeaderItem(list.headerItem()->clone());
+  for (int row = 0; row < list.topLevelItemCount(); ++row) plain.addTopLevelItem(list.topLevelItem(row)->clone());
+  plain.doItemsLayout();
+  QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(&plain);
+  QStringList names;
+  for (int i = 0; i < tree->childCount(); ++i) names << tree->child(i)->text(QAccessible::Name);
+  return names;
+}
+
+QStringList ChildNames(QAccessibleInterface* node) {
+  QStringList names;
+  for (int i = 0; i < node->childCount(); ++i) names << node->child(i)->text(QAccessible::Name);
+  return names;
+}
+
 TEST_F(MainWindow, ScreenReadersFindEveryButtonByNameAndTheMetersValue) {
   TfrmMain& main = program_.Main();
   std::vector<QAccessibleInterface*> nodes;
@@ -216,6 +241,14 @@ TEST_F(MainWindow, ScreenReadersFindEveryButtonByNameAndTheMetersValue) {
   EXPECT_EQ(meter->text(QAccessible::Value), "25%");
   bars.setPosition(400);
   EXPECT_EQ(meter->text(QAccessible::Value), "100%");
+  // A screen reader is told once per percent shown, not once per position
+  // (a file each in a sweep).
+  QSignalSpy told(&bars, &BarMeter::percentChanged);
+  bars.setMaximum(1000);
+  for (int position = 0; position <= 25; ++position) bars.setPosition(position);
+  QList<int> percents;
+  for (const QList<QVariant>& change : told) percents << change.at(0).toInt();
+  EXPECT_EQ(percents, (QList<int>{40, 0, 1, 2}));
 
   // The list is a table of rows under its column headers, kept in step as
   // rows come and go.
@@ -234,8 +267,18 @@ TEST_F(MainWindow, ScreenReadersFindEveryButtonByNameAndTheMetersValue) {
   EXPECT_EQ(table->columnDescription(1), "Size (kb)");
   EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), QString::fromStdString(dir.File("second")));
   EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), "2");
-  EXPECT_EQ(tables.at("Listed Files")->childCount(), 4);
-  EXPECT_EQ(tables.at("Listed Files")->indexOfChild(table->cellAt(1, 1)), 3);
+  // Children are counted as the list's events count them: headers first.
+  QAccessibleInterface* listed = tables.at("Listed Files");
+  EXPECT_EQ(listed->childCount(), 6);
+  EXPECT_EQ(listed->indexOfChild(table->cellAt(1, 1)), 5);
+  ASSERT_NE(listed->child(1), nullptr);
+  EXPECT_EQ(listed->child(1)->role(), QAccessible::ColumnHeader);
+  EXPECT_EQ(listed->child(1)->text(QAccessible::Name), "Size (kb)");
+  EXPECT_EQ(listed->indexOfChild(listed->child(1)), 1);
+  EXPECT_EQ(listed->child(2)->text(QAccessible::Name), QString::fromStdString(dir.File("first")));
+  // The list's focus and selection events name a row by Qt's count: a
+  // screen reader hears the row that became current, never its neighbour.
+  EXPECT_EQ(ChildNames(listed), QtsOwnChildNames(list));
   ASSERT_TRUE(table->selectRow(1));
   EXPECT_TRUE(list.topLevelItem(1)->isSelected()) << "selecting through the table selects the row";
   EXPECT_EQ(table->selectedRows(), QList<int>{1});
@@ -356,9 +399,11 @@ TEST(AnyPalette, EveryCaptionStaysReadableOnADarkPalette) {
 // screen shrinks to it and scrolls, every button still within reach.
 TEST(SmallScreens, EveryDialogLiesWhollyOnTheScreen) {
   // 2560 x 1600 at twice the scale is a desktop of 1280 x 800; 1920 x 1080
-  // at twice the scale one of 960 x 540, lower than the configuration.
-  for (const char* screen :
-       {"laptop-screen.json", "scaled-screen.json", "small-screen.json", "full-hd-scaled-screen.json"}) {
+  // at twice the scale one of 960 x 540, lower than the configuration; a
+  // short one of 900 x 480 (as one scaled twice with a dock beside and
+  // below) is lower than the file selection too.
+  for (const char* screen : {"laptop-screen.json", "scaled-screen.json", "small-screen.json",
+                             "full-hd-scaled-screen.json", "short-screen.json"}) {
     const std::string config = std::string(OMREK_TEST_SOURCE_DIR) + "/support/" + screen;
     EXPECT_EQ(test::RunTestCaseInChild("SmallScreensChild.DialogsFit",
                                        {{"QT_QPA_PLATFORM", "offscreen:configfile=" + config}}),
@@ -385,8 +430,20 @@ TEST(SmallScreensChild, DialogsFit) {
     EXPECT_TRUE(area.contains(dialog->geometry()))
         << name << " at " << dialog->geometry().x() << "," << dialog->geometry().y();
     QScrollArea* scroller = static_cast<ModelessWindow*>(dialog)->Scroller();
-    EXPECT_EQ(scroller != nullptr, area.height() < 600 && dialog == &program.Config())
-        << name << " scrolls only where it is taller than the screen";
+    const bool taller = dialog == &program.Config() ? area.height() < 600
+                        : dialog == &program.Select() ? area.height() < 489
+                                                      : false;
+    EXPECT_EQ(scroller != nullptr, taller) << name << " scrolls only where it is taller than the screen";
+    if (scroller != nullptr) {
+      // The scroll area fills the window, and no control it holds has
+      // been squeezed to nothing.
+      EXPECT_EQ(scroller->geometry(), dialog->rect()) << name;
+      for (QWidget* control : scroller->widget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control->isVisibleTo(dialog)) {
+          EXPECT_FALSE(control->size().isEmpty()) << control->objectName().toStdString();
+        }
+      }
+    }
     for (QAbstractButton* pressable : dialog->findChildren<QAbstractButton*>()) {
       if (!pressable->isVisibleTo(dialog)) continue;
       if (scroller != nullptr) {
@@ -399,6 +456,36 @@ TEST(SmallScreensChild, DialogsFit) {
     }
     dialog->hide();
   }
+
+  // The Wipe Space question with forty drives, the system's among them:
+  // it lies on the screen, its drive lines scroll, and Cancel stays the
+  // default beside Alt+W.
+  SpaceWipeQuestion question;
+  for (int i = 0; i < 40; ++i) {
+    question.drives.push_back({static_cast<char>('D' + i % 23), "/mnt/drive" + std::to_string(i), 1 << 30, 90.0, i == 0});
+  }
+  bool asked = false;
+  test::ModalBoxCatcher boxes([&](QMessageBox& box) {
+    asked = true;
+    EXPECT_TRUE(area.contains(box.frameGeometry()));
+    for (QAbstractButton* button : box.buttons()) {
+      EXPECT_TRUE(area.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size()))) << button->text().toStdString();
+    }
+    EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()), box.button(QMessageBox::Cancel));
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "&Wipe");
+    auto* pane = box.findChild<QScrollArea*>("DriveLinesPane");
+    EXPECT_TRUE(pane != nullptr && pane->isVisible() && pane->height() > 0);
+    if (pane != nullptr) {
+      if (area.height() <= 540) {
+        EXPECT_GT(pane->verticalScrollBar()->maximum(), 0) << "the lines scroll";
+        EXPECT_GT(pane->widget()->height(), pane->viewport()->height()) << "none is squeezed out";
+      }
+      EXPECT_EQ(static_cast<QLabel*>(pane->widget())->text().count("/mnt/drive"), 40);
+    }
+    box.done(QMessageBox::Cancel);
+  });
+  EXPECT_FALSE(ConfirmSpaceWipe(&main, question));
+  EXPECT_TRUE(asked);
 }
 
 }  // namespace

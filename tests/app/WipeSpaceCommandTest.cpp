@@ -98,7 +98,8 @@ class EscapeNextBox {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (box == nullptr || !box->isVisible() || answered_) return;
       answered_ = true;
-      text_ = box->text();
+      // Everything the box shows: its text and the drive lines below it.
+      for (const QLabel* label : box->findChildren<QLabel*>()) text_ += label->text() + QLatin1Char('\n');
       QTest::keyClick(box, Qt::Key_Escape);
     });
     poll_.start(10);

@@ -113,11 +113,13 @@ box=$(wait_for_window "Wipe Space")
 shoot_when_drawn "$box" "$folder/question-on-drive.png"
 xdotool windowfocus --sync "$box" key Return
 expect_window_gone "Wipe Space" "Return did not close the question"
-[[ "$(fillers)" == 0 ]] || { echo "Return on the settings' drive left a filler file"; exit 1; }
-grep -qa "$marker" "$folder/image" || { echo "Return wiped the drive holding the settings"; exit 1; }
 
 xdotool mousemove --window "$main" 74 200 click 1
 box=$(wait_for_window "Wipe Space")
+# A wipe runs on the window's thread: one that Return had started wrongly
+# has ended by the time the question can come up again.
+[[ "$(fillers)" == 0 ]] || { echo "Return on the settings' drive left a filler file"; exit 1; }
+grep -qa "$marker" "$folder/image" || { echo "Return wiped the drive holding the settings"; exit 1; }
 xdotool windowfocus --sync "$box" key alt+w
 expect_window_gone "Wipe Space" "Alt+W did not close the question"
 wiped || { echo "Alt+W did not wipe the drive"; exit 1; }

@@ -31,6 +31,14 @@ std::optional<Drive> DriveMountedAt(const std::string& mountPoint) {
   return std::nullopt;
 }
 
+// Mounts a fresh btrfs image at `mountPoint`; false where that cannot be done here.
+bool MountBtrfs(const std::string& image, const std::string& mountPoint) {
+  ::mkdir(mountPoint.c_str(), 0755);
+  return test::RunQuietly("command -v mkfs.btrfs") &&
+         test::RunQuietly("truncate -s 128M " + image + " && mkfs.btrfs -q " + image + " && mount -o loop " + image +
+                          " " + mountPoint);
+}
+
 TEST(DriveTable, LettersFollowTheRootThenMountPointsAsText) {
   TempDir dir;
   for (const char* name : {"a", "b", "c", "run", "zz"}) std::filesystem::create_directory(dir.File(name));
@@ -138,6 +146,25 @@ TEST(VolumeHoldingPath, FindsTheFileSystemOfAnyPath) {
   EXPECT_EQ(volume->ClusterSize(), 1024u);
   EXPECT_EQ(VolumeHoldingPath("/")->RootDirectory, "/");
   EXPECT_FALSE(VolumeHoldingPath(image.File("not/there")));
+
+  // btrfs gives the files of each subvolume a device number of its own,
+  // which no mount lists: the mount is still found for them.
+  TempDir dir;
+  const std::string mountPoint = dir.File("mnt");
+  if (!MountBtrfs(dir.File("btrfs.img"), mountPoint)) GTEST_SKIP() << "cannot mount a btrfs image here";
+  const bool subvolume = test::RunQuietly("btrfs subvolume create " + mountPoint + "/sub && echo x > " + mountPoint +
+                                          "/sub/file && mkdir " + mountPoint + "/top");
+  const auto ofMount = VolumeHoldingPath(mountPoint);
+  const auto ofFolder = VolumeHoldingPath(mountPoint + "/top");
+  const auto ofSubvolume = VolumeHoldingPath(mountPoint + "/sub");
+  const auto ofFile = VolumeHoldingPath(mountPoint + "/sub/file");
+  test::RunQuietly("umount " + mountPoint);
+  ASSERT_TRUE(subvolume) << "cannot make a btrfs subvolume here";
+  for (const auto& found : {ofMount, ofFolder, ofSubvolume, ofFile}) {
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->RootDirectory, mountPoint);
+    EXPECT_EQ(found->FileSystem, "btrfs");
+  }
 }
 
 // A copy-on-write file system writes changed data elsewhere: the caveat
@@ -148,15 +175,9 @@ TEST(InPlaceCaveats, CopyOnWriteIsNamedAndExt4OnADiskIsNot) {
   InPlaceCaveats caveats;
   EXPECT_FALSE(caveats.Of(ext4.MountPoint()).has_value());
 
-  if (!test::RunQuietly("command -v mkfs.btrfs")) GTEST_SKIP() << "mkfs.btrfs is not installed";
   test::TempDir dir;
-  const std::string image = dir.File("btrfs.img");
   const std::string mountPoint = dir.File("mnt");
-  ::mkdir(mountPoint.c_str(), 0755);
-  if (!test::RunQuietly("truncate -s 128M " + image + " && mkfs.btrfs -q " + image + " && mount -o loop " + image +
-                        " " + mountPoint)) {
-    GTEST_SKIP() << "cannot mount a btrfs image here";
-  }
+  if (!MountBtrfs(dir.File("btrfs.img"), mountPoint)) GTEST_SKIP() << "cannot mount a btrfs image here";
   const auto caveat = caveats.Of(mountPoint);
   // A file in a subvolume has a device of its own, which no mount lists:
   // its caveat still names the mount point, never the file.

@@ -18,6 +18,8 @@ TEST(MountTable, ReadsFieldsAroundOptionalTagsAndUnescapesPaths) {
   EXPECT_EQ(entries[0].Major, 254u);
   EXPECT_EQ(entries[0].Type, "ext4");
   EXPECT_EQ(entries[0].Source, "/dev/vda");
+  EXPECT_EQ(entries[0].Id, 26u);
+  EXPECT_EQ(entries[2].Id, 50u);
   EXPECT_EQ(entries[1].MountPoint, "/media/My Disk");
   EXPECT_EQ(entries[1].Minor, 3u);
   EXPECT_EQ(entries[1].Type, "vfat");
