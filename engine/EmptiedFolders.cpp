@@ -8,6 +8,7 @@
 #include "platform/Directory.h"
 #include "platform/EntryName.h"
 #include "platform/IoError.h"
+#include "platform/MountPointsInside.h"
 
 namespace omrek {
 
@@ -45,9 +46,10 @@ std::string NameWipingNote(NameWiping wiping) {
 class FolderRemoval {
  public:
   // `otherNames`: the tree's links and other names, by their place in it.
+  // `mounts`: the mount points inside the tree now.
   FolderRemoval(const ExpandedFolder& tree, const std::map<std::string, FileIdentity>& otherNames,
-                const ExpandedFolder::Entry& folder, bool wipeNames)
-      : tree_(tree), otherNames_(otherNames), folder_(folder), wipeNames_(wipeNames) {}
+                const MountPointsInside& mounts, const ExpandedFolder::Entry& folder, bool wipeNames)
+      : tree_(tree), otherNames_(otherNames), mounts_(mounts), folder_(folder), wipeNames_(wipeNames) {}
 
   TargetOutcome Run() {
     TargetOutcome done = TargetOutcome::Before(Path(), false);
@@ -82,19 +84,27 @@ class FolderRemoval {
     return name != otherNames_.end() && name->second == identity;
   }
 
-  // Removes the links and other names noted in the folder, which go with
-  // the folder's files whether or not it empties; says what else is there.
+  // Removes the links and other names noted in the folder when nothing
+  // else is in it, so the folder can go; in a folder that stays they stay
+  // too. Says what else is there.
   std::vector<std::string> RemoveNotedNames(const Directory& folder) const {
     std::vector<std::string> holding;
-    for (const Directory::Entry& entry : folder.Entries()) {
+    std::vector<std::pair<std::string, FileIdentity>> noted;
+    for (const Directory::Entry& entry : folder.Entries(mounts_.NamesIn(folder_.relative))) {
+      if (entry.mountPoint) {
+        holding.push_back(ReadablePath(entry.name) + " (another file system is mounted there)");
+        continue;
+      }
       const auto facts = folder.Examine(entry.name);
       if (entry.kind == Directory::EntryKind::Other && facts &&
           Noted(Inside(folder_.relative, entry.name), facts->identity)) {
-        folder.RemoveEntryOf(entry.name, facts->identity);
+        noted.emplace_back(entry.name, facts->identity);
       } else {
-        const bool mounted = entry.kind != Directory::EntryKind::Other && entry.device != folder.Device();
-        holding.push_back(ReadablePath(entry.name) + (mounted ? " (another file system is mounted there)" : ""));
+        holding.push_back(ReadablePath(entry.name));
       }
+    }
+    if (holding.empty()) {
+      for (const auto& [name, identity] : noted) folder.RemoveEntryOf(name, identity);
     }
     std::sort(holding.begin(), holding.end());
     return holding;
@@ -116,6 +126,7 @@ class FolderRemoval {
 
   const ExpandedFolder& tree_;
   const std::map<std::string, FileIdentity>& otherNames_;
+  const MountPointsInside& mounts_;
   const ExpandedFolder::Entry& folder_;
   bool wipeNames_;
   // Said with a failure after the name was wiped: the folder stays under
@@ -138,13 +149,14 @@ void EmptiedFolders::RemoveEmptied(JobMonitor& monitor, bool wipeNames, const Ou
   for (const auto& tree : noted_) {
     std::map<std::string, FileIdentity> otherNames;
     for (const ExpandedFolder::Entry& name : tree->otherNames) otherNames.emplace(name.relative, name.identity);
+    const MountPointsInside mounts(tree->route);
     // Listed parents first: backwards, every folder comes after those inside it.
     for (auto inner = tree->folders.rbegin(); inner != tree->folders.rend(); ++inner) {
       monitor.PumpEvents();
-      tell(FolderRemoval(*tree, otherNames, *inner, wipeNames).Run());
+      tell(FolderRemoval(*tree, otherNames, mounts, *inner, wipeNames).Run());
     }
     const ExpandedFolder::Entry root{"", tree->identity};
-    tell(FolderRemoval(*tree, otherNames, root, wipeNames).Run());
+    tell(FolderRemoval(*tree, otherNames, mounts, root, wipeNames).Run());
     // One flush of the folder that held it: the journal of the file systems
     // that keep one commits every removal and rename before it.
     try {
