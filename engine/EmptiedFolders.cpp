@@ -116,12 +116,28 @@ class FolderRemoval {
     const Directory parent = Directory::Walk(FolderOfPath(Route()));
     std::string name = LastName(Route());
     std::string note;
-    if (wipeNames_) {
-      note = NameWipingNote(WipeEntryName(parent, name, folder_.identity));
-      if (name != LastName(Route())) renamedNote_ = "; its name is now " + ReadablePath(name);
+    if (wipeNames_) note = NameWipingNote(WipeEntryName(parent, name, folder_.identity));
+    try {
+      parent.RemoveFolderOf(name, folder_.identity);
+    } catch (const IoError&) {
+      // Something arrived in it meanwhile: it stays, under its own name.
+      if (name != LastName(Route())) NameBack(parent, name);
+      throw;
     }
-    parent.RemoveFolderOf(name, folder_.identity);
     return note;
+  }
+
+  // Puts the folder's own name back, while `name` is still the folder's.
+  void NameBack(const Directory& parent, const std::string& name) {
+    const auto facts = parent.Examine(name);
+    if (!facts || facts->identity != folder_.identity) return;
+    try {
+      const Directory::Rename rename = parent.RenameEntry(name, LastName(Route()));
+      if (rename == Directory::Rename::Done || rename == Directory::Rename::DonePlainly) return;
+    } catch (const IoError&) {
+      // Said below.
+    }
+    renamedNote_ = "; its name is now " + ReadablePath(name);
   }
 
   const ExpandedFolder& tree_;
@@ -129,8 +145,8 @@ class FolderRemoval {
   const MountPointsInside& mounts_;
   const ExpandedFolder::Entry& folder_;
   bool wipeNames_;
-  // Said with a failure after the name was wiped: the folder stays under
-  // its new name.
+  // Said with a failure after the name was wiped when it could not be put
+  // back: the folder stays under its new name.
   std::string renamedNote_;
 };
 
