@@ -51,6 +51,14 @@ class FolderRemoval {
                 const MountPointsInside& mounts, const ExpandedFolder::Entry& folder, bool wipeNames)
       : tree_(tree), otherNames_(otherNames), mounts_(mounts), folder_(folder), wipeNames_(wipeNames) {}
 
+  // The folder left as it is: the command was canceled or asked to end.
+  TargetOutcome Left() const {
+    TargetOutcome left = TargetOutcome::Before(Path(), false);
+    left.outcome = Outcome::FolderKept;
+    left.detail = "canceled";
+    return left;
+  }
+
   TargetOutcome Run() {
     TargetOutcome done = TargetOutcome::Before(Path(), false);
     done.outcome = Outcome::FolderKept;
@@ -167,12 +175,13 @@ void EmptiedFolders::RemoveEmptied(JobMonitor& monitor, bool wipeNames, const Ou
     for (const ExpandedFolder::Entry& name : tree->otherNames) otherNames.emplace(name.relative, name.identity);
     const MountPointsInside mounts(tree->route);
     // Listed parents first: backwards, every folder comes after those inside it.
-    for (auto inner = tree->folders.rbegin(); inner != tree->folders.rend(); ++inner) {
+    const auto remove = [&](const ExpandedFolder::Entry& folder) {
       monitor.PumpEvents();
-      tell(FolderRemoval(*tree, otherNames, mounts, *inner, wipeNames).Run());
-    }
-    const ExpandedFolder::Entry root{"", tree->identity};
-    tell(FolderRemoval(*tree, otherNames, mounts, root, wipeNames).Run());
+      FolderRemoval removal(*tree, otherNames, mounts, folder, wipeNames);
+      tell(monitor.CancelFlag() ? removal.Left() : removal.Run());
+    };
+    std::for_each(tree->folders.rbegin(), tree->folders.rend(), remove);
+    remove({"", tree->identity});
     // One flush of the folder that held it: the journal of the file systems
     // that keep one commits every removal and rename before it.
     try {

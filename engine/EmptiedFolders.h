@@ -25,6 +25,8 @@ class EmptiedFolders {
   // (a mount point, a file kept or added since) stays, with its links. A
   // mount point is known from the mount table and never looked at. Each
   // folder removed or kept is told to `sink`; events run between folders.
+  // Once the monitor's cancel flag is up the folders left stay, told as
+  // kept.
   void RemoveEmptied(JobMonitor& monitor, bool wipeNames, const OutcomeSink& sink);
 
  private:

@@ -11,6 +11,7 @@
 #include "intake/ReadablePath.h"
 #include "intake/ui/TargetListView.h"
 #include "platform/IoError.h"
+#include "platform/TerminationSignals.h"
 #include "widgets/ErrorBox.h"
 
 namespace omrek {
@@ -109,7 +110,9 @@ bool FolderOffer::Walk(FolderExpansion& expansion) {
     // Until the dialog shows, and blocks the other windows, a click could
     // start a command in the middle of the walk: input waits till then.
     QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-    if (progress.wasCanceled()) return false;
+    // Asked to end: the walk stops here, and the program's own handling
+    // of the signal ends it.
+    if (progress.wasCanceled() || TerminationSignals::Requested() != 0) return false;
   }
   return true;
 }

@@ -204,6 +204,37 @@ TEST_F(DestroyCommand, AFolderListedFileByFileGoesWithItsFilesAndNothingBeyondIt
       << "lost+found, the tree, its targets, what is bound";
 }
 
+TEST_F(DestroyCommand, CancelWhileFoldersAreRemovedKeepsTheRest) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string tree = image_.File("tree");
+  for (const char* folder : {"one", "two"}) {
+    std::filesystem::create_directories(tree + "/" + folder);
+    WriteFile(tree + "/" + folder + "/file", "file");
+  }
+  test::ModalBoxCatcher boxes(AnswerYesToFolders);
+  Add(tree);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(List().RowCount(), 2);
+
+  // Folders go deepest and last listed first: "two" is the first.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!Exists(tree + "/two")) {
+      watch.stop();
+      Click(main_, "btnCancel");
+    }
+  });
+  watch.start(0);
+  ClickDestroy();
+
+  EXPECT_FALSE(Exists(tree + "/two"));
+  EXPECT_FALSE(Exists(tree + "/one/file"));
+  EXPECT_TRUE(Exists(tree + "/one")) << "canceled before it was removed";
+  EXPECT_TRUE(Exists(tree));
+  EXPECT_EQ(Status().text(), "FOLDER KEPT");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus2").text(), "canceled");
+}
+
 TEST_F(DestroyCommand, AFileThatCannotBeOpenedForWritingKeepsItsContent) {
   OMREK_REQUIRE_MOUNTED(image_);
   const std::string path = WriteFile(image_.File("immutable"), "still here");
