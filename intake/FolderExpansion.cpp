@@ -15,6 +15,16 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
+// "dir/." is dir; "." and ".." name a folder by where they lead from
+// the working folder, "dir/.." by where it leads from dir.
+std::string FolderNamed(const std::string& path) {
+  std::string named = WithoutTrailingSlashes(path);
+  while (named.size() > 2 && named.ends_with("/.")) named = WithoutTrailingSlashes(named.substr(0, named.size() - 2));
+  if (named == "/.") return "/";
+  if (named == "." || named == ".." || named.ends_with("/..")) return RealPath(named);
+  return named;
+}
+
 std::string Inside(const std::string& relative, const std::string& name) {
   return relative.empty() ? name : relative + "/" + name;
 }
@@ -23,7 +33,7 @@ std::string Inside(const std::string& relative, const std::string& name) {
 
 FolderExpansion FolderExpansion::Begin(const std::string& path) {
   auto folder = std::make_shared<ExpandedFolder>();
-  folder->path = WithoutTrailingSlashes(path);
+  folder->path = FolderNamed(path);
   PathNote note = NotePath(folder->path);
   if (!note.identity) throw IoError::FromErrno(ENOENT);
   folder->route = std::move(note.route);

@@ -23,12 +23,14 @@ struct FoundFile {
 // opened inside their parent without following links, and the walk stays on
 // the folder's own mount: a folder swapped for a link while it runs fails
 // to open and is noted as unread, a mount point (a bind mount of the same
-// file system too) is noted and neither entered nor looked at. Links, FIFOs, sockets and devices are noted, never listed.
+// file system too) is noted and neither entered nor looked at. Links,
+// FIFOs, sockets and devices are noted, never listed.
 class FolderExpansion {
  public:
-  // Begins at the folder `path` (any bytes). Raises IoError when the path
-  // names no folder, names it through a link in its last name, or the
-  // folder cannot be read.
+  // Begins at the folder `path` (any bytes); "dir/." is dir, and a path
+  // ending in "." or ".." alone is taken as the folder it leads to. Raises
+  // IoError when the path names no folder, names it through a link in its
+  // last name, or the folder cannot be read.
   static FolderExpansion Begin(const std::string& path);
 
   // Walks on through at most `entries` entries; false once the whole tree

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -133,6 +134,14 @@ std::string CleanPath(const std::string& path) {
   std::string clean = path.starts_with('/') ? "/" : "";
   for (const std::string& name : names) clean = clean.empty() ? name : PathInFolder(clean, name);
   return clean.empty() ? "." : clean;
+}
+
+std::string RealPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string real(resolved);
+  std::free(resolved);
+  return real;
 }
 
 Directory::Directory(int fd) : fd_(fd) {

@@ -23,6 +23,10 @@ std::string FolderOfPath(const std::string& path);
 // out as text, as a file dialog shows a folder; links are not looked at.
 std::string CleanPath(const std::string& path);
 
+// The path with every link, "." and ".." in it resolved as the system
+// does; the path itself when it leads nowhere.
+std::string RealPath(const std::string& path);
+
 // An open folder for walking a tree. Folders are opened inside their parent
 // without following links, so a walk can never be led out of the tree by a
 // link, whatever changes under it while it runs.

@@ -122,8 +122,8 @@ bool FolderOffer::Ask(const FolderExpansion& expansion) {
   QString text = QStringLiteral("Add the %1 inside %2?").arg(FilesAndBytes(expansion), Readable(folder.path));
   if (!folder.otherNames.empty()) {
     text += QStringLiteral(
-                "\n\n%1 links, FIFOs or devices inside are not listed; a Destroy removes them "
-                "as names only (what a link leads to stays).")
+                "\n\n%1 links, FIFOs, sockets or devices inside are not listed; a Destroy removes "
+                "those of a folder it empties, as names only (what a link leads to stays).")
                 .arg(Grouped(folder.otherNames.size()));
   }
   text += PassedBy(QStringLiteral("Not entered, another file system is mounted there"), folder, folder.mountPoints);

@@ -173,7 +173,7 @@ TEST_F(DestroyCommand, AFolderListedFileByFileGoesWithItsFilesAndNothingBeyondIt
   const QString question = boxes.Boxes()[0].text;
   EXPECT_TRUE(question.startsWith("Add the 4 files (73.2 KiB) inside " + QString::fromStdString(tree.Root()) + "?"))
       << question.toStdString();
-  EXPECT_TRUE(question.contains("3 links, FIFOs or devices")) << question.toStdString();
+  EXPECT_TRUE(question.contains("3 links, FIFOs, sockets or devices")) << question.toStdString();
   const QString mounts = QString::fromStdString(tree.In("bound") + ", " + tree.In("mnt") + ", " + tree.In("overfile"));
   EXPECT_TRUE(question.contains("mounted there: " + mounts)) << question.toStdString();
   QStringList captions;

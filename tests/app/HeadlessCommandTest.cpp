@@ -814,13 +814,17 @@ TEST(HeadlessCommandInput, WithRAFoldersFilesGoAndThenTheFoldersLeftEmpty) {
   EXPECT_EQ(ReadWholeFile(tree.FileBoundOver()), "bound file") << "nor a file bound over another";
   EXPECT_TRUE(fs::is_directory(tree.In("mnt")));
 
-  // Empty now but for the mount point: nothing to list, said so. The
+  // Empty now but for the mount points: nothing to list, said so. The
   // run's own report, made inside, is no file of the folder's to destroy.
+  // "tree/." is the tree.
   const Ran again = RunProgram("--destroy -r --report " + Quoted(tree.In("report")) + " --settings " + settings +
-                               " " + Quoted(tree.Root()));
+                               " " + Quoted(tree.Root() + "/."));
   EXPECT_EQ(again.status, 1);
-  EXPECT_EQ(again.out, passed + tree.Root() + ": skipped (a folder with no files in it)\n");
+  EXPECT_EQ(again.out, passed + tree.Root() + "/.: skipped (a folder with no files in it)\n");
   EXPECT_NE(ReadWholeFile(tree.In("report")).find("skipped (a folder with no files in it)"), std::string::npos);
+  // So is the folder a ".." leads to: that run's report is one of its files.
+  const Ran up = RunProgram("--destroy -r --settings " + settings + " " + Quoted(tree.In("mnt/..")));
+  EXPECT_EQ(up.out, passed + tree.In("report") + ": File DONE\n" + tree.Root() + ": " + kept + "\n");
 }
 
 TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts) {
