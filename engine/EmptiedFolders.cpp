@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <set>
+#include <utility>
 
 #include "intake/ReadablePath.h"
 #include "platform/Directory.h"
@@ -170,18 +172,28 @@ void EmptiedFolders::RemoveEmptied(JobMonitor& monitor, bool wipeNames, const Ou
     ShowOutcome(monitor, done);
     sink(done);
   };
+  // The folders removed so far: one a tree shares with a tree done before
+  // (a folder inside another, or given twice) went with that one, and is
+  // no failure.
+  std::set<std::pair<std::uint64_t, std::uint64_t>> removed;
   for (const auto& tree : noted_) {
     std::map<std::string, FileIdentity> otherNames;
     for (const ExpandedFolder::Entry& name : tree->otherNames) otherNames.emplace(name.relative, name.identity);
     const MountPointsInside mounts(tree->route);
     // Listed parents first: backwards, every folder comes after those inside it.
     const auto remove = [&](const ExpandedFolder::Entry& folder) {
+      const std::pair key{folder.identity.device, folder.identity.inode};
+      if (removed.contains(key)) return false;
       monitor.PumpEvents();
       FolderRemoval removal(*tree, otherNames, mounts, folder, wipeNames);
-      tell(monitor.CancelFlag() ? removal.Left() : removal.Run());
+      const TargetOutcome done = monitor.CancelFlag() ? removal.Left() : removal.Run();
+      if (done.outcome == Outcome::FolderRemoved) removed.insert(key);
+      tell(done);
+      return true;
     };
     std::for_each(tree->folders.rbegin(), tree->folders.rend(), remove);
-    remove({"", tree->identity});
+    // Gone with a tree before, and flushed with it.
+    if (!remove({"", tree->identity})) continue;
     // One flush of the folder that held it: the journal of the file systems
     // that keep one commits every removal and rename before it.
     try {

@@ -827,6 +827,22 @@ TEST(HeadlessCommandInput, WithRAFoldersFilesGoAndThenTheFoldersLeftEmpty) {
   EXPECT_EQ(up.out, passed + tree.In("report") + ": File DONE\n" + tree.Root() + ": " + kept + "\n");
 }
 
+// A folder given again, or inside another one given, goes once: that the
+// later one finds it gone is no failure.
+TEST(HeadlessCommandInput, WithRFoldersGivenTwiceAreRemovedOnce) {
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("s.ini"), kSettings);
+  const std::string tree = folder.File("tree");
+  fs::create_directories(tree + "/sub");
+  WriteFile(tree + "/sub/file", "file");
+  const Ran ran = RunProgram("--destroy -r --settings " + settings + " " + Quoted(tree) + " " +
+                             Quoted(tree + "/sub") + " " + Quoted(tree));
+  EXPECT_FALSE(fs::exists(tree));
+  ExpectInTurn(ran.out, {tree + "/sub/file: File DONE\n", tree + "/sub: folder removed\n" + tree + ": folder removed\n"});
+  EXPECT_EQ(ran.out.find("folder kept"), std::string::npos) << ran.out;
+  EXPECT_EQ(ran.out.find("could not be flushed"), std::string::npos) << ran.out;
+}
+
 TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts) {
   test::TempDir folder;
   const std::string target = WriteFile(folder.File("target"), "kept");
