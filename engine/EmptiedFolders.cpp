@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <set>
+#include <utility>
 
 #include "intake/ReadablePath.h"
 #include "platform/Directory.h"
 #include "platform/EntryName.h"
 #include "platform/IoError.h"
+#include "platform/MountPointsInside.h"
 
 namespace omrek {
 
@@ -45,9 +48,18 @@ std::string NameWipingNote(NameWiping wiping) {
 class FolderRemoval {
  public:
   // `otherNames`: the tree's links and other names, by their place in it.
+  // `mounts`: the mount points inside the tree now.
   FolderRemoval(const ExpandedFolder& tree, const std::map<std::string, FileIdentity>& otherNames,
-                const ExpandedFolder::Entry& folder, bool wipeNames)
-      : tree_(tree), otherNames_(otherNames), folder_(folder), wipeNames_(wipeNames) {}
+                const MountPointsInside& mounts, const ExpandedFolder::Entry& folder, bool wipeNames)
+      : tree_(tree), otherNames_(otherNames), mounts_(mounts), folder_(folder), wipeNames_(wipeNames) {}
+
+  // The folder left as it is: the command was canceled or asked to end.
+  TargetOutcome Left() const {
+    TargetOutcome left = TargetOutcome::Before(Path(), false);
+    left.outcome = Outcome::FolderKept;
+    left.detail = "canceled";
+    return left;
+  }
 
   TargetOutcome Run() {
     TargetOutcome done = TargetOutcome::Before(Path(), false);
@@ -82,19 +94,27 @@ class FolderRemoval {
     return name != otherNames_.end() && name->second == identity;
   }
 
-  // Removes the links and other names noted in the folder, which go with
-  // the folder's files whether or not it empties; says what else is there.
+  // Removes the links and other names noted in the folder when nothing
+  // else is in it, so the folder can go; in a folder that stays they stay
+  // too. Says what else is there.
   std::vector<std::string> RemoveNotedNames(const Directory& folder) const {
     std::vector<std::string> holding;
-    for (const Directory::Entry& entry : folder.Entries()) {
+    std::vector<std::pair<std::string, FileIdentity>> noted;
+    for (const Directory::Entry& entry : folder.Entries(mounts_.NamesIn(folder_.relative))) {
+      if (entry.mountPoint) {
+        holding.push_back(ReadablePath(entry.name) + " (another file system is mounted there)");
+        continue;
+      }
       const auto facts = folder.Examine(entry.name);
       if (entry.kind == Directory::EntryKind::Other && facts &&
           Noted(Inside(folder_.relative, entry.name), facts->identity)) {
-        folder.RemoveEntryOf(entry.name, facts->identity);
+        noted.emplace_back(entry.name, facts->identity);
       } else {
-        const bool mounted = entry.kind != Directory::EntryKind::Other && entry.device != folder.Device();
-        holding.push_back(ReadablePath(entry.name) + (mounted ? " (another file system is mounted there)" : ""));
+        holding.push_back(ReadablePath(entry.name));
       }
+    }
+    if (holding.empty()) {
+      for (const auto& [name, identity] : noted) folder.RemoveEntryOf(name, identity);
     }
     std::sort(holding.begin(), holding.end());
     return holding;
@@ -106,20 +126,37 @@ class FolderRemoval {
     const Directory parent = Directory::Walk(FolderOfPath(Route()));
     std::string name = LastName(Route());
     std::string note;
-    if (wipeNames_) {
-      note = NameWipingNote(WipeEntryName(parent, name, folder_.identity));
-      if (name != LastName(Route())) renamedNote_ = "; its name is now " + ReadablePath(name);
+    if (wipeNames_) note = NameWipingNote(WipeEntryName(parent, name, folder_.identity));
+    try {
+      parent.RemoveFolderOf(name, folder_.identity);
+    } catch (const IoError&) {
+      // Something arrived in it meanwhile: it stays, under its own name.
+      if (name != LastName(Route())) NameBack(parent, name);
+      throw;
     }
-    parent.RemoveFolderOf(name, folder_.identity);
     return note;
+  }
+
+  // Puts the folder's own name back, while `name` is still the folder's.
+  void NameBack(const Directory& parent, const std::string& name) {
+    const auto facts = parent.Examine(name);
+    if (!facts || facts->identity != folder_.identity) return;
+    try {
+      const Directory::Rename rename = parent.RenameEntry(name, LastName(Route()));
+      if (rename == Directory::Rename::Done || rename == Directory::Rename::DonePlainly) return;
+    } catch (const IoError&) {
+      // Said below.
+    }
+    renamedNote_ = "; its name is now " + ReadablePath(name);
   }
 
   const ExpandedFolder& tree_;
   const std::map<std::string, FileIdentity>& otherNames_;
+  const MountPointsInside& mounts_;
   const ExpandedFolder::Entry& folder_;
   bool wipeNames_;
-  // Said with a failure after the name was wiped: the folder stays under
-  // its new name.
+  // Said with a failure after the name was wiped when it could not be put
+  // back: the folder stays under its new name.
   std::string renamedNote_;
 };
 
@@ -135,16 +172,28 @@ void EmptiedFolders::RemoveEmptied(JobMonitor& monitor, bool wipeNames, const Ou
     ShowOutcome(monitor, done);
     sink(done);
   };
+  // The folders removed so far: one a tree shares with a tree done before
+  // (a folder inside another, or given twice) went with that one, and is
+  // no failure.
+  std::set<std::pair<std::uint64_t, std::uint64_t>> removed;
   for (const auto& tree : noted_) {
     std::map<std::string, FileIdentity> otherNames;
     for (const ExpandedFolder::Entry& name : tree->otherNames) otherNames.emplace(name.relative, name.identity);
+    const MountPointsInside mounts(tree->route);
     // Listed parents first: backwards, every folder comes after those inside it.
-    for (auto inner = tree->folders.rbegin(); inner != tree->folders.rend(); ++inner) {
+    const auto remove = [&](const ExpandedFolder::Entry& folder) {
+      const std::pair key{folder.identity.device, folder.identity.inode};
+      if (removed.contains(key)) return false;
       monitor.PumpEvents();
-      tell(FolderRemoval(*tree, otherNames, *inner, wipeNames).Run());
-    }
-    const ExpandedFolder::Entry root{"", tree->identity};
-    tell(FolderRemoval(*tree, otherNames, root, wipeNames).Run());
+      FolderRemoval removal(*tree, otherNames, mounts, folder, wipeNames);
+      const TargetOutcome done = monitor.CancelFlag() ? removal.Left() : removal.Run();
+      if (done.outcome == Outcome::FolderRemoved) removed.insert(key);
+      tell(done);
+      return true;
+    };
+    std::for_each(tree->folders.rbegin(), tree->folders.rend(), remove);
+    // Gone with a tree before, and flushed with it.
+    if (!remove({"", tree->identity})) continue;
     // One flush of the folder that held it: the journal of the file systems
     // that keep one commits every removal and rename before it.
     try {

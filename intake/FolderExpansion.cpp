@@ -15,6 +15,16 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
+// "dir/." is dir; "." and ".." name a folder by where they lead from
+// the working folder, "dir/.." by where it leads from dir.
+std::string FolderNamed(const std::string& path) {
+  std::string named = WithoutTrailingSlashes(path);
+  while (named.size() > 2 && named.ends_with("/.")) named = WithoutTrailingSlashes(named.substr(0, named.size() - 2));
+  if (named == "/.") return "/";
+  if (named == "." || named == ".." || named.ends_with("/..")) return RealPath(named);
+  return named;
+}
+
 std::string Inside(const std::string& relative, const std::string& name) {
   return relative.empty() ? name : relative + "/" + name;
 }
@@ -23,7 +33,7 @@ std::string Inside(const std::string& relative, const std::string& name) {
 
 FolderExpansion FolderExpansion::Begin(const std::string& path) {
   auto folder = std::make_shared<ExpandedFolder>();
-  folder->path = WithoutTrailingSlashes(path);
+  folder->path = FolderNamed(path);
   PathNote note = NotePath(folder->path);
   if (!note.identity) throw IoError::FromErrno(ENOENT);
   folder->route = std::move(note.route);
@@ -31,13 +41,15 @@ FolderExpansion FolderExpansion::Begin(const std::string& path) {
   // Swapped since it was noted: the walk would list another folder's files.
   if (FileIdentity{root.Device(), root.Inode()} != *note.identity) throw IoError::FromErrno(ENOENT);
   folder->identity = *note.identity;
-  FolderExpansion expansion(std::move(folder));
+  // Read before any entry is looked at, from where the folder is now.
+  MountPointsInside mounts(folder->route);
+  FolderExpansion expansion(std::move(folder), std::move(mounts));
   expansion.Enter(std::move(root), "");
   return expansion;
 }
 
 void FolderExpansion::Enter(Directory folder, std::string relative) {
-  std::vector<Directory::Entry> entries = folder.Entries();
+  std::vector<Directory::Entry> entries = folder.Entries(mounts_.NamesIn(relative));
   std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
   known_ += entries.size();
   frames_.push_back({std::move(folder), std::move(relative), std::move(entries)});
@@ -64,13 +76,11 @@ void FolderExpansion::Finish() {
 }
 
 void FolderExpansion::Take(const Directory& folder, const Directory::Entry& entry, const std::string& relative) {
-  // Read without setting off an automount: a mount point shows its own
-  // device before anything is opened. None at all: gone since the listing.
-  if (entry.kind != Directory::EntryKind::Other && entry.device == 0) return;
-  if (entry.kind != Directory::EntryKind::Other && entry.device != folder.Device()) {
+  if (entry.mountPoint) {
     folder_->mountPoints.push_back(relative);
     return;
   }
+  if (entry.device == 0) return;  // gone since the listing
   if (entry.kind == Directory::EntryKind::Folder) {
     TakeFolder(folder, entry, relative);
     return;
@@ -92,7 +102,7 @@ void FolderExpansion::TakeFolder(const Directory& parent, const Directory::Entry
   try {
     Directory child = parent.OpenChild(entry.name);
     // Mounted there since the listing.
-    if (child.Device() != parent.Device()) {
+    if (child.Device() != parent.Device() || child.MountId() != parent.MountId()) {
       folder_->mountPoints.push_back(relative);
       return;
     }

@@ -8,6 +8,7 @@
 #include "intake/ExpandedFolder.h"
 #include "intake/TargetFile.h"
 #include "platform/Directory.h"
+#include "platform/MountPointsInside.h"
 
 namespace omrek {
 
@@ -20,14 +21,16 @@ struct FoundFile {
 // Lists every regular file beneath a folder, hidden ones included, one step
 // at a time so a window can show how far it got and stop it. Folders are
 // opened inside their parent without following links, and the walk stays on
-// the folder's own file system: a folder swapped for a link while it runs
-// fails to open and is noted as unread, a mount point is noted and not
-// entered. Links, FIFOs, sockets and devices are noted, never listed.
+// the folder's own mount: a folder swapped for a link while it runs fails
+// to open and is noted as unread, a mount point (a bind mount of the same
+// file system too) is noted and neither entered nor looked at. Links,
+// FIFOs, sockets and devices are noted, never listed.
 class FolderExpansion {
  public:
-  // Begins at the folder `path` (any bytes). Raises IoError when the path
-  // names no folder, names it through a link in its last name, or the
-  // folder cannot be read.
+  // Begins at the folder `path` (any bytes); "dir/." is dir, and a path
+  // ending in "." or ".." alone is taken as the folder it leads to. Raises
+  // IoError when the path names no folder, names it through a link in its
+  // last name, or the folder cannot be read.
   static FolderExpansion Begin(const std::string& path);
 
   // Walks on through at most `entries` entries; false once the whole tree
@@ -55,12 +58,14 @@ class FolderExpansion {
     std::vector<Directory::Entry> entries;
     std::size_t next = 0;
   };
-  explicit FolderExpansion(std::shared_ptr<ExpandedFolder> folder) : folder_(std::move(folder)) {}
+  FolderExpansion(std::shared_ptr<ExpandedFolder> folder, MountPointsInside mounts)
+      : folder_(std::move(folder)), mounts_(std::move(mounts)) {}
   void Enter(Directory folder, std::string relative);
   void Take(const Directory& folder, const Directory::Entry& entry, const std::string& relative);
   void TakeFolder(const Directory& parent, const Directory::Entry& entry, const std::string& relative);
 
   std::shared_ptr<ExpandedFolder> folder_;
+  MountPointsInside mounts_;
   std::vector<Frame> frames_;
   std::vector<FoundFile> files_;
   std::uint64_t bytes_ = 0;

@@ -4,11 +4,13 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -66,21 +68,35 @@ bool RefusesNoReplace(int error) {
   return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
 }
 
-Directory::EntryKind KindOf(int folder, const dirent& entry) {
-  switch (entry.d_type) {
-    case DT_DIR:
-      return Directory::EntryKind::Folder;
-    case DT_REG:
-      return Directory::EntryKind::File;
-    case DT_UNKNOWN:
-      break;
-    default:
-      return Directory::EntryKind::Other;
+Directory::EntryKind KindOf(unsigned char type, std::uint16_t mode) {
+  if (type == DT_DIR || (type == DT_UNKNOWN && S_ISDIR(mode))) return Directory::EntryKind::Folder;
+  if (type == DT_REG || (type == DT_UNKNOWN && S_ISREG(mode))) return Directory::EntryKind::File;
+  return Directory::EntryKind::Other;
+}
+
+// One entry as it is, not following a link nor setting off an automount;
+// with no device when it is gone already.
+Directory::Entry LookAt(int listing, const dirent& entry, std::uint64_t folderDevice, std::uint64_t folderMount) {
+  struct statx stx {};
+  const unsigned int wanted = STATX_TYPE | STATX_MNT_ID;
+  if (::statx(listing, entry.d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &stx) != 0) {
+    return {entry.d_name, KindOf(entry.d_type, 0)};
   }
-  struct stat st {};
-  if (::fstatat(folder, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return Directory::EntryKind::Other;
-  if (S_ISDIR(st.st_mode)) return Directory::EntryKind::Folder;
-  return S_ISREG(st.st_mode) ? Directory::EntryKind::File : Directory::EntryKind::Other;
+  Directory::Entry found{entry.d_name, KindOf(entry.d_type, stx.stx_mode)};
+  found.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+  const bool mountRoot = (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+                         (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+  const bool otherMount = (stx.stx_mask & STATX_MNT_ID) != 0 && folderMount != 0 && stx.stx_mnt_id != folderMount;
+  found.mountPoint = mountRoot || otherMount || found.device != folderDevice;
+  return found;
+}
+
+// The mount `name` in `folder` is reached through; 0 where the kernel
+// cannot say.
+std::uint64_t MountIdOf(int folder, const char* name, int flags) {
+  struct statx stx {};
+  if (::statx(folder, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MNT_ID, &stx) != 0) return 0;
+  return (stx.stx_mask & STATX_MNT_ID) != 0 ? stx.stx_mnt_id : 0;
 }
 
 // The program never changes its user: asked once, not for every entry.
@@ -120,6 +136,14 @@ std::string CleanPath(const std::string& path) {
   return clean.empty() ? "." : clean;
 }
 
+std::string RealPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string real(resolved);
+  std::free(resolved);
+  return real;
+}
+
 Directory::Directory(int fd) : fd_(fd) {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) {
@@ -129,6 +153,7 @@ Directory::Directory(int fd) : fd_(fd) {
   }
   device_ = st.st_dev;
   inode_ = st.st_ino;
+  mountId_ = MountIdOf(fd_, "", AT_EMPTY_PATH);
 }
 
 Directory Directory::Open(const std::string& path) { return Directory(OpenFolder(AT_FDCWD, path)); }
@@ -145,11 +170,11 @@ Directory Directory::OpenChild(const std::string& name) const { return Directory
 Directory Directory::Duplicate() const {
   const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) throw IoError::FromErrno(errno);
-  return Directory(fd, device_, inode_);
+  return Directory(fd, device_, inode_, mountId_);
 }
 
 Directory::Directory(Directory&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), device_(other.device_), inode_(other.inode_) {}
+    : fd_(std::exchange(other.fd_, -1)), device_(other.device_), inode_(other.inode_), mountId_(other.mountId_) {}
 
 Directory::~Directory() {
   if (fd_ >= 0) ::close(fd_);
@@ -213,7 +238,7 @@ void Directory::Flush() const {
   if (::fsync(fd_) != 0) throw IoError::FromErrno(errno);
 }
 
-std::vector<Directory::Entry> Directory::Entries() const {
+std::vector<Directory::Entry> Directory::Entries(const std::set<std::string>& mounted) const {
   // A second descriptor for the listing, so this one keeps its own state.
   const int listing = ::openat(fd_, ".", kFolderFlags);
   if (listing < 0) throw IoError::FromErrno(errno);
@@ -226,13 +251,11 @@ std::vector<Directory::Entry> Directory::Entries() const {
   std::vector<Entry> entries;
   while (const dirent* entry = ::readdir(stream)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    Entry found{entry->d_name, KindOf(listing, *entry)};
-    struct stat st {};
-    if (found.kind != EntryKind::Other &&
-        ::fstatat(listing, entry->d_name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0) {
-      found.device = st.st_dev;
+    if (mounted.contains(entry->d_name)) {
+      entries.push_back({entry->d_name, entry->d_type == DT_DIR ? EntryKind::Folder : EntryKind::Other, 0, true});
+      continue;
     }
-    entries.push_back(std::move(found));
+    entries.push_back(LookAt(listing, *entry, device_, mountId_));
   }
   ::closedir(stream);
   return entries;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ std::string FolderOfPath(const std::string& path);
 // out as text, as a file dialog shows a folder; links are not looked at.
 std::string CleanPath(const std::string& path);
 
+// The path with every link, "." and ".." in it resolved as the system
+// does; the path itself when it leads nowhere.
+std::string RealPath(const std::string& path);
+
 // An open folder for walking a tree. Folders are opened inside their parent
 // without following links, so a walk can never be led out of the tree by a
 // link, whatever changes under it while it runs.
@@ -31,10 +36,13 @@ class Directory {
   struct Entry {
     std::string name;
     EntryKind kind;
-    // For a folder or a file, the file system it lies on, read without
-    // setting off an automount: a mount point below (a folder, or a single
-    // file bound over another) shows here before anything is opened.
+    // The file system it lies on, read without setting off an automount;
+    // 0 when it was gone by then, or not looked at.
     std::uint64_t device = 0;
+    // Something is mounted on it (a folder, or a single file bound over
+    // another), of this file system or another: it shows before anything
+    // is opened.
+    bool mountPoint = false;
   };
 
   // Raises IoError when the folder cannot be opened.
@@ -56,13 +64,18 @@ class Directory {
   ~Directory();
 
   // The entries in the order the file system gives them, without "." and
-  // "..". Names beginning with a dot are hidden ones.
-  std::vector<Entry> Entries() const;
+  // "..". Names beginning with a dot are hidden ones. The `mounted` names,
+  // known from the mount table, are mount points and are not looked at: one
+  // whose server has stopped would never answer.
+  std::vector<Entry> Entries(const std::set<std::string>& mounted = {}) const;
 
   // The file system and the folder itself; a child on another device is a
   // mount point.
   std::uint64_t Device() const { return device_; }
   std::uint64_t Inode() const { return inode_; }
+  // The mount it was reached through (0 where the kernel cannot say): a
+  // child through another mount is a mount point, also of this file system.
+  std::uint64_t MountId() const { return mountId_; }
   // See FileSystemId.h.
   std::string FileSystemId() const;
 
@@ -122,10 +135,12 @@ class Directory {
 
  private:
   explicit Directory(int fd);
-  Directory(int fd, std::uint64_t device, std::uint64_t inode) : fd_(fd), device_(device), inode_(inode) {}
+  Directory(int fd, std::uint64_t device, std::uint64_t inode, std::uint64_t mountId)
+      : fd_(fd), device_(device), inode_(inode), mountId_(mountId) {}
   int fd_ = -1;
   std::uint64_t device_ = 0;
   std::uint64_t inode_ = 0;
+  std::uint64_t mountId_ = 0;
 };
 
 }  // namespace omrek

@@ -11,6 +11,7 @@
 #include "intake/ReadablePath.h"
 #include "intake/ui/TargetListView.h"
 #include "platform/IoError.h"
+#include "platform/TerminationSignals.h"
 #include "widgets/ErrorBox.h"
 
 namespace omrek {
@@ -109,7 +110,9 @@ bool FolderOffer::Walk(FolderExpansion& expansion) {
     // Until the dialog shows, and blocks the other windows, a click could
     // start a command in the middle of the walk: input waits till then.
     QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-    if (progress.wasCanceled()) return false;
+    // Asked to end: the walk stops here, and the program's own handling
+    // of the signal ends it.
+    if (progress.wasCanceled() || TerminationSignals::Requested() != 0) return false;
   }
   return true;
 }
@@ -119,8 +122,8 @@ bool FolderOffer::Ask(const FolderExpansion& expansion) {
   QString text = QStringLiteral("Add the %1 inside %2?").arg(FilesAndBytes(expansion), Readable(folder.path));
   if (!folder.otherNames.empty()) {
     text += QStringLiteral(
-                "\n\n%1 links, FIFOs or devices inside are not listed; a Destroy removes them "
-                "as names only (what a link leads to stays).")
+                "\n\n%1 links, FIFOs, sockets or devices inside are not listed; a Destroy removes "
+                "those of a folder it empties, as names only (what a link leads to stays).")
                 .arg(Grouped(folder.otherNames.size()));
   }
   text += PassedBy(QStringLiteral("Not entered, another file system is mounted there"), folder, folder.mountPoints);

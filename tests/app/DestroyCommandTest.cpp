@@ -173,8 +173,9 @@ TEST_F(DestroyCommand, AFolderListedFileByFileGoesWithItsFilesAndNothingBeyondIt
   const QString question = boxes.Boxes()[0].text;
   EXPECT_TRUE(question.startsWith("Add the 4 files (73.2 KiB) inside " + QString::fromStdString(tree.Root()) + "?"))
       << question.toStdString();
-  EXPECT_TRUE(question.contains("3 links, FIFOs or devices")) << question.toStdString();
-  EXPECT_TRUE(question.contains("mounted there: " + QString::fromStdString(tree.In("mnt")))) << question.toStdString();
+  EXPECT_TRUE(question.contains("3 links, FIFOs, sockets or devices")) << question.toStdString();
+  const QString mounts = QString::fromStdString(tree.In("bound") + ", " + tree.In("mnt") + ", " + tree.In("overfile"));
+  EXPECT_TRUE(question.contains("mounted there: " + mounts)) << question.toStdString();
   QStringList captions;
   for (int row = 0; row < List().RowCount(); ++row) captions << List().topLevelItem(row)->text(0);
   QStringList files;
@@ -186,15 +187,52 @@ TEST_F(DestroyCommand, AFolderListedFileByFileGoesWithItsFilesAndNothingBeyondIt
 
   EXPECT_EQ(List().RowCount(), 0);
   for (const std::string& file : tree.Files()) EXPECT_FALSE(Exists(file)) << file;
-  for (const char* gone : {"sub", "fifo", "link-file"}) EXPECT_FALSE(Exists(tree.In(gone))) << gone;
+  EXPECT_FALSE(Exists(tree.In("sub"))) << "with the link inside it";
+  EXPECT_TRUE(Exists(tree.In("fifo")) && Exists(tree.In("link-file"))) << "a kept folder keeps its links";
   EXPECT_EQ(ReadWholeFile(tree.Outside()), "outside") << "a link goes as a name only";
   EXPECT_EQ(ReadWholeFile(tree.OutsideFolderFile()), "kept");
   EXPECT_EQ(ReadWholeFile(tree.InnerFile()), "inner") << "the other file system is not entered";
-  EXPECT_TRUE(Exists(tree.Root())) << "it still holds the mount point";
+  EXPECT_EQ(ReadWholeFile(tree.BoundFile()), "secret") << "nor a bind of its own";
+  EXPECT_EQ(ReadWholeFile(tree.FileBoundOver()), "bound file");
+  EXPECT_TRUE(Exists(tree.Root())) << "it still holds the mount points";
   EXPECT_EQ(Status().text(), "FOLDER KEPT");
-  EXPECT_EQ(Child<QLabel>(main_, "lblStatus2").text(), "still holds mnt (another file system is mounted there)");
+  const std::string mounted = " (another file system is mounted there)";
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus2").text().toStdString(),
+            "still holds bound" + mounted + ", mnt" + mounted + ", overfile" + mounted);
   const auto outside = std::filesystem::directory_iterator(image_.MountPoint());
-  EXPECT_EQ(std::distance(outside, std::filesystem::directory_iterator()), 4) << "lost+found, the tree, its targets";
+  EXPECT_EQ(std::distance(outside, std::filesystem::directory_iterator()), 6)
+      << "lost+found, the tree, its targets, what is bound";
+}
+
+TEST_F(DestroyCommand, CancelWhileFoldersAreRemovedKeepsTheRest) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string tree = image_.File("tree");
+  for (const char* folder : {"one", "two"}) {
+    std::filesystem::create_directories(tree + "/" + folder);
+    WriteFile(tree + "/" + folder + "/file", "file");
+  }
+  test::ModalBoxCatcher boxes(AnswerYesToFolders);
+  Add(tree);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(List().RowCount(), 2);
+
+  // Folders go deepest and last listed first: "two" is the first.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!Exists(tree + "/two")) {
+      watch.stop();
+      Click(main_, "btnCancel");
+    }
+  });
+  watch.start(0);
+  ClickDestroy();
+
+  EXPECT_FALSE(Exists(tree + "/two"));
+  EXPECT_FALSE(Exists(tree + "/one/file"));
+  EXPECT_TRUE(Exists(tree + "/one")) << "canceled before it was removed";
+  EXPECT_TRUE(Exists(tree));
+  EXPECT_EQ(Status().text(), "FOLDER KEPT");
+  EXPECT_EQ(Child<QLabel>(main_, "lblStatus2").text(), "canceled");
 }
 
 TEST_F(DestroyCommand, AFileThatCannotBeOpenedForWritingKeepsItsContent) {

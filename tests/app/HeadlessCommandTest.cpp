@@ -825,9 +825,14 @@ TEST(HeadlessCommandInput, WithRAFoldersFilesGoAndThenTheFoldersLeftEmpty) {
   const Ran ran = RunProgram("--destroy -r --report " + Quoted(report) + " --settings " + settings + " " +
                              Quoted(tree.Root() + "/"));
   EXPECT_EQ(ran.status, 1) << "the folder holding the mount point stays";
-  std::string expected = "omrek: " + tree.In("mnt") + ": another file system is mounted there; not entered\n";
+  std::string passed;
+  for (const char* mount : {"bound", "mnt", "overfile"})
+    passed += "omrek: " + tree.In(mount) + ": another file system is mounted there; not entered\n";
+  std::string expected = passed;
   for (const std::string& file : tree.Files()) expected += file + ": File DONE\n";
-  const std::string kept = "folder kept (still holds mnt (another file system is mounted there))";
+  const std::string kept =
+      "folder kept (still holds bound (another file system is mounted there), mnt (another file system is mounted "
+      "there), overfile (another file system is mounted there))";
   expected += tree.In("sub/empty") + ": folder removed\n" + tree.In("sub/deeper") + ": folder removed\n" +
               tree.In("sub") + ": folder removed\n" + tree.Root() + ": " + kept + "\n";
   EXPECT_EQ(ran.out, expected);
@@ -835,21 +840,43 @@ TEST(HeadlessCommandInput, WithRAFoldersFilesGoAndThenTheFoldersLeftEmpty) {
   ExpectInTurn(ReadWholeFile(report), {tree.In("sub/deeper/.c") + "\n  File DONE",
                                        tree.In("sub") + "\n  folder removed\n", tree.Root() + "\n  " + kept + "\n"});
 
-  for (const char* gone : {"sub", "fifo", "link-file", "a.txt", ".hidden"})
-    EXPECT_FALSE(fs::exists(tree.In(gone))) << gone;
+  for (const char* gone : {"sub", "a.txt", ".hidden"}) EXPECT_FALSE(fs::exists(tree.In(gone))) << gone;
+  // The folder stays: so do its links.
+  for (const char* kept : {"fifo", "link-file"}) EXPECT_TRUE(fs::exists(fs::symlink_status(tree.In(kept)))) << kept;
   EXPECT_EQ(ReadWholeFile(tree.Outside()), "outside");
   EXPECT_EQ(ReadWholeFile(tree.OutsideFolderFile()), "kept");
   EXPECT_EQ(ReadWholeFile(tree.InnerFile()), "inner");
+  EXPECT_EQ(ReadWholeFile(tree.BoundFile()), "secret") << "a bind of the same file system is not entered";
+  EXPECT_EQ(ReadWholeFile(tree.FileBoundOver()), "bound file") << "nor a file bound over another";
   EXPECT_TRUE(fs::is_directory(tree.In("mnt")));
 
-  // Empty now but for the mount point: nothing to list, said so. The
+  // Empty now but for the mount points: nothing to list, said so. The
   // run's own report, made inside, is no file of the folder's to destroy.
+  // "tree/." is the tree.
   const Ran again = RunProgram("--destroy -r --report " + Quoted(tree.In("report")) + " --settings " + settings +
-                               " " + Quoted(tree.Root()));
+                               " " + Quoted(tree.Root() + "/."));
   EXPECT_EQ(again.status, 1);
-  EXPECT_EQ(again.out, "omrek: " + tree.In("mnt") + ": another file system is mounted there; not entered\n" +
-                           tree.Root() + ": skipped (a folder with no files in it)\n");
+  EXPECT_EQ(again.out, passed + tree.Root() + "/.: skipped (a folder with no files in it)\n");
   EXPECT_NE(ReadWholeFile(tree.In("report")).find("skipped (a folder with no files in it)"), std::string::npos);
+  // So is the folder a ".." leads to: that run's report is one of its files.
+  const Ran up = RunProgram("--destroy -r --settings " + settings + " " + Quoted(tree.In("mnt/..")));
+  EXPECT_EQ(up.out, passed + tree.In("report") + ": File DONE\n" + tree.Root() + ": " + kept + "\n");
+}
+
+// A folder given again, or inside another one given, goes once: that the
+// later one finds it gone is no failure.
+TEST(HeadlessCommandInput, WithRFoldersGivenTwiceAreRemovedOnce) {
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("s.ini"), kSettings);
+  const std::string tree = folder.File("tree");
+  fs::create_directories(tree + "/sub");
+  WriteFile(tree + "/sub/file", "file");
+  const Ran ran = RunProgram("--destroy -r --settings " + settings + " " + Quoted(tree) + " " +
+                             Quoted(tree + "/sub") + " " + Quoted(tree));
+  EXPECT_FALSE(fs::exists(tree));
+  ExpectInTurn(ran.out, {tree + "/sub/file: File DONE\n", tree + "/sub: folder removed\n" + tree + ": folder removed\n"});
+  EXPECT_EQ(ran.out.find("folder kept"), std::string::npos) << ran.out;
+  EXPECT_EQ(ran.out.find("could not be flushed"), std::string::npos) << ran.out;
 }
 
 TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts) {

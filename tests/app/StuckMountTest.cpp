@@ -18,6 +18,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopImage.h"
 #include "tests/support/ModalBoxCatcher.h"
+#include "tests/support/Shell.h"
 #include "tests/support/StuckMount.h"
 #include "tests/support/TempDir.h"
 
@@ -163,6 +164,41 @@ TEST(StuckMountChild, TheProgramGoesOnWithoutIt) {
   }
   test::Program recover("recover", {"--recover"}, folder);
   EXPECT_EQ(recover.Finish(), 0) << "the record is put right once its drive answers: " << recover.Err();
+}
+
+// A folder walk never looks at a mount point inside the tree: the mount
+// table names it first.
+TEST(StuckMount, ADestroyOfATreeHoldingItPassesItBy) {
+  TempDir config;
+  EXPECT_EQ(test::RunTestCaseInChild("StuckMountChild.ATreeHoldingItIsDestroyedAroundIt",
+                                     {{"XDG_CONFIG_HOME", config.Path()}}),
+            0);
+}
+
+TEST(StuckMountChild, ATreeHoldingItIsDestroyedAroundIt) {
+  if (!test::MountsOfThisProcessOnly()) GTEST_SKIP() << "no mount namespace of its own here";
+  LoopImage image(32, 4096, "tree");
+  OMREK_REQUIRE_MOUNTED(image);
+  StuckMount stuck;
+  OMREK_REQUIRE_MOUNTED(stuck);
+  const std::string tree = image.File("tree");
+  fs::create_directories(tree + "/stuck");
+  fs::create_directories(tree + "/sub");
+  const std::string file = test::WriteFile(tree + "/sub/file", "file");
+  ASSERT_TRUE(test::RunQuietly("mount --bind '" + stuck.MountPoint() + "' '" + tree + "/stuck'"));
+  stuck.StopServer();
+
+  TempDir folder;
+  const std::string settings = test::WriteFile(folder.File("omrek.ini"), "");
+  test::Program destroy("destroy", {"--destroy", "-r", "--settings", settings, tree}, folder);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return destroy.Ended(); }, 60000)) << "the walk waits on the stuck mount";
+  EXPECT_EQ(destroy.Finish(), 1) << destroy.Out() << destroy.Err();
+  EXPECT_EQ(destroy.Err(), "omrek: " + tree + "/stuck: another file system is mounted there; not entered\n");
+  EXPECT_EQ(destroy.Out(), file + ": File DONE\n" + tree + "/sub: folder removed\n" + tree +
+                               ": folder kept (still holds stuck (another file system is mounted there))\n");
+
+  stuck.ContinueServer();
+  EXPECT_TRUE(test::RunQuietly("umount '" + tree + "/stuck'"));
 }
 
 }  // namespace

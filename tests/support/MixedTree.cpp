@@ -24,13 +24,20 @@ MixedTree::MixedTree(const std::string& base, const LoopImage& inner) : base_(ba
   fs::create_symlink(Outside(), In("link-file"));
   fs::create_directory_symlink(base_ + "/outside-dir", In("sub/link-dir"));
   ::mkfifo(In("fifo").c_str(), 0600);
+  fs::create_directories(base_ + "/bound-src");
+  WriteFile(BoundFile(), "secret");
+  WriteFile(base_ + "/bound-file", "bound file");
+  fs::create_directories(In("bound"));
+  WriteFile(In("overfile"), "under");
   if (!inner.Mounted()) return;
   WriteFile(inner.File("inner.txt"), "inner");
-  mounted_ = RunQuietly("mount --bind '" + inner.MountPoint() + "' '" + In("mnt") + "'");
+  mounted_ = RunQuietly("mount --bind '" + inner.MountPoint() + "' '" + In("mnt") + "'") &&
+             RunQuietly("mount --bind '" + base_ + "/bound-src' '" + In("bound") + "'") &&
+             RunQuietly("mount --bind '" + base_ + "/bound-file' '" + In("overfile") + "'");
 }
 
 MixedTree::~MixedTree() {
-  if (mounted_) RunQuietly("umount '" + In("mnt") + "'");
+  for (const char* mount : {"overfile", "bound", "mnt"}) RunQuietly("umount '" + In(mount) + "'");
 }
 
 std::vector<std::string> MixedTree::Files() const {

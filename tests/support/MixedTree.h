@@ -16,7 +16,11 @@ namespace omrek::test {
 //   base/tree/sub/link-dir -> base/outside-dir
 //   base/tree/fifo       a FIFO
 //   base/tree/mnt        the `inner` drive mounted there (a bind mount),
-//                        holding inner.txt; unmounted at the end
+//                        holding inner.txt
+//   base/tree/bound      base/bound-src bound there (the same file system),
+//                        holding secret.txt
+//   base/tree/overfile   a file with base/bound-file bound over it
+// The mounts go at the end.
 class MixedTree {
  public:
   MixedTree(const std::string& base, const LoopImage& inner);
@@ -24,7 +28,7 @@ class MixedTree {
   MixedTree(const MixedTree&) = delete;
   MixedTree& operator=(const MixedTree&) = delete;
 
-  // False when the inner drive could not be mounted inside.
+  // False when the inner drive or a bind could not be mounted inside.
   bool Mounted() const { return mounted_; }
 
   std::string Root() const { return base_ + "/tree"; }
@@ -32,6 +36,9 @@ class MixedTree {
   std::string Outside() const { return base_ + "/outside.txt"; }
   std::string OutsideFolderFile() const { return base_ + "/outside-dir/kept.txt"; }
   std::string InnerFile() const { return In("mnt/inner.txt"); }
+  // What the binds of the tree's own file system show, and what is bound.
+  std::string BoundFile() const { return base_ + "/bound-src/secret.txt"; }
+  std::string FileBoundOver() const { return base_ + "/bound-file"; }
   // The regular files on the tree's own drive, in the order a walk lists
   // them (by name within each folder).
   std::vector<std::string> Files() const;
