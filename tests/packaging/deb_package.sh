@@ -28,7 +28,8 @@ for package in libqt6widgets6 libjpeg62-turbo libsdl2 libblkid1 qt6-qpa-plugins 
 done
 [[ "$(dpkg-deb -f "$deb" Recommends)" == *xdg-utils* ]] || { echo "xdg-utils is not recommended"; exit 1; }
 [[ "$(dpkg-deb -f "$deb" Maintainer)" =~ \<[^@\ ]+@[^@\ ]+\>$ ]] || { echo "the Maintainer has no address"; exit 1; }
-[[ -z "$(dpkg-deb -f "$deb" Homepage)" ]] || { echo "a Homepage nobody set"; exit 1; }
+homepage=$(sed -n 's/^OMREK_HOMEPAGE_URL:STRING=//p' "$build/CMakeCache.txt")
+[[ "$(dpkg-deb -f "$deb" Homepage)" == "$homepage" ]] || { echo "a Homepage other than the one set"; exit 1; }
 dpkg-deb -c "$deb" >"$folder/contents.txt"
 grep -q '\./usr/bin/omrek$' "$folder/contents.txt"
 grep -q '\./usr/share/omrek/whoose.wav$' "$folder/contents.txt"

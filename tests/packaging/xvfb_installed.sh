@@ -67,7 +67,7 @@ metainfo="$prefix/share/metainfo/org.omrek.Filebane.metainfo.xml"
 appstreamcli validate --no-net "$metainfo" >/dev/null
 version=$("$prefix/bin/omrek" --version | sed -n 's/^Omrek, Filebane //p')
 grep -q "<release version=\"$version\"" "$metainfo" || { echo "no release $version in the metainfo"; exit 1; }
-if ! grep -q '^OMREK_HOMEPAGE:STRING=.' "$build/CMakeCache.txt"; then
+if ! grep -q '^OMREK_HOMEPAGE_URL:STRING=.' "$build/CMakeCache.txt"; then
   ! grep -Eq '<url|<image' "$metainfo" || { echo "the metainfo names an address nobody set"; exit 1; }
 fi
 man_page="$prefix/share/man/man1/omrek.1.gz"
