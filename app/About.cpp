@@ -85,16 +85,6 @@ QTextEdit* MakeTextBox(QWidget* parent, const HelpPage& page) {
   return box;
 }
 
-// Opens a shipped document with the desktop's viewer for it.
-void OpenDocument(const QUrl& url) {
-  const QString path = url.toLocalFile();
-  if (!QFileInfo(path).isFile())
-    throw std::runtime_error(QStringLiteral("File not found (%1)").arg(path).toStdString());
-  if (!QDesktopServices::openUrl(url)) {
-    throw std::runtime_error(QStringLiteral("No program to show %1").arg(path).toStdString());
-  }
-}
-
 }  // namespace
 
 TfrmAbout::TfrmAbout(QWidget* parent) : ModelessWindow(QStringLiteral("About / Help"), parent) {
@@ -203,6 +193,34 @@ void TfrmAbout::resizeEvent(QResizeEvent* event) {
 }
 
 void TfrmAbout::btnCloseClick() { close(); }
+
+// Opens a shipped document with the desktop's viewer for it, or, where the
+// desktop has none, shows its text in a page of this window.
+void TfrmAbout::OpenDocument(const QUrl& url) {
+  const QString path = url.toLocalFile();
+  if (!QFileInfo(path).isFile())
+    throw std::runtime_error(QStringLiteral("File not found (%1)").arg(path).toStdString());
+  if (!QDesktopServices::openUrl(url)) ShowDocumentPage(path);
+}
+
+void TfrmAbout::ShowDocumentPage(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    throw std::runtime_error(QStringLiteral("%1 (%2)").arg(file.errorString(), path).toStdString());
+  const QString caption = QFileInfo(path).fileName();
+  auto* box = PageControl1->findChild<QTextEdit*>(QStringLiteral("txt") + caption);
+  if (box == nullptr) {
+    box = new QTextEdit(PageControl1);
+    box->setObjectName(QStringLiteral("txt") + caption);
+    box->setReadOnly(true);
+    box->setTabChangesFocus(true);
+    PageControl1->addPage(caption, box);
+  }
+  box->setPlainText(QString::fromUtf8(file.readAll()));
+  for (int index = 0; index < PageControl1->count(); ++index) {
+    if (PageControl1->page(index) == box) PageControl1->setCurrentIndex(index);
+  }
+}
 
 void TfrmAbout::lblReadmeClick() { OpenDocument(lblReadme->url()); }
 

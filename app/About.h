@@ -5,6 +5,7 @@
 class QFrame;
 class QLabel;
 class QTextEdit;
+class QUrl;
 
 namespace omrek {
 
@@ -52,6 +53,9 @@ class TfrmAbout : public ModelessWindow {
   void CreatePages();
   QFrame* CreateAboutPage();
   void WireHandlers();
+
+  void OpenDocument(const QUrl& url);
+  void ShowDocumentPage(const QString& path);
 
   void btnCloseClick();
   void lblReadmeClick();

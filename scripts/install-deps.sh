@@ -2,11 +2,14 @@
 # install-deps.sh [--tests]: installs the Debian packages Omrek needs to
 # build and run, and with --tests also those its tests use. Nothing when all
 # are there; through sudo when not root. Without root and without sudo it
-# prints the command to run and stops.
+# prints the command to run and stops. dpkg-dev is needed for the build
+# itself: its dpkg-buildflags decides at the first configure whether the
+# program is built hardened, and a build tree keeps that answer.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
+  dpkg-dev
   qt6-base-dev
   libblkid-dev libjpeg-dev libsdl2-dev libsimpleini-dev
   fonts-liberation
@@ -15,7 +18,7 @@ packages=(
 test_packages=(
   libgtest-dev
   e2fsprogs mount util-linux btrfs-progs libfuse3-dev fuse3 bindfs
-  desktop-file-utils appstream man-db dpkg-dev file lintian
+  desktop-file-utils appstream man-db file lintian
 )
 [[ "${1:-}" == "--tests" ]] && packages+=("${test_packages[@]}")
 

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 
+#include "platform/PrivateFolder.h"
 #include "settings/SettingsFile.h"
 
 namespace omrek {
@@ -52,18 +54,13 @@ ProgramPlaces PlacesOf(const std::string& executablePath) {
 }
 
 void CreatePrivateFolders(const std::string& folder) {
-  const fs::path path(folder);
-  if (path.empty() || fs::is_directory(path)) return;
-  CreatePrivateFolders(path.parent_path().string());
-  // The permissions are set after the folder is made, not through the
-  // umask, which a library must leave alone; nothing is in it meanwhile.
-  if (fs::create_directory(path)) fs::permissions(path, fs::perms::owner_all);
+  if (!folder.empty()) MakePrivateFolders(folder);
 }
 
 void CreateSettingsFolder(const std::string& settingsFile) {
   try {
     CreatePrivateFolders(fs::path(settingsFile).parent_path().string());
-  } catch (const fs::filesystem_error&) {
+  } catch (const std::runtime_error&) {
     // The save that follows names the settings file and says why.
   }
 }

@@ -40,8 +40,9 @@ ProgramPlaces PlacesOf(const std::string& executablePath, const UserFolders& use
 ProgramPlaces PlacesOf(const std::string& executablePath);
 
 // Makes `folder` and its missing parents, each one made readable by its
-// owner only, as the user's configuration and data folders should be.
-// Raises std::filesystem::filesystem_error when one cannot be made.
+// owner only, as the user's configuration and data folders should be. No
+// folder on the way may be a link or another user's (MakePrivateFolders).
+// Raises std::runtime_error when one cannot be made.
 void CreatePrivateFolders(const std::string& folder);
 
 // Makes the folder the settings file lies in, and its parents, when they

@@ -1,10 +1,9 @@
 #include "app/cli/FileManagerScripts.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
+
+#include "platform/PrivateFolder.h"
 
 namespace omrek {
 
@@ -15,20 +14,14 @@ namespace {
 // The menu shows the script's file name.
 constexpr const char* kScriptName = "Shred with Omrek";
 
+// rwxr-xr-x: the file managers run only executable scripts.
+constexpr unsigned kScriptMode = 0755;
+
 // `text` as one word of the shell, whatever bytes it holds.
 std::string ShellQuoted(const std::string& text) {
   std::string quoted = "'";
   for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
-}
-
-void WriteScript(const fs::path& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (!file) throw std::runtime_error(path.string() + ": " + std::strerror(errno));
-  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
 }
 
 }  // namespace
@@ -54,10 +47,8 @@ std::vector<std::string> InstallFileManagerScripts(const std::string& program, c
   if (dataHome.empty() || configHome.empty()) throw std::runtime_error("HOME is not set: no folder for the scripts");
   std::vector<std::string> written;
   for (const fs::path& folder : {fs::path(dataHome) / "nautilus/scripts", fs::path(configHome) / "caja/scripts"}) {
-    CreatePrivateFolders(folder.string());
-    const fs::path script = folder / kScriptName;
-    WriteScript(script, FileManagerScript(program));
-    written.push_back(script.string());
+    ReplaceFileInPrivateFolder(folder.string(), kScriptName, FileManagerScript(program), kScriptMode);
+    written.push_back((folder / kScriptName).string());
   }
   return written;
 }

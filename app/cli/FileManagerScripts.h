@@ -19,9 +19,10 @@ std::string FileManagerScript(const std::string& program);
 
 // Writes the script, executable, into each file manager's scripts folder,
 // making the folders (private to the user) when they are missing, and
-// returns the scripts' paths. An earlier copy is replaced. Raises
-// std::filesystem::filesystem_error or std::runtime_error with the system's
-// reason when one cannot be written.
+// returns the scripts' paths. An earlier copy is replaced by a rename, never
+// written through: a link at the script's place, or a folder on the way
+// that is a link or another user's, is refused. Raises std::runtime_error
+// with the path and the system's reason when one cannot be written.
 std::vector<std::string> InstallFileManagerScripts(const std::string& program, const UserFolders& user);
 
 }  // namespace omrek

@@ -206,6 +206,42 @@ TEST_F(AboutDialog, LinksOpenTheReadmeAndLicenceShippedWithTheProgram) {
   EXPECT_EQ(about_.lblReadme->toolTip(), QString::fromStdString(folder.File("README.md")));
 }
 
+// A desktop with no program to open documents (no xdg-open, no browser on
+// the PATH): the README and licence are shown in pages of the window itself.
+TEST_F(AboutDialog, WithoutAViewerTheDocumentsAreShownInTheWindow) {
+  test::TempDir folder;
+  test::WriteFile(folder.File("README.md"), "# Omrek\n\nWhat it does.\n");
+  test::WriteFile(folder.File("LICENSE"), "MIT License\n");
+  test::TempDir noPrograms;
+  struct PathRestorer {
+    QByteArray saved = qgetenv("PATH");
+    ~PathRestorer() { qputenv("PATH", saved); }
+  } restorer;
+  qputenv("PATH", QByteArray::fromStdString(noPrograms.Path()));
+  about_.SetDocumentFolder(QString::fromStdString(folder.Path()));
+  about_.ShowModeless();
+  about_.PageControl1->setCurrentIndex(0);
+  const int pages = about_.PageControl1->count();
+
+  test::ModalBoxCatcher boxes;
+  QTest::mouseClick(about_.lblReadme, Qt::LeftButton);
+  QTest::mouseClick(about_.lblReadme, Qt::LeftButton);
+  EXPECT_TRUE(boxes.Boxes().empty()) << "no error box alone";
+  ASSERT_EQ(about_.PageControl1->count(), pages + 1) << "one page, however often it is asked for";
+  EXPECT_EQ(about_.PageControl1->currentIndex(), pages);
+  const auto* readme = qobject_cast<QTextEdit*>(about_.PageControl1->page(pages));
+  ASSERT_NE(readme, nullptr);
+  EXPECT_EQ(readme->toPlainText(), "# Omrek\n\nWhat it does.\n");
+  EXPECT_TRUE(readme->isReadOnly());
+  EXPECT_EQ(about_.PageControl1->tab(pages)->text(), "README.md");
+
+  QTest::mouseClick(about_.lblLicense, Qt::LeftButton);
+  ASSERT_EQ(about_.PageControl1->count(), pages + 2);
+  EXPECT_EQ(TextPage(pages + 1)->toPlainText(), "MIT License\n");
+  EXPECT_EQ(about_.PageControl1->currentIndex(), pages + 1);
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
 TEST_F(AboutDialog, ByDefaultTheLinksPointBesideTheProgram) {
   const QString beside = QCoreApplication::applicationDirPath();
   EXPECT_EQ(about_.lblReadme->url(), QUrl::fromLocalFile(beside + "/README.md"));

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
 
 #include "app/cli/CommandRows.h"
 #include "app/cli/FileManagerScripts.h"
@@ -60,7 +66,17 @@ TEST(UsageText, SaysWhereToReportProblemsOnlyWhereThereIsAPlace) {
   EXPECT_EQ(UsageText("").find("Report problems"), std::string::npos);
   const std::string text = UsageText("https://bugs.invalid/omrek");
   EXPECT_TRUE(text.ends_with("\nReport problems at https://bugs.invalid/omrek.\n")) << text;
-  EXPECT_EQ(UsageText(), UsageText(kReportAddress)) << "the configured address, or none";
+  // The built program's help names what the build was configured with.
+  std::ifstream cache(std::filesystem::path(OMREK_PROGRAM).parent_path() / "CMakeCache.txt");
+  std::string line;
+  std::optional<std::string> configured;
+  while (std::getline(cache, line)) {
+    if (line.starts_with("OMREK_REPORT_ADDRESS:STRING=")) configured = line.substr(line.find('=') + 1);
+  }
+  ASSERT_TRUE(configured.has_value()) << "OMREK_REPORT_ADDRESS is in the build's cache";
+  // OutputOf drops the last line's newline.
+  EXPECT_EQ(test::OutputOf(std::string("'") + OMREK_PROGRAM + "' --help") + "\n", UsageText(*configured))
+      << "the configured address, or none";
 }
 
 TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
@@ -116,6 +132,55 @@ TEST(InstallFileManagerScripts, ScriptsListTheSelectionAsWholePaths) {
     EXPECT_EQ(test::OutputOf("cd '" + shown + "' && '" + script + "' 'a b' /elsewhere/c -d \"$(printf 'e\\377')\""),
               "[--][" + shown + "/a b][/elsewhere/c][" + shown + "/-d][" + shown + "/e\xff]");
   }
+}
+
+// Run as root with a user's HOME, a link or someone else's folder on the way
+// must not steer the script onto another file.
+TEST(InstallFileManagerScripts, NeverWritesThroughALinkOrAnotherUsersFolder) {
+  namespace fs = std::filesystem;
+  test::TempDir home;
+  const std::string victim = test::WriteFile(home.File("victim"), "keep me");
+  fs::permissions(victim, fs::perms::owner_read | fs::perms::owner_write);
+  const auto victimIsUntouched = [&] {
+    EXPECT_EQ(test::ReadWholeFile(victim), "keep me");
+    EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  };
+  const auto refusal = [&](const UserFolders& user) {
+    try {
+      InstallFileManagerScripts("/bin/true", user);
+    } catch (const std::runtime_error& error) {
+      return std::string(error.what());
+    }
+    return std::string("installed");
+  };
+
+  const std::string linkedScript = home.File("a/nautilus/scripts/Shred with Omrek");
+  fs::create_directories(fs::path(linkedScript).parent_path());
+  fs::create_symlink(victim, linkedScript);
+  EXPECT_EQ(refusal({home.File("b"), home.Path(), home.File("a")}), "the file " + linkedScript + " is a symbolic link");
+  victimIsUntouched();
+  EXPECT_TRUE(fs::is_symlink(linkedScript));
+
+  fs::create_directories(home.File("elsewhere"));
+  fs::create_directory_symlink(home.File("elsewhere"), home.File("linked"));
+  ASSERT_EQ(::lchown(home.File("linked").c_str(), 65534, 65534), 0) << "the user's link, not root's";
+  EXPECT_EQ(refusal({home.File("linked"), home.Path(), home.File("c")}),
+            "the folder " + home.File("linked") + " is a symbolic link");
+  EXPECT_FALSE(fs::exists(home.File("elsewhere/caja"))) << "nothing made behind the link";
+
+  fs::create_directories(home.File("theirs"));
+  ASSERT_EQ(::chown(home.File("theirs").c_str(), 65534, 65534), 0);
+  EXPECT_EQ(refusal({home.File("theirs/config"), home.Path(), home.File("d")}),
+            "the folder " + home.File("theirs") + " belongs to another user (uid 65534)");
+  EXPECT_FALSE(fs::exists(home.File("theirs/config")));
+
+  fs::remove(linkedScript);
+  EXPECT_EQ(InstallFileManagerScripts("/bin/true", {home.File("e"), home.Path(), home.File("a")}).size(), 2u)
+      << "the install works once the link is gone";
+  EXPECT_EQ(fs::status(linkedScript).permissions(), fs::perms(0755));
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(linkedScript).parent_path()), fs::directory_iterator()), 1)
+      << "no new copy left beside the script";
+  victimIsUntouched();
 }
 
 std::vector<std::string> PathsOf(const TargetRows& rows) {

@@ -59,11 +59,15 @@ desktop-file-validate "$service_menu"
 for key in Name Exec Selection Extensions; do
   [[ $(grep -c "^$key=." "$nemo_action") -eq 1 ]] || { echo "the Nemo action needs one $key"; exit 1; }
 done
+# On a remote place the file managers would hand over a temporary copy or a
+# path through a FUSE bridge: the menus offer themselves for local files only.
+grep -qx 'X-KDE-Protocols=file' "$service_menu" || { echo "the service menu shows on remote places"; exit 1; }
+grep -qx 'UriScheme=file' "$nemo_action" || { echo "the Nemo action shows on remote places"; exit 1; }
 metainfo="$prefix/share/metainfo/org.omrek.Filebane.metainfo.xml"
 appstreamcli validate --no-net "$metainfo" >/dev/null
 version=$("$prefix/bin/omrek" --version | sed -n 's/^Omrek, Filebane //p')
 grep -q "<release version=\"$version\"" "$metainfo" || { echo "no release $version in the metainfo"; exit 1; }
-if ! grep -q '^OMREK_HOMEPAGE:STRING=.' "$build/CMakeCache.txt"; then
+if ! grep -q '^OMREK_HOMEPAGE_URL:STRING=.' "$build/CMakeCache.txt"; then
   ! grep -Eq '<url|<image' "$metainfo" || { echo "the metainfo names an address nobody set"; exit 1; }
 fi
 man_page="$prefix/share/man/man1/omrek.1.gz"

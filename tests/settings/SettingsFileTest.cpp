@@ -1,9 +1,12 @@
 #include "settings/SettingsFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <limits>
+#include <stdexcept>
 #include <vector>
 
 #include "settings/SettingsLocation.h"
@@ -212,6 +215,37 @@ TEST(CreateSettingsFolder, MakesTheMissingFolders) {
   SettingsFile file(settings);
   file.WriteBoolean(Key("FileMode", "DOD"), true);
   EXPECT_EQ(ReadWholeFile(settings), "[FileMode]\nDOD=1\n");
+}
+
+// Private whatever the umask, and never made behind a link or inside another
+// user's folder: the program may run as root with that user's HOME.
+TEST(CreateSettingsFolder, MakesNothingBehindALinkOrInAnotherUsersFolder) {
+  test::TempDir home;
+  namespace fs = std::filesystem;
+  const mode_t umask = ::umask(0);
+  CreateSettingsFolder(home.File("open/omrek/omrek.ini"));
+  ::umask(umask);
+  EXPECT_EQ(fs::status(home.File("open/omrek")).permissions(), fs::perms::owner_all) << "not widened by the umask";
+
+  fs::create_directories(home.File("elsewhere"));
+  fs::create_directory_symlink(home.File("elsewhere"), home.File(".config"));
+  ASSERT_EQ(::lchown(home.File(".config").c_str(), 65534, 65534), 0) << "the user's link, not root's";
+  CreateSettingsFolder(home.File(".config/omrek/omrek.ini"));
+  EXPECT_FALSE(fs::exists(home.File("elsewhere/omrek"))) << "no folder behind the link";
+  EXPECT_THROW(CreatePrivateFolders(home.File(".config/omrek")), std::runtime_error);
+  EXPECT_THROW(SettingsFile(home.File(".config/omrek.ini")).WriteBoolean(Key("FileMode", "DOD"), true),
+               std::runtime_error)
+      << "the save still refuses a linked folder";
+
+  fs::create_directories(home.File("theirs"));
+  ASSERT_EQ(::chown(home.File("theirs").c_str(), 65534, 65534), 0);
+  EXPECT_THROW(CreatePrivateFolders(home.File("theirs/omrek")), std::runtime_error);
+  EXPECT_FALSE(fs::exists(home.File("theirs/omrek")));
+
+  // A system's own link, as /home -> /var/home, is root's in a folder of root's.
+  fs::create_directory_symlink(home.File("elsewhere"), home.File("roots"));
+  CreatePrivateFolders(home.File("roots/omrek"));
+  EXPECT_TRUE(fs::is_directory(home.File("elsewhere/omrek")));
 }
 
 TEST(ReadStoredProfile, ReadsAModeAsAStartWouldReadItIntoTheDialog) {
