@@ -37,8 +37,8 @@ int RunWindow(char* programName, const std::vector<std::string>& paths) {
 // Says where each script went, or why none could be written.
 int InstallFileManagerActions() {
   try {
-    const auto scripts = omrek::InstallFileManagerScripts(omrek::RunningExecutablePath(),
-                                                          omrek::UserFoldersOfEnvironment());
+    const auto scripts =
+        omrek::InstallFileManagerScripts(omrek::RunningExecutablePath(), omrek::UserFoldersOfEnvironment());
     for (const std::string& script : scripts) std::cout << "installed " << omrek::ReadablePath(script) << '\n';
     return omrek::kExitDone;
   } catch (const std::exception& error) {

@@ -74,8 +74,8 @@ QString SpaceConfirmationText(const SpaceWipeQuestion& question) {
 bool ConfirmSpaceWipe(QWidget* parent, const SpaceWipeQuestion& question) {
   const bool careful = CancelByDefault(question);
   QMessageBox box(careful ? QMessageBox::Warning : QMessageBox::Question, kSpaceConfirmationTitle,
-                  QString::fromStdString(SpaceWipeHeading(question.sweepsSlack)),
-                  QMessageBox::Ok | QMessageBox::Cancel, parent);
+                  QString::fromStdString(SpaceWipeHeading(question.sweepsSlack)), QMessageBox::Ok | QMessageBox::Cancel,
+                  parent);
   box.button(QMessageBox::Ok)->setText(QStringLiteral("&Wipe"));
   box.setDefaultButton(careful ? QMessageBox::Cancel : QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Cancel);

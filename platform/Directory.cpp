@@ -4,8 +4,8 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -84,8 +84,8 @@ Directory::Entry LookAt(int listing, const dirent& entry, std::uint64_t folderDe
   }
   Directory::Entry found{entry.d_name, KindOf(entry.d_type, stx.stx_mode)};
   found.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
-  const bool mountRoot = (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
-                         (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+  const bool mountRoot =
+      (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
   const bool otherMount = (stx.stx_mask & STATX_MNT_ID) != 0 && folderMount != 0 && stx.stx_mnt_id != folderMount;
   found.mountPoint = mountRoot || otherMount || found.device != folderDevice;
   return found;

@@ -118,7 +118,8 @@ void ReplaceFileInPrivateFolder(const std::string& folder, const std::string& na
   const std::string path = folder + "/" + name;
   struct stat earlier {};
   if (::fstatat(place.Get(), name.c_str(), &earlier, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(earlier.st_mode)) {
-    throw UntrustedPlace("the file " + path + (S_ISLNK(earlier.st_mode) ? " is a symbolic link" : " is not a plain file"));
+    throw UntrustedPlace("the file " + path +
+                         (S_ISLNK(earlier.st_mode) ? " is a symbolic link" : " is not a plain file"));
   }
   const std::string temporary = "." + name + ".new" + std::to_string(::getpid());
   const std::string temporaryPath = folder + "/" + temporary;

@@ -22,8 +22,8 @@ struct ProgramPlaces {
 
 // The user's folders, as the environment gives them; empty when unset.
 struct UserFolders {
-  std::string configHome;  // $XDG_CONFIG_HOME
-  std::string home;        // $HOME
+  std::string configHome;     // $XDG_CONFIG_HOME
+  std::string home;           // $HOME
   std::string dataHome = {};  // $XDG_DATA_HOME
 };
 

@@ -15,13 +15,13 @@ inline constexpr const char* kReportAddress = OMREK_REPORT_ADDRESS;
 // What the program was asked for on its command line.
 struct CommandLine {
   enum class Mode {
-    Window,     // the main window, with the named files listed
-    Help,       // --help
-    Version,    // --version
-    Destroy,    // --destroy FILE...
-    WipeSlack,  // --wipe-slack FILE...
-    WipeSpace,  // --wipe-space PATH...
-    Recover,    // --recover
+    Window,                     // the main window, with the named files listed
+    Help,                       // --help
+    Version,                    // --version
+    Destroy,                    // --destroy FILE...
+    WipeSlack,                  // --wipe-slack FILE...
+    WipeSpace,                  // --wipe-space PATH...
+    Recover,                    // --recover
     InstallFileManagerActions,  // --install-file-manager-actions
   };
 

@@ -38,7 +38,8 @@ std::string FileManagerScript(const std::string& program) {
          "  set -- \"$@\" \"$file\"\n"
          "  shift\n"
          "done\n"
-         "exec " + ShellQuoted(program) + " -- \"$@\"\n";
+         "exec " +
+         ShellQuoted(program) + " -- \"$@\"\n";
 }
 
 std::vector<std::string> InstallFileManagerScripts(const std::string& program, const UserFolders& user) {

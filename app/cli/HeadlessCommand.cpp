@@ -147,7 +147,8 @@ class Run : public CommandFrontEnd {
     if (line_.yes) return true;
     const SpaceWipeQuestion asked{forecasts, ReadStoredWipeSlack(settings_), SettingsFileOf(line_)};
     std::string question = SpaceWipeHeading(asked.sweepsSlack) + "\n";
-    for (const std::string& line : SpaceWipeDriveLines(asked, [](const std::string& root) { return ReadablePath(root); })) {
+    for (const std::string& line :
+         SpaceWipeDriveLines(asked, [](const std::string& root) { return ReadablePath(root); })) {
       question += "  " + line + "\n";
     }
     if (!IsTerminal(StandardStream::Input)) {

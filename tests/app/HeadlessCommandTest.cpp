@@ -853,8 +853,8 @@ TEST(HeadlessCommandInput, WithRAFoldersFilesGoAndThenTheFoldersLeftEmpty) {
   // Empty now but for the mount points: nothing to list, said so. The
   // run's own report, made inside, is no file of the folder's to destroy.
   // "tree/." is the tree.
-  const Ran again = RunProgram("--destroy -r --report " + Quoted(tree.In("report")) + " --settings " + settings +
-                               " " + Quoted(tree.Root() + "/."));
+  const Ran again = RunProgram("--destroy -r --report " + Quoted(tree.In("report")) + " --settings " + settings + " " +
+                               Quoted(tree.Root() + "/."));
   EXPECT_EQ(again.status, 1);
   EXPECT_EQ(again.out, passed + tree.Root() + "/.: skipped (a folder with no files in it)\n");
   EXPECT_NE(ReadWholeFile(tree.In("report")).find("skipped (a folder with no files in it)"), std::string::npos);
@@ -871,10 +871,11 @@ TEST(HeadlessCommandInput, WithRFoldersGivenTwiceAreRemovedOnce) {
   const std::string tree = folder.File("tree");
   fs::create_directories(tree + "/sub");
   WriteFile(tree + "/sub/file", "file");
-  const Ran ran = RunProgram("--destroy -r --settings " + settings + " " + Quoted(tree) + " " +
-                             Quoted(tree + "/sub") + " " + Quoted(tree));
+  const Ran ran = RunProgram("--destroy -r --settings " + settings + " " + Quoted(tree) + " " + Quoted(tree + "/sub") +
+                             " " + Quoted(tree));
   EXPECT_FALSE(fs::exists(tree));
-  ExpectInTurn(ran.out, {tree + "/sub/file: File DONE\n", tree + "/sub: folder removed\n" + tree + ": folder removed\n"});
+  ExpectInTurn(ran.out,
+               {tree + "/sub/file: File DONE\n", tree + "/sub: folder removed\n" + tree + ": folder removed\n"});
   EXPECT_EQ(ran.out.find("folder kept"), std::string::npos) << ran.out;
   EXPECT_EQ(ran.out.find("could not be flushed"), std::string::npos) << ran.out;
 }

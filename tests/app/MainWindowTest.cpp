@@ -430,7 +430,7 @@ TEST(SmallScreensChild, DialogsFit) {
     EXPECT_TRUE(area.contains(dialog->geometry()))
         << name << " at " << dialog->geometry().x() << "," << dialog->geometry().y();
     QScrollArea* scroller = static_cast<ModelessWindow*>(dialog)->Scroller();
-    const bool taller = dialog == &program.Config() ? area.height() < 600
+    const bool taller = dialog == &program.Config()   ? area.height() < 600
                         : dialog == &program.Select() ? area.height() < 489
                                                       : false;
     EXPECT_EQ(scroller != nullptr, taller) << name << " scrolls only where it is taller than the screen";
@@ -462,14 +462,16 @@ TEST(SmallScreensChild, DialogsFit) {
   // default beside Alt+W.
   SpaceWipeQuestion question;
   for (int i = 0; i < 40; ++i) {
-    question.drives.push_back({static_cast<char>('D' + i % 23), "/mnt/drive" + std::to_string(i), 1 << 30, 90.0, i == 0});
+    question.drives.push_back(
+        {static_cast<char>('D' + i % 23), "/mnt/drive" + std::to_string(i), 1 << 30, 90.0, i == 0});
   }
   bool asked = false;
   test::ModalBoxCatcher boxes([&](QMessageBox& box) {
     asked = true;
     EXPECT_TRUE(area.contains(box.frameGeometry()));
     for (QAbstractButton* button : box.buttons()) {
-      EXPECT_TRUE(area.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size()))) << button->text().toStdString();
+      EXPECT_TRUE(area.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
+          << button->text().toStdString();
     }
     EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()), box.button(QMessageBox::Cancel));
     EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "&Wipe");
