@@ -126,11 +126,12 @@ class FolderRemoval {
     const Directory parent = Directory::Walk(FolderOfPath(Route()));
     std::string name = LastName(Route());
     std::string note;
-    if (wipeNames_) note = NameWipingNote(WipeEntryName(parent, name, folder_.identity));
     try {
+      if (wipeNames_) note = NameWipingNote(WipeEntryName(parent, name, folder_.identity));
       parent.RemoveFolderOf(name, folder_.identity);
     } catch (const IoError&) {
-      // Something arrived in it meanwhile: it stays, under its own name.
+      // Something arrived in it meanwhile, or a rename failed part way: it
+      // stays, under its own name.
       if (name != LastName(Route())) NameBack(parent, name);
       throw;
     }

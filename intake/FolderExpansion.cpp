@@ -15,13 +15,17 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
-// "dir/." is dir; "." and ".." name a folder by where they lead from
-// the working folder, "dir/.." by where it leads from dir.
+// "dir/." is dir, and "." the working folder. A path ending in ".." is
+// refused: the kernel goes up from where a link on the way leads, not from
+// where the user stood, so it can name a folder the user never meant.
 std::string FolderNamed(const std::string& path) {
   std::string named = WithoutTrailingSlashes(path);
   while (named.size() > 2 && named.ends_with("/.")) named = WithoutTrailingSlashes(named.substr(0, named.size() - 2));
   if (named == "/.") return "/";
-  if (named == "." || named == ".." || named.ends_with("/..")) return RealPath(named);
+  if (named == ".." || named.ends_with("/..")) {
+    throw IoError(EINVAL, "a folder named by \"..\" is not walked; name the folder itself");
+  }
+  if (named == ".") return RealPath(named);
   return named;
 }
 

@@ -858,9 +858,12 @@ TEST(HeadlessCommandInput, WithRAFoldersFilesGoAndThenTheFoldersLeftEmpty) {
   EXPECT_EQ(again.status, 1);
   EXPECT_EQ(again.out, passed + tree.Root() + "/.: skipped (a folder with no files in it)\n");
   EXPECT_NE(ReadWholeFile(tree.In("report")).find("skipped (a folder with no files in it)"), std::string::npos);
-  // So is the folder a ".." leads to: that run's report is one of its files.
+  // A ".." goes up from where a link on the way leads, not from where the
+  // user stood: refused, and the tree's files stay.
   const Ran up = RunProgram("--destroy -r --settings " + settings + " " + Quoted(tree.In("mnt/..")));
-  EXPECT_EQ(up.out, passed + tree.In("report") + ": File DONE\n" + tree.Root() + ": " + kept + "\n");
+  EXPECT_EQ(up.status, 1);
+  EXPECT_EQ(up.out, tree.In("mnt/..") + ": skipped (a folder named by \"..\" is not walked; name the folder itself)\n");
+  EXPECT_TRUE(fs::exists(tree.In("report")));
 }
 
 // A folder given again, or inside another one given, goes once: that the
