@@ -50,6 +50,9 @@ std::unique_ptr<TargetRows::RowHandle> CommandRows::HandleOf(int row) {
 }
 
 int CommandRows::IndexOf(int id) const {
+  // A command asks for the row it is at, which sits at the gap: no search.
+  if (!after_.empty() && after_.back().id == id) return static_cast<int>(before_.size());
+  if (!before_.empty() && before_.back().id == id) return static_cast<int>(before_.size() - 1);
   const auto byId = [](const Row& row, int sought) { return row.id < sought; };
   const auto early = std::lower_bound(before_.begin(), before_.end(), id, byId);
   if (early != before_.end() && early->id == id) return static_cast<int>(early - before_.begin());
