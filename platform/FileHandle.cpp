@@ -124,8 +124,9 @@ struct OpenedFile {
 OpenedFile OpenForWriting(int folder, const std::string& name) {
   const int look = OpenOrThrow(folder, name, O_PATH);
   struct stat before {};
-  const bool regular = ::fstat(look, &before) == 0 && S_ISREG(before.st_mode);
-  const std::optional<std::string> kernel = regular ? KernelFileSystemOf(look, before.st_dev) : std::nullopt;
+  const bool looked = ::fstat(look, &before) == 0;
+  const bool regular = looked && S_ISREG(before.st_mode);
+  const std::optional<std::string> kernel = looked ? KernelFileSystemOf(look, before.st_dev) : KernelFileSystemOf(look);
   ::close(look);
   if (kernel) throw NotOnDisk(*kernel);
   if (!regular) throw IoError::FromErrno(EACCES);
