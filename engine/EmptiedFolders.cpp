@@ -31,18 +31,6 @@ std::string NamesText(const std::vector<std::string>& names) {
   return text;
 }
 
-std::string NameWipingNote(NameWiping wiping) {
-  switch (wiping) {
-    case NameWiping::Wiped:
-      return "";
-    case NameWiping::WipedPlainly:
-      return "name wiped by plain renames: the file system cannot rename without replacing";
-    case NameWiping::NotWiped:
-      break;
-  }
-  return "name not wiped: the file system cannot rename safely";
-}
-
 // One folder of an expanded tree, removed when nothing is left in it but
 // the names noted with the tree.
 class FolderRemoval {

@@ -215,15 +215,7 @@ void FileDestruction::FlushWipedFolder() {
 
 std::string FileDestruction::WipeNameOf(PinnedFile& target) {
   try {
-    switch (target.WipeName()) {
-      case PinnedFile::NameWiping::Wiped:
-        return "";
-      case PinnedFile::NameWiping::WipedPlainly:
-        return "name wiped by plain renames: the file system cannot rename without replacing";
-      case PinnedFile::NameWiping::NotWiped:
-        break;
-    }
-    return "name not wiped: the file system cannot rename safely";
+    return NameWipingNote(target.WipeName());
   } catch (const IoError& failure) {
     // A name that no longer names the file is left to Delete, which refuses it.
     return std::string("name wiping stopped: ") + failure.what();

@@ -87,4 +87,16 @@ std::string SizeText(std::int64_t bytes) {
   return text;
 }
 
+std::string NameWipingNote(NameWiping wiping) {
+  switch (wiping) {
+    case NameWiping::Wiped:
+      return "";
+    case NameWiping::WipedPlainly:
+      return "name wiped by plain renames: the file system cannot rename without replacing";
+    case NameWiping::NotWiped:
+      break;
+  }
+  return "name not wiped: the file system cannot rename safely";
+}
+
 }  // namespace omrek

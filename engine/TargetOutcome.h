@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/JobMonitor.h"
+#include "platform/EntryName.h"
 
 namespace omrek {
 
@@ -103,6 +104,8 @@ std::string CommandLineText(const TargetOutcome& done);
 std::string VerificationText(Verification verification);
 // Whole megabytes: "1 meg", "52 megs".
 std::string MegText(std::uint64_t bytes);
+// What a line says of a name's wiping; "" when it went as always.
+std::string NameWipingNote(NameWiping wiping);
 // "12.4 GiB", "310 MiB", "12 KiB"; "unknown" for -1.
 std::string SizeText(std::int64_t bytes);
 

@@ -99,12 +99,6 @@ std::uint64_t MountIdOf(int folder, const char* name, int flags) {
   return (stx.stx_mask & STATX_MNT_ID) != 0 ? stx.stx_mnt_id : 0;
 }
 
-// The program never changes its user: asked once, not for every entry.
-uid_t EffectiveUser() {
-  static const uid_t user = ::geteuid();
-  return user;
-}
-
 }  // namespace
 
 std::string FolderOfPath(const std::string& path) {

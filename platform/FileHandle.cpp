@@ -29,12 +29,6 @@ namespace {
 // with, so switching the cache bypass needs no asking first.
 constexpr int kStatusFlags = O_NONBLOCK;
 
-// The program never changes its user: asked once.
-uid_t EffectiveUser() {
-  static const uid_t user = ::geteuid();
-  return user;
-}
-
 // -1 with errno set when the open fails.
 int OpenRetrying(int folder, const std::string& path, int flags, mode_t mode) {
   int fd;
@@ -144,6 +138,11 @@ FileIdentity IdentityOf(const struct stat& st) {
 }
 
 }  // namespace
+
+std::uint32_t EffectiveUser() {
+  static const uid_t user = ::geteuid();
+  return user;
+}
 
 NotOnDisk::NotOnDisk(const std::string& fileSystem)
     : IoError(IoError::FromErrno(EACCES).Code(), "not a file on a disk: " + fileSystem) {}

@@ -32,6 +32,9 @@ struct FileOwnership {
   std::uint64_t links = 0;
 };
 
+// The user this process runs as: asked once, as the program never changes it.
+std::uint32_t EffectiveUser();
+
 // An open file that the program owns and closes on every path. Positions and
 // sizes are 64-bit. Every failure raises IoError.
 class FileHandle {
