@@ -44,7 +44,10 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   clusterSizes_ = {};
   folderWalks_.Forget();
-  ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_, folderWalks_);
+  engine_.WorkTotal = 0;
+  if (monitor_.ShowsMeter()) {
+    ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_, folderWalks_);
+  }
   monitor_.ResetProgress();
   EmptiedFolders emptied;
   try {

@@ -28,6 +28,10 @@ class JobMonitor {
   // The meter shows full; the count itself goes on from where it is.
   virtual void ShowMeterFull() = 0;
 
+  // Whether anyone sees the meter: a command shown none need not measure
+  // every file for its maximum before it begins.
+  virtual bool ShowsMeter() const { return true; }
+
   // A message the user must acknowledge before the command goes on.
   virtual void ShowMessage(const std::string& text) = 0;
 

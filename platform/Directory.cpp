@@ -17,6 +17,7 @@
 #include "platform/FileAttributes.h"
 #include "platform/FileSystemId.h"
 #include "platform/IoError.h"
+#include "platform/KernelFileSystem.h"
 #include "platform/Volume.h"
 
 namespace omrek {
@@ -168,7 +169,21 @@ Directory Directory::Duplicate() const {
 }
 
 Directory::Directory(Directory&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), device_(other.device_), inode_(other.inode_), mountId_(other.mountId_) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      device_(other.device_),
+      inode_(other.inode_),
+      mountId_(other.mountId_),
+      fileSystemKind_(other.fileSystemKind_.load()) {}
+
+std::optional<std::uint64_t> Directory::DiskDevice() const {
+  FileSystemKind kind = fileSystemKind_.load();
+  if (kind == FileSystemKind::Unknown) {
+    kind = KernelFileSystemOf(fd_, device_) ? FileSystemKind::Kernel : FileSystemKind::Disk;
+    fileSystemKind_.store(kind);
+  }
+  if (kind == FileSystemKind::Disk) return device_;
+  return std::nullopt;
+}
 
 Directory::~Directory() {
   if (fd_ >= 0) ::close(fd_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -83,9 +84,11 @@ class Directory {
   void Flush() const;
 
   // See FileHandle::OpenExclusive and OpenExisting.
-  FileHandle OpenFileExclusive(const std::string& name) const { return FileHandle::OpenExclusiveIn(fd_, name); }
+  FileHandle OpenFileExclusive(const std::string& name) const {
+    return FileHandle::OpenExclusiveIn(fd_, name, DiskDevice());
+  }
   FileHandle OpenFile(const std::string& name, FileHandle::Access access) const {
-    return FileHandle::OpenExistingIn(fd_, name, access);
+    return FileHandle::OpenExistingIn(fd_, name, access, DiskDevice());
   }
 
   // The entry `name` as it is now, not following a link; nullopt when there
@@ -137,10 +140,17 @@ class Directory {
   explicit Directory(int fd);
   Directory(int fd, std::uint64_t device, std::uint64_t inode, std::uint64_t mountId)
       : fd_(fd), device_(device), inode_(inode), mountId_(mountId) {}
+  // The folder's device when its file system is a disk's, not the
+  // kernel's; looked at once, for the first file opened for writing in it.
+  std::optional<std::uint64_t> DiskDevice() const;
+
   int fd_ = -1;
   std::uint64_t device_ = 0;
   std::uint64_t inode_ = 0;
   std::uint64_t mountId_ = 0;
+  enum class FileSystemKind { Unknown, Disk, Kernel };
+  // Atomic: the files of one folder may be opened on several threads.
+  mutable std::atomic<FileSystemKind> fileSystemKind_ = FileSystemKind::Unknown;
 };
 
 }  // namespace omrek

@@ -115,12 +115,17 @@ struct OpenedFile {
 // it has shown a regular file on a disk: a kernel file, device or FIFO is
 // never opened for writing at all, since for some the open alone acts.
 // Raises "File not found" when the name changes files in between.
-OpenedFile OpenForWriting(int folder, const std::string& name) {
+OpenedFile OpenForWriting(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice) {
   const int look = OpenOrThrow(folder, name, O_PATH);
   struct stat before {};
   const bool looked = ::fstat(look, &before) == 0;
   const bool regular = looked && S_ISREG(before.st_mode);
-  const std::optional<std::string> kernel = looked ? KernelFileSystemOf(look, before.st_dev) : KernelFileSystemOf(look);
+  std::optional<std::string> kernel;
+  if (!looked) {
+    kernel = KernelFileSystemOf(look);
+  } else if (before.st_dev != diskDevice) {
+    kernel = KernelFileSystemOf(look, before.st_dev);
+  }
   ::close(look);
   if (kernel) throw NotOnDisk(*kernel);
   if (!regular) throw IoError::FromErrno(EACCES);
@@ -151,9 +156,10 @@ FileHandle FileHandle::OpenExisting(const std::string& path, Access access) {
   return OpenExistingIn(AT_FDCWD, path, access);
 }
 
-FileHandle FileHandle::OpenExistingIn(int folder, const std::string& name, Access access) {
+FileHandle FileHandle::OpenExistingIn(int folder, const std::string& name, Access access,
+                                      std::optional<std::uint64_t> diskDevice) {
   if (access == Access::Read) return FileHandle(OpenOrThrow(folder, name, O_RDONLY));
-  const OpenedFile opened = OpenForWriting(folder, name);
+  const OpenedFile opened = OpenForWriting(folder, name, diskDevice);
   FileHandle file(opened.fd, IdentityOf(opened.facts));
   if (!IsWritableRegularFile(opened.facts)) throw IoError::FromErrno(EACCES);
   return file;
@@ -161,9 +167,9 @@ FileHandle FileHandle::OpenExistingIn(int folder, const std::string& name, Acces
 
 FileHandle FileHandle::OpenExclusive(const std::string& path) { return OpenExclusiveIn(AT_FDCWD, path); }
 
-FileHandle FileHandle::OpenExclusiveIn(int folder, const std::string& name) {
+FileHandle FileHandle::OpenExclusiveIn(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice) {
   SurviveLeaseBreaks();
-  const OpenedFile opened = OpenForWriting(folder, name);
+  const OpenedFile opened = OpenForWriting(folder, name, diskDevice);
   FileHandle file(opened.fd, IdentityOf(opened.facts));
   if (!IsWritableRegularFile(opened.facts) || CarriesPrivileges(file.fd_, opened.facts)) {
     throw IoError::FromErrno(EACCES);

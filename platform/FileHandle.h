@@ -48,8 +48,12 @@ class FileHandle {
   // a file of the kernel's own file systems fails with NotOnDisk before it
   // is opened for writing. OpenExclusive refuses the same.
   static FileHandle OpenExisting(const std::string& path, Access access);
-  // The same for `name` inside the open folder `folder`.
-  static FileHandle OpenExistingIn(int folder, const std::string& name, Access access);
+  // The same for `name` inside the open folder `folder`. `diskDevice`: the
+  // device of the folder's file system, where the caller has found it a
+  // disk's and holds the folder open (so no other file system can have the
+  // number meanwhile): a file on it needs no look at its file system.
+  static FileHandle OpenExistingIn(int folder, const std::string& name, Access access,
+                                   std::optional<std::uint64_t> diskDevice = std::nullopt);
 
   // Opens an existing regular file for reading and writing only while no
   // other process has it open, and keeps it so: the kernel's write lease
@@ -68,7 +72,8 @@ class FileHandle {
   // written to the file.
   enum class LeaseState { Held, Breaking, Lost };
   LeaseState Lease() const;
-  static FileHandle OpenExclusiveIn(int folder, const std::string& name);
+  static FileHandle OpenExclusiveIn(int folder, const std::string& name,
+                                    std::optional<std::uint64_t> diskDevice = std::nullopt);
 
   // Creates the file (readable by its owner only), or empties it if it
   // exists, and opens it for reading and writing.

@@ -51,7 +51,10 @@ PathNote PathNoter::Note(const std::string& path) {
   PathNote note;
   note.route = resolved_.ends_with('/') ? resolved_ + parts.name : resolved_ + "/" + parts.name;
   if (!IsPlainName(parts.name) || !walked_) return note;
-  if (const auto facts = walked_->Examine(parts.name)) note.identity = facts->identity;
+  if (const auto facts = walked_->Examine(parts.name)) {
+    note.identity = facts->identity;
+    note.regularFile = facts->regularFile;
+  }
   return note;
 }
 

@@ -21,6 +21,7 @@ namespace omrek {
 struct PathNote {
   std::string route;
   std::optional<FileIdentity> identity;
+  bool regularFile = false;
 };
 PathNote NotePath(const std::string& path);
 

@@ -249,7 +249,10 @@ class Run : public CommandFrontEnd {
     std::vector<ListedFile> files;
     PathNoter noter;
     for (const std::string& path : line_.paths) {
-      if (const auto why = WhyNotAFile(path)) {
+      // Noted first: a regular file, the common case, is looked at once.
+      if (auto file = ListRegularFile(path, noter)) {
+        files.push_back(std::move(*file));
+      } else if (const auto why = WhyNotAFile(path)) {
         if (*why == "folder" && line_.recursive) {
           ListFolder(path, files);
         } else {

@@ -22,6 +22,7 @@ class TerminalMonitor : public JobMonitor {
   void AddProgress(std::uint16_t amount) override;
   void ResetProgress() override;
   void ShowMeterFull() override;
+  bool ShowsMeter() const override { return drawBar_; }
   // Printed on the error stream as one line, whatever names it holds;
   // nobody is there to acknowledge it.
   void ShowMessage(const std::string& text) override;

@@ -778,6 +778,20 @@ TEST_F(DestroyCommand, KernelFilesAreRefusedWithTheReasonAndNothingWritten) {
   struct stat readOnlyAfter {};
   ASSERT_EQ(::stat(readOnly.c_str(), &readOnlyAfter), 0);
   EXPECT_EQ(readOnlyAfter.st_mode, readOnlyBefore.st_mode);
+
+  // Bound over a file in a folder on the disk, after a file of that folder
+  // was destroyed (the folder's file system is known by then), the kernel's
+  // file is still refused.
+  const std::string plain = WriteFile(image_.File("plain"), "plain");
+  const std::string bound = WriteFile(image_.File("bound"), "bound");
+  ASSERT_TRUE(test::RunQuietly("mount --bind " + tunable + " " + bound));
+  const Destroyed beside = DestroyWithoutWindow({plain, bound});
+  test::RunQuietly("umount " + bound);
+  ASSERT_EQ(beside.entries.size(), 2u);
+  EXPECT_EQ(beside.entries[0].outcome, Outcome::Destroyed);
+  EXPECT_EQ(beside.entries[1].outcome, Outcome::Refused);
+  EXPECT_EQ(beside.entries[1].detail, "not a file on a disk: sysfs");
+  EXPECT_EQ(ReadWholeFile(tunable), tunableBefore);
 }
 
 // On a device that moves rewritten blocks (here a loop device marked
