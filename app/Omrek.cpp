@@ -1,37 +1,32 @@
-#include <QApplication>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "app/OmrekProgram.h"
 #include "app/Version.h"
+#include "app/WindowModule.h"
 #include "app/cli/CommandLine.h"
 #include "app/cli/FileManagerScripts.h"
 #include "app/cli/HeadlessCommand.h"
 #include "intake/ReadablePath.h"
 #include "platform/ExecutablePath.h"
+#include "platform/LoadedModule.h"
 #include "platform/OpenFileLimit.h"
-#include "widgets/ErrorBox.h"
+#include "settings/SettingsLocation.h"
 
 namespace {
 
-// The window, with the named files listed as if dropped on it. Paths go to
-// the list as the bytes they were given as: a name need not be UTF-8.
+// The window lives in a module of its own, so a command run from the
+// command line never loads Qt's libraries.
 int RunWindow(char* programName, const std::vector<std::string>& paths) {
-  // Qt sees no arguments but the program's name, so a file named like one
-  // of Qt's own options is listed, not taken for that option.
-  int argc = 1;
-  char* argv[] = {programName, nullptr};
-  QApplication application(argc, argv);
-  QApplication::setApplicationName(omrek::kProgramTitle);
-  // Only closing the main window ends the program; it does that itself.
-  QApplication::setQuitOnLastWindowClosed(false);
-
-  omrek::OmrekProgram program;
-  program.Start();
-  omrek::RunGuarded([&] { program.RepairKilledRuns(); });
-  for (const std::string& path : paths) omrek::RunGuarded([&] { program.Main().AddTarget(path); });
-  return QApplication::exec();
+  RunWindowFunction run = nullptr;
+  try {
+    const std::string module = omrek::PlacesOf(omrek::RunningExecutablePath()).windowModule;
+    run = omrek::LoadedModule(module).Find<RunWindowFunction>(kRunWindowSymbol);
+  } catch (const std::exception& error) {
+    std::cerr << "omrek: cannot show the window: " << omrek::ControlsEscaped(error.what()) << '\n';
+    return omrek::kExitSkipped;
+  }
+  return run(programName, paths);
 }
 
 // Says where each script went, or why none could be written.

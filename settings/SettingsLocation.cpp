@@ -41,9 +41,10 @@ ProgramPlaces PlacesOf(const std::string& executablePath, const UserFolders& use
   const fs::path share = folder.parent_path() / "share";
   std::error_code ignored;
   const bool installed = folder.filename() == "bin" && fs::is_directory(share / "omrek", ignored);
-  if (!installed) return {beside, folder.string(), folder.string()};
+  if (!installed) return {beside, folder.string(), folder.string(), (folder / kWindowModuleName).string()};
 
-  ProgramPlaces places{beside, (share / "omrek").string(), (share / "doc" / "omrek").string()};
+  ProgramPlaces places{beside, (share / "omrek").string(), (share / "doc" / "omrek").string(),
+                       (folder.parent_path() / "lib" / "omrek" / "modules" / kWindowModuleName).string()};
   const std::string configHome = ConfigHome(user);
   if (!fs::exists(beside, ignored) && !configHome.empty()) places.settingsFile = configHome + "/omrek/omrek.ini";
   return places;

@@ -6,19 +6,26 @@ namespace omrek {
 
 // Where the program at an executable path keeps its files. Two layouts:
 // - beside the executable: a build tree or a portable folder. The settings
-//   file is the executable's own name with ".ini", the default sound and the
-//   documents lie next to it;
+//   file is the executable's own name with ".ini", the default sound, the
+//   documents and the window's module lie next to it;
 // - installed: the executable in a bin/ folder with share/omrek/ beside
 //   that folder. The settings go to the user's configuration folder, since
 //   an ordinary user cannot write next to /usr/bin/omrek; the sound is in
-//   share/omrek/ and the documents in share/doc/omrek/.
+//   share/omrek/, the documents in share/doc/omrek/ and the window's module
+//   in lib/omrek/modules/.
 // A settings file beside an installed executable still wins: whoever put it
 // there wants that copy portable.
 struct ProgramPlaces {
   std::string settingsFile;
   std::string dataFolder;      // holds the default sound
   std::string documentFolder;  // holds README.md and LICENSE
+  // The shared module holding the window, loaded only when one is shown:
+  // the command line starts without Qt's libraries.
+  std::string windowModule;
 };
+
+// The window module's file name.
+inline constexpr const char* kWindowModuleName = "omrek-window.so";
 
 // The user's folders, as the environment gives them; empty when unset.
 struct UserFolders {

@@ -27,7 +27,7 @@ cleanup() {
 }
 trap cleanup EXIT
 # A folder of its own, so that no settings file of the build is read.
-cp "$program" "$(dirname "$program")/whoose.wav" "$folder/"
+cp "$program" "$(dirname "$program")/omrek-window.so" "$(dirname "$program")/whoose.wav" "$folder/"
 
 # The settings select a small image alone, by letter and mount point; with
 # no such image (not root, no loop device) the question is left out, since

@@ -51,7 +51,7 @@ letter=$(env -u DISPLAY "$program" --wipe-space "$mountpoint" </dev/null 2>&1 | 
 # must hold no byte the settings write escaped.
 [[ "$mountpoint" =~ ^[A-Za-z0-9/._-]+$ ]] || { echo "unexpected characters in $mountpoint"; exit 1; }
 mkdir "$folder/app"
-cp "$program" "$(dirname "$program")/whoose.wav" "$folder/app/"
+cp "$program" "$(dirname "$program")/omrek-window.so" "$(dirname "$program")/whoose.wav" "$folder/app/"
 printf '[DiskMode]\nSelectedDrives=%s\nWipeSlack=0\nSelectedMounts=%s\n' "$letter" "$mountpoint" >"$folder/app/omrek.ini"
 
 fillers() { find "$mountpoint" -maxdepth 1 -name 'Omrek-Delete*' | wc -l; }
@@ -103,7 +103,7 @@ program_pid=
 # The same program and settings, now on the drive to be wiped.
 leave_deleted_secret
 mkdir "$mountpoint/app"
-cp "$folder/app/omrek" "$folder/app/whoose.wav" "$folder/app/omrek.ini" "$mountpoint/app/"
+cp "$folder/app/omrek" "$folder/app/omrek-window.so" "$folder/app/whoose.wav" "$folder/app/omrek.ini" "$mountpoint/app/"
 "$mountpoint/app/omrek" &
 program_pid=$!
 main=$(wait_for_window "Omrek, Filebane")

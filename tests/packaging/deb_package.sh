@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # deb_package.sh BUILD_DIR: cpack makes the Debian package; its control file
-# names the packages of the libraries the program links, recommends what
+# names the packages of the libraries the program and its window module
+# link (and SDL, loaded only to play a sound), recommends what
 # opens the About page's documents and names a maintainer with an address;
 # the program unpacked from it is stripped, built hardened (unless the build
 # has OMREK_HARDENING off) and answers --version; and lintian finds nothing
@@ -15,13 +16,16 @@ trap 'rm -rf "$folder"' EXIT
 deb=$(ls "$folder"/omrek_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-# The package of each library the program links itself.
-for needed in $(readelf -d "$build/omrek" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p'); do
-  library=$(ldd "$build/omrek" | awk -v name="$needed" '$1 == name { print $3 }')
-  owner=$(dpkg -S "$library" 2>/dev/null || dpkg -S "$(readlink -f "$library")" 2>/dev/null || true)
-  owner=${owner%%:*}
-  [[ -n "$owner" ]] || { echo "no package holds $needed"; exit 1; }
-  [[ "$depends" == *"$owner"* ]] || { echo "Depends lacks $owner, which holds $needed"; exit 1; }
+# The package of each library the program or its window module links.
+for linked in "$build/omrek" "$build/omrek-window.so"; do
+  for needed in $(readelf -d "$linked" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p'); do
+    # ldd names the dynamic loader by its path alone.
+    library=$(ldd "$linked" | awk -v name="$needed" '$1 == name { print $3 } $1 ~ ("/" name "$") { print $1 }')
+    owner=$(dpkg -S "$library" 2>/dev/null || dpkg -S "$(readlink -f "$library")" 2>/dev/null || true)
+    owner=${owner%%:*}
+    [[ -n "$owner" ]] || { echo "no package holds $needed"; exit 1; }
+    [[ "$depends" == *"$owner"* ]] || { echo "Depends lacks $owner, which holds $needed"; exit 1; }
+  done
 done
 for package in libqt6widgets6 libjpeg62-turbo libsdl2 libblkid1 qt6-qpa-plugins fonts-liberation; do
   [[ "$depends" == *"$package"* ]] || { echo "Depends lacks $package"; exit 1; }
@@ -43,12 +47,16 @@ done
 # Stripped, and built with the distribution's hardening: relocations made
 # read-only and bound at start, the stack protector in.
 program="$folder/root/usr/bin/omrek"
-sections=$(readelf -SW "$program")
-[[ ! "$sections" =~ \.(symtab|debug_info|comment)\  ]] || { echo "the program is not stripped"; exit 1; }
+module="$folder/root/usr/lib/omrek/modules/omrek-window.so"
+for elf in "$program" "$module"; do
+  [[ ! "$(readelf -SW "$elf")" =~ \.(symtab|debug_info|comment)\  ]] || { echo "$elf is not stripped"; exit 1; }
+done
 if grep -qx 'OMREK_HARDENING:BOOL=ON' "$build/CMakeCache.txt"; then
-  [[ "$(readelf -lW "$program")" == *GNU_RELRO* ]] || { echo "no read-only relocations"; exit 1; }
-  [[ "$(readelf -dW "$program")" == *BIND_NOW* ]] || { echo "relocations are not bound at start"; exit 1; }
-  [[ "$(readelf -sW --dyn-syms "$program")" == *__stack_chk_fail* ]] || { echo "no stack protector"; exit 1; }
+  for elf in "$program" "$module"; do
+    [[ "$(readelf -lW "$elf")" == *GNU_RELRO* ]] || { echo "$elf: no read-only relocations"; exit 1; }
+    [[ "$(readelf -dW "$elf")" == *BIND_NOW* ]] || { echo "$elf: relocations are not bound at start"; exit 1; }
+    [[ "$(readelf -sW --dyn-syms "$elf")" == *__stack_chk_fail* ]] || { echo "$elf: no stack protector"; exit 1; }
+  done
   hardened="hardened"
 else
   # Built with -DOMREK_HARDENING=OFF, or configured before dpkg-buildflags

@@ -40,7 +40,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 entry="$prefix/share/applications/org.omrek.Filebane.desktop"
 service_menu="$prefix/share/kio/servicemenus/org.omrek.Filebane.shred.desktop"
 nemo_action="$prefix/share/nemo/actions/omrek.nemo_action"
-for installed in bin/omrek share/omrek/whoose.wav share/doc/omrek/README.md share/doc/omrek/LICENSE \
+for installed in bin/omrek lib/omrek/modules/omrek-window.so share/omrek/whoose.wav share/doc/omrek/README.md share/doc/omrek/LICENSE \
   share/doc/omrek/copyright share/doc/omrek/changelog.gz \
   share/applications/org.omrek.Filebane.desktop share/metainfo/org.omrek.Filebane.metainfo.xml \
   share/man/man1/omrek.1.gz share/icons/hicolor/48x48/apps/omrek.png share/icons/hicolor/256x256/apps/omrek.png \

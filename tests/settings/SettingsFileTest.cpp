@@ -178,6 +178,7 @@ TEST(PlacesOf, ABuildTreeOrPortableFolderKeepsEverythingBesideTheProgram) {
   EXPECT_EQ(places.settingsFile, folder.File("omrek.ini"));
   EXPECT_EQ(places.dataFolder, folder.Path());
   EXPECT_EQ(places.documentFolder, folder.Path());
+  EXPECT_EQ(places.windowModule, folder.File("omrek-window.so"));
 }
 
 TEST(PlacesOf, AnInstalledProgramKeepsItsSettingsInTheUsersConfigFolder) {
@@ -190,6 +191,7 @@ TEST(PlacesOf, AnInstalledProgramKeepsItsSettingsInTheUsersConfigFolder) {
   EXPECT_EQ(places.settingsFile, "/xdg/omrek/omrek.ini");
   EXPECT_EQ(places.dataFolder, prefix.File("share/omrek"));
   EXPECT_EQ(places.documentFolder, prefix.File("share/doc/omrek"));
+  EXPECT_EQ(places.windowModule, prefix.File("lib/omrek/modules/omrek-window.so"));
   EXPECT_EQ(PlacesOf(program, {"", "/home/user"}).settingsFile, "/home/user/.config/omrek/omrek.ini");
   EXPECT_EQ(PlacesOf(program, {"relative", "/home/user"}).settingsFile, "/home/user/.config/omrek/omrek.ini")
       << "a relative XDG_CONFIG_HOME counts as unset";

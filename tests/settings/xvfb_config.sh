@@ -13,7 +13,7 @@ require_display_tools
 sound="$(dirname "$program")/whoose.wav"
 [[ -s "$sound" ]] || { echo "whoose.wav is not shipped beside the program"; exit 1; }
 folder=$(mktemp -d)
-cp "$program" "$sound" "$folder"/
+cp "$program" "$(dirname "$program")/omrek-window.so" "$sound" "$folder"/
 settings="$folder/omrek.ini"
 
 start_virtual_display
