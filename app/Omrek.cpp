@@ -1,4 +1,5 @@
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,16 @@ namespace {
 int RunWindow(char* programName, const std::vector<std::string>& paths) {
   RunWindowFunction run = nullptr;
   try {
-    const std::string module = omrek::PlacesOf(omrek::RunningExecutablePath()).windowModule;
-    run = omrek::LoadedModule(module).Find<RunWindowFunction>(kRunWindowSymbol);
+    const std::string path = omrek::PlacesOf(omrek::RunningExecutablePath()).windowModule;
+    const omrek::LoadedModule module(path);
+    // A module left from another version beside a new program would show
+    // another program's window.
+    const std::string version = module.Find<WindowVersionFunction>(kWindowVersionSymbol)();
+    if (version != omrek::kVersion) {
+      throw std::runtime_error(omrek::ReadablePath(path) + " is of version " + version + ", the program of " +
+                               omrek::kVersion);
+    }
+    run = module.Find<RunWindowFunction>(kRunWindowSymbol);
   } catch (const std::exception& error) {
     std::cerr << "omrek: cannot show the window: " << omrek::ControlsEscaped(error.what()) << '\n';
     return omrek::kExitSkipped;

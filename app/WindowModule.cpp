@@ -5,13 +5,15 @@
 #include <vector>
 
 #include "app/OmrekProgram.h"
+#include "app/Version.h"
 #include "app/WindowModule.h"
 #include "widgets/ErrorBox.h"
 
+extern "C" const char* omrek_window_version() { return omrek::kVersion; }
+
 // The window, with the named files listed as if dropped on it. Paths go to
 // the list as the bytes they were given as: a name need not be UTF-8.
-extern "C" __attribute__((visibility("default"))) int omrek_run_window(char* programName,
-                                                                       const std::vector<std::string>& paths) {
+extern "C" int omrek_run_window(char* programName, const std::vector<std::string>& paths) {
   // Qt sees no arguments but the program's name, so a file named like one
   // of Qt's own options is listed, not taken for that option.
   int argc = 1;

@@ -176,12 +176,13 @@ Directory::Directory(Directory&& other) noexcept
       fileSystemKind_(other.fileSystemKind_.load()) {}
 
 std::optional<std::uint64_t> Directory::DiskDevice() const {
-  FileSystemKind kind = fileSystemKind_.load();
-  if (kind == FileSystemKind::Unknown) {
-    kind = KernelFileSystemOf(fd_, device_) ? FileSystemKind::Kernel : FileSystemKind::Disk;
-    fileSystemKind_.store(kind);
+  if (fileSystemKind_.load() == FileSystemKind::Unknown) {
+    // A file system that could not be told is asked again, file by file.
+    bool told = false;
+    const bool kernel = KernelFileSystemOf(fd_, device_, told).has_value();
+    if (told) fileSystemKind_.store(kernel ? FileSystemKind::Kernel : FileSystemKind::Disk);
   }
-  if (kind == FileSystemKind::Disk) return device_;
+  if (fileSystemKind_.load() == FileSystemKind::Disk) return device_;
   return std::nullopt;
 }
 

@@ -102,8 +102,14 @@ std::optional<std::string> KernelFileSystemOf(int fd) {
 }
 
 std::optional<std::string> KernelFileSystemOf(int fd, std::uint64_t device) {
+  bool told = false;
+  return KernelFileSystemOf(fd, device, told);
+}
+
+std::optional<std::string> KernelFileSystemOf(int fd, std::uint64_t device, bool& told) {
   struct statfs fileSystem {};
-  if (::fstatfs(fd, &fileSystem) != 0) return std::nullopt;
+  told = ::fstatfs(fd, &fileSystem) == 0;
+  if (!told) return std::nullopt;
   const auto type = static_cast<unsigned long>(fileSystem.f_type);
   for (const KernelFileSystem& known : kKernelFileSystems) {
     if (type == known.magic) return known.name;

@@ -13,5 +13,7 @@ namespace omrek {
 std::optional<std::string> KernelFileSystemOf(int fd);
 // The same for a descriptor whose device number the caller has at hand.
 std::optional<std::string> KernelFileSystemOf(int fd, std::uint64_t device);
+// The same; `told` says whether the file system could be told at all.
+std::optional<std::string> KernelFileSystemOf(int fd, std::uint64_t device, bool& told);
 
 }  // namespace omrek

@@ -786,7 +786,7 @@ TEST_F(DestroyCommand, KernelFilesAreRefusedWithTheReasonAndNothingWritten) {
   const std::string bound = WriteFile(image_.File("bound"), "bound");
   ASSERT_TRUE(test::RunQuietly("mount --bind " + tunable + " " + bound));
   const Destroyed beside = DestroyWithoutWindow({plain, bound});
-  test::RunQuietly("umount " + bound);
+  EXPECT_TRUE(test::RunQuietly("umount " + bound));
   ASSERT_EQ(beside.entries.size(), 2u);
   EXPECT_EQ(beside.entries[0].outcome, Outcome::Destroyed);
   EXPECT_EQ(beside.entries[1].outcome, Outcome::Refused);

@@ -994,5 +994,22 @@ TEST(HeadlessCommandInput, HelpAndVersionNeedNoDisplay) {
   EXPECT_TRUE(version.out.starts_with("Omrek, Filebane 3.04\n")) << version.out;
 }
 
+// The window lives in a module beside the program; a copy of the program
+// alone still runs its commands, and says why it shows no window.
+TEST(HeadlessCommandInput, AProgramWithoutItsWindowModuleRunsCommandsAndSaysWhyNoWindow) {
+  test::TempDir folder;
+  const std::string program = folder.File("omrek");
+  std::filesystem::copy_file(OMREK_PROGRAM, program);
+  const std::string kept = WriteFile(folder.File("kept"), "kept");
+  const std::string destroyed = WriteFile(folder.File("destroyed"), "destroyed");
+  const std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY " + Quoted(program) + " ";
+  EXPECT_EQ(std::system((run + "--destroy " + Quoted(destroyed) + " >/dev/null 2>&1").c_str()), 0);
+  EXPECT_FALSE(std::filesystem::exists(destroyed));
+  EXPECT_EQ(test::OutputOf(run + Quoted(kept) + " 2>&1; echo \"exit $?\""),
+            "omrek: cannot show the window: " + folder.File("omrek-window.so") +
+                ": cannot open shared object file: No such file or directory\nexit 1");
+  EXPECT_EQ(ReadWholeFile(kept), "kept");
+}
+
 }  // namespace
 }  // namespace omrek

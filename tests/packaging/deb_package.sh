@@ -51,6 +51,14 @@ module="$folder/root/usr/lib/omrek/modules/omrek-window.so"
 for elf in "$program" "$module"; do
   [[ ! "$(readelf -SW "$elf")" =~ \.(symtab|debug_info|comment)\  ]] || { echo "$elf is not stripped"; exit 1; }
 done
+# A command from the command line starts without Qt's libraries or SDL's:
+# they come with the window's module, and SDL when a sound first plays. The
+# module shows only its entries.
+if readelf -dW "$program" | grep -E 'Shared library: \[lib(Qt6|SDL2)'; then
+  echo "the program itself links Qt or SDL"; exit 1
+fi
+exported=$(readelf -W --dyn-syms "$module" | awk '$5 == "GLOBAL" && $7 != "UND" { print $8 }' | sort | tr '\n' ' ')
+[[ "$exported" == "omrek_run_window omrek_window_version " ]] || { echo "the module exports: $exported"; exit 1; }
 if grep -qx 'OMREK_HARDENING:BOOL=ON' "$build/CMakeCache.txt"; then
   for elf in "$program" "$module"; do
     [[ "$(readelf -lW "$elf")" == *GNU_RELRO* ]] || { echo "$elf: no read-only relocations"; exit 1; }
