@@ -190,33 +190,15 @@ Directory::~Directory() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-namespace {
-Directory::EntryFacts FactsOf(const struct stat& st) {
-  return {{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
-          S_ISREG(st.st_mode),
-          {st.st_uid == EffectiveUser(), static_cast<std::uint64_t>(st.st_nlink)},
-          static_cast<std::uint64_t>(st.st_blocks) * 512,
-          static_cast<std::uint64_t>(st.st_size),
-          (st.st_mode & S_IWUSR) != 0};
-}
-}  // namespace
-
 std::optional<Directory::EntryFacts> Directory::Examine(const std::string& name) const {
   struct stat st {};
   if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-  return FactsOf(st);
-}
-
-std::optional<Directory::HeldEntry> Directory::Hold(const std::string& name) const {
-  const int fd = ::openat(fd_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  const EntryFacts facts = FactsOf(st);
-  return HeldEntry{facts, FileHold(fd, facts.identity, facts.regularFile)};
+  return EntryFacts{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
+                    S_ISREG(st.st_mode),
+                    {st.st_uid == EffectiveUser(), static_cast<std::uint64_t>(st.st_nlink)},
+                    static_cast<std::uint64_t>(st.st_blocks) * 512,
+                    static_cast<std::uint64_t>(st.st_size),
+                    (st.st_mode & S_IWUSR) != 0};
 }
 
 std::uint32_t Directory::Attributes(const std::string& name) const { return ReadFileAttributesIn(fd_, name); }

@@ -84,11 +84,11 @@ class Directory {
   void Flush() const;
 
   // See FileHandle::OpenExclusive and OpenExisting.
-  FileHandle OpenFileExclusive(const std::string& name, const FileHold* hold = nullptr) const {
-    return FileHandle::OpenExclusiveIn(fd_, name, DiskDevice(), hold);
+  FileHandle OpenFileExclusive(const std::string& name) const {
+    return FileHandle::OpenExclusiveIn(fd_, name, DiskDevice());
   }
-  FileHandle OpenFile(const std::string& name, FileHandle::Access access, const FileHold* hold = nullptr) const {
-    return FileHandle::OpenExistingIn(fd_, name, access, DiskDevice(), hold);
+  FileHandle OpenFile(const std::string& name, FileHandle::Access access) const {
+    return FileHandle::OpenExistingIn(fd_, name, access, DiskDevice());
   }
 
   // The entry `name` as it is now, not following a link; nullopt when there
@@ -104,13 +104,6 @@ class Directory {
     bool ownerWritable = false;
   };
   std::optional<EntryFacts> Examine(const std::string& name) const;
-  // The same, and the entry held (FileHandle.h): opened through the hold,
-  // the file is the one these facts tell of, or none.
-  struct HeldEntry {
-    EntryFacts facts;
-    FileHold hold;
-  };
-  std::optional<HeldEntry> Hold(const std::string& name) const;
   std::uint32_t Attributes(const std::string& name) const;
 
   // How a rename within the folder went.

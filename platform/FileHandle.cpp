@@ -111,56 +111,35 @@ struct OpenedFile {
   struct stat facts;
 };
 
-FileIdentity IdentityOf(const struct stat& st) {
-  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
-// Raises NotOnDisk for a file, held by `look`, on a kernel file system. The
-// device of `diskDevice` (the folder's, known to be a disk's) needs no look.
-void RefuseKernelFileSystem(int look, std::optional<std::uint64_t> device, std::optional<std::uint64_t> diskDevice) {
+// Opens `name` for writing only once a descriptor that cannot read or write
+// it has shown a regular file on a disk: a kernel file, device or FIFO is
+// never opened for writing at all, since for some the open alone acts.
+// Raises "File not found" when the name changes files in between.
+OpenedFile OpenForWriting(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice) {
+  const int look = OpenOrThrow(folder, name, O_PATH);
+  struct stat before {};
+  const bool looked = ::fstat(look, &before) == 0;
+  const bool regular = looked && S_ISREG(before.st_mode);
   std::optional<std::string> kernel;
-  if (!device) {
+  if (!looked) {
     kernel = KernelFileSystemOf(look);
-  } else if (*device != diskDevice) {
-    kernel = KernelFileSystemOf(look, *device);
+  } else if (before.st_dev != diskDevice) {
+    kernel = KernelFileSystemOf(look, before.st_dev);
   }
+  ::close(look);
   if (kernel) throw NotOnDisk(*kernel);
-}
-
-// Opens `name` for writing, only while it names the file of `identity`.
-OpenedFile OpenAs(int folder, const std::string& name, const FileIdentity& identity) {
+  if (!regular) throw IoError::FromErrno(EACCES);
   OpenedFile opened{OpenOrThrow(folder, name, O_RDWR), {}};
-  if (::fstat(opened.fd, &opened.facts) != 0 || IdentityOf(opened.facts) != identity) {
+  if (::fstat(opened.fd, &opened.facts) != 0 || opened.facts.st_dev != before.st_dev ||
+      opened.facts.st_ino != before.st_ino) {
     ::close(opened.fd);
     throw IoError::FromErrno(ENOENT);
   }
   return opened;
 }
 
-// Opens `name` for writing only once a descriptor that cannot read or write
-// it (the caller's hold, or one opened here) has shown a regular file on a
-// disk: a kernel file, device or FIFO is never opened for writing at all,
-// since for some the open alone acts. Raises "File not found" when the name
-// names another file by then.
-OpenedFile OpenForWriting(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice,
-                          const FileHold* hold) {
-  if (hold != nullptr) {
-    RefuseKernelFileSystem(hold->Descriptor(), hold->Identity().device, diskDevice);
-    if (!hold->RegularFile()) throw IoError::FromErrno(EACCES);
-    return OpenAs(folder, name, hold->Identity());
-  }
-  const int look = OpenOrThrow(folder, name, O_PATH);
-  struct stat before {};
-  const bool looked = ::fstat(look, &before) == 0;
-  try {
-    RefuseKernelFileSystem(look, looked ? std::optional<std::uint64_t>(before.st_dev) : std::nullopt, diskDevice);
-  } catch (const NotOnDisk&) {
-    ::close(look);
-    throw;
-  }
-  ::close(look);
-  if (!looked || !S_ISREG(before.st_mode)) throw IoError::FromErrno(EACCES);
-  return OpenAs(folder, name, IdentityOf(before));
+FileIdentity IdentityOf(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 }  // namespace
@@ -177,17 +156,10 @@ FileHandle FileHandle::OpenExisting(const std::string& path, Access access) {
   return OpenExistingIn(AT_FDCWD, path, access);
 }
 
-FileHold::FileHold(FileHold&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), identity_(other.identity_), regularFile_(other.regularFile_) {}
-
-FileHold::~FileHold() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 FileHandle FileHandle::OpenExistingIn(int folder, const std::string& name, Access access,
-                                      std::optional<std::uint64_t> diskDevice, const FileHold* hold) {
+                                      std::optional<std::uint64_t> diskDevice) {
   if (access == Access::Read) return FileHandle(OpenOrThrow(folder, name, O_RDONLY));
-  const OpenedFile opened = OpenForWriting(folder, name, diskDevice, hold);
+  const OpenedFile opened = OpenForWriting(folder, name, diskDevice);
   FileHandle file(opened.fd, IdentityOf(opened.facts));
   if (!IsWritableRegularFile(opened.facts)) throw IoError::FromErrno(EACCES);
   return file;
@@ -195,10 +167,9 @@ FileHandle FileHandle::OpenExistingIn(int folder, const std::string& name, Acces
 
 FileHandle FileHandle::OpenExclusive(const std::string& path) { return OpenExclusiveIn(AT_FDCWD, path); }
 
-FileHandle FileHandle::OpenExclusiveIn(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice,
-                                       const FileHold* hold) {
+FileHandle FileHandle::OpenExclusiveIn(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice) {
   SurviveLeaseBreaks();
-  const OpenedFile opened = OpenForWriting(folder, name, diskDevice, hold);
+  const OpenedFile opened = OpenForWriting(folder, name, diskDevice);
   FileHandle file(opened.fd, IdentityOf(opened.facts));
   if (!IsWritableRegularFile(opened.facts) || CarriesPrivileges(file.fd_, opened.facts)) {
     throw IoError::FromErrno(EACCES);

@@ -35,29 +35,6 @@ struct FileOwnership {
 // The user this process runs as: asked once, as the program never changes it.
 std::uint32_t EffectiveUser();
 
-// A file held by a descriptor that can neither read nor write it (no link
-// followed, no device or FIFO opened by it): whatever its name comes to name
-// later, the hold stays on the file first found.
-class FileHold {
- public:
-  // Takes over the descriptor `fd` of the file of `identity`.
-  FileHold(int fd, FileIdentity identity, bool regularFile) : fd_(fd), identity_(identity), regularFile_(regularFile) {}
-  FileHold(FileHold&& other) noexcept;
-  FileHold& operator=(FileHold&&) = delete;
-  FileHold(const FileHold&) = delete;
-  FileHold& operator=(const FileHold&) = delete;
-  ~FileHold();
-
-  int Descriptor() const { return fd_; }
-  const FileIdentity& Identity() const { return identity_; }
-  bool RegularFile() const { return regularFile_; }
-
- private:
-  int fd_;
-  FileIdentity identity_;
-  bool regularFile_;
-};
-
 // An open file that the program owns and closes on every path. Positions and
 // sizes are 64-bit. Every failure raises IoError.
 class FileHandle {
@@ -75,11 +52,8 @@ class FileHandle {
   // device of the folder's file system, where the caller has found it a
   // disk's and holds the folder open (so no other file system can have the
   // number meanwhile): a file on it needs no look at its file system.
-  // `hold`: the file the caller holds by that name; its file system and
-  // type are told by the hold, and the name must still name it.
   static FileHandle OpenExistingIn(int folder, const std::string& name, Access access,
-                                   std::optional<std::uint64_t> diskDevice = std::nullopt,
-                                   const FileHold* hold = nullptr);
+                                   std::optional<std::uint64_t> diskDevice = std::nullopt);
 
   // Opens an existing regular file for reading and writing only while no
   // other process has it open, and keeps it so: the kernel's write lease
@@ -99,8 +73,7 @@ class FileHandle {
   enum class LeaseState { Held, Breaking, Lost };
   LeaseState Lease() const;
   static FileHandle OpenExclusiveIn(int folder, const std::string& name,
-                                    std::optional<std::uint64_t> diskDevice = std::nullopt,
-                                    const FileHold* hold = nullptr);
+                                    std::optional<std::uint64_t> diskDevice = std::nullopt);
 
   // Creates the file (readable by its owner only), or empties it if it
   // exists, and opens it for reading and writing.

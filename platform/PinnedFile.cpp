@@ -58,12 +58,8 @@ PathNote PathNoter::Note(const std::string& path) {
   return note;
 }
 
-PinnedFile::PinnedFile(std::shared_ptr<const Directory> folder, std::string name, Directory::HeldEntry reached)
-    : folder_(std::move(folder)),
-      name_(std::move(name)),
-      identity_(reached.facts.identity),
-      reached_(reached.facts),
-      hold_(std::move(reached.hold)) {}
+PinnedFile::PinnedFile(std::shared_ptr<const Directory> folder, std::string name, const Directory::EntryFacts& reached)
+    : folder_(std::move(folder)), name_(std::move(name)), identity_(reached.identity), reached_(reached) {}
 
 std::shared_ptr<const Directory> FolderWalks::Walk(const std::string& route) {
   if (!last_ || route != route_) {
@@ -85,9 +81,9 @@ std::optional<PinnedFile> PinnedFile::ReachIf(
   if (!IsPlainName(parts.name)) return std::nullopt;
   try {
     std::shared_ptr<const Directory> folder = walk(parts.folder);
-    auto held = folder->Hold(parts.name);
-    if (!held || !held->facts.regularFile || !isTheFile(*folder, held->facts)) return std::nullopt;
-    return PinnedFile(std::move(folder), parts.name, std::move(*held));
+    const auto facts = folder->Examine(parts.name);
+    if (!facts || !facts->regularFile || !isTheFile(*folder, *facts)) return std::nullopt;
+    return PinnedFile(std::move(folder), parts.name, *facts);
   } catch (const IoError&) {
     return std::nullopt;
   }
@@ -132,11 +128,9 @@ void PinnedFile::SetAttributes(std::uint32_t word) const {
   Checked(folder_->OpenFile(name_, FileHandle::Access::Read)).SetAttributes(word);
 }
 
-FileHandle PinnedFile::Open(FileHandle::Access access) const {
-  return Checked(folder_->OpenFile(name_, access, &hold_));
-}
+FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(folder_->OpenFile(name_, access)); }
 
-FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_->OpenFileExclusive(name_, &hold_)); }
+FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_->OpenFileExclusive(name_)); }
 
 PinnedFile::NameWiping PinnedFile::WipeName() { return WipeEntryName(*folder_, name_, identity_); }
 

@@ -58,7 +58,7 @@ class FolderWalks {
 };
 
 // One regular file, reached by walking its route one name at a time with no
-// link followed, and held, with the folder it was found in. Every operation
+// link followed, and held by the folder it was found in. Every operation
 // acts on that entry only while it still names the file of the identity it
 // was reached for; another file put in its place is never opened, changed
 // or removed.
@@ -115,7 +115,7 @@ class PinnedFile {
   std::int64_t FreeBytes() const { return folder_->FreeBytes(); }
 
  private:
-  PinnedFile(std::shared_ptr<const Directory> folder, std::string name, Directory::HeldEntry reached);
+  PinnedFile(std::shared_ptr<const Directory> folder, std::string name, const Directory::EntryFacts& reached);
   // The regular file the route's last name names, when `isTheFile` says it
   // is the one sought.
   static std::optional<PinnedFile> ReachIf(
@@ -128,9 +128,6 @@ class PinnedFile {
   std::string name_;
   FileIdentity identity_;
   Directory::EntryFacts reached_;
-  // The file reached, held: opening it for writing looks at the file held,
-  // not at the name again.
-  FileHold hold_;
 };
 
 }  // namespace omrek
