@@ -57,7 +57,7 @@ done
 if readelf -dW "$program" | grep -E 'Shared library: \[lib(Qt6|SDL2)'; then
   echo "the program itself links Qt or SDL"; exit 1
 fi
-exported=$(readelf -W --dyn-syms "$module" | awk '$5 == "GLOBAL" && $7 != "UND" { print $8 }' | sort | tr '\n' ' ')
+exported=$(readelf -W --dyn-syms "$module" | awk '$1 ~ /^[0-9]+:$/ && $5 != "LOCAL" && $7 != "UND" { print $8 }' | sort | tr '\n' ' ')
 [[ "$exported" == "omrek_run_window omrek_window_version " ]] || { echo "the module exports: $exported"; exit 1; }
 if grep -qx 'OMREK_HARDENING:BOOL=ON' "$build/CMakeCache.txt"; then
   for elf in "$program" "$module"; do
