@@ -16,16 +16,7 @@ require_display_tools
 
 folder=$(mktemp -d)
 mountpoint="$folder/mnt"
-cleanup() {
-  if [[ -n "${program_pid:-}" ]]; then
-    kill "$program_pid" 2>/dev/null || true
-    wait "$program_pid" 2>/dev/null || true
-  fi
-  [[ -n "${XVFB_PID:-}" ]] && stop_virtual_display
-  umount "$mountpoint" 2>/dev/null || true
-  rm -rf "$folder"
-}
-trap cleanup EXIT
+trap clean_up_folder_and_mount EXIT
 # A folder of its own, so that no settings file of the build is read.
 cp "$program" "$(dirname "$program")/omrek-window.so" "$(dirname "$program")/whoose.wav" "$folder/"
 
@@ -59,7 +50,7 @@ expect_within_screen() {
 for setup in "1280 720 1" "1366 768 1" "1920 1080 2"; do
   read -r width height scale <<<"$setup"
   XVFB_SCREEN="${width}x${height}x24" start_virtual_display
-  trap cleanup EXIT
+  trap clean_up_folder_and_mount EXIT
   QT_SCALE_FACTOR=$scale "$folder/omrek" &
   program_pid=$!
   main=$(wait_for_window "Omrek, Filebane")

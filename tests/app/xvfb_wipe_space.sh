@@ -17,16 +17,7 @@ require_display_tools mkfs.ext4
 
 folder=$(mktemp -d)
 mountpoint="$folder/mnt"
-cleanup() {
-  if [[ -n "${program_pid:-}" ]]; then
-    kill "$program_pid" 2>/dev/null || true
-    wait "$program_pid" 2>/dev/null || true
-  fi
-  [[ -n "${XVFB_PID:-}" ]] && stop_virtual_display
-  umount "$mountpoint" 2>/dev/null || true
-  rm -rf "$folder"
-}
-trap cleanup EXIT
+trap clean_up_folder_and_mount EXIT
 
 truncate -s 96M "$folder/image"
 mkfs.ext4 -q -b 4096 -L xvfbwipe "$folder/image"
@@ -57,7 +48,7 @@ printf '[DiskMode]\nSelectedDrives=%s\nWipeSlack=0\nSelectedMounts=%s\n' "$lette
 fillers() { find "$mountpoint" -maxdepth 1 -name 'Omrek-Delete*' | wc -l; }
 start_virtual_display
 # Starting the display set a trap of its own; the clean-up stops it too.
-trap cleanup EXIT
+trap clean_up_folder_and_mount EXIT
 "$folder/app/omrek" &
 program_pid=$!
 main=$(wait_for_window "Omrek, Filebane")

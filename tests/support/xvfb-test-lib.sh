@@ -14,6 +14,19 @@ skip() {
   exit "$SKIPPED"
 }
 
+# The EXIT trap of a test that runs the program from a folder of its own
+# ($folder) and may mount an image on $mountpoint: stops the program last
+# started ($program_pid) and the display, unmounts, removes the folder.
+clean_up_folder_and_mount() {
+  if [[ -n "${program_pid:-}" ]]; then
+    kill "$program_pid" 2>/dev/null || true
+    wait "$program_pid" 2>/dev/null || true
+  fi
+  [[ -n "${XVFB_PID:-}" ]] && stop_virtual_display
+  umount "$mountpoint" 2>/dev/null || true
+  rm -rf "$folder"
+}
+
 require_root() {
   [[ $(id -u) -eq 0 ]] || skip "$1"
 }
