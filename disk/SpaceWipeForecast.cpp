@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <set>
 
 #include "platform/MountProbe.h"
+#include "platform/MountTable.h"
 #include "platform/Volume.h"
 
 namespace omrek {
@@ -15,12 +17,14 @@ namespace {
 // logs, spools and databases, and the users' files.
 constexpr const char* kSystemFolders[] = {"/", "/usr", "/var", "/home"};
 
-bool HoldsSystem(const std::string& root) {
+// The mount points holding them, the mount table read once.
+std::set<std::string> SystemMountPoints() {
+  const std::vector<MountEntry> table = ReadMountTable();
+  std::set<std::string> roots;
   for (const char* folder : kSystemFolders) {
-    const std::optional<Volume> volume = VolumeHoldingPath(folder);
-    if (volume && volume->RootDirectory == root) return true;
+    if (const std::optional<MountEntry> mount = MountHoldingPath(folder, table)) roots.insert(mount->MountPoint);
   }
-  return false;
+  return roots;
 }
 
 // The root of the drive the settings file lies on, or will lie on once
@@ -32,8 +36,7 @@ std::string SettingsDriveRoot(const std::string& settingsFile) {
   while (!std::filesystem::exists(place, error) && place.has_parent_path() && place.parent_path() != place) {
     place = place.parent_path();
   }
-  const std::optional<Volume> volume = VolumeHoldingPath(place.string());
-  return volume ? volume->RootDirectory : std::string();
+  return MountPointHolding(place.string()).value_or("");
 }
 
 }  // namespace
@@ -46,6 +49,7 @@ std::optional<double> WipeSpeeds::Of(const std::string& root) const {
 
 std::vector<DriveForecast> ForecastSpaceWipe(const std::vector<DriveToWipe>& drives, const WipeSpeeds& speeds) {
   std::vector<DriveForecast> forecasts;
+  const std::set<std::string> systemRoots = SystemMountPoints();
   for (const DriveToWipe& drive : drives) {
     // A drive that stopped answering since it was picked is not waited for.
     const std::int64_t free =
@@ -53,7 +57,7 @@ std::vector<DriveForecast> ForecastSpaceWipe(const std::vector<DriveToWipe>& dri
     std::optional<double> seconds;
     const std::optional<double> speed = speeds.Of(drive.root);
     if (speed && *speed > 0 && free >= 0) seconds = static_cast<double>(free) / *speed;
-    forecasts.push_back({drive.letter, drive.root, free, seconds, HoldsSystem(drive.root)});
+    forecasts.push_back({drive.letter, drive.root, free, seconds, systemRoots.contains(drive.root)});
   }
   return forecasts;
 }

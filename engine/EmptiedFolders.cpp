@@ -16,10 +16,6 @@ namespace omrek {
 
 namespace {
 
-std::string Inside(const std::string& relative, const std::string& name) {
-  return relative.empty() ? name : relative + "/" + name;
-}
-
 std::string LastName(const std::string& route) { return route.substr(route.find_last_of('/') + 1); }
 
 // "a, b, c and 4 more".
@@ -95,7 +91,7 @@ class FolderRemoval {
       }
       const auto facts = folder.Examine(entry.name);
       if (entry.kind == Directory::EntryKind::Other && facts &&
-          Noted(Inside(folder_.relative, entry.name), facts->identity)) {
+          Noted(RelativeInside(folder_.relative, entry.name), facts->identity)) {
         noted.emplace_back(entry.name, facts->identity);
       } else {
         holding.push_back(ReadablePath(entry.name));
@@ -128,8 +124,7 @@ class FolderRemoval {
 
   // Puts the folder's own name back, while `name` is still the folder's.
   void NameBack(const Directory& parent, const std::string& name) {
-    const auto facts = parent.Examine(name);
-    if (!facts || facts->identity != folder_.identity) return;
+    if (!parent.Names(name, folder_.identity)) return;
     try {
       const Directory::Rename rename = parent.RenameEntry(name, LastName(Route()));
       if (rename == Directory::Rename::Done || rename == Directory::Rename::DonePlainly) return;

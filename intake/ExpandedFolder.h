@@ -38,4 +38,10 @@ struct ExpandedFolder {
   std::vector<Unread> unread;
 };
 
+// The relative path of `name` inside the place at `relative` ("" for the
+// walked folder itself).
+inline std::string RelativeInside(const std::string& relative, const std::string& name) {
+  return relative.empty() ? name : relative + "/" + name;
+}
+
 }  // namespace omrek

@@ -29,10 +29,6 @@ std::string FolderNamed(const std::string& path) {
   return named;
 }
 
-std::string Inside(const std::string& relative, const std::string& name) {
-  return relative.empty() ? name : relative + "/" + name;
-}
-
 }  // namespace
 
 FolderExpansion FolderExpansion::Begin(const std::string& path) {
@@ -69,7 +65,7 @@ bool FolderExpansion::Step(std::size_t entries) {
     const Directory::Entry& entry = frame.entries[frame.next++];
     ++seen_;
     // May enter a folder, which moves the frames.
-    Take(frame.folder, entry, Inside(frame.relative, entry.name));
+    Take(frame.folder, entry, RelativeInside(frame.relative, entry.name));
   }
   return !frames_.empty();
 }

@@ -12,9 +12,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
-#include "platform/FileAttributes.h"
 #include "platform/FileSystemId.h"
 #include "platform/IoError.h"
 #include "platform/KernelFileSystem.h"
@@ -132,11 +132,10 @@ std::string CleanPath(const std::string& path) {
 }
 
 std::string RealPath(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string real(resolved);
-  std::free(resolved);
-  return real;
+  // A path longer than the system resolves stays as given.
+  if (path.size() >= PATH_MAX) return path;
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+  return resolved ? std::string(resolved.get()) : path;
 }
 
 Directory::Directory(int fd) : fd_(fd) {
@@ -161,12 +160,6 @@ Directory Directory::Walk(const std::string& path) {
 }
 
 Directory Directory::OpenChild(const std::string& name) const { return Directory(OpenFolder(fd_, name)); }
-
-Directory Directory::Duplicate() const {
-  const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) throw IoError::FromErrno(errno);
-  return Directory(fd, device_, inode_, mountId_);
-}
 
 Directory::Directory(Directory&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
@@ -201,8 +194,6 @@ std::optional<Directory::EntryFacts> Directory::Examine(const std::string& name)
                     (st.st_mode & S_IWUSR) != 0};
 }
 
-std::uint32_t Directory::Attributes(const std::string& name) const { return ReadFileAttributesIn(fd_, name); }
-
 Directory::Rename Directory::RenameEntry(const std::string& from, const std::string& to) const {
   if (::renameat2(fd_, from.c_str(), fd_, to.c_str(), RENAME_NOREPLACE) == 0) return Rename::Done;
   if (errno == EEXIST) return Rename::NameTaken;
@@ -222,15 +213,18 @@ void Directory::RemoveEntry(const std::string& name) const {
   if (::unlinkat(fd_, name.c_str(), 0) != 0) throw IoError::FromErrno(errno);
 }
 
-void Directory::RemoveEntryOf(const std::string& name, const FileIdentity& identity) const {
+bool Directory::Names(const std::string& name, const FileIdentity& identity) const {
   const auto facts = Examine(name);
-  if (!facts || facts->identity != identity) throw IoError::FromErrno(ENOENT);
+  return facts && facts->identity == identity;
+}
+
+void Directory::RemoveEntryOf(const std::string& name, const FileIdentity& identity) const {
+  if (!Names(name, identity)) throw IoError::FromErrno(ENOENT);
   RemoveEntry(name);
 }
 
 void Directory::RemoveFolderOf(const std::string& name, const FileIdentity& identity) const {
-  const auto facts = Examine(name);
-  if (!facts || facts->identity != identity) throw IoError::FromErrno(ENOENT);
+  if (!Names(name, identity)) throw IoError::FromErrno(ENOENT);
   // Only an empty folder can go, so one swapped in since the check loses
   // nothing.
   if (::unlinkat(fd_, name.c_str(), AT_REMOVEDIR) != 0) throw IoError::FromErrno(errno);

@@ -55,8 +55,6 @@ class Directory {
   // for paths of any length.
   static Directory Walk(const std::string& path);
   Directory OpenChild(const std::string& name) const;
-  // The same folder through a descriptor of its own.
-  Directory Duplicate() const;
 
   Directory(Directory&& other) noexcept;
   Directory& operator=(Directory&&) = delete;
@@ -104,7 +102,8 @@ class Directory {
     bool ownerWritable = false;
   };
   std::optional<EntryFacts> Examine(const std::string& name) const;
-  std::uint32_t Attributes(const std::string& name) const;
+  // Whether `name` names the entry of `identity` now.
+  bool Names(const std::string& name, const FileIdentity& identity) const;
 
   // How a rename within the folder went.
   enum class Rename {
@@ -138,8 +137,6 @@ class Directory {
 
  private:
   explicit Directory(int fd);
-  Directory(int fd, std::uint64_t device, std::uint64_t inode, std::uint64_t mountId)
-      : fd_(fd), device_(device), inode_(inode), mountId_(mountId) {}
   // The folder's device when its file system is a disk's, not the
   // kernel's; looked at once, for the first file opened for writing in it.
   std::optional<std::uint64_t> DiskDevice() const;

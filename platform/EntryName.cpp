@@ -10,8 +10,7 @@ namespace omrek {
 namespace {
 
 void CheckName(const Directory& folder, const std::string& name, const FileIdentity& identity) {
-  const auto facts = folder.Examine(name);
-  if (!facts || facts->identity != identity) throw IoError::FromErrno(ENOENT);
+  if (!folder.Names(name, identity)) throw IoError::FromErrno(ENOENT);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "platform/FileAttributes.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <string_view>
@@ -18,14 +17,9 @@ std::string_view LastComponent(std::string_view path) {
 }  // namespace
 
 std::uint32_t ReadFileAttributes(const std::string& path) {
-  if (path.empty()) return FileAttribute::Invalid;
-  return ReadFileAttributesIn(AT_FDCWD, path);
-}
-
-std::uint32_t ReadFileAttributesIn(int folder, const std::string& name) {
   struct stat st {};
-  if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FileAttribute::Invalid;
-  return FileAttributesOf(S_ISREG(st.st_mode), (st.st_mode & S_IWUSR) != 0, name);
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0) return FileAttribute::Invalid;
+  return FileAttributesOf(S_ISREG(st.st_mode), (st.st_mode & S_IWUSR) != 0, path);
 }
 
 std::uint32_t FileAttributesOf(bool regularFile, bool ownerWritable, std::string_view name) {

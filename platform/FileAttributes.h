@@ -23,8 +23,6 @@ constexpr std::uint32_t Invalid = 0xFFFFFFFF;
 // owner write bit is clear; hidden means the name begins with a dot.
 // Returns FileAttribute::Invalid when the path cannot be examined.
 std::uint32_t ReadFileAttributes(const std::string& path);
-// The same for `name` inside the open folder `folder`.
-std::uint32_t ReadFileAttributesIn(int folder, const std::string& name);
 // The word for an entry called `name` of those facts, already looked at.
 std::uint32_t FileAttributesOf(bool regularFile, bool ownerWritable, std::string_view name);
 

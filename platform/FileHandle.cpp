@@ -120,12 +120,9 @@ OpenedFile OpenForWriting(int folder, const std::string& name, std::optional<std
   struct stat before {};
   const bool looked = ::fstat(look, &before) == 0;
   const bool regular = looked && S_ISREG(before.st_mode);
-  std::optional<std::string> kernel;
-  if (!looked) {
-    kernel = KernelFileSystemOf(look);
-  } else if (before.st_dev != diskDevice) {
-    kernel = KernelFileSystemOf(look, before.st_dev);
-  }
+  // A look that failed leaves nothing to open: refused below as not regular.
+  const std::optional<std::string> kernel =
+      looked && before.st_dev != diskDevice ? KernelFileSystemOf(look, before.st_dev) : std::nullopt;
   ::close(look);
   if (kernel) throw NotOnDisk(*kernel);
   if (!regular) throw IoError::FromErrno(EACCES);

@@ -45,13 +45,6 @@ bool Rotational(dev_t device) {
   return true;
 }
 
-// The mount point of the file system holding `path`, found by mount rather
-// than by device, so a file in a btrfs subvolume is named by its mount.
-std::string MountPointHolding(const std::string& path) {
-  const std::optional<MountEntry> mount = MountHoldingPath(path, ReadMountTable());
-  return mount ? mount->MountPoint : "/";
-}
-
 }  // namespace
 
 std::optional<InPlaceCaveat> InPlaceCaveats::Of(const std::string& path) {
@@ -71,7 +64,9 @@ std::optional<InPlaceCaveat> InPlaceCaveats::Of(const std::string& path) {
   if (reason.empty()) return std::nullopt;
   const std::string folder = S_ISDIR(st.st_mode) ? path : std::filesystem::path(path).parent_path().string();
   if (const auto journal = JournalLeftUncleared(folder.empty() ? "." : folder)) reason += "; " + *journal;
-  caveat = InPlaceCaveat{MountPointHolding(path), reason};
+  // Named by its mount rather than by device, so a file in a btrfs
+  // subvolume is named by its mount.
+  caveat = InPlaceCaveat{MountPointHolding(path).value_or("/"), reason};
   return caveat;
 }
 

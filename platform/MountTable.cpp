@@ -110,4 +110,10 @@ std::vector<MountEntry> ReadMountTable() {
   return ParseMountTable(text.str());
 }
 
+std::optional<std::string> MountPointHolding(const std::string& path) {
+  const std::optional<MountEntry> mount = MountHoldingPath(path, ReadMountTable());
+  if (!mount) return std::nullopt;
+  return mount->MountPoint;
+}
+
 }  // namespace omrek

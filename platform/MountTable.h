@@ -29,5 +29,7 @@ std::vector<MountEntry> ParseMountTable(const std::string& text);
 // the kernel gives no mount id, the mount whose mount point is the longest
 // prefix of the real path. Nothing when the path cannot be examined.
 std::optional<MountEntry> MountHoldingPath(const std::string& path, const std::vector<MountEntry>& entries);
+// The mount point of that mount, the mount table read now.
+std::optional<std::string> MountPointHolding(const std::string& path);
 
 }  // namespace omrek

@@ -1,7 +1,5 @@
 #include "platform/PinnedFile.h"
 
-#include <climits>
-#include <cstdlib>
 #include <memory>
 #include <utility>
 
@@ -22,14 +20,6 @@ SplitPath Split(const std::string& path) {
   return {FolderOfPath(path), slash == std::string::npos ? path : path.substr(slash + 1)};
 }
 
-// The folder with its links resolved, or as given when that cannot be done
-// (a path longer than the system resolves, a folder not there).
-std::string ResolvedFolder(const std::string& folder) {
-  if (folder.size() >= PATH_MAX) return folder;
-  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(folder.c_str(), nullptr), &std::free);
-  return resolved ? std::string(resolved.get()) : folder;
-}
-
 bool IsPlainName(const std::string& name) { return !name.empty() && name != "." && name != ".."; }
 
 }  // namespace
@@ -40,7 +30,7 @@ PathNote PathNoter::Note(const std::string& path) {
   const SplitPath parts = Split(path);
   if (folder_ != parts.folder) {
     folder_ = parts.folder;
-    resolved_ = ResolvedFolder(parts.folder);
+    resolved_ = RealPath(parts.folder);
     walked_.reset();
     try {
       walked_.emplace(Directory::Walk(resolved_));
@@ -132,7 +122,7 @@ FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(fo
 
 FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_->OpenFileExclusive(name_)); }
 
-PinnedFile::NameWiping PinnedFile::WipeName() { return WipeEntryName(*folder_, name_, identity_); }
+NameWiping PinnedFile::WipeName() { return WipeEntryName(*folder_, name_, identity_); }
 
 void PinnedFile::Delete() const { folder_->RemoveEntryOf(name_, identity_); }
 

@@ -87,8 +87,6 @@ class PinnedFile {
   FileHandle Open(FileHandle::Access access) const;
   FileHandle OpenExclusive() const;
 
-  // See WipeEntryName.
-  using NameWiping = omrek::NameWiping;
   // Wipes the file's name as WipeEntryName does. The folder is not flushed:
   // the blocks that reach the medium hold what the renames left.
   NameWiping WipeName();

@@ -288,9 +288,11 @@ class Run : public CommandFrontEnd {
                 << ControlsEscaped(unread.why) << "); nothing in it is listed\n";
       }
       const std::size_t before = files.size();
+      // The report made for this run may lie inside: it is not one to destroy.
+      const std::optional<FileIdentity> report =
+          reportFile_ ? std::optional<FileIdentity>(reportFile_->Identity()) : std::nullopt;
       for (FoundFile& found : std::move(expansion).TakeFiles()) {
-        // The report made for this run may lie inside: it is not one to destroy.
-        if (reportFile_ && found.file.identity == reportFile_->Identity()) continue;
+        if (report && found.file.identity == *report) continue;
         files.push_back(std::move(found.file));
       }
       if (files.size() == before) Skip(path, "a folder with no files in it", files.size());
