@@ -89,7 +89,7 @@ class FolderRemoval {
         holding.push_back(ReadablePath(entry.name) + " (another file system is mounted there)");
         continue;
       }
-      const auto facts = folder.Examine(entry.name);
+      const auto& facts = entry.facts;
       if (entry.kind == Directory::EntryKind::Other && facts &&
           Noted(RelativeInside(folder_.relative, entry.name), facts->identity)) {
         noted.emplace_back(entry.name, facts->identity);

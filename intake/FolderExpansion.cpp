@@ -80,15 +80,10 @@ void FolderExpansion::Take(const Directory& folder, const Directory::Entry& entr
     folder_->mountPoints.push_back(relative);
     return;
   }
-  if (entry.device == 0) return;  // gone since the listing
+  const auto& facts = entry.facts;
+  if (!facts) return;  // gone since the listing
   if (entry.kind == Directory::EntryKind::Folder) {
     TakeFolder(folder, entry, relative);
-    return;
-  }
-  const auto facts = folder.Examine(entry.name);
-  if (!facts) return;  // gone meanwhile
-  if (facts->identity.device != folder.Device()) {
-    folder_->mountPoints.push_back(relative);
   } else if (entry.kind == Directory::EntryKind::File && facts->regularFile) {
     files_.push_back({{PathInFolder(folder_->path, relative), PathInFolder(folder_->route, relative), facts->identity},
                       facts->size});

@@ -75,16 +75,26 @@ Directory::EntryKind KindOf(unsigned char type, std::uint16_t mode) {
   return Directory::EntryKind::Other;
 }
 
+Directory::EntryFacts FactsOf(const struct statx& stx) {
+  return {{makedev(stx.stx_dev_major, stx.stx_dev_minor), stx.stx_ino},
+          S_ISREG(stx.stx_mode),
+          {stx.stx_uid == EffectiveUser(), stx.stx_nlink},
+          stx.stx_blocks * 512,
+          stx.stx_size,
+          (stx.stx_mode & S_IWUSR) != 0};
+}
+
 // One entry as it is, not following a link nor setting off an automount;
 // with no device when it is gone already.
 Directory::Entry LookAt(int listing, const dirent& entry, std::uint64_t folderDevice, std::uint64_t folderMount) {
   struct statx stx {};
-  const unsigned int wanted = STATX_TYPE | STATX_MNT_ID;
+  const unsigned int wanted = STATX_BASIC_STATS | STATX_MNT_ID;
   if (::statx(listing, entry.d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &stx) != 0) {
     return {entry.d_name, KindOf(entry.d_type, 0)};
   }
   Directory::Entry found{entry.d_name, KindOf(entry.d_type, stx.stx_mode)};
-  found.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+  found.facts = FactsOf(stx);
+  found.device = found.facts->identity.device;
   const bool mountRoot =
       (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
   const bool otherMount = (stx.stx_mask & STATX_MNT_ID) != 0 && folderMount != 0 && stx.stx_mnt_id != folderMount;
@@ -184,14 +194,11 @@ Directory::~Directory() {
 }
 
 std::optional<Directory::EntryFacts> Directory::Examine(const std::string& name) const {
-  struct stat st {};
-  if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-  return EntryFacts{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
-                    S_ISREG(st.st_mode),
-                    {st.st_uid == EffectiveUser(), static_cast<std::uint64_t>(st.st_nlink)},
-                    static_cast<std::uint64_t>(st.st_blocks) * 512,
-                    static_cast<std::uint64_t>(st.st_size),
-                    (st.st_mode & S_IWUSR) != 0};
+  struct statx stx {};
+  if (::statx(fd_, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &stx) != 0) {
+    return std::nullopt;
+  }
+  return FactsOf(stx);
 }
 
 Directory::Rename Directory::RenameEntry(const std::string& from, const std::string& to) const {

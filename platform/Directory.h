@@ -34,6 +34,17 @@ std::string RealPath(const std::string& path);
 class Directory {
  public:
   enum class EntryKind { Folder, File, Other };  // Other: links, devices, FIFOs, sockets
+  // What a look at an entry tells, not following a link.
+  struct EntryFacts {
+    FileIdentity identity;
+    bool regularFile = false;
+    FileOwnership ownership;
+    // Bytes the file system has given the entry.
+    std::uint64_t allocatedBytes = 0;
+    // Its length in bytes.
+    std::uint64_t size = 0;
+    bool ownerWritable = false;
+  };
   struct Entry {
     std::string name;
     EntryKind kind;
@@ -44,6 +55,9 @@ class Directory {
     // another), of this file system or another: it shows before anything
     // is opened.
     bool mountPoint = false;
+    // What the listing's look at it told; nullopt when it was not looked at
+    // (a mount point known from the mount table) or gone by then.
+    std::optional<EntryFacts> facts = std::nullopt;
   };
 
   // Raises IoError when the folder cannot be opened.
@@ -91,16 +105,6 @@ class Directory {
 
   // The entry `name` as it is now, not following a link; nullopt when there
   // is none.
-  struct EntryFacts {
-    FileIdentity identity;
-    bool regularFile = false;
-    FileOwnership ownership;
-    // Bytes the file system has given the entry.
-    std::uint64_t allocatedBytes = 0;
-    // Its length in bytes.
-    std::uint64_t size = 0;
-    bool ownerWritable = false;
-  };
   std::optional<EntryFacts> Examine(const std::string& name) const;
   // Whether `name` names the entry of `identity` now.
   bool Names(const std::string& name, const FileIdentity& identity) const;
