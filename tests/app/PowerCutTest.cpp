@@ -90,7 +90,7 @@ TEST(PowerCut, AWipeSlackCutOffMidwayIsPutRightAtTheNextStart) {
   test::TempDir folder;
   // Many passes: each file stays lengthened through several flushed ones.
   const std::string settings =
-      WriteFile(folder.File("omrek.ini"), "[FileMode]\nDOD=1\nInversion=1\nRandomize=1\nNumRandomize=40\n");
+      WriteFile(folder.File("omrek.ini"), "[FileMode]\nDOD=1\nInversion=1\nRandomize=1\nNumRandomize=100\n");
   const ClearRecordsOnTheWayOut records;
   std::vector<std::string> arguments{"--wipe-slack", "--settings", settings};
   for (const Original& file : files) arguments.push_back(file.path);
