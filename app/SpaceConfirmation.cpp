@@ -10,13 +10,14 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "widgets/ModelessWindow.h"
+
 namespace omrek {
 
 namespace {
 
-// Room kept on the screen for the title bar, the heading (wrapped over a few
-// lines), the buttons and the box's margins.
-constexpr int kTitleBarRoom = 40;
+// Room kept on the screen for the heading (wrapped over a few lines), the
+// buttons and the box's margins, beside the title bar.
 constexpr int kHeadingLines = 4;
 constexpr int kMarginsRoom = 60;
 
@@ -46,7 +47,7 @@ QScrollArea* DriveLinesPane(QMessageBox& box, const QString& lines) {
 
   const QScreen* screen = box.parentWidget() != nullptr ? box.parentWidget()->screen() : box.screen();
   const auto* buttons = box.findChild<QDialogButtonBox*>();
-  const int others = kTitleBarRoom + kHeadingLines * box.fontMetrics().lineSpacing() + kMarginsRoom +
+  const int others = kLargestTitleBar + kHeadingLines * box.fontMetrics().lineSpacing() + kMarginsRoom +
                      (buttons != nullptr ? buttons->sizeHint().height() : 0);
   const int room = std::max(box.fontMetrics().lineSpacing(), screen->availableGeometry().height() - others);
   pane->setFixedHeight(std::min(text->sizeHint().height(), room));

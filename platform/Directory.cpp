@@ -102,14 +102,6 @@ Directory::Entry LookAt(int listing, const dirent& entry, std::uint64_t folderDe
   return found;
 }
 
-// The mount `name` in `folder` is reached through; 0 where the kernel
-// cannot say.
-std::uint64_t MountIdOf(int folder, const char* name, int flags) {
-  struct statx stx {};
-  if (::statx(folder, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MNT_ID, &stx) != 0) return 0;
-  return (stx.stx_mask & STATX_MNT_ID) != 0 ? stx.stx_mnt_id : 0;
-}
-
 }  // namespace
 
 std::string FolderOfPath(const std::string& path) {
@@ -149,15 +141,16 @@ std::string RealPath(const std::string& path) {
 }
 
 Directory::Directory(int fd) : fd_(fd) {
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) {
+  struct statx stx {};
+  if (::statx(fd_, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &stx) != 0) {
     const int error = errno;
     ::close(fd_);
     throw IoError::FromErrno(error);
   }
-  device_ = st.st_dev;
-  inode_ = st.st_ino;
-  mountId_ = MountIdOf(fd_, "", AT_EMPTY_PATH);
+  device_ = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+  inode_ = stx.stx_ino;
+  // 0 where the kernel cannot say which mount the folder was reached through.
+  mountId_ = (stx.stx_mask & STATX_MNT_ID) != 0 ? stx.stx_mnt_id : 0;
 }
 
 Directory Directory::Open(const std::string& path) { return Directory(OpenFolder(AT_FDCWD, path)); }

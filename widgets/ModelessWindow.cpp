@@ -13,10 +13,6 @@ namespace {
 // A classic sizeable Windows frame: 4 pixels each side, a 19-pixel caption.
 constexpr int kFrameBorder = 4;
 constexpr int kCaptionHeight = 19;
-// Before its first show a window's frame is not known yet; the tallest title
-// bar in common use (a scaled one included) is assumed, so that the lower
-// edge is not pushed off the screen by it.
-constexpr int kLargestCaption = 40;
 }  // namespace
 
 ModelessWindow::ModelessWindow(const QString& caption, QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -49,7 +45,7 @@ void ModelessWindow::KeepOnScreenOf(const QWidget& owner) {
   if (screen == nullptr) return;
   const QRect area = screen->availableGeometry();
   QRect outer = frameGeometry();
-  if (outer == geometry()) outer.adjust(-kFrameBorder, -kLargestCaption, kFrameBorder, kFrameBorder);
+  if (outer == geometry()) outer.adjust(-kFrameBorder, -kLargestTitleBar, kFrameBorder, kFrameBorder);
   if (area.contains(outer)) return;
 
   // Beside the owner's centre, then pushed in from every edge it crosses;

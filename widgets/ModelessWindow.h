@@ -6,6 +6,11 @@ class QScrollArea;
 
 namespace omrek {
 
+// The tallest title bar in common use (a scaled one included): assumed for a
+// window whose frame is not known yet, before its first show, so that its
+// lower edge is not pushed off the screen by it.
+inline constexpr int kLargestTitleBar = 40;
+
 // A dialog window that lives for the whole run. Closing it only hides it, so
 // its controls keep their state; showing it again brings it to the front.
 // Esc closes it.

@@ -8,12 +8,12 @@ namespace omrek {
 
 namespace {
 
-// One cell: the text of one column of one row.
-class ReportCell : public QAccessibleInterface, public QAccessibleTableCellInterface {
+// A child of the list with no children of its own and no object, whose
+// text is only read.
+class ReportLeaf : public QAccessibleInterface {
  public:
-  ReportCell(QTreeWidget* list, const QModelIndex& index) : list_(list), index_(index) {}
+  explicit ReportLeaf(QTreeWidget* list) : list_(list) {}
 
-  bool isValid() const override { return list_ != nullptr && index_.isValid(); }
   QObject* object() const override { return nullptr; }
   QWindow* window() const override { return list_ != nullptr ? list_->window()->windowHandle() : nullptr; }
   QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
@@ -22,8 +22,19 @@ class ReportCell : public QAccessibleInterface, public QAccessibleTableCellInter
   QAccessibleInterface* focusChild() const override { return nullptr; }
   int childCount() const override { return 0; }
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  QAccessible::Role role() const override { return QAccessible::Cell; }
   void setText(QAccessible::Text, const QString&) override {}
+
+ protected:
+  QPointer<QTreeWidget> list_;
+};
+
+// One cell: the text of one column of one row.
+class ReportCell : public ReportLeaf, public QAccessibleTableCellInterface {
+ public:
+  ReportCell(QTreeWidget* list, const QModelIndex& index) : ReportLeaf(list), index_(index) {}
+
+  bool isValid() const override { return list_ != nullptr && index_.isValid(); }
+  QAccessible::Role role() const override { return QAccessible::Cell; }
 
   QString text(QAccessible::Text kind) const override {
     if (!isValid() || (kind != QAccessible::Name && kind != QAccessible::Value)) return {};
@@ -58,26 +69,17 @@ class ReportCell : public QAccessibleInterface, public QAccessibleTableCellInter
   QAccessibleInterface* table() const override { return parent(); }
 
  private:
-  QPointer<QTreeWidget> list_;
   QPersistentModelIndex index_;
 };
 
 // One column's header, in the row the item view counts before the first
 // row of items.
-class ReportHeaderCell : public QAccessibleInterface {
+class ReportHeaderCell : public ReportLeaf {
  public:
-  ReportHeaderCell(QTreeWidget* list, int column) : list_(list), column_(column) {}
+  ReportHeaderCell(QTreeWidget* list, int column) : ReportLeaf(list), column_(column) {}
 
   bool isValid() const override { return list_ != nullptr && column_ < list_->columnCount(); }
-  QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return list_ != nullptr ? list_->window()->windowHandle() : nullptr; }
-  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
   QAccessible::Role role() const override { return QAccessible::ColumnHeader; }
-  void setText(QAccessible::Text, const QString&) override {}
 
   QString text(QAccessible::Text kind) const override {
     if (!isValid() || kind != QAccessible::Name) return {};
@@ -100,7 +102,6 @@ class ReportHeaderCell : public QAccessibleInterface {
   int Column() const { return column_; }
 
  private:
-  QPointer<QTreeWidget> list_;
   int column_;
 };
 
