@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <string_view>
 
 namespace omrek {
 
@@ -40,14 +41,15 @@ constexpr std::array<OutcomeTexts, 20> kTexts = {{
 std::string Filled(const char* text, const TargetOutcome& done) {
   if (text == nullptr) return {};
   std::string filled = text;
-  const auto replace = [&filled](const std::string& mark, const std::string& by) {
-    if (const auto at = filled.find(mark); at != std::string::npos) filled.replace(at, mark.size(), by);
+  // Only a mark the text holds is worked out: most hold none.
+  const auto replace = [&filled](std::string_view mark, const auto& by) {
+    if (const auto at = filled.find(mark); at != std::string::npos) filled.replace(at, mark.size(), by());
   };
-  replace("%drive%", std::string("DRIVE ") + done.drive);
-  replace("%megs%", MegText(done.bytes));
-  replace("%passes%", std::to_string(done.passesDone) + " of " + std::to_string(done.passesPlanned));
-  replace("%why%", done.detail);
-  replace("%note%", done.detail.empty() ? "" : " (" + done.detail + ")");
+  replace("%drive%", [&] { return std::string("DRIVE ") + done.drive; });
+  replace("%megs%", [&] { return MegText(done.bytes); });
+  replace("%passes%", [&] { return std::to_string(done.passesDone) + " of " + std::to_string(done.passesPlanned); });
+  replace("%why%", [&] { return done.detail; });
+  replace("%note%", [&] { return done.detail.empty() ? std::string() : " (" + done.detail + ")"; });
   return filled;
 }
 

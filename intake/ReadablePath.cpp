@@ -59,10 +59,21 @@ bool IsControl(std::string_view sequence) {
   return sequence.size() == 2 && lead == 0xC2 && static_cast<std::uint8_t>(sequence[1]) < 0xA0;
 }
 
+// Printable ASCII passes as it is, a run at a time: most names are all of it.
+bool PassesAsItIs(char byte, bool backslashes) {
+  const auto value = static_cast<std::uint8_t>(byte);
+  return value >= 0x20 && value < 0x7F && !(backslashes && byte == '\\');
+}
+
 std::string Escaped(std::string_view bytes, bool backslashes) {
   std::string text;
   text.reserve(bytes.size());
   while (!bytes.empty()) {
+    std::size_t plain = 0;
+    while (plain < bytes.size() && PassesAsItIs(bytes[plain], backslashes)) ++plain;
+    text.append(bytes.substr(0, plain));
+    bytes.remove_prefix(plain);
+    if (bytes.empty()) break;
     const std::size_t length = Utf8SequenceLength(bytes);
     const std::string_view sequence = bytes.substr(0, length == 0 ? 1 : length);
     if (backslashes && sequence.front() == '\\') {
