@@ -73,9 +73,12 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, options_.verify);
   done_.passesPlanned = PassCount(PassOrder::Destroy, profile_);
   emptied_ = false;
+  // Events run before the file is looked at, not between the look and the
+  // open: a file nobody touched since is opened on that one look.
+  monitor_.PumpEvents();
   std::optional<PinnedFile> file = ReachListedFile(target, folderWalks_);
   if (!file) return done_;
-  ClearAttributes(*file);
+  const bool attributesCleared = ClearAttributes(*file);
   std::uint64_t size = 0;
   // Whether an error came in the middle of the passes, which the report
   // then counts.
@@ -83,7 +86,7 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   try {
     // Opened once, and measured through that opening; the engine holds it
     // only once its length is known, as a kept file is cut back to that.
-    FileHandle opened = file->Open(FileHandle::Access::ReadWrite);
+    FileHandle opened = attributesCleared ? file->Open(FileHandle::Access::ReadWrite) : file->OpenAsReached();
     size = opened.Size();
     ComputeSectorCount(engine_, *file, size, clusterSizes_);
     done_.bytes = static_cast<std::uint64_t>(engine_.SectorCount) * ShredEngine::kSectorSize;
@@ -165,23 +168,20 @@ void FileDestruction::RunPasses() {
   if (!lastPassComplete || !allFlushed) throw IoError::FromErrno(EIO);
 }
 
-void FileDestruction::ClearAttributes(const PinnedFile& file) {
-  monitor_.PumpEvents();
+bool FileDestruction::ClearAttributes(const PinnedFile& file) {
   constexpr std::uint32_t kInTheWay =
       FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System | 0x08 | FileAttribute::Directory;
   constexpr std::uint32_t kCleared = FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System;
   const std::uint32_t word = file.AttributesWhenReached();
-  if ((word & kInTheWay) == 0) return;
+  if ((word & kInTheWay) == 0) return false;
   try {
     file.SetAttributes(word & ~kCleared);
   } catch (const IoError&) {
   }
+  return true;
 }
 
 void FileDestruction::DiscardFile() {
-  // Other names share the data the passes overwrote; only the listed one
-  // goes, and the user is told the others are left, empty.
-  const std::uint64_t links = engine_.WorkFile->Ownership().links;
   // Cut while the engine still holds the file: where cutting fails, the
   // file is kept, and cut back to its own length.
   engine_.WorkFile->SetLength(0);
@@ -193,7 +193,9 @@ void FileDestruction::DiscardFile() {
   file.Close();
   // Once the passes are done the file goes, whatever its name's wiping met.
   const std::string nameNote = options_.wipeNames ? WipeNameOf(target) : "";
-  target.Delete();
+  // Other names share the data the passes overwrote; only the listed one
+  // goes, and the user is told the others are left, empty.
+  const std::uint64_t links = target.Delete();
   done_.detail = JoinedNotes(nameNote, OtherNamesNote(links > 1 ? links - 1 : 0));
   if (options_.wipeNames) FlushWipedFolderLater(std::move(target).TakeFolder(), done_.target);
 }

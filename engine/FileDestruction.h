@@ -60,10 +60,11 @@ class FileDestruction {
   // the outcome's detail says how many are left.
   TargetOutcome DestroyFile(const ListedFile& target);
 
-  // Lets events run, then clears read-only (and the rest where this system
-  // has them) so the file can be opened for writing. Failures are ignored:
-  // opening the file then reports them.
-  void ClearAttributes(const PinnedFile& file);
+  // Clears read-only (and the rest where this system has them) on the file
+  // as just reached, so it can be opened for writing; returns whether it
+  // had any to clear. Failures are ignored: opening the file then reports
+  // them.
+  static bool ClearAttributes(const PinnedFile& file);
 
   // Cuts WorkFile to zero length, closes it and deletes WorkTarget, the
   // listed file it was opened as, under its wiped name or, where that could

@@ -218,9 +218,11 @@ bool Directory::Names(const std::string& name, const FileIdentity& identity) con
   return facts && facts->identity == identity;
 }
 
-void Directory::RemoveEntryOf(const std::string& name, const FileIdentity& identity) const {
-  if (!Names(name, identity)) throw IoError::FromErrno(ENOENT);
+std::uint64_t Directory::RemoveEntryOf(const std::string& name, const FileIdentity& identity) const {
+  const auto facts = Examine(name);
+  if (!facts || facts->identity != identity) throw IoError::FromErrno(ENOENT);
   RemoveEntry(name);
+  return facts->ownership.links;
 }
 
 void Directory::RemoveFolderOf(const std::string& name, const FileIdentity& identity) const {

@@ -102,6 +102,11 @@ class Directory {
   FileHandle OpenFile(const std::string& name, FileHandle::Access access) const {
     return FileHandle::OpenExistingIn(fd_, name, access, DiskDevice());
   }
+  // Opens for writing the regular file a look at `name` has just shown;
+  // see FileHandle::OpenForWritingIn.
+  FileHandle OpenSeenFile(const std::string& name, const FileIdentity& seen) const {
+    return FileHandle::OpenForWritingIn(fd_, name, DiskDevice(), seen);
+  }
 
   // The entry `name` as it is now, not following a link; nullopt when there
   // is none.
@@ -124,7 +129,8 @@ class Directory {
   void RemoveEntry(const std::string& name) const;
   // The same, only while `name` still names the file of `identity`: one
   // put in its place since it was checked raises "File not found" and stays.
-  void RemoveEntryOf(const std::string& name, const FileIdentity& identity) const;
+  // Returns the names the file had just before, this one included.
+  std::uint64_t RemoveEntryOf(const std::string& name, const FileIdentity& identity) const;
   // Removes the empty folder `name`, only while it is the folder of
   // `identity`. Raises IoError ("File not found" for another one there, the
   // system's text for one that is not empty).

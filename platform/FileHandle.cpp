@@ -29,11 +29,12 @@ namespace {
 // with, so switching the cache bypass needs no asking first.
 constexpr int kStatusFlags = O_NONBLOCK;
 
-// -1 with errno set when the open fails.
+// -1 with errno set when the open fails. A terminal put at the name is
+// never made the process's controlling one.
 int OpenRetrying(int folder, const std::string& path, int flags, mode_t mode) {
   int fd;
   do {
-    fd = ::openat(folder, path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | kStatusFlags, mode);
+    fd = ::openat(folder, path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | kStatusFlags, mode);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
@@ -111,6 +112,18 @@ struct OpenedFile {
   struct stat facts;
 };
 
+// Opens for writing the file a look at `name` has just shown a regular file
+// on a disk: "File not found" when the name names another by then.
+OpenedFile OpenLookedAt(int folder, const std::string& name, const FileIdentity& looked) {
+  OpenedFile opened{OpenOrThrow(folder, name, O_RDWR), {}};
+  if (::fstat(opened.fd, &opened.facts) != 0 || opened.facts.st_dev != looked.device ||
+      opened.facts.st_ino != looked.inode) {
+    ::close(opened.fd);
+    throw IoError::FromErrno(ENOENT);
+  }
+  return opened;
+}
+
 // Opens `name` for writing only once a descriptor that cannot read or write
 // it has shown a regular file on a disk: a kernel file, device or FIFO is
 // never opened for writing at all, since for some the open alone acts.
@@ -126,13 +139,7 @@ OpenedFile OpenForWriting(int folder, const std::string& name, std::optional<std
   ::close(look);
   if (kernel) throw NotOnDisk(*kernel);
   if (!regular) throw IoError::FromErrno(EACCES);
-  OpenedFile opened{OpenOrThrow(folder, name, O_RDWR), {}};
-  if (::fstat(opened.fd, &opened.facts) != 0 || opened.facts.st_dev != before.st_dev ||
-      opened.facts.st_ino != before.st_ino) {
-    ::close(opened.fd);
-    throw IoError::FromErrno(ENOENT);
-  }
-  return opened;
+  return OpenLookedAt(folder, name, {before.st_dev, before.st_ino});
 }
 
 FileIdentity IdentityOf(const struct stat& st) {
@@ -156,7 +163,13 @@ FileHandle FileHandle::OpenExisting(const std::string& path, Access access) {
 FileHandle FileHandle::OpenExistingIn(int folder, const std::string& name, Access access,
                                       std::optional<std::uint64_t> diskDevice) {
   if (access == Access::Read) return FileHandle(OpenOrThrow(folder, name, O_RDONLY));
-  const OpenedFile opened = OpenForWriting(folder, name, diskDevice);
+  return OpenForWritingIn(folder, name, diskDevice, std::nullopt);
+}
+
+FileHandle FileHandle::OpenForWritingIn(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice,
+                                        const std::optional<FileIdentity>& seen) {
+  const OpenedFile opened =
+      seen && seen->device == diskDevice ? OpenLookedAt(folder, name, *seen) : OpenForWriting(folder, name, diskDevice);
   FileHandle file(opened.fd, IdentityOf(opened.facts));
   if (!IsWritableRegularFile(opened.facts)) throw IoError::FromErrno(EACCES);
   return file;

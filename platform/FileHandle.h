@@ -54,6 +54,11 @@ class FileHandle {
   // number meanwhile): a file on it needs no look at its file system.
   static FileHandle OpenExistingIn(int folder, const std::string& name, Access access,
                                    std::optional<std::uint64_t> diskDevice = std::nullopt);
+  // The same for ReadWrite. `seen`, when given: a look at the name that
+  // followed no link has just shown a regular file of that identity on
+  // `diskDevice`, and stands for the look made before the open.
+  static FileHandle OpenForWritingIn(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice,
+                                     const std::optional<FileIdentity>& seen);
 
   // Opens an existing regular file for reading and writing only while no
   // other process has it open, and keeps it so: the kernel's write lease

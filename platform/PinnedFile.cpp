@@ -120,11 +120,13 @@ void PinnedFile::SetAttributes(std::uint32_t word) const {
 
 FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(folder_->OpenFile(name_, access)); }
 
+FileHandle PinnedFile::OpenAsReached() const { return Checked(folder_->OpenSeenFile(name_, identity_)); }
+
 FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_->OpenFileExclusive(name_)); }
 
 NameWiping PinnedFile::WipeName() { return WipeEntryName(*folder_, name_, identity_); }
 
-void PinnedFile::Delete() const { folder_->RemoveEntryOf(name_, identity_); }
+std::uint64_t PinnedFile::Delete() const { return folder_->RemoveEntryOf(name_, identity_); }
 
 FileHandle PinnedFile::Checked(FileHandle file) const {
   if (file.Identity() != identity_) throw IoError::FromErrno(ENOENT);

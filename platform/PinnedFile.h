@@ -85,14 +85,18 @@ class PinnedFile {
 
   // Opens the file; "File not found" when its name now names another file.
   FileHandle Open(FileHandle::Access access) const;
+  // Opens it for writing on the look that reached it, for a caller that has
+  // done nothing since: no other look at the name comes before the open.
+  FileHandle OpenAsReached() const;
   FileHandle OpenExclusive() const;
 
   // Wipes the file's name as WipeEntryName does. The folder is not flushed:
   // the blocks that reach the medium hold what the renames left.
   NameWiping WipeName();
 
-  // Removes the name from its folder, provided it still names the file.
-  void Delete() const;
+  // Removes the name from its folder, provided it still names the file;
+  // returns the names the file had just before, this one included.
+  std::uint64_t Delete() const;
 
   // The folder the file was found in, for a flush after its name is gone.
   std::shared_ptr<const Directory> TakeFolder() && { return std::move(folder_); }
