@@ -73,12 +73,13 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, options_.verify);
   done_.passesPlanned = PassCount(PassOrder::Destroy, profile_);
   emptied_ = false;
-  // Events run before the file is looked at, not between the look and the
-  // open: a file nobody touched since is opened on that one look.
+  // Events run before the file is looked at, never between that look and
+  // the open: where clearing its attributes opened nothing, the file is
+  // opened on that one look.
   monitor_.PumpEvents();
   std::optional<PinnedFile> file = ReachListedFile(target, folderWalks_);
   if (!file) return done_;
-  const bool attributesCleared = ClearAttributes(*file);
+  const bool openedToClear = ClearAttributes(*file);
   std::uint64_t size = 0;
   // Whether an error came in the middle of the passes, which the report
   // then counts.
@@ -86,7 +87,7 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   try {
     // Opened once, and measured through that opening; the engine holds it
     // only once its length is known, as a kept file is cut back to that.
-    FileHandle opened = attributesCleared ? file->Open(FileHandle::Access::ReadWrite) : file->OpenAsReached();
+    FileHandle opened = openedToClear ? file->Open(FileHandle::Access::ReadWrite) : file->OpenAsReached();
     size = opened.Size();
     ComputeSectorCount(engine_, *file, size, clusterSizes_);
     done_.bytes = static_cast<std::uint64_t>(engine_.SectorCount) * ShredEngine::kSectorSize;
@@ -175,10 +176,10 @@ bool FileDestruction::ClearAttributes(const PinnedFile& file) {
   const std::uint32_t word = file.AttributesWhenReached();
   if ((word & kInTheWay) == 0) return false;
   try {
-    file.SetAttributes(word & ~kCleared);
+    return file.SetAttributes(word & ~kCleared);
   } catch (const IoError&) {
+    return true;
   }
-  return true;
 }
 
 void FileDestruction::DiscardFile() {

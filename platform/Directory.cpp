@@ -182,6 +182,13 @@ std::optional<std::uint64_t> Directory::DiskDevice() const {
   return std::nullopt;
 }
 
+FileHandle Directory::OpenSeenFile(const std::string& name, const EntryFacts& seen) const {
+  if (fileSystemKind_.load() != FileSystemKind::Disk || !seen.regularFile) {
+    return OpenFile(name, FileHandle::Access::ReadWrite);
+  }
+  return FileHandle::OpenForWritingIn(fd_, name, device_, seen.identity);
+}
+
 Directory::~Directory() {
   if (fd_ >= 0) ::close(fd_);
 }

@@ -102,11 +102,12 @@ class Directory {
   FileHandle OpenFile(const std::string& name, FileHandle::Access access) const {
     return FileHandle::OpenExistingIn(fd_, name, access, DiskDevice());
   }
-  // Opens for writing the regular file a look at `name` has just shown;
-  // see FileHandle::OpenForWritingIn.
-  FileHandle OpenSeenFile(const std::string& name, const FileIdentity& seen) const {
-    return FileHandle::OpenForWritingIn(fd_, name, DiskDevice(), seen);
-  }
+  // Opens `name` for writing where a look at it has just shown `seen`: that
+  // look stands for the one OpenFile makes first, provided it showed a
+  // regular file on this folder's device and the folder is already known to
+  // lie on a disk. Telling its file system may take long, and nothing may
+  // run between the look and the open.
+  FileHandle OpenSeenFile(const std::string& name, const EntryFacts& seen) const;
 
   // The entry `name` as it is now, not following a link; nullopt when there
   // is none.

@@ -54,9 +54,10 @@ class FileHandle {
   // number meanwhile): a file on it needs no look at its file system.
   static FileHandle OpenExistingIn(int folder, const std::string& name, Access access,
                                    std::optional<std::uint64_t> diskDevice = std::nullopt);
-  // The same for ReadWrite. `seen`, when given: a look at the name that
-  // followed no link has just shown a regular file of that identity on
-  // `diskDevice`, and stands for the look made before the open.
+  // The same for ReadWrite. `seen`, when given, is a regular file that a
+  // look at the name, following no link, has just shown: where it lies on
+  // `diskDevice` that look stands for the one made before the open;
+  // otherwise the full look runs.
   static FileHandle OpenForWritingIn(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice,
                                      const std::optional<FileIdentity>& seen);
 

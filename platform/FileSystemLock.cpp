@@ -33,7 +33,8 @@ std::optional<FileSystemLock> FileSystemLock::TryTake(const std::string& root) {
   // opened it just before lock a file that the next copy no longer finds.
   const std::string name = "lock-" + id;
   const std::string path = folder->Path() + "/" + name;
-  const int fd = ::openat(folder->Fd(), name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  const int fd =
+      ::openat(folder->Fd(), name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
   if (fd < 0) CannotLock(path, errno);
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return FileSystemLock(fd);
   const int err = errno;

@@ -114,13 +114,17 @@ std::uint32_t PinnedFile::AttributesWhenReached() const {
   return FileAttributesOf(reached_.regularFile, reached_.ownerWritable, name_);
 }
 
-void PinnedFile::SetAttributes(std::uint32_t word) const {
+bool PinnedFile::SetAttributes(std::uint32_t word) const {
+  // Of a word without read-only, only the owner's write bit counts here: a
+  // file reached with it set has nothing to change, and is not opened.
+  if ((word & FileAttribute::ReadOnly) == 0 && reached_.ownerWritable) return false;
   Checked(folder_->OpenFile(name_, FileHandle::Access::Read)).SetAttributes(word);
+  return true;
 }
 
 FileHandle PinnedFile::Open(FileHandle::Access access) const { return Checked(folder_->OpenFile(name_, access)); }
 
-FileHandle PinnedFile::OpenAsReached() const { return Checked(folder_->OpenSeenFile(name_, identity_)); }
+FileHandle PinnedFile::OpenAsReached() const { return Checked(folder_->OpenSeenFile(name_, reached_)); }
 
 FileHandle PinnedFile::OpenExclusive() const { return Checked(folder_->OpenFileExclusive(name_)); }
 

@@ -80,13 +80,16 @@ class PinnedFile {
 
   // The attribute word (FileAttributes.h) of the entry when it was reached.
   std::uint32_t AttributesWhenReached() const;
-  // Applies an attribute word; raises IoError when it cannot.
-  void SetAttributes(std::uint32_t word) const;
+  // Applies an attribute word; returns false, opening nothing, when it
+  // would change nothing of the file as reached. Raises IoError when it
+  // cannot.
+  bool SetAttributes(std::uint32_t word) const;
 
   // Opens the file; "File not found" when its name now names another file.
   FileHandle Open(FileHandle::Access access) const;
-  // Opens it for writing on the look that reached it, for a caller that has
-  // done nothing since: no other look at the name comes before the open.
+  // Opens it for writing on the look that reached it (see
+  // Directory::OpenSeenFile), for a caller that has let nothing run since:
+  // the open still checks it is this file.
   FileHandle OpenAsReached() const;
   FileHandle OpenExclusive() const;
 

@@ -116,7 +116,7 @@ LoweredReserve::LoweredReserve(const std::string& path) {
   ReserveNote mine{ReadValue(control), FileSystemIdOf(path), path};
   ::mkdir(kNotes, 0700);
   const std::string notePath = std::string(kNotes) + "/" + std::string(kNotePrefix) + device;
-  const int fd = ::open(notePath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = ::open(notePath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
   if (fd >= 0) {
     // A note of this file system means the pool is empty already, by a copy
     // still running or one that was killed: the size it notes is the real one.
@@ -165,7 +165,7 @@ std::vector<std::string> PutBackReservesOfKilledRuns() {
   while (const dirent* entry = ::readdir(folder)) {
     const std::string name = entry->d_name;
     if (!name.starts_with(kNotePrefix)) continue;
-    const int fd = ::openat(::dirfd(folder), name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::openat(::dirfd(folder), name.c_str(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) continue;
     // A copy that is running holds its note locked.
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {

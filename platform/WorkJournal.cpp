@@ -168,7 +168,7 @@ std::optional<std::string> ReadAll(int fd) {
 // it is checked to be still what the name names: another start may have
 // taken it meanwhile and removed it.
 int OpenUnheld(int folder, const std::string& name) {
-  const int fd = ::openat(folder, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::openat(folder, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st {};
   struct stat named {};

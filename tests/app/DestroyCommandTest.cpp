@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -165,23 +166,29 @@ bool ClosedAfterWriting(int watch, const std::string& name) {
   return closed;
 }
 
-// Whenever events run at a file's turn, a FIFO put at its name then is never
-// opened for writing (for some devices the open alone acts) nor removed.
+// Whenever events run, a FIFO put at a listed file's name then is never
+// opened for writing (for some devices the open alone acts) nor removed. The
+// file before it lets the folder's file system be known by its turn.
 TEST_F(DestroyCommand, AFifoPutAtTheNameWhileEventsRunIsNeverOpenedForWriting) {
   OMREK_REQUIRE_MOUNTED(image_);
+  const std::string first = image_.File("first");
   const std::string path = image_.File("swapped");
   const std::string aside = image_.File("aside");
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0) << std::strerror(errno);
+  ASSERT_GE(::inotify_add_watch(watch, image_.MountPoint().c_str(), IN_CLOSE_WRITE), 0);
   int pumpsInARun = 0;
+  int swaps = 0;
   for (int at = 0; at <= pumpsInARun; ++at) {
     SCOPED_TRACE("swapped at pump " + std::to_string(at));
+    WriteFile(first, "first");
     WriteFile(path, "keep me");
-    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    ASSERT_GE(::inotify_add_watch(watch, image_.MountPoint().c_str(), IN_CLOSE_WRITE), 0);
     ShredEngine engine;
     test::RecordingMonitor monitor(engine);
+    monitor.statusPumps = true;
     StoredWipeProfile profile;
     WavePlayer sound;
-    test::VectorRows rows({path});
+    test::VectorRows rows({first, path});
     FileDestruction destruction(engine, monitor, profile, sound);
     bool swapped = false;
     monitor.onPump = [&] {
@@ -195,11 +202,18 @@ TEST_F(DestroyCommand, AFifoPutAtTheNameWhileEventsRunIsNeverOpenedForWriting) {
     struct stat st {};
     EXPECT_EQ(swapped, at > 0 && ::lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
     EXPECT_FALSE(swapped && ClosedAfterWriting(watch, "swapped"));
-    ::close(watch);
+    swaps += swapped ? 1 : 0;
     ::unlink(path.c_str());
     ::unlink(aside.c_str());
   }
-  EXPECT_GE(pumpsInARun, 2) << "events run before the row and before the file is looked at";
+  // Through the first file, at the row's start, before the look, and at
+  // each status line up to the delete: the file is there to swap.
+  EXPECT_GE(swaps, 8);
+  // The watch does tell a FIFO opened for writing.
+  ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+  ::close(::open(path.c_str(), O_RDWR | O_NONBLOCK));
+  EXPECT_TRUE(ClosedAfterWriting(watch, "swapped"));
+  ::close(watch);
 }
 
 // Answers the question about a folder's files with Yes, any other box with

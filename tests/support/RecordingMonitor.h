@@ -19,6 +19,7 @@ class RecordingMonitor : public JobMonitor {
   void SetStatus(const std::string& line1, const std::string& line2, const std::string& line3) override {
     statuses.push_back(line1);
     lines.push_back({line1, line2, line3});
+    if (statusPumps) PumpEvents();
   }
   void PumpEvents() override {
     ++pumps;
@@ -38,6 +39,8 @@ class RecordingMonitor : public JobMonitor {
   int meterFull = 0;
   // Runs at each pump: where a click on Cancel would be handled.
   std::function<void()> onPump;
+  // Each status line pumps too, as the main window's does.
+  bool statusPumps = false;
 
  private:
   ShredEngine& engine_;
