@@ -61,8 +61,9 @@ class FileDestruction {
   TargetOutcome DestroyFile(const ListedFile& target);
 
   // Clears read-only (and the rest where this system has them) on the file
-  // as just reached, so it can be opened for writing; returns whether that
-  // opened the file. Failures are ignored: opening the file then reports
+  // as just reached, so it can be opened for writing; returns whether the
+  // look that reached it may no longer stand for the open's (it opened the
+  // file, or tried to). Failures are ignored: opening the file then reports
   // them.
   static bool ClearAttributes(const PinnedFile& file);
 

@@ -40,7 +40,7 @@ std::uint32_t Ext4ClusterSize(int fd) {
   }
   const std::string name = KernelDeviceName(st.st_dev);
   if (name.empty()) return 0;
-  const int deviceFd = ::open(("/dev/" + name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int deviceFd = ::open(("/dev/" + name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (deviceFd < 0) return 0;
   struct stat device {};
   std::array<unsigned char, 1024> superblock{};

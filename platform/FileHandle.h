@@ -54,12 +54,6 @@ class FileHandle {
   // number meanwhile): a file on it needs no look at its file system.
   static FileHandle OpenExistingIn(int folder, const std::string& name, Access access,
                                    std::optional<std::uint64_t> diskDevice = std::nullopt);
-  // The same for ReadWrite. `seen`, when given, is a regular file that a
-  // look at the name, following no link, has just shown: where it lies on
-  // `diskDevice` that look stands for the one made before the open;
-  // otherwise the full look runs.
-  static FileHandle OpenForWritingIn(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice,
-                                     const std::optional<FileIdentity>& seen);
 
   // Opens an existing regular file for reading and writing only while no
   // other process has it open, and keeps it so: the kernel's write lease
@@ -167,6 +161,16 @@ class FileHandle {
   void Close();
 
  private:
+  // Only a folder, which knows what its own look at a name showed, may
+  // open on that look.
+  friend class Directory;
+  // OpenExistingIn for ReadWrite. `seen`, when given, is a regular file
+  // that a look at the name, following no link, has just shown: where it
+  // lies on `diskDevice` that look stands for the one made before the open;
+  // otherwise the full look runs.
+  static FileHandle OpenForWritingIn(int folder, const std::string& name, std::optional<std::uint64_t> diskDevice,
+                                     const std::optional<FileIdentity>& seen);
+
   explicit FileHandle(int fd) : fd_(fd) {}
   FileHandle(int fd, FileIdentity identity) : fd_(fd), identity_(identity) {}
   void ReleaseLease();

@@ -80,7 +80,7 @@ std::string ReadValue(const std::string& control) {
 }
 
 void WriteValue(const std::string& control, const std::string& value) {
-  const int fd = ::open(control.c_str(), O_WRONLY | O_CLOEXEC);
+  const int fd = ::open(control.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) throw IoError::FromErrno(errno);
   const bool written = ::write(fd, value.data(), value.size()) == static_cast<ssize_t>(value.size());
   const int error = errno;

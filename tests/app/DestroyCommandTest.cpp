@@ -27,7 +27,9 @@
 #include "engine/FileDestruction.h"
 #include "intake/FolderExpansion.h"
 #include "intake/ui/TargetListView.h"
+#include "platform/Directory.h"
 #include "platform/DriveTable.h"
+#include "platform/IoError.h"
 #include "platform/Volume.h"
 #include "platform/WavePlayer.h"
 #include "tests/app/CommandSupport.h"
@@ -209,10 +211,18 @@ TEST_F(DestroyCommand, AFifoPutAtTheNameWhileEventsRunIsNeverOpenedForWriting) {
   // Through the first file, at the row's start, before the look, and at
   // each status line up to the delete: the file is there to swap.
   EXPECT_GE(swaps, 8);
-  // The watch does tell a FIFO opened for writing.
-  ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-  ::close(::open(path.c_str(), O_RDWR | O_NONBLOCK));
-  EXPECT_TRUE(ClosedAfterWriting(watch, "swapped"));
+  // A folder that knows it lies on a disk, given a look that showed a FIFO,
+  // does not open it on that look; and the watch does tell a FIFO opened
+  // for writing.
+  const Directory folder = Directory::Walk(image_.MountPoint());
+  WriteFile(first, "first");
+  folder.OpenFile("first", FileHandle::Access::ReadWrite);
+  const std::string control = image_.File("control");
+  ASSERT_EQ(::mkfifo(control.c_str(), 0644), 0);
+  EXPECT_THROW(folder.OpenSeenFile("control", *folder.Examine("control")), IoError);
+  EXPECT_FALSE(ClosedAfterWriting(watch, "control"));
+  ::close(::open(control.c_str(), O_RDWR | O_NONBLOCK));
+  EXPECT_TRUE(ClosedAfterWriting(watch, "control"));
   ::close(watch);
 }
 

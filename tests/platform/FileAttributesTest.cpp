@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/PinnedFile.h"
 #include "tests/support/TempDir.h"
 
 namespace omrek {
@@ -24,6 +25,22 @@ TEST(FileAttributes, RegularFileFolderReadOnlyAndHidden) {
   EXPECT_EQ(ReadFileAttributes(readOnly), FileAttribute::ReadOnly);
   EXPECT_EQ(ReadFileAttributes(dir.Path()) & FileAttribute::Directory, FileAttribute::Directory);
   EXPECT_EQ(ReadFileAttributes(dir.Path() + "/") & FileAttribute::Directory, FileAttribute::Directory);
+
+  // Clearing the word of a file reached hidden and writable changes nothing
+  // here, so the file is not opened: a mode changed since stays. A file
+  // reached read-only is opened and made writable.
+  const auto reach = [](const std::string& path) {
+    const PathNote note = NotePath(path);
+    return PinnedFile::Reach(note.route, *note.identity);
+  };
+  const auto reachedHidden = reach(hidden);
+  const auto reachedReadOnly = reach(readOnly);
+  ASSERT_TRUE(reachedHidden && reachedReadOnly);
+  ::chmod(hidden.c_str(), 0444);
+  EXPECT_FALSE(reachedHidden->SetAttributes(0));
+  EXPECT_EQ(ReadFileAttributes(hidden), FileAttribute::Hidden | FileAttribute::ReadOnly);
+  EXPECT_TRUE(reachedReadOnly->SetAttributes(0));
+  EXPECT_EQ(ReadFileAttributes(readOnly), 0u);
 }
 
 TEST(FileAttributes, LinksDevicesAndFifosCountAsFolders) {

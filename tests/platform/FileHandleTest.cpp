@@ -85,6 +85,17 @@ TEST_F(FileHandleOnExt4, NeverOpensThroughLinksOrIntoFifos) {
             "File access denied");
   EXPECT_EQ(FileHandle::OpenExisting(image_.File("fifo"), Access::Read).Size(), 0u);
   EXPECT_EQ(ReadWholeFile(target), "keep me");
+
+  // Opening on a look already made, in a folder that knows it lies on a
+  // disk: a name that has changed files since is refused.
+  const Directory folder = Directory::Walk(image_.MountPoint());
+  folder.OpenFile("target", Access::ReadWrite);
+  const auto seen = folder.Examine("target");
+  ASSERT_TRUE(seen);
+  ASSERT_EQ(::rename(image_.File("target").c_str(), image_.File("moved").c_str()), 0);
+  WriteFile(image_.File("target"), "another");
+  EXPECT_EQ(ErrorTextOf([&] { folder.OpenSeenFile("target", *seen); }), "File not found");
+  EXPECT_EQ(ReadWholeFile(image_.File("target")), "another");
 }
 
 // Files in memory are the user's on a tmpfs (/dev/shm) and the kernel's on
