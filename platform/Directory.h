@@ -146,12 +146,12 @@ class Directory {
   // it cannot be measured.
   std::int64_t FreeBytes() const;
 
- private:
-  explicit Directory(int fd);
   // The folder's device when its file system is a disk's, not the
-  // kernel's; looked at once, for the first file opened for writing in it.
+  // kernel's; looked at once, at the first call.
   std::optional<std::uint64_t> DiskDevice() const;
 
+ private:
+  explicit Directory(int fd);
   int fd_ = -1;
   std::uint64_t device_ = 0;
   std::uint64_t inode_ = 0;

@@ -55,6 +55,9 @@ std::shared_ptr<const Directory> FolderWalks::Walk(const std::string& route) {
   if (!last_ || route != route_) {
     last_.reset();
     last_ = std::make_shared<const Directory>(Directory::Walk(route));
+    // Known before any of its files is looked at, so that even the first
+    // can be opened on its look (Directory::OpenSeenFile).
+    last_->DiskDevice();
     route_ = route;
   }
   return last_;

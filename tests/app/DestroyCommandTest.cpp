@@ -168,9 +168,9 @@ bool ClosedAfterWriting(int watch, const std::string& name) {
   return closed;
 }
 
-// Whenever events run, a FIFO put at a listed file's name then is never
-// opened for writing (for some devices the open alone acts) nor removed. The
-// file before it lets the folder's file system be known by its turn.
+// Whenever events run, through a first file and at the second's turn, a FIFO
+// put at the second's name then is never opened for writing (for some
+// devices the open alone acts) nor removed.
 TEST_F(DestroyCommand, AFifoPutAtTheNameWhileEventsRunIsNeverOpenedForWriting) {
   OMREK_REQUIRE_MOUNTED(image_);
   const std::string first = image_.File("first");
