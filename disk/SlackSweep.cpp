@@ -89,10 +89,11 @@ bool SlackSweep::SweepDirectory(const Directory& folder, const std::string& path
     if (monitor_.CancelFlag()) return false;
     if (IsHidden(entry.name)) continue;
     const std::string entryPath = PathInFolder(path, entry.name);
-    if (entry.kind == Directory::EntryKind::File && entry.device == rootDevice_) {
+    const bool onThisDrive = entry.facts && entry.facts->identity.device == rootDevice_;
+    if (entry.kind == Directory::EntryKind::File && onThisDrive) {
       SweepFile(folder, entry.name, entryPath);
       if (unflushed_.size() >= kFilesPerFlush) FlushPutBackFiles();
-    } else if (entry.kind == Directory::EntryKind::Folder && entry.device == rootDevice_) {
+    } else if (entry.kind == Directory::EntryKind::Folder && onThisDrive) {
       std::optional<Directory> child;
       try {
         child.emplace(folder.OpenChild(entry.name));

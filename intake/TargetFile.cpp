@@ -12,22 +12,12 @@ ListedFile ListFile(const std::string& path) {
   return ListFile(path, noter);
 }
 
-namespace {
-PathNote NoteOf(const std::string& path, PathNoter& noter) {
+ListedFile ListFile(const std::string& path, PathNoter& noter) { return NoteFile(path, noter).file; }
+
+NotedFile NoteFile(const std::string& path, PathNoter& noter) {
   if (path.find('\0') != std::string::npos) throw NameWithNul(path);
-  return noter.Note(path);
-}
-}  // namespace
-
-ListedFile ListFile(const std::string& path, PathNoter& noter) {
-  PathNote note = NoteOf(path, noter);
-  return {path, std::move(note.route), note.identity};
-}
-
-std::optional<ListedFile> ListRegularFile(const std::string& path, PathNoter& noter) {
-  PathNote note = NoteOf(path, noter);
-  if (!note.regularFile) return std::nullopt;
-  return ListedFile{path, std::move(note.route), note.identity};
+  PathNote note = noter.Note(path);
+  return {{path, std::move(note.route), note.identity}, note.regularFile};
 }
 
 std::optional<PinnedFile> ReachListedFile(const ListedFile& file) {

@@ -38,8 +38,13 @@ ListedFile ListFile(const std::string& path);
 // The same for one path of a list noted by `noter`, which resolves each
 // folder once for a run of paths in it.
 ListedFile ListFile(const std::string& path, PathNoter& noter);
-// The same, nullopt when the path does not lead to a regular file now.
-std::optional<ListedFile> ListRegularFile(const std::string& path, PathNoter& noter);
+// The same, with what the noting's one look told: whether the path led to
+// a regular file.
+struct NotedFile {
+  ListedFile file;
+  bool regularFile = false;
+};
+NotedFile NoteFile(const std::string& path, PathNoter& noter);
 
 // The listed file, held by its folder; nullopt when it is a folder, a link,
 // a device or the like, or when the path no longer leads to it (gone,

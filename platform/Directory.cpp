@@ -85,7 +85,7 @@ Directory::EntryFacts FactsOf(const struct statx& stx) {
 }
 
 // One entry as it is, not following a link nor setting off an automount;
-// with no device when it is gone already.
+// with no facts when it is gone already.
 Directory::Entry LookAt(int listing, const dirent& entry, std::uint64_t folderDevice, std::uint64_t folderMount) {
   struct statx stx {};
   const unsigned int wanted = STATX_BASIC_STATS | STATX_MNT_ID;
@@ -94,11 +94,10 @@ Directory::Entry LookAt(int listing, const dirent& entry, std::uint64_t folderDe
   }
   Directory::Entry found{entry.d_name, KindOf(entry.d_type, stx.stx_mode)};
   found.facts = FactsOf(stx);
-  found.device = found.facts->identity.device;
   const bool mountRoot =
       (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
   const bool otherMount = (stx.stx_mask & STATX_MNT_ID) != 0 && folderMount != 0 && stx.stx_mnt_id != folderMount;
-  found.mountPoint = mountRoot || otherMount || found.device != folderDevice;
+  found.mountPoint = mountRoot || otherMount || found.facts->identity.device != folderDevice;
   return found;
 }
 
@@ -265,7 +264,7 @@ std::vector<Directory::Entry> Directory::Entries(const std::set<std::string>& mo
   while (const dirent* entry = ::readdir(stream)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
     if (mounted.contains(entry->d_name)) {
-      entries.push_back({entry->d_name, entry->d_type == DT_DIR ? EntryKind::Folder : EntryKind::Other, 0, true});
+      entries.push_back({entry->d_name, entry->d_type == DT_DIR ? EntryKind::Folder : EntryKind::Other, true});
       continue;
     }
     entries.push_back(LookAt(listing, *entry, device_, mountId_));

@@ -48,15 +48,13 @@ class Directory {
   struct Entry {
     std::string name;
     EntryKind kind;
-    // The file system it lies on, read without setting off an automount;
-    // 0 when it was gone by then, or not looked at.
-    std::uint64_t device = 0;
     // Something is mounted on it (a folder, or a single file bound over
     // another), of this file system or another: it shows before anything
     // is opened.
     bool mountPoint = false;
-    // What the listing's look at it told; nullopt when it was not looked at
-    // (a mount point known from the mount table) or gone by then.
+    // What the listing's look at it told, read without setting off an
+    // automount; nullopt when it was not looked at (a mount point known from
+    // the mount table) or gone by then.
     std::optional<EntryFacts> facts = std::nullopt;
   };
 

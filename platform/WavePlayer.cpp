@@ -31,17 +31,20 @@ struct SdlAudio {
 
 SdlAudio LoadSdlAudio() {
   const LoadedModule sdl("libSDL2-2.0.so.0");
-  return {sdl.Find<decltype(&SDL_SetHint)>("SDL_SetHint"),
-          sdl.Find<decltype(&SDL_InitSubSystem)>("SDL_InitSubSystem"),
-          sdl.Find<decltype(&SDL_GetNumAudioDevices)>("SDL_GetNumAudioDevices"),
-          sdl.Find<decltype(&SDL_RWFromConstMem)>("SDL_RWFromConstMem"),
-          sdl.Find<decltype(&SDL_LoadWAV_RW)>("SDL_LoadWAV_RW"),
-          sdl.Find<decltype(&SDL_FreeWAV)>("SDL_FreeWAV"),
-          sdl.Find<decltype(&SDL_OpenAudioDevice)>("SDL_OpenAudioDevice"),
-          sdl.Find<decltype(&SDL_CloseAudioDevice)>("SDL_CloseAudioDevice"),
-          sdl.Find<decltype(&SDL_ClearQueuedAudio)>("SDL_ClearQueuedAudio"),
-          sdl.Find<decltype(&SDL_QueueAudio)>("SDL_QueueAudio"),
-          sdl.Find<decltype(&SDL_PauseAudioDevice)>("SDL_PauseAudioDevice")};
+  const auto find = [&sdl]<typename Function>(Function& entry, const char* name) { entry = sdl.Find<Function>(name); };
+  SdlAudio audio{};
+  find(audio.SetHint, "SDL_SetHint");
+  find(audio.InitSubSystem, "SDL_InitSubSystem");
+  find(audio.GetNumAudioDevices, "SDL_GetNumAudioDevices");
+  find(audio.RWFromConstMem, "SDL_RWFromConstMem");
+  find(audio.LoadWAV_RW, "SDL_LoadWAV_RW");
+  find(audio.FreeWAV, "SDL_FreeWAV");
+  find(audio.OpenAudioDevice, "SDL_OpenAudioDevice");
+  find(audio.CloseAudioDevice, "SDL_CloseAudioDevice");
+  find(audio.ClearQueuedAudio, "SDL_ClearQueuedAudio");
+  find(audio.QueueAudio, "SDL_QueueAudio");
+  find(audio.PauseAudioDevice, "SDL_PauseAudioDevice");
+  return audio;
 }
 
 // The audio system starts the first time a sound is played and stays up.

@@ -250,16 +250,14 @@ class Run : public CommandFrontEnd {
     PathNoter noter;
     for (const std::string& path : line_.paths) {
       // Noted first: a regular file, the common case, is looked at once.
-      if (auto file = ListRegularFile(path, noter)) {
-        files.push_back(std::move(*file));
-      } else if (const auto why = WhyNotAFile(path)) {
-        if (*why == "folder" && line_.recursive) {
-          ListFolder(path, files);
-        } else {
-          Skip(path, *why, files.size());
-        }
+      NotedFile noted = NoteFile(path, noter);
+      const auto why = noted.regularFile ? std::nullopt : WhyNotAFile(path);
+      if (!why) {
+        files.push_back(std::move(noted.file));
+      } else if (*why == "folder" && line_.recursive) {
+        ListFolder(path, files);
       } else {
-        files.push_back(ListFile(path, noter));
+        Skip(path, *why, files.size());
       }
     }
     const StoredWipeProfile profile = ReadStoredProfile(settings_, "FileMode");
