@@ -17,15 +17,25 @@ std::string MakeImageFolder(const std::string& prefix) {
   return pattern;
 }
 
+bool MakeImage(const std::string& fileSystem, const std::string& image, int megabytes, const std::string& label,
+               const std::string& options) {
+  // mkfs.ext4 overwrites an image with -F, the others with -f.
+  const std::string flags = fileSystem == "ext4" ? "-q -F" : "-q -f";
+  return RunQuietly("command -v mkfs." + fileSystem + " && truncate -s " + std::to_string(megabytes) + "M '" + image +
+                    "' && mkfs." + fileSystem + " " + flags + " " + options + " -L '" + label + "' '" + image + "'");
+}
+
 bool MakeExt4Image(const std::string& image, int megabytes, const std::string& label, const std::string& options) {
-  return RunQuietly("truncate -s " + std::to_string(megabytes) + "M '" + image + "' && mkfs.ext4 -q -F " + options +
-                    " -L '" + label + "' '" + image + "'");
+  return MakeImage("ext4", image, megabytes, label, options);
 }
 
 LoopImage::LoopImage(int megabytes, int blockSize, const std::string& label)
     : LoopImage(megabytes, label, "-b " + std::to_string(blockSize)) {}
 
-LoopImage::LoopImage(int megabytes, const std::string& label, const std::string& mkfsOptions) {
+LoopImage::LoopImage(int megabytes, const std::string& label, const std::string& mkfsOptions)
+    : LoopImage(Kind{"ext4"}, megabytes, label, mkfsOptions) {}
+
+LoopImage::LoopImage(const Kind& kind, int megabytes, const std::string& label, const std::string& mkfsOptions) {
   if (::geteuid() != 0) {
     reason_ = "mounting a loop image needs root";
     return;
@@ -35,11 +45,11 @@ LoopImage::LoopImage(int megabytes, const std::string& label, const std::string&
     reason_ = "cannot make a folder for the image";
     return;
   }
-  image_ = folder_ + "/image.ext4";
+  image_ = folder_ + "/image." + kind.fileSystem;
   mountPoint_ = folder_ + "/mnt";
   std::filesystem::create_directory(mountPoint_);
-  if (!MakeExt4Image(image_, megabytes, label, mkfsOptions)) {
-    reason_ = "mkfs.ext4 failed";
+  if (!MakeImage(kind.fileSystem, image_, megabytes, label, mkfsOptions)) {
+    reason_ = "mkfs." + kind.fileSystem + " failed or is not installed";
     return;
   }
   if (!RunQuietly("mount -o loop '" + image_ + "' '" + mountPoint_ + "'")) {

@@ -14,6 +14,12 @@ class LoopImage {
   // Made with mkfs.ext4's own defaults for its size, and any options given
   // ("-O bigalloc -C 16384").
   LoopImage(int megabytes, const std::string& label, const std::string& mkfsOptions = "");
+  // Another file system ("xfs", "btrfs", "ext4"), made by its own mkfs with
+  // its defaults for the size and any options given.
+  struct Kind {
+    std::string fileSystem;
+  };
+  LoopImage(const Kind& kind, int megabytes, const std::string& label, const std::string& mkfsOptions = "");
   ~LoopImage();
   LoopImage(const LoopImage&) = delete;
   LoopImage& operator=(const LoopImage&) = delete;
@@ -44,6 +50,8 @@ class LoopImage {
 // of `megabytes` made in it with mkfs.ext4's `options`.
 std::string MakeImageFolder(const std::string& prefix);
 bool MakeExt4Image(const std::string& image, int megabytes, const std::string& label, const std::string& options);
+bool MakeImage(const std::string& fileSystem, const std::string& image, int megabytes, const std::string& label,
+               const std::string& options);
 
 #define OMREK_REQUIRE_MOUNTED(image) \
   if (!(image).Mounted()) GTEST_SKIP() << (image).Reason()
