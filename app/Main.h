@@ -20,6 +20,7 @@ class QLabel;
 
 namespace omrek {
 
+struct SpaceWipeOptions;
 class BarMeter;
 class ClickLabel;
 class FlatButton;
@@ -115,6 +116,9 @@ class TfrmMain : public QWidget, public JobMonitor {
 
   // The drives picked in the configuration dialog, by letter and root.
   std::vector<DriveToWipe> SelectedDrives() const;
+  // How a free-space wipe reads the dialog's further options, and notes its
+  // speed for the next forecast.
+  SpaceWipeOptions SpaceWipeOptionsOfConfig();
 
   // The controls; tests and tools find each by its object name, which is
   // its name here.

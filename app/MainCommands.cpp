@@ -12,8 +12,10 @@ namespace omrek {
 
 void TfrmMain::btnDestroyClick() {
   RunCommand([this] {
+    const SpaceFollowUp followUp{frmConfig_->DiskModeProfile(), SpaceWipeOptionsOfConfig(), DiskInfo, wipeSpeeds_,
+                                 frmConfig_->SettingsFilePath()};
     CommandRunner(engine_, *this, *frontEnd_)
-        .Destroy(*lstView, frmConfig_->FileModeProfile(), frmConfig_->Options(), Wave1);
+        .Destroy(*lstView, frmConfig_->FileModeProfile(), frmConfig_->Options(), Wave1, {}, &followUp);
   });
 }
 
@@ -37,13 +39,18 @@ void TfrmMain::btnWipeSpaceClick() {
     return;
   }
   if (!CommandRunner(engine_, *this, *frontEnd_).AskToWipeSpace(drives, wipeSpeeds_)) return;
+  RunCommand([&] {
+    CommandRunner(engine_, *this, *frontEnd_)
+        .WipeSpace(drives, frmConfig_->DiskModeProfile(), SpaceWipeOptionsOfConfig(), DiskInfo);
+  });
+}
+
+SpaceWipeOptions TfrmMain::SpaceWipeOptionsOfConfig() {
   SpaceWipeOptions options;
   options.wipeSlack = [this] { return frmConfig_->WipeSlack(); };
   options.verify = frmConfig_->Options().verify;
   options.firstChunkTimed = [this](const std::string& root, double speed) { wipeSpeeds_.Note(root, speed); };
-  RunCommand([&] {
-    CommandRunner(engine_, *this, *frontEnd_).WipeSpace(drives, frmConfig_->DiskModeProfile(), options, DiskInfo);
-  });
+  return options;
 }
 
 std::vector<DriveToWipe> TfrmMain::SelectedDrives() const {

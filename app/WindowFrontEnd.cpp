@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QPushButton>
 
+#include "app/DestroyConfirmation.h"
 #include "app/SpaceConfirmation.h"
 #include "platform/DriveTable.h"
 #include "settings/ui/Config.h"
@@ -45,6 +46,14 @@ bool WindowFrontEnd::AcceptCaveat(const InPlaceCaveat& caveat) {
 
 bool WindowFrontEnd::ConfirmSpaceWipe(const std::vector<DriveForecast>& drives) {
   return omrek::ConfirmSpaceWipe(&window_, {drives, config_.WipeSlack(), config_.SettingsFilePath()});
+}
+
+std::optional<bool> WindowFrontEnd::ConfirmDestroy(const DestroyQuestion& question) {
+  const bool offered = config_.ThenWipeSpace().value_or(question.keepsCopies);
+  const std::optional<bool> answer = omrek::ConfirmDestroy(&window_, question, offered);
+  // Only a choice the user made is stored: the offer alone stores nothing.
+  if (answer && *answer != offered) config_.RememberThenWipeSpace(*answer);
+  return answer;
 }
 
 void WindowFrontEnd::ReportReady(CommandReport report) {

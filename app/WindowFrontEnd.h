@@ -12,8 +12,9 @@ namespace omrek {
 class TfrmConfig;
 
 // How the window asks before a command writes and what it offers after:
-// the in-place caveat of each drive (unless the user silenced it), the
-// question before Wipe Space fills drives, and the report, offered and
+// the question before a Destroy, the in-place caveat of each drive (unless
+// the user silenced it), the question before Wipe Space fills drives, and
+// the report, offered and
 // never forced. What a command did to each target the window shows in its
 // rows and status lines already.
 class WindowFrontEnd : public CommandFrontEnd {
@@ -22,6 +23,9 @@ class WindowFrontEnd : public CommandFrontEnd {
 
   bool AcceptInPlaceCaveats(const std::vector<InPlaceCaveat>& caveats) override;
   bool ConfirmSpaceWipe(const std::vector<DriveForecast>& drives) override;
+  // Ticked as the user last chose, else where a drive keeps old copies; an
+  // answer other than the offer is remembered.
+  std::optional<bool> ConfirmDestroy(const DestroyQuestion& question) override;
   void TargetDone(const TargetOutcome&) override {}
   void ReportReady(CommandReport report) override;
 

@@ -1,5 +1,6 @@
 #include "engine/CommandReport.h"
 
+#include <algorithm>
 #include <ctime>
 #include <sstream>
 
@@ -31,10 +32,20 @@ CommandReport::CommandReport(std::string command, PassOrder order, const WipePro
       verify_(verify),
       started_(std::chrono::system_clock::now()) {}
 
+bool CommandReport::Empty() const {
+  return entries_.empty() && std::all_of(followers_.begin(), followers_.end(),
+                                         [](const CommandReport& follower) { return follower.Empty(); });
+}
+
 std::string CommandReport::Text() const {
+  std::string text = "Omrek, Filebane report\n" + Part();
+  for (const CommandReport& follower : followers_) text += "\n" + follower.Part();
+  return text;
+}
+
+std::string CommandReport::Part() const {
   std::ostringstream text;
-  text << "Omrek, Filebane report\n"
-       << "Command: " << command_ << "\n"
+  text << "Command: " << command_ << "\n"
        << "Started: " << UtcText(started_) << "\n"
        << "Passes: " << profile_ << "\n"
        << "Verification: " << (verify_ ? "on" : "off") << "\n\n";

@@ -26,7 +26,11 @@ class CommandReport {
   void AddStartRepairs(std::vector<std::string> lines) { startRepairs_ = std::move(lines); }
   // File systems whose journals may still hold the command's names.
   void AddUnclearedJournals(std::vector<std::string> lines) { unclearedJournals_ = std::move(lines); }
-  bool Empty() const { return entries_.empty(); }
+  // The report of a command run straight after this one, as part of one
+  // request (a Destroy, then a wipe of the free space it left): its part
+  // follows this one's.
+  void Follow(CommandReport next) { followers_.push_back(std::move(next)); }
+  bool Empty() const;
   const std::vector<TargetOutcome>& Entries() const { return entries_; }
 
   std::string Text() const;
@@ -44,6 +48,10 @@ class CommandReport {
   std::vector<std::string> startRepairs_;
   std::vector<TargetOutcome> entries_;
   std::vector<std::string> unclearedJournals_;
+  std::vector<CommandReport> followers_;
+
+  // From the command's name on: what Text() says of one command.
+  std::string Part() const;
 };
 
 }  // namespace omrek

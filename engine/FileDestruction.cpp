@@ -65,6 +65,7 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   FlushWipedFolder();
   // A command stopped early leaves every folder as it is.
   if (!monitor_.CancelFlag()) emptied.RemoveEmptied(monitor_, options_.wipeNames, sink_);
+  stopped_ = monitor_.CancelFlag();
   monitor_.SetCancelFlag(true);
   monitor_.ResetProgress();
 }

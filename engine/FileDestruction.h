@@ -47,6 +47,8 @@ class FileDestruction {
   // other row reads "skipped". Stops between rows when CancelFlag is set,
   // and sets it when it ends.
   void DestroyListedFiles(TargetRows& rows);
+  // Whether Cancel (or a signal) ended the last command before its end.
+  bool Stopped() const { return stopped_; }
 
   // Destroyed when the file was overwritten, emptied and deleted without
   // error (DeletedUnwritten when every pass is off). Refused, untouched,
@@ -102,6 +104,7 @@ class FileDestruction {
   // Set once the file is cut to nothing: a failure past that point cannot
   // put its length back, and is not told as a file kept.
   bool emptied_ = false;
+  bool stopped_ = false;
   // Each file system's cluster size, measured once per command, and the
   // folder last walked to.
   ClusterSizeMemo clusterSizes_;

@@ -53,6 +53,7 @@ const std::array<SettingKey, 21> kSettingKeys{{
 const SettingKey kVerifyKey{"Options", "Verify", kBoolean, "0", "", true};
 const SettingKey kWipeNamesKey{"Options", "WipeNames", kBoolean, "1", "", true};
 const SettingKey kOfferReportKey{"Options", "OfferReport", kBoolean, "1", "", true};
+const SettingKey kThenWipeSpaceKey{"Options", "ThenWipeSpace", kBoolean, "0", "", true};
 const SettingKey kQuietDrivesKey{"Options", "QuietDrives", SettingType::MountPoints, "", "", true};
 
 std::string SettingsPathFor(const std::string& executablePath) {

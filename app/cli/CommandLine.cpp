@@ -54,11 +54,12 @@ void Check(const CommandLine& line) {
   if (!line.settingsFile.empty() && !TakesPaths(line.mode)) {
     throw UsageError("--settings goes with --destroy, --wipe-slack or --wipe-space");
   }
-  if (line.yes && line.mode != Mode::WipeSpace) throw UsageError("--yes goes with --wipe-space");
+  if (line.thenWipeSpace && line.mode != Mode::Destroy) throw UsageError("--then-wipe-space goes with --destroy");
+  if (line.yes && !line.FillsDrives()) throw UsageError("--yes goes with --wipe-space or --then-wipe-space");
   if (line.recursive && line.mode != Mode::Destroy && line.mode != Mode::WipeSlack) {
     throw UsageError("-r goes with --destroy or --wipe-slack");
   }
-  if (line.waitSeconds && line.mode != Mode::WipeSpace) throw UsageError("--wait goes with --wipe-space");
+  if (line.waitSeconds && !line.FillsDrives()) throw UsageError("--wait goes with --wipe-space or --then-wipe-space");
   if ((line.verify || !line.reportFile.empty()) && !TakesPaths(line.mode)) {
     throw UsageError("--verify and --report go with --destroy, --wipe-slack or --wipe-space");
   }
@@ -131,6 +132,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       line.verify = true;
       continue;
     }
+    if (argument == "--then-wipe-space") {
+      line.thenWipeSpace = true;
+      continue;
+    }
     if (TakeFile(arguments, i, "--report", line.reportFile) ||
         TakeFile(arguments, i, "--settings", line.settingsFile) || TakeSeconds(arguments, i, line.waitSeconds)) {
       continue;
@@ -152,6 +157,7 @@ std::string UsageText(const std::string& reportAddress) {
   std::string text =
       "Usage: omrek [FILE...]\n"
       "       omrek --destroy [-r] [--verify] [--report FILE] [--settings FILE] FILE...\n"
+      "       omrek --destroy --then-wipe-space [--yes] [--wait SECONDS] [-r] ... FILE...\n"
       "       omrek --wipe-slack [-r] [--verify] [--report FILE] [--settings FILE] FILE...\n"
       "       omrek --wipe-space [--yes] [--wait SECONDS] [--verify] [--report FILE]\n"
       "                          [--settings FILE] PATH...\n"
@@ -170,6 +176,11 @@ std::string UsageText(const std::string& reportAddress) {
       "                 file-mode passes, cut it to nothing and delete it\n"
       "  --wipe-slack   overwrite the slack of each FILE (past its end, to the end of\n"
       "                 its last cluster) with the file-mode passes; the file stays\n"
+      "  --destroy --then-wipe-space\n"
+      "                 destroy each FILE, then wipe the free space of every drive\n"
+      "                 where a file was destroyed, as --wipe-space does: earlier\n"
+      "                 versions an editor saved and blocks a copy-on-write file\n"
+      "                 system kept lie there; asks first\n"
       "  --wipe-space   fill the free space of the file system holding each PATH with\n"
       "                 filler files, written with the disk-mode passes, then delete\n"
       "                 them; asks first\n"

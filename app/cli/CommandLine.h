@@ -32,6 +32,9 @@ struct CommandLine {
   std::string settingsFile;
   // --yes: the free-space wipe goes on without asking.
   bool yes = false;
+  // --then-wipe-space: after --destroy, the free space of each drive where a
+  // file was destroyed is wiped as --wipe-space wipes it.
+  bool thenWipeSpace = false;
   // -r, --recursive: a folder named stands for every file beneath it.
   bool recursive = false;
   // --verify: read back each file's (or chunk's) last pass, whatever the
@@ -45,6 +48,8 @@ struct CommandLine {
 
   // Runs without a window or a display.
   bool Headless() const { return mode != Mode::Window; }
+  // Fills drives, which --yes and --wait are about.
+  bool FillsDrives() const { return mode == Mode::WipeSpace || (mode == Mode::Destroy && thenWipeSpace); }
 };
 
 // A command line the program cannot follow; the text says why.

@@ -144,25 +144,18 @@ class Run : public CommandFrontEnd {
   // Filling a drive makes every program writing there fail until the wipe
   // ends: a person on a terminal is asked, a script must have said --yes.
   bool ConfirmSpaceWipe(const std::vector<DriveForecast>& forecasts) override {
-    if (line_.yes) return true;
     const SpaceWipeQuestion asked{forecasts, ReadStoredWipeSlack(settings_), SettingsFileOf(line_)};
-    std::string question = SpaceWipeHeading(asked.sweepsSlack) + "\n";
-    for (const std::string& line :
-         SpaceWipeDriveLines(asked, [](const std::string& root) { return ReadablePath(root); })) {
-      question += "  " + line + "\n";
+    return AskToFill("", asked, "--wipe-space", "nothing wiped");
+  }
+
+  // Only --then-wipe-space asks: a plain --destroy does what it was told.
+  std::optional<bool> ConfirmDestroy(const DestroyQuestion& question) override {
+    if (!line_.thenWipeSpace) return false;
+    const std::string files = question.files == 1 ? "1 file" : std::to_string(question.files) + " files";
+    if (!AskToFill("Destroy " + files + ", then:\n", question.space, "--then-wipe-space", "nothing destroyed")) {
+      return std::nullopt;
     }
-    if (!IsTerminal(StandardStream::Input)) {
-      errors_ << question << "omrek: nothing written: from a script, --wipe-space needs --yes\n";
-      refused_ = true;
-      return false;
-    }
-    errors_ << question << "Wipe? [y/N] " << std::flush;
-    std::string answer;
-    std::getline(in_, answer);
-    if (answer == "y" || answer == "Y" || answer == "yes") return true;
-    allDone_ = false;
-    Report("omrek", "nothing wiped");
-    return false;
+    return true;
   }
 
   void TargetDone(const TargetOutcome& done) override {
@@ -187,6 +180,32 @@ class Run : public CommandFrontEnd {
   }
 
  private:
+  // Asks on the terminal whether to fill the drives, `first` said before
+  // the question; true at once with --yes. From a script without --yes
+  // nothing is done, and `option` named as needing it. Declined, the
+  // command says `declined` and counts as not done.
+  bool AskToFill(const std::string& first, const SpaceWipeQuestion& asked, const std::string& option,
+                 const std::string& declined) {
+    if (line_.yes) return true;
+    std::string question = first + SpaceWipeHeading(asked.sweepsSlack) + "\n";
+    for (const std::string& line :
+         SpaceWipeDriveLines(asked, [](const std::string& root) { return ReadablePath(root); })) {
+      question += "  " + line + "\n";
+    }
+    if (!IsTerminal(StandardStream::Input)) {
+      errors_ << question << "omrek: nothing written: from a script, " << option << " needs --yes\n";
+      refused_ = true;
+      return false;
+    }
+    errors_ << question << "Wipe? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(in_, answer);
+    if (answer == "y" || answer == "Y" || answer == "yes") return true;
+    allDone_ = false;
+    Report("omrek", declined);
+    return false;
+  }
+
   // One line a target, `what` already readable: no name can break it.
   void Report(const std::string& what, const std::string& outcome) {
     monitor_.ClearBar();
@@ -264,7 +283,11 @@ class Run : public CommandFrontEnd {
     CommandRows rows(std::move(files));
     if (line_.mode == Mode::Destroy) {
       WavePlayer silent;
-      runner_.Destroy(rows, profile, {Verify(), settings_.ReadBoolean(kWipeNamesKey)}, silent, std::move(skipped_));
+      TDiskInfo diskInfo;
+      const StoredWipeProfile diskMode = ReadStoredProfile(settings_, "DiskMode");
+      const SpaceFollowUp followUp{diskMode, SpaceOptions(), diskInfo, speeds_, SettingsFileOf(line_)};
+      runner_.Destroy(rows, profile, {Verify(), settings_.ReadBoolean(kWipeNamesKey)}, silent, std::move(skipped_),
+                      &followUp);
     } else {
       runner_.WipeSlack(rows, profile, Verify(), std::move(skipped_));
     }
@@ -330,15 +353,19 @@ class Run : public CommandFrontEnd {
     const std::vector<DriveToWipe> drives = DrivesOfPaths();
     // With no drive to fill there is nothing to ask; the skipped paths are
     // still told and reported. Declined, the command tells them alone.
-    if (!drives.empty() && !runner_.AskToWipeSpace(drives, WipeSpeeds())) {
+    if (!drives.empty() && !runner_.AskToWipeSpace(drives, speeds_)) {
       for (const SkippedTarget& skipped : skipped_) TargetDone(skipped.outcome);
       return;
     }
+    TDiskInfo diskInfo;
+    runner_.WipeSpace(drives, ReadStoredProfile(settings_, "DiskMode"), SpaceOptions(), diskInfo, std::move(skipped_));
+  }
+
+  // A script is not left hanging on a drive another copy is filling unless
+  // it asked to wait; a wait is said on stderr, which has no status lines.
+  SpaceWipeOptions SpaceOptions() {
     const bool wipeSlack = ReadStoredWipeSlack(settings_);
-    // A script is not left hanging on a drive another copy is filling
-    // unless it asked to wait; a wait is said on stderr, which has no
-    // status lines.
-    const SpaceWipeOptions options{
+    return {
         .wipeSlack = [wipeSlack] { return wipeSlack; },
         .verify = Verify(),
         .goOnAfterFailure = true,
@@ -346,8 +373,6 @@ class Run : public CommandFrontEnd {
         .longestWait = std::chrono::seconds(line_.waitSeconds.value_or(0)),
         .waitTold = [this](const std::string& status) { monitor_.ShowMessage(status); },
     };
-    TDiskInfo diskInfo;
-    runner_.WipeSpace(drives, ReadStoredProfile(settings_, "DiskMode"), options, diskInfo, std::move(skipped_));
   }
 
   const CommandLine& line_;
@@ -360,6 +385,8 @@ class Run : public CommandFrontEnd {
   CommandRunner runner_;
   std::optional<ReportFile> reportFile_;
   std::vector<SkippedTarget> skipped_;
+  // Nothing measured yet: a run of the command line forecasts no times.
+  const WipeSpeeds speeds_;
   bool allDone_ = true;
   bool refused_ = false;
 };

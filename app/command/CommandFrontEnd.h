@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +12,18 @@
 #include "platform/InPlaceCaveat.h"
 
 namespace omrek {
+
+// What the question before a Destroy is about: how many files it destroys,
+// and the drives they lie on, as a wipe of the free space they leave would
+// fill them afterwards.
+struct DestroyQuestion {
+  std::size_t files = 0;
+  SpaceWipeQuestion space;
+  // One of the drives is known to keep old copies that overwriting in place
+  // does not reach (copy-on-write, flash, a network server): wiping the
+  // free space afterwards is offered ticked.
+  bool keepsCopies = false;
+};
 
 // What differs between the window and the command line when a command
 // runs: how they ask and how they show. The commands themselves are the
@@ -24,6 +38,11 @@ class CommandFrontEnd {
 
   // Before the free-space wipe fills the drives. False stops it unstarted.
   virtual bool ConfirmSpaceWipe(const std::vector<DriveForecast>& drives) = 0;
+
+  // Before a Destroy that can go on to wipe the free space its files leave.
+  // Nothing: the command stops unstarted. Otherwise whether it goes on to
+  // wipe the free space of the drives where it destroyed files.
+  virtual std::optional<bool> ConfirmDestroy(const DestroyQuestion& question) = 0;
 
   // Each target as the command is done with it.
   virtual void TargetDone(const TargetOutcome& done) = 0;

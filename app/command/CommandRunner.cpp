@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "app/command/FreedDrives.h"
 #include "app/command/JournalClearing.h"
 #include "disk/SlackWipe.h"
 #include "platform/MountProbe.h"
@@ -59,7 +60,7 @@ bool CommandRunner::AcceptCaveats(const std::vector<std::string>& paths) {
 }
 
 void CommandRunner::Reported(CommandReport report, std::vector<SkippedTarget> skipped,
-                             const std::function<void(const OutcomeSink&)>& command) {
+                             const std::function<void(const OutcomeSink&)>& command, bool holdReport) {
   report.AddStartRepairs(frontEnd_.TakeStartRepairs());
   JournalClearing journals;
   OrderedOutcomes outcomes(std::move(skipped), [this, &report, &journals](const TargetOutcome& done) {
@@ -68,31 +69,83 @@ void CommandRunner::Reported(CommandReport report, std::vector<SkippedTarget> sk
     frontEnd_.TargetDone(done);
   });
   const OutcomeSink sink = [&outcomes](const TargetOutcome& done) { outcomes.Done(done); };
-  const auto handOver = [this, &report, &outcomes, &journals] {
+  const auto handOver = [this, &report, &outcomes, &journals, holdReport](bool failed) {
     outcomes.Finish();
     const std::vector<std::string> uncleared = journals.ClearAll();
     report.AddUnclearedJournals(uncleared);
     frontEnd_.JournalsUncleared(uncleared);
-    frontEnd_.ReportReady(std::move(report));
+    // A command that failed has no next command to wait for.
+    HandOverReport(std::move(report), holdReport && !failed);
   };
   try {
     command(sink);
   } catch (...) {
-    handOver();
+    handOver(true);
     throw;
   }
-  handOver();
+  handOver(false);
+}
+
+void CommandRunner::HandOverReport(CommandReport report, bool hold) {
+  if (heldReport_) {
+    heldReport_->Follow(std::move(report));
+    report = std::move(*heldReport_);
+    heldReport_.reset();
+  }
+  if (hold) {
+    heldReport_.emplace(std::move(report));
+  } else {
+    frontEnd_.ReportReady(std::move(report));
+  }
 }
 
 void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound,
-                            std::vector<SkippedTarget> skipped) {
+                            std::vector<SkippedTarget> skipped, const SpaceFollowUp* followUp) {
+  std::optional<FreedDrives> drives;
+  bool thenWipe = false;
+  if (followUp != nullptr && rows.RowCount() > 0) {
+    drives.emplace(rows);
+    const DestroyQuestion question{
+        static_cast<std::size_t>(rows.RowCount()),
+        {ForecastSpaceWipe(drives->All(), followUp->speeds), followUp->options.wipeSlack(), followUp->settingsFile},
+        !CaveatsOf(RoutesOf(rows)).empty()};
+    const std::optional<bool> answer = frontEnd_.ConfirmDestroy(question);
+    if (!answer) return;
+    thenWipe = *answer;
+  }
   if (!AcceptCaveats(RoutesOf(rows))) return;
-  Reported(CommandReport("Destroy", PassOrder::Destroy, profile, options.verify), std::move(skipped),
-           [&](const OutcomeSink& sink) {
-             FileDestruction destruction(engine_, monitor_, profile, sound, options);
-             destruction.TellOutcomes(sink);
-             destruction.DestroyListedFiles(rows);
-           });
+  bool stopped = false;
+  Reported(
+      CommandReport("Destroy", PassOrder::Destroy, profile, options.verify), std::move(skipped),
+      [&](const OutcomeSink& sink) {
+        FileDestruction destruction(engine_, monitor_, profile, sound, options);
+        destruction.TellOutcomes([&](const TargetOutcome& done) {
+          if (thenWipe) drives->Note(done);
+          sink(done);
+        });
+        destruction.DestroyListedFiles(rows);
+        stopped = destruction.Stopped();
+      },
+      thenWipe);
+  if (!thenWipe) return;
+  const std::vector<DriveToWipe> freed = drives->Freed();
+  if (stopped) {
+    // A stop asked for during the files holds for the wipe too: its drives
+    // are told as not done, and nothing is filled.
+    Reported(CommandReport("Wipe Space", PassOrder::FreeSpace, followUp->profile, followUp->options.verify), {},
+             [&](const OutcomeSink& sink) {
+               for (const DriveToWipe& drive : freed) {
+                 TargetOutcome notReached = TargetOutcome::Before(drive.root, followUp->options.verify);
+                 notReached.drive = drive.letter;
+                 notReached.outcome = Outcome::NotReached;
+                 sink(notReached);
+               }
+             });
+    return;
+  }
+  // The files' end set the flag, as every command's end does.
+  monitor_.SetCancelFlag(false);
+  RunSpaceWipe(freed, followUp->profile, followUp->options, followUp->diskInfo, {});
 }
 
 void CommandRunner::WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify,
@@ -114,6 +167,12 @@ void CommandRunner::WipeSpace(const std::vector<DriveToWipe>& drives, const Wipe
                               const SpaceWipeOptions& options, TDiskInfo& diskInfo,
                               std::vector<SkippedTarget> skipped) {
   if (!AcceptCaveats(RootsOf(drives))) return;
+  RunSpaceWipe(drives, profile, options, diskInfo, std::move(skipped));
+}
+
+void CommandRunner::RunSpaceWipe(const std::vector<DriveToWipe>& drives, const WipeProfile& profile,
+                                 const SpaceWipeOptions& options, TDiskInfo& diskInfo,
+                                 std::vector<SkippedTarget> skipped) {
   Reported(CommandReport("Wipe Space", PassOrder::FreeSpace, profile, options.verify), std::move(skipped),
            [&](const OutcomeSink& sink) {
              FreeSpaceWipe wipe(engine_, monitor_, profile, options.wipeSlack, diskInfo, options.verify);

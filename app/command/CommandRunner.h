@@ -35,6 +35,17 @@ struct SpaceWipeOptions {
   std::function<void(const std::string& status)> waitTold;
 };
 
+// What a Destroy needs to go on to wipe the free space its files leave,
+// as Wipe Space would.
+struct SpaceFollowUp {
+  const WipeProfile& profile;
+  SpaceWipeOptions options;
+  TDiskInfo& diskInfo;
+  const WipeSpeeds& speeds;
+  // The settings file, whose drive the question warns of.
+  std::string settingsFile;
+};
+
 // Runs the three commands for either front end: it asks the front end what
 // must be asked, runs the command, hands it each target's outcome and
 // keeps the report. Targets given that the command cannot act on (`skipped`)
@@ -43,8 +54,12 @@ class CommandRunner {
  public:
   CommandRunner(ShredEngine& engine, JobMonitor& monitor, CommandFrontEnd& frontEnd);
 
+  // With `followUp`, the front end is asked first, and may have the free
+  // space of every drive where a file was destroyed wiped afterwards: the
+  // files that are gone leave their blocks there, and so do the earlier
+  // versions an editor left when it saved. The two make one report.
   void Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound,
-               std::vector<SkippedTarget> skipped = {});
+               std::vector<SkippedTarget> skipped = {}, const SpaceFollowUp* followUp = nullptr);
   void WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify, std::vector<SkippedTarget> skipped = {});
   // Filling a drive makes every program writing there fail until the wipe
   // ends: the front end asks first, before the command starts.
@@ -55,13 +70,18 @@ class CommandRunner {
  private:
   bool AcceptCaveats(const std::vector<std::string>& paths);
   // Runs `command` with a report of it, which reaches the front end however
-  // the command ends.
+  // the command ends; with `holdReport`, only together with the next
+  // command's.
   void Reported(CommandReport report, std::vector<SkippedTarget> skipped,
-                const std::function<void(const OutcomeSink&)>& command);
+                const std::function<void(const OutcomeSink&)>& command, bool holdReport = false);
+  void HandOverReport(CommandReport report, bool hold);
+  void RunSpaceWipe(const std::vector<DriveToWipe>& drives, const WipeProfile& profile, const SpaceWipeOptions& options,
+                    TDiskInfo& diskInfo, std::vector<SkippedTarget> skipped);
 
   ShredEngine& engine_;
   JobMonitor& monitor_;
   CommandFrontEnd& frontEnd_;
+  std::optional<CommandReport> heldReport_;
 };
 
 }  // namespace omrek

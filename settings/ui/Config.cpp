@@ -187,6 +187,8 @@ std::string TfrmConfig::LoadSettings(WavePlayer& sound, FlatButton& wipeSpace) {
   options_ = {file.ReadBoolean(kVerifyKey), file.ReadBoolean(kWipeNamesKey)};
   quietDrives_ = file.ReadMountPoints(kQuietDrivesKey);
   offerReport_ = file.ReadBoolean(kOfferReportKey);
+  thenWipeSpace_.reset();
+  if (file.Stored(kThenWipeSpaceKey)) thenWipeSpace_ = file.ReadBoolean(kThenWipeSpaceKey);
   LoadSound(sound);
   chkWipeBackground->setChecked(false);
   wipeSpace.setCaptionLines({QStringLiteral("Wipe Space")});
@@ -200,6 +202,7 @@ void TfrmConfig::SaveSettings() {
   file.WriteBoolean(kVerifyKey, options_.verify);
   file.WriteBoolean(kWipeNamesKey, options_.wipeNames);
   file.WriteBoolean(kOfferReportKey, offerReport_);
+  if (thenWipeSpace_) file.WriteBoolean(kThenWipeSpaceKey, *thenWipeSpace_);
 }
 
 void TfrmConfig::PutIntoControl(const SettingsFile& file, const SettingKey& key) {
@@ -273,6 +276,17 @@ void TfrmConfig::QuietDrive(const std::string& mountPoint) {
     SettingsFile(SettingsFilePath()).WriteMountPoints(kQuietDrivesKey, quietDrives_);
   } catch (const std::exception&) {
     // The choice still holds until the program ends.
+  }
+}
+
+void TfrmConfig::RememberThenWipeSpace(bool wipe) {
+  if (thenWipeSpace_ == wipe) return;
+  thenWipeSpace_ = wipe;
+  try {
+    CreateSettingsFolder(SettingsFilePath());
+    SettingsFile(SettingsFilePath()).WriteBoolean(kThenWipeSpaceKey, wipe);
+  } catch (const std::exception&) {
+    // The answer still holds until the program ends.
   }
 }
 

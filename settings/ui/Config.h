@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ class TfrmConfig : public ModelessWindow {
   // cannot be written).
   bool OfferReport() const { return offerReport_; }
   void StopOfferingReport();
+
+  // The user's last answer to whether a Destroy wipes the free space after
+  // it; none until the user has answered. RememberThenWipeSpace stores it at
+  // once (kept for this run even when the file cannot be written).
+  std::optional<bool> ThenWipeSpace() const { return thenWipeSpace_; }
+  void RememberThenWipeSpace(bool wipe);
 
   // The selected drives' letters, such as "CE".
   QString SelectedDrives() const;
@@ -116,6 +123,7 @@ class TfrmConfig : public ModelessWindow {
   DestroyOptions options_;
   std::vector<std::string> quietDrives_;
   bool offerReport_ = true;
+  std::optional<bool> thenWipeSpace_;
   WipeControls fileControls_{};
   WipeControls diskControls_{};
   ControlWipeProfile fileMode_{fileControls_};

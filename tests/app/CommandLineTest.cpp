@@ -49,6 +49,9 @@ TEST(ParseCommandLine, CommandsWithTheirPathsAndOptions) {
   EXPECT_TRUE(ParseCommandLine({"--destroy", "-r", "dir"}).recursive);
   EXPECT_TRUE(ParseCommandLine({"--recursive", "--wipe-slack", "dir"}).recursive);
   EXPECT_EQ(ParseCommandLine({"--destroy", "--", "-r"}).paths, std::vector<std::string>{"-r"});
+  const CommandLine follow = ParseCommandLine({"--destroy", "-r", "--then-wipe-space", "--yes", "--wait", "9", "d"});
+  EXPECT_TRUE(follow.thenWipeSpace && follow.yes && follow.recursive);
+  EXPECT_EQ(follow.waitSeconds, 9u);
 }
 
 TEST(ParseCommandLine, HelpAndVersionAnswerWhateverElseIsGiven) {
@@ -94,11 +97,12 @@ TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
   EXPECT_EQ(error({"--destroy", "x", "--wipe-slack"}), "only one command at a time: --wipe-slack");
   EXPECT_EQ(error({"--destroy", "x", "--settings"}), "--settings needs a file");
   EXPECT_EQ(error({"--settings", "s.ini", "x"}), "--settings goes with --destroy, --wipe-slack or --wipe-space");
-  EXPECT_EQ(error({"--destroy", "--yes", "x"}), "--yes goes with --wipe-space");
+  EXPECT_EQ(error({"--destroy", "--yes", "x"}), "--yes goes with --wipe-space or --then-wipe-space");
+  EXPECT_EQ(error({"--wipe-slack", "--then-wipe-space", "x"}), "--then-wipe-space goes with --destroy");
   EXPECT_EQ(error({"--recover", "x"}), "--recover takes no paths");
   EXPECT_EQ(error({"--install-file-manager-actions", "x"}), "--install-file-manager-actions takes no paths");
   EXPECT_EQ(error({"--recover", "--verify"}), "--verify and --report go with --destroy, --wipe-slack or --wipe-space");
-  EXPECT_EQ(error({"--destroy", "--wait", "5", "x"}), "--wait goes with --wipe-space");
+  EXPECT_EQ(error({"--destroy", "--wait", "5", "x"}), "--wait goes with --wipe-space or --then-wipe-space");
   EXPECT_EQ(error({"-r", "dir"}), "-r goes with --destroy or --wipe-slack");
   EXPECT_EQ(error({"--wipe-space", "-r", "/mnt"}), "-r goes with --destroy or --wipe-slack");
   EXPECT_EQ(error({"--wipe-space", "/mnt", "--wait"}), "--wait needs a whole number of seconds");

@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <cerrno>
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "app/OmrekProgram.h"
 #include "disk/SlackWipe.h"
@@ -75,7 +78,7 @@ class DestroyCommand : public ::testing::Test {
   DestroyCommand() { program_.Start(); }
 
   void Add(const std::string& path) { main_.AddTarget(path); }
-  void ClickDestroy() { Click(main_, "btnDestroy"); }
+  void ClickDestroy() { test::ClickDestroy(main_); }
   TargetListView& List() const { return Child<TargetListView>(main_, "lstView"); }
   QLabel& Status() const { return Child<QLabel>(main_, "lblStatus"); }
   QStringList States() const {
@@ -915,6 +918,56 @@ TEST_F(DestroyCommand, ADriveThatMayKeepOldCopiesIsNamedFirst) {
   ClickDestroy();
   EXPECT_TRUE(none.Boxes().empty()) << "silenced for that drive";
   test::RunQuietly("echo 1 > " + rotational);
+}
+
+// Destroy asks first, and Return there cancels. Its check box, ticked as
+// the user last chose (at first only where a drive keeps old copies), has
+// the free space of the files' drives wiped afterwards; Cancel during that
+// filling leaves the files destroyed and no filler behind.
+TEST_F(DestroyCommand, AskedFirstAndTheFreeSpaceWipedAfterwardsWhenTicked) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  test::TempDir settings;
+  program_.Config().SetProgramPath(settings.File("omrek"));
+  const std::string file = WriteFile(image_.File("thesis.txt"), MarkerText(70000));
+  Add(file);
+  QString asked;
+  std::optional<bool> ticked;
+  QTimer pressReturn;
+  QObject::connect(&pressReturn, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || box->objectName() != "DestroyQuestion") return;
+    asked = box->findChild<QLabel*>(QStringLiteral("DriveLines"))->text();
+    ticked = box->checkBox()->isChecked();
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  pressReturn.start(10);
+  ClickDestroy();
+  pressReturn.stop();
+  EXPECT_TRUE(Exists(file)) << "Return cancels";
+  EXPECT_TRUE(asked.startsWith(QString::fromStdString(image_.MountPoint() + " ("))) << asked.toStdString();
+  EXPECT_EQ(ticked, false) << "this drive keeps no old copies";
+
+  const auto fillers = [&] {
+    return std::count_if(fs::directory_iterator(image_.MountPoint()), fs::directory_iterator(), [](const auto& entry) {
+      return entry.path().filename().string().starts_with("Omrek-Delete");
+    });
+  };
+  QTimer cancelWhileFilling;
+  QObject::connect(&cancelWhileFilling, &QTimer::timeout, [&] {
+    if (fillers() > 0) Click(main_, "btnCancel");
+  });
+  cancelWhileFilling.start(1);
+  const test::ModalBoxCatcher messages;
+  test::ClickDestroy(main_, true);
+  cancelWhileFilling.stop();
+  EXPECT_FALSE(Exists(file));
+  EXPECT_EQ(fillers(), 0);
+  EXPECT_NE(ReadWholeFile(settings.File("omrek.ini")).find("ThenWipeSpace=1"), std::string::npos);
+
+  Add(WriteFile(image_.File("next"), "x"));
+  pressReturn.start(10);
+  ClickDestroy();
+  EXPECT_EQ(ticked, true) << "as the user last chose";
 }
 
 // Another user owns a folder on the way to a listed file and, between the

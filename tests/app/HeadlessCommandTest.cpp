@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -121,7 +122,7 @@ TEST_F(HeadlessCommand, DestroyWritesWhatTheWindowWrites) {
   const auto commandExtents = test::PhysicalExtents(byCommand);
 
   main_.AddTarget(byWindow);
-  Click(main_, "btnDestroy");
+  test::ClickDestroy(main_);
   const std::string report = image.File("report.txt");
   const Ran ran = RunProgram("--destroy --verify --report " + Quoted(report) + " --settings " + settings_ + " " +
                              Quoted(byCommand));
@@ -176,7 +177,7 @@ TEST_F(HeadlessCommand, WipeSlackWritesWhatTheWindowWrites) {
 TEST_F(HeadlessCommand, TheReportOfferClosesByDefaultAndCanBeTurnedOff) {
   const auto destroyOne = [&](const char* name) {
     main_.AddTarget(WriteFile(folder_.File(name), "data"));
-    Click(main_, "btnDestroy");
+    test::ClickDestroy(main_);
     return ReportOffer(main_);
   };
   QMessageBox* offer = destroyOne("first");
@@ -204,7 +205,7 @@ TEST_F(HeadlessCommand, TheReportOfferClosesByDefaultAndCanBeTurnedOff) {
   next.Config().SetProgramPath(folder_.File("omrek"));
   next.Start();
   next.Main().AddTarget(WriteFile(folder_.File("fifth"), "data"));
-  Click(next.Main(), "btnDestroy");
+  test::ClickDestroy(next.Main());
   EXPECT_FALSE(OffersAReport(next.Main())) << "the next start remembers";
 
   const std::string report = folder_.File("report.txt");
@@ -221,7 +222,7 @@ TEST_F(HeadlessCommand, TheReportOfferClosesByDefaultAndCanBeTurnedOff) {
   blocked.Start();
   const auto destroyThere = [&](const char* name) {
     blocked.Main().AddTarget(WriteFile(folder_.File(name), "data"));
-    Click(blocked.Main(), "btnDestroy");
+    test::ClickDestroy(blocked.Main());
     return ReportOffer(blocked.Main());
   };
   offer = destroyThere("seventh");
@@ -723,7 +724,7 @@ TEST(CommandReports, GoOnlyToANewFileOfTheirOwn) {
   program.Config().SetProgramPath(folder.File("omrek"));
   program.Start();
   program.Main().AddTarget(target);
-  test::Click(program.Main(), "btnDestroy");
+  test::ClickDestroy(program.Main());
   test::ModalBoxCatcher boxes;
   SaveOfferedReport(program.Main(), planted);
   ASSERT_EQ(boxes.Boxes().size(), 1u);
@@ -1009,6 +1010,109 @@ TEST(HeadlessCommandInput, AProgramWithoutItsWindowModuleRunsCommandsAndSaysWhyN
             "omrek: cannot show the window: " + folder.File("omrek-window.so") +
                 ": cannot open shared object file: No such file or directory\nexit 1");
   EXPECT_EQ(ReadWholeFile(kept), "kept");
+}
+
+// A document saved three times as editors save it: each version written to a
+// new file that is renamed over the last. `inPlace`, each is written over the
+// last instead, as a copy-on-write file system keeps the old blocks of.
+std::string SaveThreeVersions(const std::string& folder, bool inPlace) {
+  const std::string document = folder + "/thesis.txt";
+  for (int version = 1; version <= 3; ++version) {
+    std::string text;
+    for (int line = 0; line < 6000; ++line) {
+      text += "OMREK-SAVED-v" + std::to_string(version) + "-line-" + std::to_string(line) + "\n";
+    }
+    if (inPlace) {
+      std::fstream(document, std::ios::in | std::ios::out | std::ios::binary | std::ios::app).close();
+      std::fstream(document, std::ios::in | std::ios::out | std::ios::binary) << text;
+    } else {
+      WriteFile(document + ".new", text);
+      fs::rename(document + ".new", document);
+    }
+    ::sync();
+  }
+  return document;
+}
+
+long SavedLinesIn(const std::string& image) {
+  return std::stol(test::OutputOf("grep -a -o 'OMREK-SAVED-v[0-9]-line' " + Quoted(image) + " | wc -l"));
+}
+
+// --destroy --then-wipe-space leaves no line of any version of the document
+// on the device: neither the one destroyed, nor those the editor's saves
+// left in the free space, nor the blocks btrfs kept of the file rewritten.
+TEST(HeadlessDestroyThenWipe, NoVersionOfADocumentIsLeftOnTheDevice) {
+  struct Drive {
+    std::string fileSystem;
+    int megabytes;
+    std::string options;
+    bool inPlace;
+  };
+  const std::vector<Drive> drives{{"ext4", 64, "-b 4096", false},
+                                  {"ext4", 64, "-b 1024", false},
+                                  {"xfs", 300, "", false},
+                                  {"btrfs", 256, "", true}};
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("omrek.ini"), kSettings);
+  for (const Drive& drive : drives) {
+    SCOPED_TRACE(drive.fileSystem + " " + drive.options);
+    LoopImage image(LoopImage::Kind{drive.fileSystem}, drive.megabytes, "saved", drive.options);
+    OMREK_REQUIRE_MOUNTED(image);
+    const std::string document = SaveThreeVersions(image.MountPoint(), drive.inPlace);
+    ASSERT_GT(SavedLinesIn(image.ImagePath()), 6000) << "earlier versions lie in the free space";
+
+    const Ran ran = RunProgram("--destroy --then-wipe-space --yes --settings " + settings + " " + Quoted(document));
+    EXPECT_EQ(ran.status, 0) << ran.out;
+    EXPECT_NE(ran.out.find(document + ": File DONE\n"), std::string::npos) << ran.out;
+    EXPECT_NE(ran.out.find("\n" + image.MountPoint() + " ("), std::string::npos) << ran.out;
+    EXPECT_NE(ran.out.find(" WIPED"), std::string::npos) << ran.out;
+    image.Unmount();
+    EXPECT_EQ(SavedLinesIn(image.ImagePath()), 0);
+  }
+}
+
+// Killed while it fills, the run leaves fillers and a lowered reserve that
+// the next start takes away; stopped by SIGINT, it takes them away itself.
+// Either way the file it destroyed first stays destroyed. Without --yes a
+// script gets nothing done.
+TEST(HeadlessDestroyThenWipe, AKillOrAStopWhileFillingLeavesNoFiller) {
+  LoopImage image(64, 4096, "follow");
+  OMREK_REQUIRE_MOUNTED(image);
+  const std::string root = image.MountPoint();
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("omrek.ini"),
+                                         "[FileMode]\nDOD=0\nInversion=0\nRandomize=0\nNullify1=1\nNullify2=0\n"
+                                         "NullifyCustom=0\n[DiskMode]\nDOD=0\nRandomize=1\nNumRandomize=20\n"
+                                         "WipeSlack=0\n");
+  const std::string pool = ReadWholeFile(image.SysfsFolder() + "/reserved_clusters");
+  const test::ClearRecordsOnTheWayOut records;
+  const std::string unasked = WriteFile(image.File("unasked"), "kept");
+  const Ran refused = RunProgram("--destroy --then-wipe-space --settings " + settings + " " + Quoted(unasked));
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.out.find("from a script, --then-wipe-space needs --yes"), std::string::npos) << refused.out;
+  EXPECT_EQ(ReadWholeFile(unasked), "kept");
+
+  for (const int signal : {SIGKILL, SIGINT}) {
+    SCOPED_TRACE(signal);
+    const std::string document = WriteFile(image.File("thesis.txt"), "chapter one\n");
+    test::Program run("follow", {"--destroy", "--then-wipe-space", "--yes", "--settings", settings, document}, folder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run.Ended() || FillerOrLogIn(root); }, 60000));
+    ASSERT_FALSE(run.Ended()) << run.Out() << run.Err();
+    run.Signal(signal);
+    const int status = run.Finish();
+    EXPECT_FALSE(fs::exists(document)) << "destroyed before the filling began";
+    if (signal == SIGKILL) {
+      EXPECT_TRUE(FillerOrLogIn(root)) << "a killed run leaves its fillers";
+      const Ran next = RunProgram("--recover");
+      EXPECT_EQ(next.status, 0) << next.out;
+    } else {
+      EXPECT_EQ(status, 128 + SIGINT) << run.Out() << run.Err();
+      EXPECT_TRUE(run.Out().starts_with(document + ": File DONE\n" + root + " (")) << run.Out();
+      EXPECT_NE(run.Out().find(":): stopped (DRIVE "), std::string::npos) << run.Out();
+    }
+    EXPECT_FALSE(FillerOrLogIn(root));
+    EXPECT_EQ(ReadWholeFile(image.SysfsFolder() + "/reserved_clusters"), pool);
+  }
 }
 
 }  // namespace

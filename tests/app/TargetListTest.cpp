@@ -124,7 +124,7 @@ TEST_F(TargetList, AHugeFolderIsWalkedUnderAMovingMeterAndCancelledWithNothingLi
   EXPECT_LT(seen.back(), kFolders * kFilesEach);
   EXPECT_TRUE(boxes.Boxes().empty()) << "nothing is asked once cancelled";
   EXPECT_EQ(States(), QStringList({"folder"}));
-  Click(main_, "btnDestroy");
+  test::ClickDestroy(main_);
   EXPECT_EQ(States(), QStringList({"skipped"}));
   EXPECT_EQ(count(), kFolders * kFilesEach) << "nothing destroyed";
 }

@@ -92,7 +92,7 @@ TEST(TerminationChild, Destroy) {
   const timespec before = StatOf(file).st_ctim;
   {
     TerminateWhen written([&] { return StatOf(file).st_ctim.tv_nsec != before.tv_nsec; });
-    Click(main, "btnDestroy");
+    test::ClickDestroy(main);
   }
   EXPECT_EQ(Child<TargetListView>(main, "lstView").RowStateText(0), "skipped");
   EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "ERROR");

@@ -19,6 +19,7 @@
 #include "intake/ui/TargetListView.h"
 #include "tests/support/Child.h"
 #include "tests/support/FaultInjection.h"
+#include "tests/support/ModalBoxCatcher.h"
 #include "tests/support/Shell.h"
 #include "tests/support/TempDir.h"
 #include "widgets/BarMeter.h"
@@ -126,7 +127,7 @@ TEST_F(WindowUnderX11, DuringOneLongPassTheMeterMovesAndAnUncoveredWindowRepaint
     });
     slowDisk.reset();
   });
-  Click(main_, "btnDestroy");
+  test::ClickDestroy(main_);
   person.join();
 
   EXPECT_EQ(Child<QLabel>(main_, "lblStatus").text(), "File DONE");

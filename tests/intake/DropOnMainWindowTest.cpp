@@ -134,7 +134,7 @@ TEST_F(DropOnMainWindow, ANameThatIsNotUtf8IsTheFileDroppedAndDestroyed) {
   EXPECT_EQ(List().RowFile(0).path, dropped);
   EXPECT_EQ(List().topLevelItem(0)->text(0), QString::fromStdString(dir.Path()) + "/bad\\xFFname");
 
-  Click(main_, "btnDestroy");
+  test::ClickDestroy(main_);
   EXPECT_EQ(List().RowCount(), 0);
   struct stat st {};
   EXPECT_NE(::lstat(dropped.c_str(), &st), 0);

@@ -230,7 +230,7 @@ TEST_F(FileSelect, ANameThatIsNotUtf8IsListedApartFromItsLookAlikeAndDestroyedAl
   ASSERT_EQ(List().RowCount(), 1);
   EXPECT_EQ(List().RowFile(0).path, chosen);
   EXPECT_EQ(States(), QStringList({"1"})) << "a file, not a folder";
-  Click(main_, "btnDestroy");
+  test::ClickDestroy(main_);
   EXPECT_EQ(List().RowCount(), 0);
   EXPECT_EQ(Captions(), QStringList());
   EXPECT_EQ(test::ReadWholeFile(neighbour), "neighbour");

@@ -122,8 +122,11 @@ wm_class=$(xprop -id "$main" WM_CLASS)
 destroy_listed() {
   local message=$1 path
   shift
-  # Destroy sits at 24, 92 (100 x 40).
+  # Destroy sits at 24, 92 (100 x 40); it asks first, and Return there
+  # would cancel: Alt+D answers "Destroy".
   xdotool mousemove --window "$main" 74 112 click 1
+  question=$(wait_for_window "Destroy")
+  xdotool key --window "$question" alt+d
   for path in "$@"; do
     for _ in $(seq 100); do
       [[ -e "$path" ]] || break

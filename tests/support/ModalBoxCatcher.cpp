@@ -1,6 +1,10 @@
 #include "tests/support/ModalBoxCatcher.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+
+#include "tests/support/Child.h"
 
 namespace omrek::test {
 
@@ -11,13 +15,27 @@ ModalBoxCatcher::ModalBoxCatcher(std::function<void(QMessageBox&)> answer) : ans
 
 void ModalBoxCatcher::CatchOpenBox() {
   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-  if (box == nullptr || !box->isVisible()) return;
+  if (box == nullptr || !box->isVisible() || box->objectName() == "DestroyQuestion") return;
   boxes_.push_back({box->windowTitle(), box->text(), box->icon()});
   if (answer_) {
     answer_(*box);
   } else {
     box->done(QMessageBox::Ok);
   }
+}
+
+void ClickDestroy(const QWidget& main, bool thenWipe) {
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [thenWipe] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible() || box->objectName() != "DestroyQuestion") return;
+    box->checkBox()->setChecked(thenWipe);
+    for (QAbstractButton* button : box->buttons()) {
+      if (button->text() == "&Destroy") button->click();
+    }
+  });
+  answer.start(10);
+  Click(main, "btnDestroy");
 }
 
 }  // namespace omrek::test

@@ -14,9 +14,10 @@ struct CaughtBox {
   QMessageBox::Icon icon;
 };
 
-// Answers every message box that opens while it lives: records what the box
-// showed and presses its default button (or lets `answer` work it), so a
-// test never hangs on a modal box.
+// Answers every message box that opens while it lives, but the question
+// before a Destroy (see ClickDestroy): records what the box showed and
+// presses its default button (or lets `answer` work it), so a test never
+// hangs on a modal box.
 class ModalBoxCatcher {
  public:
   explicit ModalBoxCatcher(std::function<void(QMessageBox&)> answer = {});
@@ -30,5 +31,10 @@ class ModalBoxCatcher {
   QTimer poll_;
   std::vector<CaughtBox> boxes_;
 };
+
+// Clicks the Destroy button of `main` and answers the question before the
+// command with "Destroy", its check box to wipe the free space afterwards
+// set as `thenWipe` says. Other boxes are left to the test.
+void ClickDestroy(const QWidget& main, bool thenWipe = false);
 
 }  // namespace omrek::test

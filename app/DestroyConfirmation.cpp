@@ -1,0 +1,35 @@
+#include "app/DestroyConfirmation.h"
+
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/SpaceConfirmation.h"
+
+namespace omrek {
+
+std::optional<bool> ConfirmDestroy(QWidget* parent, const DestroyQuestion& question, bool wipeTicked) {
+  const QString files = question.files == 1 ? QStringLiteral("the listed file")
+                                            : QStringLiteral("the %1 listed files").arg(question.files);
+  QMessageBox box(QMessageBox::Warning, kDestroyConfirmationTitle,
+                  QStringLiteral("Destroy %1? Each is overwritten, cut to nothing and deleted; this cannot be "
+                                 "undone.\n\nEarlier versions that programs saved, and copies the file system "
+                                 "kept, stay in the free space of their drives:")
+                      .arg(files),
+                  QMessageBox::NoButton, parent);
+  box.setObjectName(QStringLiteral("DestroyQuestion"));
+  QPushButton* destroy = box.addButton(QStringLiteral("&Destroy"), QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
+  AddDriveLines(box, question.space);
+  auto* wipe = new QCheckBox(QStringLiteral("&Then wipe the free space of these drives"));
+  wipe->setObjectName(QStringLiteral("chkThenWipeSpace"));
+  wipe->setChecked(wipeTicked);
+  box.setCheckBox(wipe);
+  box.exec();
+  if (box.clickedButton() != destroy) return std::nullopt;
+  return wipe->isChecked();
+}
+
+}  // namespace omrek
