@@ -7,7 +7,7 @@
 // the disk before the next. The runs of a round take turns in an order
 // rotated from round to round, so none always follows the same one. Prints
 // each run's median speed (per pass) and the median of the ratios paired
-// per round.
+// per round, then what the wipe a Destroy can be followed by costs per GiB.
 //
 //   omrek_bench_free_space MOUNT-POINT [ROUNDS]   (scripts/bench-free-space.sh makes one)
 
@@ -41,8 +41,8 @@ void Settle(const std::string& root) {
 // `flags` for how it flushes; the file goes afterwards, outside the timing.
 double Dd(const std::string& root, std::int64_t megs, const std::string& flags) {
   const std::string path = root + "/baseline";
-  const std::string command = "dd if=/dev/zero of='" + path + "' bs=1M count=" + std::to_string(megs) + " " +
-                              flags + " status=none 2>/dev/null";
+  const std::string command = "dd if=/dev/zero of='" + path + "' bs=1M count=" + std::to_string(megs) + " " + flags +
+                              " status=none 2>/dev/null";
   const double seconds = SecondsOf([&] { (void)std::system(command.c_str()); });
   const auto bytes = static_cast<std::int64_t>(FileHandle::OpenExisting(path, FileHandle::Access::Read).Size());
   FileHandle::Delete(path);
@@ -72,7 +72,7 @@ struct Run {
   std::vector<double> ratios;
 };
 
-StoredWipeProfile OnePass(bool StoredWipeProfile::* option) {
+StoredWipeProfile OnePass(bool StoredWipeProfile::*option) {
   StoredWipeProfile profile;
   profile.inversion = profile.randomize = profile.nullify1 = profile.nullify2 = profile.nullifyCustom = false;
   profile.*option = true;
@@ -105,10 +105,14 @@ int main(int argc, char* argv[]) {
     std::vector<Run> runs;
     runs.emplace_back("dd, one flush", [&] { return Dd(root, megs, "oflag=direct conv=fdatasync"); });
     runs.emplace_back("dd, flush each MiB", [&] { return Dd(root, megs, "oflag=direct,dsync"); });
-    runs.emplace_back("fill pass", [&] { return Wipe(drive, fill, 1); }, 0);
-    runs.emplace_back("invert pass", [&] { return Wipe(drive, invert, 1); }, 0);
-    runs.emplace_back("random pass", [&] { return Wipe(drive, random, 1); }, 0);
-    runs.emplace_back("default profile (5)", [&] { return Wipe(drive, standard, 5); }, 1);
+    runs.emplace_back(
+        "fill pass", [&] { return Wipe(drive, fill, 1); }, 0);
+    runs.emplace_back(
+        "invert pass", [&] { return Wipe(drive, invert, 1); }, 0);
+    runs.emplace_back(
+        "random pass", [&] { return Wipe(drive, random, 1); }, 0);
+    runs.emplace_back(
+        "default profile (5)", [&] { return Wipe(drive, standard, 5); }, 1);
     for (int round = 0; round < rounds; ++round) {
       for (std::size_t turn = 0; turn < runs.size(); ++turn) {
         Run& run = runs[(turn + static_cast<std::size_t>(round)) % runs.size()];
@@ -127,6 +131,10 @@ int main(int argc, char* argv[]) {
       if (run.baseline >= 0) std::printf(" %10.2f  %s", Median(run.ratios), runs[run.baseline].name);
       std::printf("\n");
     }
+    // --then-wipe-space and the window's check box run this very wipe after
+    // a Destroy: its whole cost, seconds for each GiB the drive has free.
+    std::printf("a Destroy's wipe afterwards: %.1f s per GiB free with one pass, %.1f s with the default profile\n",
+                1024 / Median(runs[2].speeds), 1024.0 * 5 / Median(runs[5].speeds));
   } catch (const std::exception& error) {
     std::fprintf(stderr, "benchmark failed: %s\n", error.what());
     return 1;
