@@ -10,14 +10,17 @@
 #include "disk/DiskInfo.h"
 #include "disk/SlackSweep.h"
 #include "engine/PassPlan.h"
+#include "platform/BtrfsSpace.h"
 #include "platform/Directory.h"
 #include "platform/DriveTable.h"
 #include "platform/FileSystemId.h"
 #include "platform/IoError.h"
+#include "platform/JournalCheckpoint.h"
 #include "platform/JournalFolder.h"
 #include "platform/MountProbe.h"
 #include "platform/ReservedClusters.h"
 #include "platform/TerminationSignals.h"
+#include "platform/Volume.h"
 
 namespace omrek {
 
@@ -41,11 +44,26 @@ std::string NoSpaceText(char letter) { return std::string("No empty space to wip
 
 std::int64_t FreeBytes(const std::string& root) { return QueryDiskSpace(root).FreeBytes; }
 
+// The drive's block, where it is below a page: the last free blocks are
+// taken one by one. A filler written around the page cache needs places
+// and lengths in the device's blocks; one it refuses goes through the
+// cache (FileHandle::BypassCache).
+std::uint64_t SmallestPiece(const std::string& root) {
+  const std::uint64_t block = ClusterSizeOf(root);
+  return block == 0 ? FreeSpaceWipe::kLargestSmallestPiece : std::min(block, FreeSpaceWipe::kLargestSmallestPiece);
+}
+
 // Rounded up: even a part of a megabyte left with its old data is told.
 std::string UnwrittenText(char letter, std::uint64_t bytes, const std::string& whyNotLowered) {
   const std::uint64_t megs = (bytes + kMegabyte - 1) / kMegabyte;
   return std::to_string(megs) + " MiB on Drive " + letter + " stayed unwritten: the file system keeps them in reserve" +
          (whyNotLowered.empty() ? " for root" : " (" + whyNotLowered + ")");
+}
+
+// Rounded up, as above.
+std::string MetadataLeftText(std::uint64_t bytes) {
+  return "btrfs keeps small files inside its metadata; " + std::to_string((bytes + kMegabyte - 1) / kMegabyte) +
+         " MiB of freed metadata was not overwritten";
 }
 
 }  // namespace
@@ -197,9 +215,16 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
   fillerBlock_.fill(0);
   unflushed_ = false;
   bool filled = false;
+  std::optional<std::uint64_t> metadataLeft;
   try {
     filled = FillWithFillerFiles(letter, root);
     FlushFiller();
+    // A filler's extent blocks have reached only the journal so far: freed
+    // with the filler before the journal writes them to their places, they
+    // would keep a deleted file's data.
+    if (filled) WriteJournalOut(root);
+    // Asked while the fillers still hold all the data space they took.
+    if (filled) metadataLeft = BtrfsFreeMetadataBytes(root);
   } catch (...) {
     try {
       FlushFiller();
@@ -213,6 +238,10 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
   DeleteFillerFiles();
   // A drive full before its first chunk had nothing to wipe.
   done_.outcome = !filled ? Outcome::DriveStopped : done_.bytes > 0 ? Outcome::DriveWiped : Outcome::NoSpace;
+  // A drive wiped to the end still tells what its fillers could not reach.
+  if (done_.outcome == Outcome::DriveWiped && metadataLeft.value_or(0) > 0) {
+    done_.detail = MetadataLeftText(*metadataLeft);
+  }
   // The pool is back before the message, which waits for the user.
   reserve.reset();
   if (filled && outOfReach > 0) toTell_.push_back(UnwrittenText(letter, outOfReach, whyNotLowered));
@@ -228,6 +257,7 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
     std::uint64_t start = 0;  // in the current filler file
     std::uint64_t piece = kChunkSize;
     std::uint64_t uncounted = 0;
+    const std::uint64_t smallestPiece = SmallestPiece(root);
     // A file system that compresses or shares blocks loses far less free
     // space than is written to it; twice the free space found is as far as
     // the filler goes, so such a drive cannot keep the wipe going forever.
@@ -250,10 +280,10 @@ bool FreeSpaceWipe::FillWithFillerFiles(char letter, const std::string& root) {
       } catch (const IoError& error) {
         // A file system near full refuses a large write while smaller ones
         // still fit: the chunk is tried again in smaller pieces, down to a
-        // page, before the disk counts as full. Nothing that was free keeps
+        // block, before the disk counts as full. Nothing that was free keeps
         // its old data.
-        if (!error.DiskFull() || piece == kSmallestPiece) throw;
-        piece = std::max(piece / 8, kSmallestPiece);
+        if (!error.DiskFull() || piece == smallestPiece) throw;
+        piece = std::max(piece / 8, smallestPiece);
         continue;
       }
       start += bytes;

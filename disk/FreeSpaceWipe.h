@@ -49,7 +49,9 @@ struct DriveToWipe {
 // As root, ext4's reserved pool is emptied for the filler phase, so that no
 // free cluster keeps its old data; where free blocks stay out of reach (not
 // root, or a pool that cannot be lowered) a message after the drive says
-// how many MiB stayed unwritten and why.
+// how many MiB stayed unwritten and why. On btrfs, whose metadata keeps
+// small files where no filler reaches, a wiped drive's outcome tells the
+// metadata space left unwritten.
 //
 // Only a full disk ends the filler phase quietly. Any other error shows
 // "FAILED" for the drive and goes on to the caller (the window's error box). Whatever ends
@@ -60,8 +62,10 @@ class FreeSpaceWipe {
   static constexpr std::uint64_t kBlockSize = 32768;
   static constexpr std::int64_t kChunkBlocks = 32;
   static constexpr std::uint64_t kChunkSize = kBlockSize * kChunkBlocks;
-  // The smallest write tried before a drive counts as full: a page.
-  static constexpr std::uint64_t kSmallestPiece = 4096;
+  // The smallest write tried before a drive counts as full is the file
+  // system's block, a page at most: a file system of 1 KiB blocks keeps up
+  // to three free blocks from a page-sized write.
+  static constexpr std::uint64_t kLargestSmallestPiece = 4096;
   // Chunks whose last passes share one flush: nothing overwrites them
   // again, so their flush only has to come before the fillers go. Each
   // flush of a growing filler commits the file system's journal too.

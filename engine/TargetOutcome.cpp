@@ -23,7 +23,7 @@ constexpr std::array<OutcomeTexts, 20> kTexts = {{
     {{"SLACK", "WIPED", ""}, "-slack", "SLACK WIPED", "SLACK WIPED", true},                         // SlackWiped
     {{"FAILED", "", ""}, "skipped", "FAILED, put back", "skipped (FAILED)", false},                 // PutBack
     {{"FAILED", "%why%", ""}, "lengthened", "FAILED (%why%)", "lengthened (FAILED %why%)", false},  // LeftLengthened
-    {{"%drive%", "%megs%", "WIPED"}, nullptr, "WIPED", "%drive% %megs% WIPED", true},               // DriveWiped
+    {{"%drive%", "%megs%", "WIPED"}, nullptr, "WIPED%note%", "%drive% %megs% WIPED%note%", true},   // DriveWiped
     {{}, nullptr, "stopped before the drive was full", "stopped (%drive% %megs% written)", false},  // DriveStopped
     {{"%drive%", "%megs%", "FAILED"}, nullptr, "FAILED", "FAILED (%why%)", false},                  // DriveFailed
     {{}, nullptr, "no empty space to wipe", "not wiped", false},                                    // NoSpace

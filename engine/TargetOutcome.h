@@ -19,7 +19,7 @@ enum class Outcome {
   SlackWiped,      // the slack overwritten, the file put back as it was
   PutBack,         // the slack wipe failed; the file was put back
   LeftLengthened,  // the slack wipe lost the file to another program before it could cut it back
-  DriveWiped,      // the free space filled to the end and the fillers deleted
+  DriveWiped,      // the free space filled to the end and the fillers deleted; the detail names what they cannot reach
   DriveStopped,    // Cancel (or a signal) ended the filling early
   DriveFailed,     // an error other than a full disk ended the filling
   NoSpace,         // the drive has gone or had no free space

@@ -79,6 +79,8 @@ std::optional<std::string> Checkpoint(const std::string& folder, std::uint32_t f
 
 std::optional<std::string> ClearJournal(const std::string& folder) { return Checkpoint(folder, kZeroOut); }
 
+void WriteJournalOut(const std::string& folder) { Checkpoint(folder, 0); }
+
 std::optional<std::string> JournalLeftUncleared(const std::string& folder) {
   return Checkpoint(folder, kZeroOut | kDryRun);
 }

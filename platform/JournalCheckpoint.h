@@ -19,6 +19,12 @@ std::optional<std::string> ClearJournal(const std::string& folder);
 // leave in the journal.
 std::optional<std::string> JournalLeftUncleared(const std::string& folder);
 
+// Writes the metadata the journal holds to its places on the disk, where it
+// can (ext4, root): a block given to a file and taken back before the
+// journal reached it there still holds what it held before. Elsewhere it
+// does nothing.
+void WriteJournalOut(const std::string& folder);
+
 // The answer for a program asked to end, which leaves even a journal it
 // could clear as it is: zeroing it may take the kernel seconds.
 std::optional<std::string> JournalLeftByEnding(const std::string& folder);
