@@ -30,6 +30,16 @@ std::string JoinedNotes(const std::string& first, const std::string& second) {
   return first + "; " + second;
 }
 
+// Overwriting a file whose blocks are shared writes new blocks for it alone:
+// its old content stays with whatever shares them.
+std::string SharedContentNote(const FileHandle& file) {
+  try {
+    return file.SharesBlocks() ? "its content is still held by another file or a snapshot" : "";
+  } catch (const IoError& failure) {
+    return std::string("whether another file or a snapshot holds its content could not be told: ") + failure.what();
+  }
+}
+
 }  // namespace
 
 FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const WipeProfile& profile,
@@ -74,6 +84,7 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, options_.verify);
   done_.passesPlanned = PassCount(PassOrder::Destroy, profile_);
   emptied_ = false;
+  sharedNote_.clear();
   // Events run before the file is looked at, never between that look and
   // the open: where clearing its attributes opened nothing, the file is
   // opened on that one look.
@@ -98,6 +109,9 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     engine_.WorkFile->BypassCache();
     engine_.WorkTarget.emplace(std::move(*file));
     RefuseWithoutRoom(*engine_.WorkTarget);
+    // Asked before the passes: once they have written, the file no longer
+    // shares the blocks that still hold its content.
+    sharedNote_ = SharedContentNote(*engine_.WorkFile);
 
     // A file the passes did not all reach stays where it is: deleted, its
     // old data would live on in blocks nobody can find again, and its row
@@ -198,7 +212,7 @@ void FileDestruction::DiscardFile() {
   // Other names share the data the passes overwrote; only the listed one
   // goes, and the user is told the others are left, empty.
   const std::uint64_t links = target.Delete();
-  done_.detail = JoinedNotes(nameNote, OtherNamesNote(links > 1 ? links - 1 : 0));
+  done_.detail = JoinedNotes(JoinedNotes(nameNote, OtherNamesNote(links > 1 ? links - 1 : 0)), sharedNote_);
   if (options_.wipeNames) FlushWipedFolderLater(std::move(target).TakeFolder(), done_.target);
 }
 

@@ -59,7 +59,8 @@ class FileDestruction {
   // middle of its passes. A file is deleted only once every pass reached
   // the medium; one the passes could not fill for want of free space is
   // kept untouched. Of a file with other names, only the listed one goes;
-  // the outcome's detail says how many are left.
+  // the outcome's detail says how many are left, and also whether another
+  // file or a snapshot shares its blocks and so still holds its content.
   TargetOutcome DestroyFile(const ListedFile& target);
 
   // Clears read-only (and the rest where this system has them) on the file
@@ -105,6 +106,9 @@ class FileDestruction {
   // put its length back, and is not told as a file kept.
   bool emptied_ = false;
   bool stopped_ = false;
+  // What its outcome says of another file or a snapshot sharing the
+  // blocks of the file DestroyFile works on; "" when none does.
+  std::string sharedNote_;
   // Each file system's cluster size, measured once per command, and the
   // folder last walked to.
   ClusterSizeMemo clusterSizes_;

@@ -1,7 +1,10 @@
 #include "platform/FileHandle.h"
 
 #include <fcntl.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -258,6 +261,38 @@ FileOwnership FileHandle::Ownership() const {
 
 std::uint64_t FileHandle::AllocatedBytes() const {
   return static_cast<std::uint64_t>(StatOrThrow(fd_).st_blocks) * 512;
+}
+
+bool FileHandle::SharesBlocks() const {
+  // A small file has one extent: one call. A larger one is asked in batches.
+  constexpr std::uint32_t kBatch = 32;
+  alignas(struct fiemap) unsigned char buffer[sizeof(struct fiemap) + kBatch * sizeof(struct fiemap_extent)];
+  auto* map = reinterpret_cast<struct fiemap*>(buffer);
+  std::uint64_t start = 0;
+  // Only the first call writes the file's cached data out; later ones find
+  // nothing left to write.
+  std::uint32_t flags = FIEMAP_FLAG_SYNC;
+  for (;;) {
+    *map = {};
+    map->fm_start = start;
+    map->fm_length = FIEMAP_MAX_OFFSET - start;
+    map->fm_flags = flags;
+    map->fm_extent_count = kBatch;
+    if (::ioctl(fd_, FS_IOC_FIEMAP, map) != 0) {
+      // tmpfs, network and FUSE file systems keep no extents to ask about.
+      if (errno == EOPNOTSUPP) return false;
+      ThrowErrno();
+    }
+    flags = 0;
+    const std::uint32_t mapped = map->fm_mapped_extents;
+    if (mapped == 0) return false;
+    for (std::uint32_t i = 0; i < mapped; ++i) {
+      if ((map->fm_extents[i].fe_flags & FIEMAP_EXTENT_SHARED) != 0) return true;
+    }
+    const struct fiemap_extent& last = map->fm_extents[mapped - 1];
+    if ((last.fe_flags & FIEMAP_EXTENT_LAST) != 0) return false;
+    start = last.fe_logical + last.fe_length;
+  }
 }
 
 void FileHandle::SetAttributes(std::uint32_t word) {

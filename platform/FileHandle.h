@@ -110,6 +110,12 @@ class FileHandle {
   FileOwnership Ownership() const;
   // Bytes the file system has given to the file.
   std::uint64_t AllocatedBytes() const;
+  // Whether another file or a snapshot shares any of the file's blocks (a
+  // reflink copy, a btrfs snapshot, deduplicated data), so that its content
+  // outlives it there whatever is written here. Writes the file's cached
+  // data out first, so blocks not yet placed are counted. False where the
+  // file system cannot tell.
+  bool SharesBlocks() const;
 
   // Reads up to `count` bytes at `offset`; fewer at the end of the file,
   // which is not an error. One thread may read while another writes

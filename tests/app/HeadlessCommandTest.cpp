@@ -461,6 +461,54 @@ TEST(HeadlessDestroy, OtherNamesAndPassesOffAreSaid) {
   EXPECT_EQ(fs::file_size(image.File("twice again")), 0u);
 }
 
+// Blocks shared with a reflink copy (XFS) or a snapshot (btrfs) keep the
+// destroyed file's content there, and its line and report say so; the copy
+// and the snapshot's file stay as they were, and a file sharing nothing gets
+// no such word.
+TEST(HeadlessDestroy, ContentHeldElsewhereIsSaid) {
+  LoopImage xfs(LoopImage::Kind{"xfs"}, 300, "reflinks");
+  OMREK_REQUIRE_MOUNTED(xfs);
+  LoopImage btrfs(LoopImage::Kind{"btrfs"}, 300, "snapshots");
+  OMREK_REQUIRE_MOUNTED(btrfs);
+  // Larger than btrfs keeps inline in its tree, so the data has extents.
+  std::string content;
+  for (int i = 0; i < 65536; ++i) content += static_cast<char>(i * 7 % 251);
+  const std::string original = WriteFile(xfs.File("original"), content);
+  ASSERT_EQ(::link(original.c_str(), xfs.File("original again").c_str()), 0);
+  ASSERT_TRUE(test::RunQuietly("cp --reflink=always " + Quoted(original) + " " + Quoted(xfs.File("copy"))));
+  const std::string plain = WriteFile(xfs.File("plain"), content);
+  // More extents of its own than one query returns, then one it shares.
+  const std::string scattered = xfs.File("scattered");
+  std::string scatter = "xfs_io -f";
+  for (int i = 0; i < 40; ++i) scatter += " -c 'pwrite -q " + std::to_string(i * 8) + "k 4k'";
+  ASSERT_TRUE(
+      test::RunQuietly(scatter + " -c 'reflink " + Quoted(xfs.File("copy")) + " 0 320k 64k' " + Quoted(scattered)));
+  ASSERT_TRUE(test::RunQuietly("btrfs subvolume create " + Quoted(btrfs.File("volume"))));
+  const std::string inVolume = WriteFile(btrfs.File("volume/file"), content);
+  ASSERT_TRUE(test::RunQuietly("btrfs subvolume snapshot " + Quoted(btrfs.File("volume")) + " " +
+                               Quoted(btrfs.File("snapshot"))));
+
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("settings.ini"), kSettings);
+  const std::string report = folder.File("report.txt");
+  const Ran ran = RunProgram("--destroy --report " + report + " --settings " + settings + " " + Quoted(original) + " " +
+                             Quoted(plain) + " " + Quoted(scattered) + " " + Quoted(inVolume));
+  const std::string held = "its content is still held by another file or a snapshot";
+  EXPECT_EQ(ran.status, 0) << ran.out;
+  EXPECT_NE(ran.out.find(original + ": File DONE (1 other name still points at it, now empty; " + held + ")\n"),
+            std::string::npos)
+      << ran.out;
+  EXPECT_NE(ran.out.find(plain + ": File DONE\n"), std::string::npos) << ran.out;
+  EXPECT_NE(ran.out.find(scattered + ": File DONE (" + held + ")\n"), std::string::npos) << ran.out;
+  EXPECT_NE(ran.out.find(inVolume + ": File DONE (" + held + ")\n"), std::string::npos) << ran.out;
+  EXPECT_NE(ReadWholeFile(report).find(inVolume + "\n  File DONE (" + held + "); "), std::string::npos)
+      << ReadWholeFile(report);
+  EXPECT_FALSE(fs::exists(original));
+  EXPECT_FALSE(fs::exists(inVolume));
+  EXPECT_EQ(ReadWholeFile(xfs.File("copy")), content);
+  EXPECT_EQ(ReadWholeFile(btrfs.File("snapshot/file")), content);
+}
+
 std::map<std::string, std::uintmax_t> FillerSizes(const std::string& root) {
   std::map<std::string, std::uintmax_t> sizes;
   for (const auto& entry : fs::directory_iterator(root)) {
