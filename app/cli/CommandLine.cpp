@@ -1,5 +1,6 @@
 #include "app/cli/CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -43,6 +44,11 @@ void SetMode(CommandLine& line, Mode mode, const std::string& option) {
 }
 
 void Check(const CommandLine& line) {
+  // An empty name leads nowhere, and a script that passed an unset
+  // variable should hear of it rather than see a file "not found".
+  if (TakesPaths(line.mode) && std::find(line.paths.begin(), line.paths.end(), "") != line.paths.end()) {
+    throw UsageError("an empty argument names no path");
+  }
   if (TakesPaths(line.mode) && line.paths.empty()) {
     throw UsageError(line.mode == Mode::WipeSpace ? "--wipe-space needs a path on each drive to wipe"
                                                   : "nothing to do: name the files");

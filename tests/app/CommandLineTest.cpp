@@ -99,6 +99,8 @@ TEST(ParseCommandLine, WhatCannotBeFollowedSaysWhy) {
   EXPECT_EQ(error({"--settings", "s.ini", "x"}), "--settings goes with --destroy, --wipe-slack or --wipe-space");
   EXPECT_EQ(error({"--destroy", "--yes", "x"}), "--yes goes with --wipe-space or --then-wipe-space");
   EXPECT_EQ(error({"--wipe-slack", "--then-wipe-space", "x"}), "--then-wipe-space goes with --destroy");
+  EXPECT_EQ(error({"--wipe-space", "--yes", ""}), "an empty argument names no path");
+  EXPECT_EQ(error({"--destroy", "x", ""}), "an empty argument names no path");
   EXPECT_EQ(error({"--recover", "x"}), "--recover takes no paths");
   EXPECT_EQ(error({"--install-file-manager-actions", "x"}), "--install-file-manager-actions takes no paths");
   EXPECT_EQ(error({"--recover", "--verify"}), "--verify and --report go with --destroy, --wipe-slack or --wipe-space");
