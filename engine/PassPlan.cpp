@@ -1,6 +1,7 @@
 #include "engine/PassPlan.h"
 
 #include <array>
+#include <cstdio>
 
 namespace omrek {
 
@@ -45,9 +46,12 @@ PlanStep StepOf(Option option, PassOrder order, const WipeProfile& profile) {
       return Once(profile.Nullify2(), {PassKind::Fill, 0xFF}, "FF");
     case Option::Custom: {
       if (!profile.NullifyCustom()) return Off();
-      std::string text = profile.NullValue();
-      const std::uint8_t value = ParseHexByte(text);
-      return {{PassKind::Fill, value}, 1, false, std::move(text)};
+      // Named by the byte it writes, not by the text it was read from: a
+      // text that is no hexadecimal byte writes something else.
+      const std::uint8_t value = ParseHexByte(profile.NullValue());
+      char text[3];
+      std::snprintf(text, sizeof text, "%02X", value);
+      return {{PassKind::Fill, value}, 1, false, text};
     }
   }
   return Off();

@@ -111,7 +111,9 @@ TEST(PlanText, NamesTheStepsInTheOrderOfTheCommand) {
 
   profile.nullValue = "7f";
   profile.dod = profile.nullify1 = false;
-  EXPECT_EQ(PlanText(PassOrder::Slack, profile), "invert, 3 random, FF, 7f") << "the custom byte as it was typed";
+  EXPECT_EQ(PlanText(PassOrder::Slack, profile), "invert, 3 random, FF, 07") << "the byte written: f is no digit";
+  profile.nullValue = "ZZ";
+  EXPECT_EQ(PlanText(PassOrder::Slack, profile), "invert, 3 random, FF, 00");
   profile.inversion = profile.randomize = profile.nullify2 = profile.nullifyCustom = false;
   EXPECT_EQ(PlanText(PassOrder::Destroy, profile), "no pass");
 }
