@@ -45,7 +45,7 @@ void DeleteIfLeftover(const Directory& folder, const std::string& name, const st
   const auto seen = folder.Examine(name);
   if (!seen) return;
   if (const std::string why = WhyNotALeftover(seen->ownership); !why.empty()) {
-    found.left.push_back("left " + ReadablePath(path) + ": " + why);
+    (seen->ownership.runningUsers ? found.left : found.others).push_back("left " + ReadablePath(path) + ": " + why);
     return;
   }
   try {

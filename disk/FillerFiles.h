@@ -18,9 +18,12 @@ bool IsFillerFileName(const std::string& name);
 struct LeftoverFillers {
   int files = 0;
   std::uint64_t bytes = 0;  // the space the files held
-  // "left <path>: owned by another user", one for each file with a filler's
-  // name that is not provably a leftover of this user's runs.
+  // "left <path>: more than one link", one for each file of this user's
+  // with a filler's name that is not provably a leftover of its runs.
   std::vector<std::string> left;
+  // "left <path>: owned by another user": named only where this user fills
+  // the drive, not at every start, where they are none of its business.
+  std::vector<std::string> others;
 
   // "3 files" and "73 megs freed"; megabytes rounded up, so a leftover of a
   // few kilobytes still shows that space came back.

@@ -172,6 +172,7 @@ void FreeSpaceWipe::WipeTakenDrive(const DriveToWipe& drive, char letter) {
   // the space is measured.
   const LeftoverFillers leftovers = DeleteLeftoverFillers(drive.root);
   toTell_.insert(toTell_.end(), leftovers.left.begin(), leftovers.left.end());
+  toTell_.insert(toTell_.end(), leftovers.others.begin(), leftovers.others.end());
   if (wipeSlack_()) SlackSweep(engine_, monitor_).SweepDriveSlack(drive.root);
   if (FreeBytes(drive.root) <= 0) {
     toTell_.push_back(NoSpaceText(drive.letter));
