@@ -71,7 +71,8 @@ std::string VerificationText(Verification verification) {
 }
 
 std::string MegText(std::uint64_t bytes) {
-  const std::uint64_t megs = bytes >> 20;
+  // A megabyte begun counts: a drive that took 516 KiB was written to.
+  const std::uint64_t megs = (bytes + (1 << 20) - 1) >> 20;
   return std::to_string(megs) + (megs == 1 ? " meg" : " megs");
 }
 

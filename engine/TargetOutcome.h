@@ -102,7 +102,7 @@ void ShowOutcome(JobMonitor& monitor, const TargetOutcome& done);
 std::string ReportText(const TargetOutcome& done);
 std::string CommandLineText(const TargetOutcome& done);
 std::string VerificationText(Verification verification);
-// Whole megabytes: "1 meg", "52 megs".
+// Megabytes begun: "1 meg" for 516 KiB, "52 megs".
 std::string MegText(std::uint64_t bytes);
 // What a line says of a name's wiping; "" when it went as always.
 std::string NameWipingNote(NameWiping wiping);

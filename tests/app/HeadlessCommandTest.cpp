@@ -537,7 +537,7 @@ TEST(HeadlessWipeSpace, TwoRunsOnOneDriveTakeTurns) {
   const std::string drive(1, DriveTable::Read().LetterOf(root));
   const std::string reserve = image.SysfsFolder() + "/reserved_clusters";
   const std::string pool = ReadWholeFile(reserve);
-  const std::int64_t freeMegs = (QueryDiskSpace(root).FreeBytes + std::stoll(pool) * 4096) >> 20;
+  const std::int64_t freeMegs = (QueryDiskSpace(root).FreeBytes + std::stoll(pool) * 4096 + (1 << 20) - 1) >> 20;
   test::TempDir folder;
   const std::string settings =
       WriteFile(folder.File("omrek.ini"), "[DiskMode]\nDOD=0\nRandomize=1\nNumRandomize=20\nWipeSlack=0\n");

@@ -140,6 +140,7 @@ TEST_F(FreeSpace, LessThanAMegabyteFreeIsOneShortChunk) {
   EXPECT_EQ(engine_.WorkTotal, free / 32768);
   EXPECT_EQ(engine_.Progress, free / 32768) << "a chunk of what fits in whole blocks, then the last bytes";
   EXPECT_EQ(monitor_.statuses.at(0), "DRIVE " + Letter(root));
+  EXPECT_EQ(monitor_.lines.back()[1], "1 meg") << "never 0 megs for what was written";
   EXPECT_EQ(FillerFilesIn(root), 0);
   EXPECT_EQ(QueryDiskSpace(root).FreeBytes, free);
   EXPECT_EQ(monitor_.meterFull, 1);
@@ -256,7 +257,7 @@ TEST_F(FreeSpace, TheStatusCountsTheMegabytesWritten) {
   ASSERT_GE(monitor_.lines.size(), 4u);
   EXPECT_EQ(monitor_.lines[0][1], "1 meg");
   EXPECT_EQ(monitor_.lines[2][1], "3 megs");
-  EXPECT_EQ(monitor_.lines.back()[1], "3 megs") << "the last half megabyte, in pieces, makes no whole one";
+  EXPECT_EQ(monitor_.lines.back()[1], "4 megs") << "the last half megabyte, in pieces, counts as one begun";
 }
 
 TEST_F(FreeSpace, AsRootNoFreeBlockKeepsADeletedFilesDataAndTheReserveComesBack) {
