@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMessageBox>
 
 #include "app/About.h"
 #include "app/RedrawThrottle.h"
@@ -76,8 +77,22 @@ void TfrmMain::showEvent(QShowEvent* event) {
 void TfrmMain::FormShow() {
   SetCancelFlag(true);
   frmConfig_->lstDisk->RefreshDrives();
-  // A settings file read only in part is said once, under READY.
-  SetStatus("READY", frmConfig_->LoadSettings(Wave1, *btnWipeSpace), "");
+  const std::string problem = frmConfig_->LoadSettings(Wave1, *btnWipeSpace);
+  if (problem.empty()) {
+    SetStatus("READY", "", "");
+    return;
+  }
+  // A settings file read only in part is said once: the status lines are
+  // too narrow for the reason, so they point to a note that says it whole,
+  // without holding up the window.
+  SetStatus("READY", "SETTINGS", "PROBLEM");
+  auto* note = new QMessageBox(QMessageBox::Warning, kProgramTitle,
+                               QString::fromStdString(problem + ".\nThe options it does not give are at their defaults."),
+                               QMessageBox::Ok, this);
+  note->setObjectName(QStringLiteral("SettingsProblem"));
+  note->setAttribute(Qt::WA_DeleteOnClose);
+  note->setWindowModality(Qt::NonModal);
+  note->show();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -342,6 +342,28 @@ TEST_F(MainWindow, CancelWhenIdleChangesNothingVisible) {
   EXPECT_EQ(Child<QLabel>(main, "lblStatus").text(), "READY");
 }
 
+// A settings file read only in part: the narrow status lines point to a
+// note that gives the reason whole, and the window goes on meanwhile.
+TEST(MainWindowSettings, AProblemWithTheSettingsFileIsSaidWhole) {
+  test::TempDir folder;
+  test::WriteFile(folder.File("omrek.ini"), "[FileMode]\nDOD=1\n[DiskMode\nDOD=0\n");
+  OmrekProgram program;
+  program.Config().SetProgramPath(folder.File("omrek"));
+  program.Start();
+  TfrmMain& main = program.Main();
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus2").text(), "SETTINGS");
+  EXPECT_EQ(Child<QLabel>(main, "lblStatus3").text(), "PROBLEM");
+  for (const char* line : {"lblStatus2", "lblStatus3"}) {
+    const QLabel& label = Child<QLabel>(main, line);
+    EXPECT_LE(label.fontMetrics().horizontalAdvance(label.text()), label.width()) << line;
+  }
+  const auto* note = main.findChild<QMessageBox*>(QStringLiteral("SettingsProblem"));
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_FALSE(note->isModal());
+  EXPECT_TRUE(note->text().startsWith("Settings file: line 3 is malformed.\n")) << note->text().toStdString();
+}
+
 // How far apart the darkest and the lightest pixel of a control are, as
 // it shows in its window (a transparent control shows what lies behind
 // it): the contrast ratio of their luminances, 1 (none) to 21.
