@@ -12,10 +12,12 @@ std::optional<bool> ConfirmDestroy(QWidget* parent, const DestroyQuestion& quest
   const QString files = question.files == 1 ? QStringLiteral("the listed file")
                                             : QStringLiteral("the %1 listed files").arg(question.files);
   QMessageBox box(QMessageBox::Warning, kDestroyConfirmationTitle,
+                  // What the wipe does is said as Wipe Space says it: the
+                  // drives full for a while, the slack sweep when it is on.
                   QStringLiteral("Destroy %1? Each is overwritten, cut to nothing and deleted; this cannot be "
                                  "undone.\n\nEarlier versions that programs saved, and copies the file system "
-                                 "kept, stay in the free space of their drives:")
-                      .arg(files),
+                                 "kept, stay in the free space of their drives. Ticked below, afterwards: %2")
+                      .arg(files, QString::fromStdString(SpaceWipeHeading(question.space.sweepsSlack))),
                   QMessageBox::NoButton, parent);
   box.setObjectName(QStringLiteral("DestroyQuestion"));
   QPushButton* destroy = box.addButton(QStringLiteral("&Destroy"), QMessageBox::AcceptRole);

@@ -100,6 +100,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   // The request takes effect once control is back in the event loop, so a
   // running command first reaches its end.
   event->accept();
+  closing_ = true;
   QCoreApplication::quit();
 }
 

@@ -150,6 +150,8 @@ class TfrmMain : public QWidget, public JobMonitor {
   WipeSpeeds wipeSpeeds_;
   std::unique_ptr<WindowFrontEnd> frontEnd_;
   bool commandRunning_ = false;
+  // The window was closed: the program ends once the running command does.
+  bool closing_ = false;
   bool shownOnce_ = false;
   TfrmConfig* frmConfig_ = nullptr;
   TfrmAbout* frmAbout_ = nullptr;

@@ -224,8 +224,15 @@ void FreeSpaceWipe::FillFreeSpace(char letter, const std::string& root) {
     // with the filler before the journal writes them to their places, they
     // would keep a deleted file's data.
     if (filled) WriteJournalOut(root);
-    // Asked while the fillers still hold all the data space they took.
-    if (filled) metadataLeft = BtrfsFreeMetadataBytes(root);
+    // Asked while the fillers still hold all the data space they took. A
+    // drive filled to the end is no less wiped for a question unanswered.
+    if (filled) {
+      try {
+        metadataLeft = BtrfsFreeMetadataBytes(root);
+      } catch (const IoError&) {
+        metadataLeft.reset();
+      }
+    }
   } catch (...) {
     try {
       FlushFiller();

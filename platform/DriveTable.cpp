@@ -78,6 +78,7 @@ DriveTable DriveTable::FromMounts(const std::vector<MountEntry>& mounts) {
   const std::vector<MountEntry> visible = VisibleMounts(mounts);
   std::vector<std::pair<const MountEntry*, bool>> lettered;
   std::set<std::pair<unsigned, unsigned>> devices;
+  DriveTable table;
 
   const auto root =
       std::find_if(visible.begin(), visible.end(), [](const MountEntry& e) { return e.MountPoint == "/"; });
@@ -91,11 +92,13 @@ DriveTable DriveTable::FromMounts(const std::vector<MountEntry>& mounts) {
     // answer is taken for a folder: the user's remote drive must show.
     const MountPointKind kind = KindOfMountPoint(entry.MountPoint);
     if (kind == MountPointKind::Other) continue;
-    if (!devices.insert({entry.Major, entry.Minor}).second) continue;
+    if (!devices.insert({entry.Major, entry.Minor}).second) {
+      table.secondMounts_.push_back(entry);
+      continue;
+    }
     lettered.push_back({&entry, kind == MountPointKind::Folder});
   }
 
-  DriveTable table;
   char letter = 'C';
   for (const auto& [entry, responding] : lettered) {
     if (letter > 'Z') break;
@@ -153,6 +156,19 @@ char DriveTable::LetterOf(const std::string& mountPoint) const {
     if (entry.Mount.MountPoint == mountPoint) return entry.Letter;
   }
   return 0;
+}
+
+std::optional<std::pair<char, std::string>> DriveTable::LetteredMountOf(const std::string& mountPoint) const {
+  if (const char letter = LetterOf(mountPoint); letter != 0) return std::pair(letter, mountPoint);
+  for (const MountEntry& second : secondMounts_) {
+    if (second.MountPoint != mountPoint) continue;
+    for (const Lettered& entry : lettered_) {
+      if (entry.Mount.Major == second.Major && entry.Mount.Minor == second.Minor) {
+        return std::pair(entry.Letter, entry.Mount.MountPoint);
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace omrek

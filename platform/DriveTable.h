@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Volume.h"
@@ -45,6 +46,11 @@ class DriveTable {
 
   // The letter of the file system mounted at `mountPoint`, or 0.
   char LetterOf(const std::string& mountPoint) const;
+  // The lettered mount of the file system mounted at `mountPoint`: that
+  // mount itself, or, for a second mount of a lettered device (a btrfs
+  // subvolume such as /home, a bind mount), the device's lettered one.
+  // Nothing when the file system has no letter.
+  std::optional<std::pair<char, std::string>> LetteredMountOf(const std::string& mountPoint) const;
 
  private:
   struct Lettered {
@@ -57,6 +63,8 @@ class DriveTable {
   // Facts are measured only when asked for: reading a device's label costs
   // a read of its superblock.
   std::vector<Lettered> lettered_;
+  // Mounts of devices lettered at another mount point.
+  std::vector<MountEntry> secondMounts_;
 };
 
 }  // namespace omrek

@@ -39,8 +39,9 @@ extern const SettingKey kWipeNamesKey;
 // OfferReport: after a command the window offers to save its report;
 // "Don't offer again" turns it off.
 extern const SettingKey kOfferReportKey;
-// ThenWipeSpace: the window's last answer to whether a Destroy goes on to
-// wipe the free space the files leave; missing until the user answers.
+// ThenWipeSpace: whether a Destroy goes on to wipe the free space the files
+// leave, as the user last chose it in the window against what was offered;
+// missing until then.
 extern const SettingKey kThenWipeSpaceKey;
 // The drives (mount points) whose warning about overwriting in place the
 // user asked not to see again.

@@ -148,9 +148,9 @@ class Run : public CommandFrontEnd {
     return AskToFill("", asked, "--wipe-space", "nothing wiped");
   }
 
-  // Only --then-wipe-space asks: a plain --destroy does what it was told.
+  // Asked only with --then-wipe-space: a plain --destroy does what it was
+  // told.
   std::optional<bool> ConfirmDestroy(const DestroyQuestion& question) override {
-    if (!line_.thenWipeSpace) return false;
     const std::string files = question.files == 1 ? "1 file" : std::to_string(question.files) + " files";
     if (!AskToFill("Destroy " + files + ", then:\n", question.space, "--then-wipe-space", "nothing destroyed")) {
       return std::nullopt;
@@ -285,9 +285,9 @@ class Run : public CommandFrontEnd {
       WavePlayer silent;
       TDiskInfo diskInfo;
       const StoredWipeProfile diskMode = ReadStoredProfile(settings_, "DiskMode");
-      const SpaceFollowUp followUp{diskMode, SpaceOptions(), diskInfo, speeds_, SettingsFileOf(line_)};
+      const SpaceFollowUp followUp{diskMode, SpaceOptions(), diskInfo, speeds_, SettingsFileOf(line_), {}};
       runner_.Destroy(rows, profile, {Verify(), settings_.ReadBoolean(kWipeNamesKey)}, silent, std::move(skipped_),
-                      &followUp);
+                      line_.thenWipeSpace ? &followUp : nullptr);
     } else {
       runner_.WipeSlack(rows, profile, Verify(), std::move(skipped_));
     }

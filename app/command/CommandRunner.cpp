@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
-#include "app/command/FreedDrives.h"
-#include "app/command/JournalClearing.h"
 #include "disk/SlackWipe.h"
 #include "platform/MountProbe.h"
 
@@ -59,10 +58,22 @@ bool CommandRunner::AcceptCaveats(const std::vector<std::string>& paths) {
   return caveats.empty() || frontEnd_.AcceptInPlaceCaveats(caveats);
 }
 
+CommandRunner::~CommandRunner() {
+  // A Destroy whose wipe never came, for an error between the two, still
+  // has its report told and its journals cleared.
+  try {
+    ReleaseHeldReport();
+  } catch (...) {
+    // Nothing can be told from here.
+  }
+}
+
 void CommandRunner::Reported(CommandReport report, std::vector<SkippedTarget> skipped,
                              const std::function<void(const OutcomeSink&)>& command, bool holdReport) {
   report.AddStartRepairs(frontEnd_.TakeStartRepairs());
-  JournalClearing journals;
+  // A command held for the next one clears its journals with the next's:
+  // once for both.
+  JournalClearing journals = std::exchange(heldJournals_, {});
   OrderedOutcomes outcomes(std::move(skipped), [this, &report, &journals](const TargetOutcome& done) {
     report.Add(done);
     journals.Note(done);
@@ -71,11 +82,18 @@ void CommandRunner::Reported(CommandReport report, std::vector<SkippedTarget> sk
   const OutcomeSink sink = [&outcomes](const TargetOutcome& done) { outcomes.Done(done); };
   const auto handOver = [this, &report, &outcomes, &journals, holdReport](bool failed) {
     outcomes.Finish();
-    const std::vector<std::string> uncleared = journals.ClearAll();
-    report.AddUnclearedJournals(uncleared);
-    frontEnd_.JournalsUncleared(uncleared);
     // A command that failed has no next command to wait for.
-    HandOverReport(std::move(report), holdReport && !failed);
+    if (holdReport && !failed) {
+      heldJournals_ = std::move(journals);
+      heldReport_.emplace(std::move(report));
+      return;
+    }
+    if (heldReport_) {
+      heldReport_->Follow(std::move(report));
+      report = std::move(*heldReport_);
+      heldReport_.reset();
+    }
+    HandOver(std::move(report), journals);
   };
   try {
     command(sink);
@@ -86,17 +104,19 @@ void CommandRunner::Reported(CommandReport report, std::vector<SkippedTarget> sk
   handOver(false);
 }
 
-void CommandRunner::HandOverReport(CommandReport report, bool hold) {
-  if (heldReport_) {
-    heldReport_->Follow(std::move(report));
-    report = std::move(*heldReport_);
-    heldReport_.reset();
-  }
-  if (hold) {
-    heldReport_.emplace(std::move(report));
-  } else {
-    frontEnd_.ReportReady(std::move(report));
-  }
+void CommandRunner::HandOver(CommandReport report, JournalClearing& journals) {
+  const std::vector<std::string> uncleared = journals.ClearAll();
+  report.AddUnclearedJournals(uncleared);
+  frontEnd_.JournalsUncleared(uncleared);
+  frontEnd_.ReportReady(std::move(report));
+}
+
+void CommandRunner::ReleaseHeldReport() {
+  if (!heldReport_) return;
+  CommandReport report = std::move(*heldReport_);
+  heldReport_.reset();
+  JournalClearing journals = std::exchange(heldJournals_, {});
+  HandOver(std::move(report), journals);
 }
 
 void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound,
@@ -107,10 +127,15 @@ void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, Destro
     drives.emplace(rows);
     const DestroyQuestion question{
         static_cast<std::size_t>(rows.RowCount()),
-        {ForecastSpaceWipe(drives->All(), followUp->speeds), followUp->options.wipeSlack(), followUp->settingsFile},
+        {ForecastSpaceWipe(drives->Lettered(), followUp->speeds), followUp->options.wipeSlack(),
+         followUp->settingsFile},
         !CaveatsOf(RoutesOf(rows)).empty()};
     const std::optional<bool> answer = frontEnd_.ConfirmDestroy(question);
-    if (!answer) return;
+    if (!answer) {
+      // Declined, the paths given that are no files are still told.
+      for (const SkippedTarget& given : skipped) frontEnd_.TargetDone(given.outcome);
+      return;
+    }
     thenWipe = *answer;
   }
   if (!AcceptCaveats(RoutesOf(rows))) return;
@@ -128,14 +153,27 @@ void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, Destro
       },
       thenWipe);
   if (!thenWipe) return;
-  const std::vector<DriveToWipe> freed = drives->Freed();
+  // The program asked to end (its window closed) during the files is a
+  // stop too: no filling is started for a program on its way out.
+  stopped = stopped || (followUp->abandoned && followUp->abandoned());
+  FollowWithSpaceWipe(drives->TakeFreed(followUp->options.verify), *followUp, stopped);
+}
+
+void CommandRunner::FollowWithSpaceWipe(const FreedDrives::Freed& freed, const SpaceFollowUp& followUp,
+                                        bool stopped) {
+  if (freed.drives.empty() && freed.notWiped.empty()) {
+    ReleaseHeldReport();
+    return;
+  }
+  std::vector<SkippedTarget> notWiped;
+  for (const TargetOutcome& drive : freed.notWiped) notWiped.push_back({drive, freed.drives.size()});
   if (stopped) {
     // A stop asked for during the files holds for the wipe too: its drives
     // are told as not done, and nothing is filled.
-    Reported(CommandReport("Wipe Space", PassOrder::FreeSpace, followUp->profile, followUp->options.verify), {},
-             [&](const OutcomeSink& sink) {
-               for (const DriveToWipe& drive : freed) {
-                 TargetOutcome notReached = TargetOutcome::Before(drive.root, followUp->options.verify);
+    Reported(CommandReport("Wipe Space", PassOrder::FreeSpace, followUp.profile, followUp.options.verify),
+             std::move(notWiped), [&](const OutcomeSink& sink) {
+               for (const DriveToWipe& drive : freed.drives) {
+                 TargetOutcome notReached = TargetOutcome::Before(drive.root, followUp.options.verify);
                  notReached.drive = drive.letter;
                  notReached.outcome = Outcome::NotReached;
                  sink(notReached);
@@ -145,7 +183,7 @@ void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, Destro
   }
   // The files' end set the flag, as every command's end does.
   monitor_.SetCancelFlag(false);
-  RunSpaceWipe(freed, followUp->profile, followUp->options, followUp->diskInfo, {});
+  RunSpaceWipe(freed.drives, followUp.profile, followUp.options, followUp.diskInfo, std::move(notWiped));
 }
 
 void CommandRunner::WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify,

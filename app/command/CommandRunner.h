@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/command/CommandFrontEnd.h"
+#include "app/command/FreedDrives.h"
+#include "app/command/JournalClearing.h"
 #include "app/command/OrderedOutcomes.h"
 #include "disk/DiskInfo.h"
 #include "disk/FreeSpaceWipe.h"
@@ -44,6 +46,9 @@ struct SpaceFollowUp {
   const WipeSpeeds& speeds;
   // The settings file, whose drive the question warns of.
   std::string settingsFile;
+  // True once the front end no longer wants the wipe (its window closed
+  // during the files); none: always wanted.
+  std::function<bool()> abandoned;
 };
 
 // Runs the three commands for either front end: it asks the front end what
@@ -53,6 +58,9 @@ struct SpaceFollowUp {
 class CommandRunner {
  public:
   CommandRunner(ShredEngine& engine, JobMonitor& monitor, CommandFrontEnd& frontEnd);
+  ~CommandRunner();
+  CommandRunner(const CommandRunner&) = delete;
+  CommandRunner& operator=(const CommandRunner&) = delete;
 
   // With `followUp`, the front end is asked first, and may have the free
   // space of every drive where a file was destroyed wiped afterwards: the
@@ -74,14 +82,20 @@ class CommandRunner {
   // command's.
   void Reported(CommandReport report, std::vector<SkippedTarget> skipped,
                 const std::function<void(const OutcomeSink&)>& command, bool holdReport = false);
-  void HandOverReport(CommandReport report, bool hold);
+  // Clears the journals the command wrote names to and gives the front
+  // end the report.
+  void HandOver(CommandReport report, JournalClearing& journals);
+  void ReleaseHeldReport();
+  void FollowWithSpaceWipe(const FreedDrives::Freed& freed, const SpaceFollowUp& followUp, bool stopped);
   void RunSpaceWipe(const std::vector<DriveToWipe>& drives, const WipeProfile& profile, const SpaceWipeOptions& options,
                     TDiskInfo& diskInfo, std::vector<SkippedTarget> skipped);
 
   ShredEngine& engine_;
   JobMonitor& monitor_;
   CommandFrontEnd& frontEnd_;
+  // A Destroy's report and journals, held for the wipe after it.
   std::optional<CommandReport> heldReport_;
+  JournalClearing heldJournals_;
 };
 
 }  // namespace omrek

@@ -18,19 +18,30 @@ class FreedDrives {
  public:
   explicit FreedDrives(const TargetRows& rows);
 
-  // Every drive a listed file lies on, in the order the rows reach it.
-  const std::vector<DriveToWipe>& All() const { return drives_; }
+  // Every lettered drive a listed file lies on, in the order the rows reach
+  // it: what a wipe afterwards would fill.
+  std::vector<DriveToWipe> Lettered() const;
 
   // Notes a file the command is done with.
   void Note(const TargetOutcome& done);
 
-  // The drives a destroyed file freed blocks on, in the order of All().
-  std::vector<DriveToWipe> Freed() const;
+  // The drives a destroyed file freed blocks on, in the order of the rows,
+  // that are still the file systems they were; the others, each told why
+  // they are not wiped.
+  struct Freed {
+    std::vector<DriveToWipe> drives;
+    std::vector<TargetOutcome> notWiped;
+  };
+  Freed TakeFreed(bool verify) const;
 
  private:
-  std::vector<DriveToWipe> drives_;
-  std::vector<bool> freed_;
-  // Each listed path's drive, as an index into drives_.
+  struct Found {
+    DriveToWipe drive;  // letter 0: a file system without a letter
+    std::string fileSystem;
+    bool freed = false;
+  };
+  std::vector<Found> found_;
+  // Each listed path's drive, as an index into found_.
   std::unordered_map<std::string, std::size_t> driveOfPath_;
 };
 

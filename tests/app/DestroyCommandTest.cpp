@@ -895,7 +895,7 @@ TEST_F(DestroyCommand, ADriveThatMayKeepOldCopiesIsNamedFirst) {
   };
   {
     test::ModalBoxCatcher cancel(press("Cancel", false));
-    ClickDestroy();
+    EXPECT_EQ(test::ClickDestroy(main_), true) << "the wipe afterwards is offered ticked";
     ASSERT_EQ(cancel.Boxes().size(), 1u);
     const QChar letter = DriveTable::Read().LetterOf(image_.MountPoint());
     EXPECT_TRUE(cancel.Boxes()[0].text.startsWith(QString::fromStdString("The drive " + image_.MountPoint() + " (") +
@@ -932,17 +932,18 @@ TEST_F(DestroyCommand, AskedFirstAndTheFreeSpaceWipedAfterwardsWhenTicked) {
   Add(file);
   QString asked;
   std::optional<bool> ticked;
-  QTimer pressReturn;
-  QObject::connect(&pressReturn, &QTimer::timeout, [&] {
+  Qt::Key pressKey = Qt::Key_Return;
+  QTimer answerQuestion;
+  QObject::connect(&answerQuestion, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr || box->objectName() != "DestroyQuestion") return;
     asked = box->findChild<QLabel*>(QStringLiteral("DriveLines"))->text();
     ticked = box->checkBox()->isChecked();
-    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClick(box, pressKey);
   });
-  pressReturn.start(10);
+  answerQuestion.start(10);
   ClickDestroy();
-  pressReturn.stop();
+  answerQuestion.stop();
   EXPECT_TRUE(Exists(file)) << "Return cancels";
   EXPECT_TRUE(asked.startsWith(QString::fromStdString(image_.MountPoint() + " ("))) << asked.toStdString();
   EXPECT_EQ(ticked, false) << "this drive keeps no old copies";
@@ -964,10 +965,30 @@ TEST_F(DestroyCommand, AskedFirstAndTheFreeSpaceWipedAfterwardsWhenTicked) {
   EXPECT_EQ(fillers(), 0);
   EXPECT_NE(ReadWholeFile(settings.File("omrek.ini")).find("ThenWipeSpace=1"), std::string::npos);
 
-  Add(WriteFile(image_.File("next"), "x"));
-  pressReturn.start(10);
+  // Esc cancels too; the box is offered as the user last chose.
+  const std::string next = WriteFile(image_.File("next"), "x");
+  Add(next);
+  pressKey = Qt::Key_Escape;
+  answerQuestion.start(10);
   ClickDestroy();
-  EXPECT_EQ(ticked, true) << "as the user last chose";
+  answerQuestion.stop();
+  EXPECT_TRUE(Exists(next));
+  EXPECT_EQ(ticked, true);
+
+  // Cancel during the files holds for the wipe as well: nothing is filled.
+  Add(WriteFile(image_.File("after next"), "x"));
+  bool filled = false;
+  QTimer cancelAtOnce;
+  QObject::connect(&cancelAtOnce, &QTimer::timeout, [&] {
+    filled = filled || fillers() > 0;
+    if (!Exists(next)) Click(main_, "btnCancel");
+  });
+  cancelAtOnce.start(0);
+  test::ClickDestroy(main_, true);
+  cancelAtOnce.stop();
+  EXPECT_FALSE(Exists(next)) << "the file under way is finished";
+  EXPECT_TRUE(Exists(image_.File("after next")));
+  EXPECT_FALSE(filled);
 }
 
 // Another user owns a folder on the way to a listed file and, between the

@@ -1120,8 +1120,13 @@ TEST(HeadlessDestroyThenWipe, NoVersionOfADocumentIsLeftOnTheDevice) {
     const std::string document = SaveThreeVersions(image.MountPoint(), drive.inPlace);
     ASSERT_GT(SavedLinesIn(image.ImagePath()), 6000) << "earlier versions lie in the free space";
 
-    const Ran ran = RunProgram("--destroy --then-wipe-space --yes --settings " + settings + " " + Quoted(document));
+    const std::string report = folder.File(drive.fileSystem + drive.options + ".txt");
+    const Ran ran = RunProgram("--destroy --then-wipe-space --yes --settings " + settings + " --report " +
+                               Quoted(report) + " " + Quoted(document));
     EXPECT_EQ(ran.status, 0) << ran.out;
+    const std::string reported = ReadWholeFile(report);
+    EXPECT_NE(reported.find("Command: Destroy\n"), std::string::npos) << reported;
+    EXPECT_NE(reported.find("\nCommand: Wipe Space\n"), std::string::npos) << "one report of both parts";
     EXPECT_NE(ran.out.find(document + ": File DONE\n"), std::string::npos) << ran.out;
     EXPECT_NE(ran.out.find("\n" + image.MountPoint() + " ("), std::string::npos) << ran.out;
     EXPECT_NE(ran.out.find(" WIPED"), std::string::npos) << ran.out;
@@ -1145,6 +1150,17 @@ TEST(HeadlessDestroyThenWipe, AKillOrAStopWhileFillingLeavesNoFiller) {
                                          "WipeSlack=0\n");
   const std::string pool = ReadWholeFile(image.SysfsFolder() + "/reserved_clusters");
   const test::ClearRecordsOnTheWayOut records;
+  // A file reached through a bind mount lies on the drive mounted first.
+  const std::string bound = folder.File("bound");
+  fs::create_directory(bound);
+  ASSERT_TRUE(test::RunQuietly("mount --bind " + Quoted(root) + " " + Quoted(bound)));
+  const Ran throughBind = RunProgram("--destroy --then-wipe-space --yes --settings " +
+                                     WriteFile(folder.File("fast.ini"), kSettings) + " " +
+                                     Quoted(WriteFile(bound + "/through a bind mount", "x")));
+  test::RunQuietly("umount " + Quoted(bound));
+  EXPECT_EQ(throughBind.status, 0) << throughBind.out;
+  EXPECT_NE(throughBind.out.find("\n" + root + " ("), std::string::npos) << throughBind.out;
+
   const std::string unasked = WriteFile(image.File("unasked"), "kept");
   const Ran refused = RunProgram("--destroy --then-wipe-space --settings " + settings + " " + Quoted(unasked));
   EXPECT_EQ(refused.status, 2);

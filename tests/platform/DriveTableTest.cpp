@@ -55,6 +55,9 @@ TEST(DriveTable, LettersFollowTheRootThenMountPointsAsText) {
   EXPECT_EQ(table.LetterOf("/"), 'C');
   EXPECT_EQ(table.LetterOf(dir.File("a")), 'D') << "first of the two mounts of one device";
   EXPECT_EQ(table.LetterOf(dir.File("b")), 0);
+  EXPECT_EQ(table.LetteredMountOf(dir.File("b")), std::pair('D', dir.File("a"))) << "its device's lettered mount";
+  EXPECT_EQ(table.LetteredMountOf(dir.File("zz")), std::pair('F', dir.File("zz")));
+  EXPECT_FALSE(table.LetteredMountOf("/run/user"));
   EXPECT_EQ(table.LetterOf(dir.File("c")), 'E');
   EXPECT_EQ(table.LetterOf(dir.File("zz")), 'F');
   EXPECT_EQ(table.LetterOf("/proc"), 0);

@@ -24,11 +24,13 @@ void ModalBoxCatcher::CatchOpenBox() {
   }
 }
 
-void ClickDestroy(const QWidget& main, bool thenWipe) {
+std::optional<bool> ClickDestroy(const QWidget& main, bool thenWipe) {
   QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [thenWipe] {
+  std::optional<bool> offered;
+  QObject::connect(&answer, &QTimer::timeout, [thenWipe, &offered] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr || !box->isVisible() || box->objectName() != "DestroyQuestion") return;
+    offered = box->checkBox()->isChecked();
     box->checkBox()->setChecked(thenWipe);
     for (QAbstractButton* button : box->buttons()) {
       if (button->text() == "&Destroy") button->click();
@@ -36,6 +38,7 @@ void ClickDestroy(const QWidget& main, bool thenWipe) {
   });
   answer.start(10);
   Click(main, "btnDestroy");
+  return offered;
 }
 
 }  // namespace omrek::test

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace omrek::test {
@@ -34,7 +35,8 @@ class ModalBoxCatcher {
 
 // Clicks the Destroy button of `main` and answers the question before the
 // command with "Destroy", its check box to wipe the free space afterwards
-// set as `thenWipe` says. Other boxes are left to the test.
-void ClickDestroy(const QWidget& main, bool thenWipe = false);
+// set as `thenWipe` says. Other boxes are left to the test. Returns how the
+// box was offered; nothing when no question came.
+std::optional<bool> ClickDestroy(const QWidget& main, bool thenWipe = false);
 
 }  // namespace omrek::test
