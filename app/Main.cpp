@@ -86,9 +86,10 @@ void TfrmMain::FormShow() {
   // too narrow for the reason, so they point to a note that says it whole,
   // without holding up the window.
   SetStatus("READY", "SETTINGS", "PROBLEM");
-  auto* note = new QMessageBox(QMessageBox::Warning, kProgramTitle,
-                               QString::fromStdString(problem + ".\nThe options it does not give are at their defaults."),
-                               QMessageBox::Ok, this);
+  auto* note =
+      new QMessageBox(QMessageBox::Warning, kProgramTitle,
+                      QString::fromStdString(problem + ".\nThe options it does not give are at their defaults."),
+                      QMessageBox::Ok, this);
   note->setObjectName(QStringLiteral("SettingsProblem"));
   note->setAttribute(Qt::WA_DeleteOnClose);
   note->setWindowModality(Qt::NonModal);

@@ -12,7 +12,7 @@ namespace omrek {
 
 void TfrmMain::btnDestroyClick() {
   RunCommand([this] {
-    const SpaceFollowUp followUp{frmConfig_->DiskModeProfile(), SpaceWipeOptionsOfConfig(), DiskInfo, wipeSpeeds_,
+    const SpaceFollowUp followUp{frmConfig_->DiskModeProfile(),  SpaceWipeOptionsOfConfig(), DiskInfo, wipeSpeeds_,
                                  frmConfig_->SettingsFilePath(), [this] { return closing_; }};
     CommandRunner(engine_, *this, *frontEnd_)
         .Destroy(*lstView, frmConfig_->FileModeProfile(), frmConfig_->Options(), Wave1, {}, &followUp);

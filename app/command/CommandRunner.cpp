@@ -125,11 +125,10 @@ void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, Destro
   bool thenWipe = false;
   if (followUp != nullptr && rows.RowCount() > 0) {
     drives.emplace(rows);
-    const DestroyQuestion question{
-        static_cast<std::size_t>(rows.RowCount()),
-        {ForecastSpaceWipe(drives->Lettered(), followUp->speeds), followUp->options.wipeSlack(),
-         followUp->settingsFile},
-        !CaveatsOf(RoutesOf(rows)).empty()};
+    const DestroyQuestion question{static_cast<std::size_t>(rows.RowCount()),
+                                   {ForecastSpaceWipe(drives->Lettered(), followUp->speeds),
+                                    followUp->options.wipeSlack(), followUp->settingsFile},
+                                   !CaveatsOf(RoutesOf(rows)).empty()};
     const std::optional<bool> answer = frontEnd_.ConfirmDestroy(question);
     if (!answer) {
       // Declined, the paths given that are no files are still told.
@@ -159,8 +158,7 @@ void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, Destro
   FollowWithSpaceWipe(drives->TakeFreed(followUp->options.verify), *followUp, stopped);
 }
 
-void CommandRunner::FollowWithSpaceWipe(const FreedDrives::Freed& freed, const SpaceFollowUp& followUp,
-                                        bool stopped) {
+void CommandRunner::FollowWithSpaceWipe(const FreedDrives::Freed& freed, const SpaceFollowUp& followUp, bool stopped) {
   if (freed.drives.empty() && freed.notWiped.empty()) {
     ReleaseHeldReport();
     return;

@@ -17,8 +17,7 @@ namespace {
 // Whatever is left of the file on its drive once the command is done with
 // it: its blocks are free (or, emptied, no longer its own).
 bool FreesBlocks(Outcome outcome) {
-  return outcome == Outcome::Destroyed || outcome == Outcome::DeletedUnwritten ||
-         outcome == Outcome::EmptiedNotDeleted;
+  return outcome == Outcome::Destroyed || outcome == Outcome::DeletedUnwritten || outcome == Outcome::EmptiedNotDeleted;
 }
 
 // The drive to fill for a file at `route`: its file system's lettered
@@ -68,7 +67,8 @@ std::vector<DriveToWipe> FreedDrives::Lettered() const {
 
 void FreedDrives::Note(const TargetOutcome& done) {
   if (!FreesBlocks(done.outcome)) return;
-  if (const auto drive = driveOfPath_.find(done.target); drive != driveOfPath_.end()) found_[drive->second].freed = true;
+  if (const auto drive = driveOfPath_.find(done.target); drive != driveOfPath_.end())
+    found_[drive->second].freed = true;
 }
 
 FreedDrives::Freed FreedDrives::TakeFreed(bool verify) const {

@@ -991,9 +991,9 @@ TEST(HeadlessDestroy, NoDestroyedNameIsLeftAnywhereOnTheDevice) {
 TEST(HeadlessChild, DestroysAsAUser) {
   const std::string file = test::ChildArgument("FILE");
   const std::string report = fs::path(file).parent_path() / "report";
-  const Ran destroyed = RunProgram("--destroy --settings " + test::ChildArgument("SETTINGS") + " --report " +
-                                       Quoted(report) + " " + Quoted(file),
-                                   "/dev/null", test::ChildArgument("PROGRAM"));
+  const Ran destroyed = RunProgram(
+      "--destroy --settings " + test::ChildArgument("SETTINGS") + " --report " + Quoted(report) + " " + Quoted(file),
+      "/dev/null", test::ChildArgument("PROGRAM"));
   EXPECT_EQ(destroyed.status, 0) << destroyed.out;
   const std::string why = ": its journal may still hold names and old metadata: clearing it needs root\n";
   EXPECT_NE(destroyed.out.find(why), std::string::npos) << destroyed.out;
@@ -1154,9 +1154,9 @@ TEST(HeadlessDestroyThenWipe, AKillOrAStopWhileFillingLeavesNoFiller) {
   const std::string bound = folder.File("bound");
   fs::create_directory(bound);
   ASSERT_TRUE(test::RunQuietly("mount --bind " + Quoted(root) + " " + Quoted(bound)));
-  const Ran throughBind = RunProgram("--destroy --then-wipe-space --yes --settings " +
-                                     WriteFile(folder.File("fast.ini"), kSettings) + " " +
-                                     Quoted(WriteFile(bound + "/through a bind mount", "x")));
+  const Ran throughBind =
+      RunProgram("--destroy --then-wipe-space --yes --settings " + WriteFile(folder.File("fast.ini"), kSettings) + " " +
+                 Quoted(WriteFile(bound + "/through a bind mount", "x")));
   test::RunQuietly("umount " + Quoted(bound));
   EXPECT_EQ(throughBind.status, 0) << throughBind.out;
   EXPECT_NE(throughBind.out.find("\n" + root + " ("), std::string::npos) << throughBind.out;
