@@ -34,7 +34,10 @@ TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, verify_);
   done_.passesPlanned = PassCount(PassOrder::Slack, profile_);
   const std::optional<PinnedFile> listed = ReachListedFile(target);
-  if (!listed) return done_;
+  if (!listed) {
+    done_.detail = WhyNotReached(target);
+    return done_;
+  }
   try {
     FileHandle file = listed->OpenExclusive();
     std::exception_ptr failure;

@@ -25,6 +25,11 @@ std::string OtherNamesNote(std::uint64_t others) {
          ", now empty";
 }
 
+std::string OutsideNote(std::uint64_t outside) {
+  return "its content stays under " + std::to_string(outside) + (outside == 1 ? " other name" : " other names") +
+         " outside the folder";
+}
+
 std::string JoinedNotes(const std::string& first, const std::string& second) {
   if (first.empty() || second.empty()) return first + second;
   return first + "; " + second;
@@ -54,6 +59,7 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   clusterSizes_ = {};
   folderWalks_.Forget();
+  namesGoneInside_.clear();
   engine_.WorkTotal = 0;
   if (monitor_.ShowsMeter()) {
     ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_, folderWalks_);
@@ -90,7 +96,20 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   // opened on that one look.
   monitor_.PumpEvents();
   std::optional<PinnedFile> file = ReachListedFile(target, folderWalks_);
-  if (!file) return done_;
+  if (!file) {
+    // Renamed away or removed since the walk: no longer one of the names inside.
+    NoteNameGone(target);
+    done_.detail = WhyNotReached(target);
+    return done_;
+  }
+  // Asked before its attributes are cleared: a file whose content stays
+  // keeps them for its other names.
+  if (const std::uint64_t outside = NamesOutside(target, *file); outside > 0) {
+    RemoveNameOnly(*file, outside);
+    if (done_.outcome == Outcome::NameRemoved) NoteNameGone(target);
+    ShowOutcome(monitor_, done_);
+    return done_;
+  }
   const bool openedToClear = ClearAttributes(*file);
   std::uint64_t size = 0;
   // Whether an error came in the middle of the passes, which the report
@@ -124,6 +143,7 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     if (options_.verify && done_.passesDone > 0) done_.Verify([this] { writer_.VerifyLastPass(*engine_.WorkFile); });
     DiscardFile();
     done_.outcome = done_.passesPlanned == 0 ? Outcome::DeletedUnwritten : Outcome::Destroyed;
+    NoteNameGone(target);
   } catch (const NotOnDisk& refusal) {
     KeepFile(size);
     done_.outcome = Outcome::Refused;
@@ -138,6 +158,41 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   }
   ShowOutcome(monitor_, done_);
   return done_;
+}
+
+std::uint64_t FileDestruction::NamesOutside(const ListedFile& target, const PinnedFile& file) const {
+  // Counted as the file is now: a name may have come or gone since the walk.
+  const std::uint64_t links = file.LinksWhenReached();
+  if (!target.expandedFrom || links <= 1) return 0;
+  // A file with one name when walked has no other inside.
+  std::uint64_t inside = 1;
+  if (const auto walked = target.expandedFrom->namesInside.find(*target.identity);
+      walked != target.expandedFrom->namesInside.end()) {
+    const auto gone = namesGoneInside_.find({target.expandedFrom, *target.identity});
+    const std::uint64_t goneCount = gone == namesGoneInside_.end() ? 0 : gone->second;
+    // This name is still there, whatever was counted gone.
+    inside = walked->second > goneCount ? walked->second - goneCount : 1;
+  }
+  return links > inside ? links - inside : 0;
+}
+
+void FileDestruction::RemoveNameOnly(PinnedFile& file, std::uint64_t outside) {
+  try {
+    const std::string nameNote = options_.wipeNames ? WipeNameOf(file) : "";
+    file.Delete();
+    done_.outcome = Outcome::NameRemoved;
+    done_.detail = JoinedNotes(OutsideNote(outside), nameNote);
+    if (options_.wipeNames) FlushWipedFolderLater(std::move(file).TakeFolder(), done_.target);
+  } catch (const IoError& failure) {
+    done_.outcome = Outcome::Kept;
+    done_.detail = failure.what();
+  }
+}
+
+void FileDestruction::NoteNameGone(const ListedFile& target) {
+  if (target.expandedFrom && target.identity && target.expandedFrom->namesInside.contains(*target.identity)) {
+    ++namesGoneInside_[{target.expandedFrom, *target.identity}];
+  }
 }
 
 void FileDestruction::RefuseWithoutRoom(const PinnedFile& file) const {

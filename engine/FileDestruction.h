@@ -1,8 +1,10 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/JobMonitor.h"
 #include "engine/PassWriter.h"
@@ -53,14 +55,18 @@ class FileDestruction {
   // Destroyed when the file was overwritten, emptied and deleted without
   // error (DeletedUnwritten when every pass is off). Refused, untouched,
   // when it is not a file on a disk. A folder, link, device, or a file no
-  // longer where it was listed, is left alone with no status change; any
-  // other failure shows "ERROR" and keeps the file at its old length, told
-  // as Stopped or FailedMidway with the passes it got when that came in the
-  // middle of its passes. A file is deleted only once every pass reached
-  // the medium; one the passes could not fill for want of free space is
-  // kept untouched. Of a file with other names, only the listed one goes;
+  // longer where it was listed, is left alone with no status change, its
+  // detail saying which; any other failure shows "ERROR" and keeps the file
+  // at its old length, told as Stopped or FailedMidway with the passes it
+  // got when that came in the middle of its passes. A file is deleted only
+  // once every pass reached the medium; one the passes could not fill for
+  // want of free space is kept untouched. Of a file with other names, only the listed one goes;
   // the outcome's detail says how many are left, and also whether another
   // file or a snapshot shares its blocks and so still holds its content.
+  // A file of a walked folder that has names outside it (a backup tree's
+  // hard link) keeps its content for them: its name goes, nothing is
+  // written (NameRemoved). Where all its names lie inside, it is destroyed
+  // at the first and the others are then names of an empty file.
   TargetOutcome DestroyFile(const ListedFile& target);
 
   // Clears read-only (and the rest where this system has them) on the file
@@ -82,6 +88,15 @@ class FileDestruction {
   // the rest of its last cluster.
   void RefuseWithoutRoom(const PinnedFile& file) const;
   void RunPasses();
+  // How many names of the file, as just reached, lie outside the folder
+  // walk it came of and are not to lose its content; 0 for a file listed
+  // by itself.
+  std::uint64_t NamesOutside(const ListedFile& target, const PinnedFile& file) const;
+  // Removes the file's name, its name wiped first, and writes nothing.
+  void RemoveNameOnly(PinnedFile& file, std::uint64_t outside);
+  // Counts the name of `target` as gone from its walked folder, where the
+  // walk found other names of the file there.
+  void NoteNameGone(const ListedFile& target);
   // Wipes the file's name; what the report should say of it, "" when the
   // name went as always.
   static std::string WipeNameOf(PinnedFile& target);
@@ -115,6 +130,10 @@ class FileDestruction {
   FolderWalks folderWalks_;
   std::shared_ptr<const Directory> wipedFolder_;
   std::string wipedFolderPath_;
+  // Names this command has removed (or found gone) of each file with
+  // several names inside a walked folder: those left there are the walk's
+  // count less these.
+  std::map<std::pair<std::shared_ptr<const ExpandedFolder>, FileIdentity>, std::uint64_t> namesGoneInside_;
 };
 
 }  // namespace omrek

@@ -13,15 +13,16 @@ constexpr const char* kStopped = "stopped after %passes% passes, kept";
 constexpr const char* kFailedMidway = "failed after %passes% passes, kept (%why%)";
 constexpr const char* kEmptied = "overwritten and emptied, not deleted (%why%)";
 constexpr const char* kUnwritten = "deleted without overwriting%note%";
+constexpr const char* kNameRemoved = "name removed; %why%";
 
-constexpr std::array<OutcomeTexts, 20> kTexts = {{
+constexpr std::array<OutcomeTexts, 21> kTexts = {{
     // status lines, row, report, command line, done
-    {{}, "skipped", "skipped (a folder, or no longer the file listed)", "skipped", false},          // LeftAlone
+    {{}, "skipped", "skipped (%why%)", "skipped (%why%)", false},                                   // LeftAlone
     {{}, nullptr, "not done", "not done", false},                                                   // NotReached
     {{"File DONE", "", ""}, nullptr, "File DONE%note%", "File DONE%note%", true},                   // Destroyed
-    {{"ERROR", "", ""}, "skipped", "ERROR, kept (%why%)", "skipped (ERROR)", false},                // Kept
+    {{"ERROR", "", ""}, "skipped", "ERROR, kept (%why%)", "skipped (ERROR: %why%)", false},         // Kept
     {{"SLACK", "WIPED", ""}, "-slack", "SLACK WIPED", "SLACK WIPED", true},                         // SlackWiped
-    {{"FAILED", "", ""}, "skipped", "FAILED, put back", "skipped (FAILED)", false},                 // PutBack
+    {{"FAILED", "", ""}, "skipped", "FAILED, put back (%why%)", "skipped (FAILED: %why%)", false},  // PutBack
     {{"FAILED", "%why%", ""}, "lengthened", "FAILED (%why%)", "lengthened (FAILED %why%)", false},  // LeftLengthened
     {{"%drive%", "%megs%", "WIPED"}, nullptr, "WIPED%note%", "%drive% %megs% WIPED%note%", true},   // DriveWiped
     {{}, nullptr, "stopped before the drive was full", "stopped (%drive% %megs% written)", false},  // DriveStopped
@@ -36,6 +37,7 @@ constexpr std::array<OutcomeTexts, 20> kTexts = {{
     {{"ERROR", "", ""}, "skipped", kEmptied, kEmptied, false},                                     // EmptiedNotDeleted
     {{}, nullptr, "folder removed%note%", "folder removed%note%", true},                           // FolderRemoved
     {{"FOLDER KEPT", "%why%", ""}, nullptr, "folder kept (%why%)", "folder kept (%why%)", false},  // FolderKept
+    {{"NAME REMOVED", "", ""}, nullptr, kNameRemoved, kNameRemoved, true},                         // NameRemoved
 }};
 
 std::string Filled(const char* text, const TargetOutcome& done) {

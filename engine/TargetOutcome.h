@@ -39,6 +39,9 @@ enum class Outcome {
   FolderRemoved,
   // Such a folder that still holds something, or could not be removed: it stays.
   FolderKept,
+  // A file of a walked folder with names outside it: its name inside
+  // removed, its content left to them.
+  NameRemoved,
 };
 
 enum class Verification { Off, NotDone, Verified, Mismatch };
@@ -55,9 +58,9 @@ struct TargetOutcome {
   std::int64_t passesDone = 0;
   std::int64_t passesPlanned = 0;
   Verification verification = Verification::Off;
-  // Why, where the outcome alone does not say: the error's text; for a
-  // destroyed file, what became of its name when it could not be wiped as
-  // always.
+  // Why, where the outcome alone does not say: the error's text, or why a
+  // file was left alone; for a destroyed file, what became of its name when
+  // it could not be wiped as always.
   std::string detail;
 
   static TargetOutcome Before(std::string target, bool verify) {

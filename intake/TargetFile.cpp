@@ -1,6 +1,9 @@
 #include "intake/TargetFile.h"
 
+#include <cerrno>
+
 #include "intake/ReadablePath.h"
+#include "platform/IoError.h"
 
 namespace omrek {
 
@@ -28,6 +31,14 @@ std::optional<PinnedFile> ReachListedFile(const ListedFile& file) {
 std::optional<PinnedFile> ReachListedFile(const ListedFile& file, FolderWalks& walks) {
   if (!file.identity) return std::nullopt;
   return PinnedFile::Reach(file.route, *file.identity, walks);
+}
+
+std::string WhyNotReached(const ListedFile& file) {
+  if (!file.identity) return IoError::FromErrno(ENOENT).what();
+  const PathNote now = NotePath(file.route);
+  if (now.identity == file.identity && !now.regularFile) return "not a file: a folder, link or device";
+  // Gone, renamed, or a folder on the way swapped for a link since it was listed.
+  return "no longer where it was listed";
 }
 
 std::uint64_t FileSizeOf(const PinnedFile& file) { return file.Open(FileHandle::Access::Read).Size(); }

@@ -54,6 +54,11 @@ std::optional<PinnedFile> ReachListedFile(const ListedFile& file);
 // The same, its folder walked to through `walks`.
 std::optional<PinnedFile> ReachListedFile(const ListedFile& file, FolderWalks& walks);
 
+// Why ReachListedFile found nothing, in words for the user: the path names
+// a folder, link or device, no longer leads to the file listed, or led to
+// nothing when listed. Looks again, so only for a file not reached.
+std::string WhyNotReached(const ListedFile& file);
+
 // The file's length in bytes. Raises IoError when the file cannot be opened
 // for reading.
 std::uint64_t FileSizeOf(const PinnedFile& file);

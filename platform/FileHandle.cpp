@@ -115,10 +115,30 @@ struct OpenedFile {
   struct stat facts;
 };
 
+// Why the kernel refused `name` for writing. An immutable or append-only
+// file (the attributes FS_IOC_GETFLAGS reads) refuses even root, with the
+// same EPERM as a missing right: its attributes tell which, so the user
+// knows what to change. They are read by a look that opens nothing, as the
+// name may name a device by now.
+[[noreturn]] void ThrowWriteRefusal(int folder, const std::string& name, int err) {
+  struct statx stx {};
+  if (err == EPERM && ::statx(folder, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, 0, &stx) == 0) {
+    const auto has = [&stx](std::uint64_t attribute) {
+      return (stx.stx_attributes_mask & attribute) != 0 && (stx.stx_attributes & attribute) != 0;
+    };
+    const int code = IoError::FromErrno(EPERM).Code();
+    if (has(STATX_ATTR_IMMUTABLE)) throw IoError(code, "the file is immutable");
+    if (has(STATX_ATTR_APPEND)) throw IoError(code, "the file is only appendable");
+  }
+  throw IoError::FromErrno(err);
+}
+
 // Opens for writing the file a look at `name` has just shown a regular file
 // on a disk: "File not found" when the name names another by then.
 OpenedFile OpenLookedAt(int folder, const std::string& name, const FileIdentity& looked) {
-  OpenedFile opened{OpenOrThrow(folder, name, O_RDWR), {}};
+  const int fd = OpenRetrying(folder, name, O_RDWR, 0);
+  if (fd < 0) ThrowWriteRefusal(folder, name, errno);
+  OpenedFile opened{fd, {}};
   if (::fstat(opened.fd, &opened.facts) != 0 || opened.facts.st_dev != looked.device ||
       opened.facts.st_ino != looked.inode) {
     ::close(opened.fd);

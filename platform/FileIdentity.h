@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstdint>
 
 namespace omrek {
@@ -11,6 +12,7 @@ struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
   bool operator==(const FileIdentity&) const = default;
+  auto operator<=>(const FileIdentity&) const = default;
 };
 
 }  // namespace omrek

@@ -42,7 +42,9 @@ IoError IoError::FromErrno(int err) {
   // table would turn EIO (5) into "File access denied".
   const int code = CodeForErrno(err);
   if (code != 0) return IoError(code, IoErrorText(code));
-  IoError error(err, "I/O error " + std::to_string(err));
+  // The run-time has no word for it, and a number tells the user nothing
+  // of what to change.
+  IoError error(err, err == EROFS ? "the file system is read-only" : "I/O error " + std::to_string(err));
   error.ownNumber_ = true;
   return error;
 }
@@ -55,7 +57,7 @@ bool IoError::DiskFull() const { return code_ == kDiskFull && !ownNumber_; }
 
 bool IoError::NotFound() const { return code_ == kFileNotFound && !ownNumber_; }
 
-IoError IoError::SharingViolation() { return IoError(kSharingViolation, IoErrorText(kSharingViolation)); }
+IoError IoError::SharingViolation() { return IoError(kSharingViolation, "the file is in use by another writer"); }
 
 std::string IoErrorText(int code) {
   switch (code) {

@@ -13,10 +13,12 @@ class IoError : public std::runtime_error {
   IoError(int code, const std::string& text);
 
   // Translates an errno value into the code and text a Windows run-time
-  // would have reported for the same failure.
+  // would have reported for the same failure; a read-only file system,
+  // which it has no text for, is said in words.
   static IoError FromErrno(int err);
 
-  // Another program holds the file; Windows calls this a sharing violation.
+  // Another program holds the file; Windows calls this a sharing violation
+  // (code 32).
   static IoError SharingViolation();
 
   int Code() const { return code_; }

@@ -104,6 +104,9 @@ class PinnedFile {
   // The folder the file was found in, for a flush after its name is gone.
   std::shared_ptr<const Directory> TakeFolder() && { return std::move(folder_); }
 
+  // How many names the file had when reached, this one included.
+  std::uint64_t LinksWhenReached() const { return reached_.ownership.links; }
+
   // The file's length in bytes as it was when reached, read with no
   // opening of the file.
   std::uint64_t SizeWhenReached() const { return reached_.size; }

@@ -31,6 +31,7 @@ void JournalClearing::Note(const TargetOutcome& done) {
     case Outcome::Destroyed:
     case Outcome::DeletedUnwritten:
     case Outcome::EmptiedNotDeleted:
+    case Outcome::NameRemoved:
       folders_.insert(FolderOfPath(done.target));
       break;
     case Outcome::FolderRemoved:

@@ -549,6 +549,30 @@ TEST_F(DestroyCommand, AFolderThatGainedAFileOrKeptOneStaysAndIsNamed) {
   EXPECT_EQ(monitor.statuses.back(), "FOLDER KEPT");
 }
 
+// A row left alone says why: its file was swapped for another since it was
+// listed, or its path names a folder.
+TEST_F(DestroyCommand, RowsLeftAloneSayWhy) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string swapped = WriteFile(image_.File("swapped"), "listed");
+  const std::string folder = image_.File("folder");
+  fs::create_directory(folder);
+  test::VectorRows rows({swapped, folder});
+  ASSERT_EQ(::rename(WriteFile(image_.File("other"), "put in its place").c_str(), swapped.c_str()), 0);
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  WavePlayer sound;
+  FileDestruction destruction(engine, monitor, profile, sound);
+  std::vector<std::string> told;
+  destruction.TellOutcomes([&](const TargetOutcome& done) { told.push_back(ReportText(done)); });
+  engine.CancelFlag = false;
+  destruction.DestroyListedFiles(rows);
+  EXPECT_EQ(told, (std::vector<std::string>{"skipped (no longer where it was listed)",
+                                            "skipped (not a file: a folder, link or device)"}));
+  EXPECT_EQ(rows.rows[0].state, "skipped");
+  EXPECT_EQ(ReadWholeFile(swapped), "put in its place");
+}
+
 // A write failing in the third of five passes: the file stays at its own
 // length, though the passes reach its cluster's end, and its line and its
 // report give the two passes it got, with the error.

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -459,6 +460,53 @@ TEST(HeadlessDestroy, OtherNamesAndPassesOffAreSaid) {
   EXPECT_FALSE(fs::exists(plain));
   EXPECT_FALSE(fs::exists(twice));
   EXPECT_EQ(fs::file_size(image.File("twice again")), 0u);
+}
+
+// A file the commands cannot write says why on its line and in the report,
+// in words the user can act on, and keeps its content.
+TEST(HeadlessDestroy, AFileThatCannotBeWrittenSaysWhy) {
+  LoopImage image(16, 4096, "refusals");
+  OMREK_REQUIRE_MOUNTED(image);
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("s.ini"), kSettings);
+  const std::string immutable = WriteFile(image.File("immutable"), "kept whole");
+  const std::string appendOnly = WriteFile(image.File("append only"), "kept whole");
+  const std::string busy = WriteFile(image.File("busy"), "kept whole");
+  ASSERT_TRUE(test::RunQuietly("chattr +i " + Quoted(immutable)));
+  ASSERT_TRUE(test::RunQuietly("chattr +a " + Quoted(appendOnly)));
+  // Another program writing to it: its open refuses the slack wipe's lease.
+  const int writer = ::open(busy.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(writer, 0);
+  const std::string destroyReport = folder.File("destroy.txt");
+  const Ran destroyed = RunProgram("--destroy --report " + destroyReport + " --settings " + settings + " " +
+                                   Quoted(immutable) + " " + Quoted(appendOnly));
+  const std::string slackReport = folder.File("slack.txt");
+  const Ran wiped = RunProgram("--wipe-slack --report " + slackReport + " --settings " + settings + " " +
+                               Quoted(immutable) + " " + Quoted(appendOnly) + " " + Quoted(busy));
+  ::close(writer);
+  test::RunQuietly("chattr -i " + Quoted(immutable));
+  test::RunQuietly("chattr -a " + Quoted(appendOnly));
+
+  EXPECT_EQ(destroyed.status, 1);
+  EXPECT_EQ(destroyed.out, immutable + ": skipped (ERROR: the file is immutable)\n" + appendOnly +
+                               ": skipped (ERROR: the file is only appendable)\n");
+  EXPECT_NE(ReadWholeFile(destroyReport).find(immutable + "\n  ERROR, kept (the file is immutable); "),
+            std::string::npos)
+      << ReadWholeFile(destroyReport);
+  EXPECT_EQ(wiped.status, 1);
+  EXPECT_EQ(wiped.out, immutable + ": skipped (FAILED: the file is immutable)\n" + appendOnly +
+                           ": skipped (FAILED: the file is only appendable)\n" + busy +
+                           ": skipped (FAILED: the file is in use by another writer)\n");
+  EXPECT_NE(ReadWholeFile(slackReport).find(busy + "\n  FAILED, put back (the file is in use by another writer); "),
+            std::string::npos)
+      << ReadWholeFile(slackReport);
+  for (const std::string& file : {immutable, appendOnly, busy}) EXPECT_EQ(ReadWholeFile(file), "kept whole") << file;
+
+  ASSERT_TRUE(test::RunQuietly("mount -o remount,ro " + Quoted(image.MountPoint())));
+  const Ran readOnly = RunProgram("--destroy --settings " + settings + " " + Quoted(busy));
+  EXPECT_EQ(readOnly.status, 1);
+  EXPECT_EQ(readOnly.out, busy + ": skipped (ERROR: the file system is read-only)\n");
+  EXPECT_EQ(ReadWholeFile(busy), "kept whole");
 }
 
 // Blocks shared with a reflink copy (XFS) or a snapshot (btrfs) keep the
@@ -934,6 +982,61 @@ TEST(HeadlessCommandInput, WithRFoldersGivenTwiceAreRemovedOnce) {
                {tree + "/sub/file: File DONE\n", tree + "/sub: folder removed\n" + tree + ": folder removed\n"});
   EXPECT_EQ(ran.out.find("folder kept"), std::string::npos) << ran.out;
   EXPECT_EQ(ran.out.find("could not be flushed"), std::string::npos) << ran.out;
+}
+
+// Backup tools keep each day's tree with unchanged files hard-linked to the
+// day before. Destroying one tree takes its names and leaves the content to
+// the names outside it, however many names it has inside; a file whose names
+// all lie inside is destroyed, and nothing of it is left on the device.
+TEST(HeadlessDestroy, WithRNamesOutsideTheFolderKeepTheContent) {
+  LoopImage image(16, 4096, "backups");
+  OMREK_REQUIRE_MOUNTED(image);
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("s.ini"), kSettings);
+  const std::string older = image.File("daily.0");
+  const std::string newer = image.File("daily.1");
+  fs::create_directories(older);
+  fs::create_directories(newer + "/sub");
+  const std::string thesis = WriteFile(older + "/thesis.txt", std::string(6000, 't'));
+  ASSERT_EQ(::link(thesis.c_str(), (newer + "/thesis.txt").c_str()), 0);
+  const std::string notes = WriteFile(older + "/notes", "two names in, two out");
+  for (const std::string& other : {image.File("notes elsewhere"), newer + "/notes", newer + "/sub/notes"}) {
+    ASSERT_EQ(::link(notes.c_str(), other.c_str()), 0);
+  }
+  WriteFile(newer + "/sub/own", "one name");
+  const std::string report = folder.File("report");
+
+  const Ran ran =
+      RunProgram("--destroy -r --report " + Quoted(report) + " --settings " + settings + " " + Quoted(newer));
+
+  const std::string two = "name removed; its content stays under 2 other names outside the folder";
+  const std::string one = "name removed; its content stays under 1 other name outside the folder";
+  EXPECT_EQ(ran.status, 0) << ran.out;
+  EXPECT_EQ(ran.out, newer + "/notes: " + two + "\n" + newer + "/sub/notes: " + two + "\n" + newer +
+                         "/sub/own: File DONE\n" + newer + "/thesis.txt: " + one + "\n" + newer +
+                         "/sub: folder removed\n" + newer + ": folder removed\n");
+  ExpectInTurn(ReadWholeFile(report), {newer + "/notes\n  " + two + "; verification off\n",
+                                       newer + "/thesis.txt\n  " + one + "; verification off\n"});
+  EXPECT_FALSE(fs::exists(newer));
+  EXPECT_EQ(ReadWholeFile(thesis), std::string(6000, 't'));
+  EXPECT_EQ(fs::hard_link_count(thesis), 1u);
+  EXPECT_EQ(ReadWholeFile(notes), "two names in, two out");
+  EXPECT_EQ(fs::hard_link_count(notes), 2u);
+
+  // Every name inside: overwritten once, at the first name.
+  const std::string tree = image.File("tree");
+  fs::create_directories(tree + "/inner");
+  const std::string first = WriteFile(tree + "/first", "zebra-OMREK-links " + std::string(5000, 'z'));
+  ASSERT_EQ(::link(first.c_str(), (tree + "/inner/second").c_str()), 0);
+  ::sync();
+  const Ran inside = RunProgram("--destroy -r --settings " + settings + " " + Quoted(tree));
+  EXPECT_EQ(inside.status, 0) << inside.out;
+  EXPECT_EQ(inside.out, first + ": File DONE (1 other name still points at it, now empty)\n" + tree +
+                            "/inner/second: File DONE\n" + tree + "/inner: folder removed\n" + tree +
+                            ": folder removed\n");
+  EXPECT_FALSE(fs::exists(tree));
+  image.Unmount();
+  EXPECT_EQ(ReadWholeFile(image.ImagePath()).find("zebra-OMREK-links"), std::string::npos);
 }
 
 TEST(HeadlessCommandInput, ASettingsFileReadOnlyInPartStopsTheRunBeforeItStarts) {

@@ -103,7 +103,7 @@ status=0
 as_user "$program" --destroy "$foreign" >"$folder/refused.txt" || status=$?
 [[ $status -eq 1 ]] || { echo "--destroy of a file nobody may write exited $status"; exit 1; }
 cmp -s "$foreign" "$folder/copy" || { echo "the file nobody may write was changed"; exit 1; }
-grep -qx "$foreign: skipped (ERROR)" "$folder/refused.txt"
+grep -qx "$foreign: skipped (ERROR: File access denied)" "$folder/refused.txt"
 
 # The window: a file named on the command line (its name not UTF-8) is in
 # the list, and "Destroy" destroys it.

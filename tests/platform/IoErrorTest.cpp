@@ -55,7 +55,7 @@ TEST(IoError, OtherErrnoKeepsItsOwnNumber) {
   EXPECT_STREQ(IoError::FromErrno(EIO).what(), "I/O error 5");
   EXPECT_EQ(IoError::FromErrno(EIO).Code(), EIO);
   for (int err = 1; err <= EHWPOISON; ++err) {
-    if (InTable(err)) continue;
+    if (InTable(err) || err == EROFS) continue;
     const IoError error = IoError::FromErrno(err);
     EXPECT_EQ(error.Code(), err);
     EXPECT_EQ(error.what(), "I/O error " + std::to_string(err));
@@ -63,9 +63,13 @@ TEST(IoError, OtherErrnoKeepsItsOwnNumber) {
   }
 }
 
-TEST(IoError, SharingViolationIsWindowsCode32) {
-  EXPECT_STREQ(IoError::SharingViolation().what(), "I/O error 32");
+// The run-time has no text for these: they are said in words.
+TEST(IoError, SharingViolationIsWindowsCode32AndAReadOnlyFileSystemIsSaid) {
+  EXPECT_STREQ(IoError::SharingViolation().what(), "the file is in use by another writer");
   EXPECT_EQ(IoError::SharingViolation().Code(), 32);
+  EXPECT_STREQ(IoError::FromErrno(EROFS).what(), "the file system is read-only");
+  EXPECT_EQ(IoError::FromErrno(EROFS).Code(), EROFS);
+  EXPECT_FALSE(IoError::FromErrno(EROFS).DiskFull());
 }
 
 }  // namespace
