@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "engine/ChunkDigest.h"
+#include "engine/PassWriter.h"
 #include "platform/FileHandle.h"
 #include "platform/IoError.h"
 #include "platform/WorkJournal.h"
@@ -29,8 +32,13 @@ class LeaseLost : public std::runtime_error {
 // Before anything changes, the journal notes the file, its length and time,
 // so that a start after a crash or a kill puts it back all the same; the
 // note goes once the file is back on the medium. `path` names the file
-// for that start: a route without links to it.
-class FileRestorer {
+// for that start: a route without links to it. The note also keeps the
+// file's change time and what lies past its own end as each of the
+// restorer's changes left them, and before each write what that write
+// will leave there: a start then puts the file back only while it is
+// still as the wipe left it, and leaves it to its owner once anyone else
+// changed it. Every write past the end goes through Writing and Wrote.
+class FileRestorer : public ChunkWatch {
  public:
   // `reach`: how far past its end a pass may write, when that is further
   // than its slack.
@@ -39,13 +47,28 @@ class FileRestorer {
         length_(file.Size()),
         time_(file.LastWriteTime()),
         slack_(clusterSize - length_ % clusterSize),
-        journal_({JournalRecord::Kind::Lengthened, file.FileSystemId(), file.Identity().inode, path, file.BirthTime(),
-                  length_, length_ + std::max(slack_, reach), time_}) {
+        lengthenedTo_(length_ + std::max(slack_, reach)),
+        landing_(Digest(Zeros())),
+        journal_({JournalRecord::Kind::Lengthened,
+                  file.FileSystemId(),
+                  file.Identity().inode,
+                  path,
+                  file.BirthTime(),
+                  length_,
+                  lengthenedTo_,
+                  time_,
+                  JournalRecord::Trace{file.ChangeTime(), ChunkDigest(nullptr, 0), landing_},
+                  {}}) {
     // Lengthened at once as far as any pass goes, so that wherever a kill
     // or a power cut stops the passes, the file has one of two lengths:
-    // its own or this one. A later start can tell the wipe's doing from
-    // any other writer's by that alone.
-    file_.SetLength(length_ + std::max(slack_, reach));
+    // its own or this one.
+    file_.SetLength(lengthenedTo_);
+    try {
+      Wrote();
+    } catch (...) {
+      PutBack();
+      throw;
+    }
   }
   FileRestorer(const FileRestorer&) = delete;
   FileRestorer& operator=(const FileRestorer&) = delete;
@@ -63,6 +86,23 @@ class FileRestorer {
   std::uint64_t Length() const { return length_; }
   // From the file's end to its last cluster's: what the passes write.
   std::uint64_t SlackLength() const { return slack_; }
+
+  void Writing(const std::uint8_t* bytes, std::size_t count, std::uint64_t offset) override {
+    std::vector<std::uint8_t> tail = Tail();
+    JournalRecord::Trace trace{file_.ChangeTime(), Digest(tail), std::nullopt};
+    const std::uint64_t from = std::max(offset, length_);
+    const std::uint64_t to = std::min(offset + count, lengthenedTo_);
+    if (from < to) {
+      std::copy_n(bytes + (from - offset), to - from, tail.begin() + static_cast<std::ptrdiff_t>(from - length_));
+    }
+    trace.landing = Digest(tail);
+    // On the medium before the write can be: a start after a power cut may
+    // find the write there.
+    journal_.Note(trace, true);
+    landing_ = *trace.landing;
+  }
+
+  void Wrote() override { journal_.Note({file_.ChangeTime(), landing_, std::nullopt}, false); }
 
   void Restore() {
     PutBack();
@@ -90,10 +130,25 @@ class FileRestorer {
     restored_ = true;
   }
 
+  std::vector<std::uint8_t> Zeros() const { return std::vector<std::uint8_t>(lengthenedTo_ - length_, 0); }
+
+  // What lies past the file's own end, as long as the wipe made it.
+  std::vector<std::uint8_t> Tail() const {
+    std::vector<std::uint8_t> tail = Zeros();
+    tail.resize(file_.ReadAt(tail.data(), tail.size(), length_));
+    return tail;
+  }
+
+  static std::uint64_t Digest(const std::vector<std::uint8_t>& bytes) {
+    return ChunkDigest(bytes.data(), bytes.size());
+  }
+
   FileHandle& file_;
   std::uint64_t length_;
   FileTime time_;
   std::uint64_t slack_;
+  std::uint64_t lengthenedTo_;
+  std::uint64_t landing_;  // the bytes past the end once the write under way lands
   JournalEntry journal_;
   bool restored_ = false;
 };

@@ -149,7 +149,9 @@ void SlackSweep::ZeroSlack(FileHandle& file, const std::string& path) {
   std::memset(zeros.data(), 0, static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), slack)));
   for (std::uint64_t done = 0; done < slack;) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), slack - done));
+    restorer.Writing(zeros.data(), count, restorer.Length() + done);
     file.WriteAt(zeros.data(), count, restorer.Length() + done);
+    restorer.Wrote();
     done += count;
   }
   // Someone waits to open the file: it goes back to them as it was.

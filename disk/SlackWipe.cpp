@@ -46,7 +46,7 @@ TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
       FileRestorer restorer(file, target.route, engine_.ClusterSize, kInversionSize);
       try {
         done_.bytes = restorer.SlackLength();
-        WipeOpenFile(file, restorer.Length(), restorer.SlackLength());
+        WipeOpenFile(file, restorer);
       } catch (const std::exception&) {
         failure = std::current_exception();
       }
@@ -69,13 +69,13 @@ TargetOutcome SlackWipe::WipeFileSlack(const ListedFile& target) {
   return done_;
 }
 
-void SlackWipe::WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength) {
+void SlackWipe::WipeOpenFile(FileHandle& file, FileRestorer& restorer) {
   WalkPasses(PassOrder::Slack, profile_, [&](const Pass& pass, bool flushAfter) {
     // Someone waits to open the file: the wipe gives way at once, while
     // the file can still be put back before they get it.
     if (file.Lease() != FileHandle::LeaseState::Held) throw IoError::SharingViolation();
     StopIfEnding();
-    writer_.Write(file, oldSize, slackLength, pass);
+    writer_.Write(file, restorer.Length(), restorer.SlackLength(), pass, &restorer);
     if (flushAfter) file.Flush();
     ++done_.passesDone;
     monitor_.AddProgress(1);

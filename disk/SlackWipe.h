@@ -15,6 +15,7 @@
 namespace omrek {
 
 class FileHandle;
+class FileRestorer;
 
 // Wipes the slack of listed files: the bytes between a file's end and the
 // end of its last cluster, which the file system keeps but no file call can
@@ -51,7 +52,7 @@ class SlackWipe {
  private:
   static constexpr std::size_t kInversionSize = 32768;
 
-  void WipeOpenFile(FileHandle& file, std::uint64_t oldSize, std::uint64_t slackLength);
+  void WipeOpenFile(FileHandle& file, FileRestorer& restorer);
 
   ShredEngine& engine_;
   JobMonitor& monitor_;

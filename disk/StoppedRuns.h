@@ -12,6 +12,8 @@ namespace omrek {
 // half-done, and what a start made of it.
 struct StoppedRunRepairs {
   int filesPutBack = 0;
+  // Emptied files a destroy had renamed and not yet deleted.
+  int emptiedDeleted = 0;
   // Recorded fillers and those their files prove a stopped run's; its
   // `left` names, at every start, files with a filler's name that are not.
   LeftoverFillers fillers;
@@ -31,12 +33,13 @@ struct StoppedRunRepairs {
 
 // Done at every start, the window's and each command line's, before any
 // command: files a slack wipe had lengthened are cut back to their own
-// length and get their time back, filler files are deleted, emptied ext4
-// reserves are put back. Only what the journal of work in flight or the
-// files themselves prove to be a stopped run's is touched; a file changed
-// since is left and named. The status lines say what came back:
-// "REPAIRED" "2 files" "put back", or else "LEFTOVERS" "3 files" "73 megs
-// freed", or else "REPAIRED" "ext4 reserve" "put back".
+// length and get their time back, filler files are deleted, files a destroy
+// had emptied and renamed are deleted, emptied ext4 reserves are put back.
+// Only what the journal of work in flight or the files themselves prove to
+// be a stopped run's is touched; a file changed since is left and named.
+// The status lines say what came back: "REPAIRED" "2 files" "put back", or
+// else "LEFTOVERS" "3 files" "73 megs freed", or else "LEFTOVERS" "1 file"
+// "deleted", or else "REPAIRED" "ext4 reserve" "put back".
 StoppedRunRepairs RepairStoppedRuns(JobMonitor& monitor);
 
 }  // namespace omrek

@@ -89,6 +89,7 @@ void FileDestruction::DestroyListedFiles(TargetRows& rows) {
 TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   done_ = TargetOutcome::Before(target.path, options_.verify);
   done_.passesPlanned = PassCount(PassOrder::Destroy, profile_);
+  route_ = target.route;
   emptied_ = false;
   sharedNote_.clear();
   // Events run before the file is looked at, never between that look and
@@ -182,8 +183,15 @@ void FileDestruction::RemoveNameOnly(PinnedFile& file, std::uint64_t outside) {
     file.Delete();
     done_.outcome = Outcome::NameRemoved;
     done_.detail = JoinedNotes(OutsideNote(outside), nameNote);
-    if (options_.wipeNames) FlushWipedFolderLater(std::move(file).TakeFolder(), done_.target);
+    // Its folder is flushed at once, apart from the emptied files' folder
+    // and its record: a name removed leaves no emptied file to record.
+    if (options_.wipeNames) file.Folder()->Flush();
   } catch (const IoError& failure) {
+    if (done_.outcome == Outcome::NameRemoved) {
+      monitor_.ShowMessage("The folder of " + ReadablePath(done_.target) + " could not be flushed (" + failure.what() +
+                           "): its old name may come back after a power cut.");
+      return;
+    }
     done_.outcome = Outcome::Kept;
     done_.detail = failure.what();
   }
@@ -261,6 +269,9 @@ void FileDestruction::DiscardFile() {
   engine_.WorkFile.reset();
   PinnedFile target = std::move(*engine_.WorkTarget);
   engine_.WorkTarget.reset();
+  // Renamed, the file no longer tells whose it was: the journal knows it
+  // first, so that a run killed before it goes leaves it to the next start.
+  if (options_.wipeNames) NoteRenaming(target, {file.Identity().inode, file.BirthTime()});
   file.Close();
   // Once the passes are done the file goes, whatever its name's wiping met.
   const std::string nameNote = options_.wipeNames ? WipeNameOf(target) : "";
@@ -268,24 +279,46 @@ void FileDestruction::DiscardFile() {
   // goes, and the user is told the others are left, empty.
   const std::uint64_t links = target.Delete();
   done_.detail = JoinedNotes(JoinedNotes(nameNote, OtherNamesNote(links > 1 ? links - 1 : 0)), sharedNote_);
-  if (options_.wipeNames) FlushWipedFolderLater(std::move(target).TakeFolder(), done_.target);
 }
 
-void FileDestruction::FlushWipedFolderLater(std::shared_ptr<const Directory> folder, const std::string& file) {
-  if (wipedFolder_ && wipedFolder_->Device() == folder->Device() && wipedFolder_->Inode() == folder->Inode()) return;
-  FlushWipedFolder();
-  wipedFolder_ = std::move(folder);
-  wipedFolderPath_ = FolderOfPath(file);
+void FileDestruction::NoteRenaming(const PinnedFile& target, const JournalRecord::RenamedFile& file) {
+  const Directory& folder = *target.Folder();
+  try {
+    if (wipedFolder_ && wipedFolder_->Device() == folder.Device() && wipedFolder_->Inode() == folder.Inode()) {
+      if (renamed_) renamed_->Add(file);
+      return;
+    }
+    FlushWipedFolder();
+    wipedFolder_ = target.Folder();
+    wipedFolderPath_ = FolderOfPath(done_.target);
+    JournalRecord record;
+    record.kind = JournalRecord::Kind::Renamed;
+    record.fileSystem = folder.FileSystemId();
+    record.inode = folder.Inode();
+    record.path = FolderOfPath(route_);
+    record.renamed = {file};
+    renamed_.emplace(record);
+  } catch (const IoError& failure) {
+    // Left in the journal, a record holds only files that are gone or
+    // still to be put right.
+    renamed_.reset();
+    monitor_.ShowMessage("The journal could not note the files emptied in " + ReadablePath(wipedFolderPath_) + " (" +
+                         failure.what() + "): a run killed before they are deleted leaves them there, empty.");
+  }
 }
 
 void FileDestruction::FlushWipedFolder() {
   if (!wipedFolder_) return;
   try {
     wipedFolder_->Flush();
+    // Where the flush failed, the record stays: the next start finds its
+    // files gone, or deletes them.
+    if (renamed_) renamed_->Done();
   } catch (const IoError& failure) {
     monitor_.ShowMessage("The folder " + ReadablePath(wipedFolderPath_) + " could not be flushed (" + failure.what() +
                          "): names of files destroyed there may come back after a power cut.");
   }
+  renamed_.reset();
   wipedFolder_.reset();
 }
 

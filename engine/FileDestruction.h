@@ -15,6 +15,7 @@
 #include "intake/TargetRows.h"
 #include "platform/Directory.h"
 #include "platform/Volume.h"
+#include "platform/WorkJournal.h"
 
 namespace omrek {
 
@@ -104,8 +105,11 @@ class FileDestruction {
   void KeepFile(std::uint64_t length);
   // The folders of files whose names were wiped reach the medium once per
   // run of files from the same folder, and once more at the end, instead
-  // of once per file. A failed flush is told.
-  void FlushWipedFolderLater(std::shared_ptr<const Directory> folder, const std::string& file);
+  // of once per file. A failed flush is told. So does the journal's record
+  // of the emptied files renamed there: it is written with the first and
+  // grows with each, and goes once the folder is flushed with none of them
+  // left in it.
+  void NoteRenaming(const PinnedFile& target, const JournalRecord::RenamedFile& file);
   void FlushWipedFolder();
 
   ShredEngine& engine_;
@@ -134,6 +138,10 @@ class FileDestruction {
   // several names inside a walked folder: those left there are the walk's
   // count less these.
   std::map<std::pair<std::shared_ptr<const ExpandedFolder>, FileIdentity>, std::uint64_t> namesGoneInside_;
+  // None where the journal could not be written to.
+  std::optional<JournalEntry> renamed_;
+  // The route DestroyFile walked to its file.
+  std::string route_;
 };
 
 }  // namespace omrek

@@ -58,8 +58,10 @@ PassWriter::PassWriter(ShredEngine& engine, JobMonitor& monitor, const PassStyle
                        bool keepDigests)
     : engine_(engine), monitor_(monitor), style_(style), carry_(carry), keepDigests_(keepDigests) {}
 
-void PassWriter::Write(FileHandle& file, std::uint64_t offset, std::uint64_t length, const Pass& pass) {
+void PassWriter::Write(FileHandle& file, std::uint64_t offset, std::uint64_t length, const Pass& pass,
+                       ChunkWatch* watch) {
   const Maker maker = MakerOf(pass, file, length);
+  watch_ = watch;
   if (style_.reportsWhileWriting) monitor_.SetStatus(maker.name, "", "");
   if (maker.reseeds) engine_.Random.Reseed(engine_.TimeOfDaySeed());
   engine_.GrowIoBuffersFor(maker.length);
@@ -140,6 +142,7 @@ void PassWriter::WriteMadeEach(FileHandle& file, std::uint64_t offset, const Mak
 
 void PassWriter::WriteChunk(FileHandle& file, const std::uint8_t* data, std::uint64_t at, std::size_t bytes) {
   std::size_t written = 0;
+  if (watch_ != nullptr) watch_->Writing(data, bytes, at);
   try {
     file.WriteAt(data, bytes, at, &written);
   } catch (const IoError&) {
@@ -147,6 +150,7 @@ void PassWriter::WriteChunk(FileHandle& file, const std::uint8_t* data, std::uin
     CountProgress(written);
     throw;
   }
+  if (watch_ != nullptr) watch_->Wrote();
   if (keepDigests_) digests_.push_back(ChunkDigest(data, bytes));
   // The disk takes this chunk while the next one is made.
   file.StartWriteback(at, bytes);

@@ -42,6 +42,16 @@ inline constexpr PassStyle kSlackPasses{.invertsCarryOnly = true};
 // 32768-byte carry; one random stream for the whole command.
 inline constexpr PassStyle kFreeSpacePasses{.everyPassSetsCarry = true, .reseedsEachRandomPass = false};
 
+// Told of each chunk a writer writes into a file, just before and just
+// after: what must know the file's bytes at every moment of the passes.
+class ChunkWatch {
+ public:
+  virtual ~ChunkWatch() = default;
+  // Raising stops the pass before the chunk is written.
+  virtual void Writing(const std::uint8_t* bytes, std::size_t count, std::uint64_t offset) = 0;
+  virtual void Wrote() = 0;
+};
+
 // Writes passes over stretches of files, a chunk of the engine's IoBuffer at
 // a time, each chunk in one request; a pass long enough grows the buffers
 // first (ShredEngine::GrowIoBuffersFor). Where a pass's chunks must be made
@@ -66,8 +76,9 @@ class PassWriter {
   // the file as needed, without flushing it. A failed read or write raises
   // IoError; with reportsWhileWriting, the sectors that did land count as
   // progress first, and StopRequested is raised between two chunks once the
-  // program is asked to end.
-  void Write(FileHandle& file, std::uint64_t offset, std::uint64_t length, const Pass& pass);
+  // program is asked to end. `watch`, if given, is told of every chunk.
+  void Write(FileHandle& file, std::uint64_t offset, std::uint64_t length, const Pass& pass,
+             ChunkWatch* watch = nullptr);
 
   // Reads back, past the page cache, what the last Write put in `file`.
   // Raises IoError (EIO) where the device gives back something else, or
@@ -110,6 +121,7 @@ class PassWriter {
   std::uint64_t lastLength_ = 0;
   std::size_t lastChunk_ = 0;
   std::vector<std::uint64_t> digests_;
+  ChunkWatch* watch_ = nullptr;  // the running Write's
 };
 
 }  // namespace omrek

@@ -385,6 +385,11 @@ FileTime FileHandle::LastWriteTime() const {
   return {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
+FileTime FileHandle::ChangeTime() const {
+  const struct stat st = StatOrThrow(fd_);
+  return {st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+}
+
 FileTime FileHandle::BirthTime() const {
   struct statx facts {};
   if (::statx(fd_, "", AT_EMPTY_PATH, STATX_BTIME, &facts) != 0) ThrowErrno();

@@ -129,6 +129,9 @@ class FileHandle {
   void SetLength(std::uint64_t length);
 
   FileTime LastWriteTime() const;
+  // When the file or its facts last changed (ctime): any write, cut or time
+  // set moves it on, and no call can set it back.
+  FileTime ChangeTime() const;
   // When the file was made; a file made later in a freed inode's place has
   // another. Zero where the file system keeps no such time.
   FileTime BirthTime() const;

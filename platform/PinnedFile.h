@@ -102,7 +102,7 @@ class PinnedFile {
   std::uint64_t Delete() const;
 
   // The folder the file was found in, for a flush after its name is gone.
-  std::shared_ptr<const Directory> TakeFolder() && { return std::move(folder_); }
+  const std::shared_ptr<const Directory>& Folder() const { return folder_; }
 
   // How many names the file had when reached, this one included.
   std::uint64_t LinksWhenReached() const { return reached_.ownership.links; }

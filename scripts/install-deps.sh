@@ -18,7 +18,7 @@ packages=(
 test_packages=(
   libgtest-dev
   e2fsprogs xfsprogs mount util-linux btrfs-progs libfuse3-dev fuse3 bindfs
-  desktop-file-utils appstream man-db file lintian
+  desktop-file-utils appstream man-db file lintian strace
 )
 [[ "${1:-}" == "--tests" ]] && packages+=("${test_packages[@]}")
 

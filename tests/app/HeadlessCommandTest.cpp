@@ -725,6 +725,119 @@ TEST(HeadlessWipeSlack, KilledAnywhereEveryFileIsWholeAfterTheNextStart) {
   EXPECT_GT(leftLengthened, 0) << "no kill fell while a file was lengthened: the test proved nothing";
 }
 
+// A destroy killed (SIGKILL, as the kernel enters the call) at its first
+// or second deletion, after the file was emptied and its name wiped: the
+// next start deletes the emptied file, and only it, and says so once. One
+// written to since is left and named.
+TEST(HeadlessDestroy, KilledAtADeletionLeavesNoEmptiedFile) {
+  if (!test::RunQuietly("strace -V")) GTEST_SKIP() << "strace stops the program at a deletion";
+  LoopImage image(64, 4096, "renamed");
+  OMREK_REQUIRE_MOUNTED(image);
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("omrek.ini"), kSettings);
+  const test::ClearRecordsOnTheWayOut records;
+  for (const auto& [deletion, writtenToSince] : {std::pair{1, false}, {2, false}, {2, true}}) {
+    const std::string docs = image.File("docs " + std::to_string(deletion) + std::to_string(writtenToSince));
+    fs::create_directory(docs);
+    const std::vector<std::string> files{WriteFile(docs + "/a name that tells", "secret"),
+                                         WriteFile(docs + "/another one", "secret too"),
+                                         WriteFile(docs + "/not reached", "kept")};
+    const std::string wiped = docs + "/2";
+    // Nothing else deleted first: the program's start finds no record.
+    RunProgram("--recover");
+    const int killed =
+        std::system(("strace -f -qq -o /dev/null -e trace=unlinkat -e inject=unlinkat:signal=SIGKILL:when=" +
+                     std::to_string(deletion) + " " OMREK_PROGRAM " --destroy --settings " + settings + " " +
+                     Quoted(files[0]) + " " + Quoted(files[1]) + " " + Quoted(files[2]) + " >/dev/null 2>&1")
+                        .c_str());
+    ASSERT_NE(killed, 0);
+    ASSERT_TRUE(fs::exists(wiped));
+    ASSERT_EQ(fs::file_size(wiped), 0u);
+    if (writtenToSince) WriteFile(wiped, "the owner's");
+
+    const Ran next = RunProgram("--recover");
+
+    if (writtenToSince) {
+      EXPECT_EQ(next.status, 1) << next.out;
+      EXPECT_EQ(next.out,
+                "omrek: left " + wiped + ": emptied and renamed by a stopped destroy, and written to since\n");
+      EXPECT_EQ(ReadWholeFile(wiped), "the owner's");
+    } else {
+      EXPECT_EQ(next.status, 0) << next.out;
+      EXPECT_EQ(next.out, "omrek: deleted " + wiped + ": emptied and renamed by a stopped destroy\n");
+      EXPECT_FALSE(fs::exists(wiped));
+    }
+    EXPECT_FALSE(fs::exists(files[0]));
+    EXPECT_EQ(fs::exists(files[1]), deletion == 1);
+    EXPECT_EQ(ReadWholeFile(files[2]), "kept");
+    EXPECT_EQ(std::distance(fs::directory_iterator(docs), fs::directory_iterator()),
+              (deletion == 1 ? 2 : 1) + (writtenToSince ? 1 : 0));
+    EXPECT_EQ(RunProgram("--recover").out, "") << "said once";
+  }
+}
+
+// What the owner does to a file a killed slack wipe left lengthened, before
+// the next start: each leaves the file theirs.
+enum class OwnersEdit { CutBackAndEditedInPlace, TailOverwritten, RewrittenWhole };
+
+void Edit(const std::string& path, OwnersEdit edit, std::size_t length, std::size_t lengthened) {
+  const int fd = ::open(path.c_str(), O_WRONLY | (edit == OwnersEdit::RewrittenWhole ? O_TRUNC : 0));
+  ASSERT_GE(fd, 0) << path;
+  std::string bytes = "the owner's own words";
+  std::size_t at = 0;
+  if (edit == OwnersEdit::CutBackAndEditedInPlace) {
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(length)), 0);
+    at = length / 2;
+  } else if (edit == OwnersEdit::TailOverwritten) {
+    at = length + 100;
+  } else {
+    bytes = std::string(lengthened, 'w');
+  }
+  EXPECT_EQ(::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)), static_cast<ssize_t>(bytes.size()));
+  ::close(fd);
+}
+
+// A slack wipe killed while a file is lengthened, then the file changed by
+// its owner at the length the wipe gave it or at its own: the next start
+// changes nothing of it (bytes, length, time to the nanosecond), names it
+// and says what to check; --recover then ends with status 1.
+TEST(HeadlessWipeSlack, AFileChangedAfterAKillStaysAsItsOwnerLeftIt) {
+  LoopImage image(64, 4096, "edited");
+  OMREK_REQUIRE_MOUNTED(image);
+  test::TempDir folder;
+  const std::string settings = WriteFile(folder.File("omrek.ini"), kSettings);
+  const test::ClearRecordsOnTheWayOut records;
+  constexpr std::size_t kLength = 5000;
+  constexpr std::size_t kLengthened = 37768;
+  const std::vector<std::pair<OwnersEdit, std::string>> edits{
+      {OwnersEdit::CutBackAndEditedInPlace, "changed since the run stopped; check its last-write time: it was "},
+      {OwnersEdit::TailOverwritten,
+       "changed since the run stopped; check its end: it may hold 32768 bytes the wipe added"},
+      {OwnersEdit::RewrittenWhole,
+       "changed since the run stopped; check its end: it may hold 32768 bytes the wipe added"},
+  };
+  for (const auto& [edit, why] : edits) {
+    const std::string path =
+        WriteFile(image.File("edited " + std::to_string(static_cast<int>(edit))), std::string(kLength, 'o'));
+    ::sync();
+    test::Program run("run", {"--wipe-slack", "--settings", settings, path}, folder);
+    while (fs::file_size(path) != kLengthened && !run.Ended()) ::usleep(100);
+    ASSERT_EQ(fs::file_size(path), kLengthened) << run.Out() << run.Err();
+    run.Kill();
+    Edit(path, edit, kLength, kLengthened);
+    struct stat edited {};
+    ASSERT_EQ(::stat(path.c_str(), &edited), 0);
+    const std::vector<test::Original> owners{{path, ReadWholeFile(path), edited.st_mtim}};
+
+    const Ran next = RunProgram("--recover");
+
+    EXPECT_EQ(next.status, 1) << next.out;
+    EXPECT_NE(next.out.find("omrek: left " + path + ": " + why), std::string::npos) << next.out;
+    test::ExpectAsTheyWere(owners, next.out);
+    EXPECT_EQ(RunProgram("--recover").out, "") << "said once";
+  }
+}
+
 // With every pass on, each command's report lists the passes in the order
 // that command runs them, from the window and the command line alike.
 TEST(CommandReports, ListThePassesInTheOrderEachCommandRunsThem) {
