@@ -59,7 +59,7 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   clusterSizes_ = {};
   folderWalks_.Forget();
-  namesGoneInside_.clear();
+  NoteListedNames(rows);
   engine_.WorkTotal = 0;
   if (monitor_.ShowsMeter()) {
     ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_, folderWalks_);
@@ -98,8 +98,6 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   monitor_.PumpEvents();
   std::optional<PinnedFile> file = ReachListedFile(target, folderWalks_);
   if (!file) {
-    // Renamed away or removed since the walk: no longer one of the names inside.
-    NoteNameGone(target);
     done_.detail = WhyNotReached(target);
     return done_;
   }
@@ -107,7 +105,6 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   // keeps them for its other names.
   if (const std::uint64_t outside = NamesOutside(target, *file); outside > 0) {
     RemoveNameOnly(*file, outside);
-    if (done_.outcome == Outcome::NameRemoved) NoteNameGone(target);
     ShowOutcome(monitor_, done_);
     return done_;
   }
@@ -144,7 +141,6 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
     if (options_.verify && done_.passesDone > 0) done_.Verify([this] { writer_.VerifyLastPass(*engine_.WorkFile); });
     DiscardFile();
     done_.outcome = done_.passesPlanned == 0 ? Outcome::DeletedUnwritten : Outcome::Destroyed;
-    NoteNameGone(target);
   } catch (const NotOnDisk& refusal) {
     KeepFile(size);
     done_.outcome = Outcome::Refused;
@@ -161,18 +157,30 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   return done_;
 }
 
+void FileDestruction::NoteListedNames(const TargetRows& rows) {
+  listedNames_.clear();
+  for (int row = 0; row < rows.RowCount(); ++row) {
+    const ListedFile file = rows.RowFile(row);
+    if (file.expandedFrom && file.identity && file.expandedFrom->namesInside.contains(*file.identity)) {
+      listedNames_.insert(file.path);
+    }
+  }
+}
+
 std::uint64_t FileDestruction::NamesOutside(const ListedFile& target, const PinnedFile& file) const {
   // Counted as the file is now: a name may have come or gone since the walk.
   const std::uint64_t links = file.LinksWhenReached();
   if (!target.expandedFrom || links <= 1) return 0;
-  // A file with one name when walked has no other inside.
+  // The names that lose the file with this command: this one, and those
+  // the walk found that are still listed and still lead to it. A name
+  // taken off the list is kept, and so is its content; a name removed
+  // since, here or by anyone, no longer counts.
   std::uint64_t inside = 1;
   if (const auto walked = target.expandedFrom->namesInside.find(*target.identity);
       walked != target.expandedFrom->namesInside.end()) {
-    const auto gone = namesGoneInside_.find({target.expandedFrom, *target.identity});
-    const std::uint64_t goneCount = gone == namesGoneInside_.end() ? 0 : gone->second;
-    // This name is still there, whatever was counted gone.
-    inside = walked->second > goneCount ? walked->second - goneCount : 1;
+    for (const std::string& name : walked->second) {
+      if (name != target.path && listedNames_.contains(name) && ListFile(name).identity == target.identity) ++inside;
+    }
   }
   return links > inside ? links - inside : 0;
 }
@@ -194,12 +202,6 @@ void FileDestruction::RemoveNameOnly(PinnedFile& file, std::uint64_t outside) {
     }
     done_.outcome = Outcome::Kept;
     done_.detail = failure.what();
-  }
-}
-
-void FileDestruction::NoteNameGone(const ListedFile& target) {
-  if (target.expandedFrom && target.identity && target.expandedFrom->namesInside.contains(*target.identity)) {
-    ++namesGoneInside_[{target.expandedFrom, *target.identity}];
   }
 }
 

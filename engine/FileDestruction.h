@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -95,9 +96,9 @@ class FileDestruction {
   std::uint64_t NamesOutside(const ListedFile& target, const PinnedFile& file) const;
   // Removes the file's name, its name wiped first, and writes nothing.
   void RemoveNameOnly(PinnedFile& file, std::uint64_t outside);
-  // Counts the name of `target` as gone from its walked folder, where the
-  // walk found other names of the file there.
-  void NoteNameGone(const ListedFile& target);
+  // Notes the rows the command starts with that are names of a file with
+  // other names in the same walked folder.
+  void NoteListedNames(const TargetRows& rows);
   // Wipes the file's name; what the report should say of it, "" when the
   // name went as always.
   static std::string WipeNameOf(PinnedFile& target);
@@ -134,10 +135,8 @@ class FileDestruction {
   FolderWalks folderWalks_;
   std::shared_ptr<const Directory> wipedFolder_;
   std::string wipedFolderPath_;
-  // Names this command has removed (or found gone) of each file with
-  // several names inside a walked folder: those left there are the walk's
-  // count less these.
-  std::map<std::pair<std::shared_ptr<const ExpandedFolder>, FileIdentity>, std::uint64_t> namesGoneInside_;
+  // The listed names of files with several names inside a walked folder.
+  std::set<std::string> listedNames_;
   // None where the journal could not be written to.
   std::optional<JournalEntry> renamed_;
   // The route DestroyFile walked to its file.

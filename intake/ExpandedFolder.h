@@ -28,10 +28,10 @@ struct ExpandedFolder {
   // Symbolic links, FIFOs, sockets and devices: never listed or opened,
   // they go as names only, with the folder holding them.
   std::vector<Entry> otherNames;
-  // For each file listed that had more than one name when walked, how many
-  // of them the walk found inside: any others lie outside the folder, and
-  // keep the file's content.
-  std::map<FileIdentity, std::uint64_t> namesInside;
+  // For each file listed that had more than one name when walked, the
+  // paths of those the walk found inside: any others lie outside the
+  // folder, and keep the file's content.
+  std::map<FileIdentity, std::vector<std::string>> namesInside;
   // Folders (or files) with another file system mounted on them: not
   // walked, never removed.
   std::vector<std::string> mountPoints;

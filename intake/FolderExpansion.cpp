@@ -88,9 +88,9 @@ void FolderExpansion::Take(const Directory& folder, const Directory::Entry& entr
     files_.push_back({{PathInFolder(folder_->path, relative), PathInFolder(folder_->route, relative), facts->identity},
                       facts->size});
     bytes_ += facts->size;
-    // Counted only for files with other names: the one name of any other
+    // Noted only for files with other names: the one name of any other
     // file is the one listed.
-    if (facts->ownership.links > 1) ++folder_->namesInside[facts->identity];
+    if (facts->ownership.links > 1) folder_->namesInside[facts->identity].push_back(files_.back().file.path);
   } else {
     folder_->otherNames.push_back({relative, facts->identity});
   }

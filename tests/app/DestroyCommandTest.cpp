@@ -944,6 +944,38 @@ TEST_F(DestroyCommand, ADriveThatMayKeepOldCopiesIsNamedFirst) {
   test::RunQuietly("echo 1 > " + rotational);
 }
 
+// The names a walked file loses with the command are those still listed
+// and still leading to it: a name the user took off the list keeps the
+// content, and so does one outside when a name inside went before its turn.
+TEST_F(DestroyCommand, ANameTakenOffTheListOrLeftOutsideKeepsTheContent) {
+  OMREK_REQUIRE_MOUNTED(image_);
+  const std::string root = image_.File("tree");
+  fs::create_directories(root + "/a");
+  const std::string kept = WriteFile(root + "/a/x", "kept content");
+  ASSERT_EQ(::link(kept.c_str(), (root + "/a/y").c_str()), 0);
+  const std::string shared = WriteFile(root + "/a/p", "shared content");
+  ASSERT_EQ(::link(shared.c_str(), (root + "/a/q").c_str()), 0);
+  ASSERT_EQ(::link(shared.c_str(), image_.File("outside").c_str()), 0);
+  FolderExpansion expansion = FolderExpansion::Begin(root);
+  expansion.Finish();
+  test::VectorRows rows({});
+  for (FoundFile& found : std::move(expansion).TakeFiles()) {
+    if (found.file.path != root + "/a/y") rows.rows.push_back({std::move(found.file), ""});
+  }
+  fs::remove(root + "/a/q");
+  ShredEngine engine;
+  test::RecordingMonitor monitor(engine);
+  StoredWipeProfile profile;
+  WavePlayer sound;
+  FileDestruction destruction(engine, monitor, profile, sound);
+  engine.CancelFlag = false;
+  destruction.DestroyListedFiles(rows);
+  EXPECT_FALSE(Exists(root + "/a/x"));
+  EXPECT_FALSE(Exists(root + "/a/p"));
+  EXPECT_EQ(ReadWholeFile(root + "/a/y"), "kept content");
+  EXPECT_EQ(ReadWholeFile(image_.File("outside")), "shared content");
+}
+
 // Destroy asks first, and Return there cancels. Its check box, ticked as
 // the user last chose (at first only where a drive keeps old copies), has
 // the free space of the files' drives wiped afterwards; Cancel during that
