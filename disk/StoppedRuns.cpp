@@ -27,7 +27,10 @@ std::string TimeText(const FileTime& time) {
   const std::time_t seconds = static_cast<std::time_t>(time.seconds);
   std::tm local{};
   char text[64] = "";
-  if (::localtime_r(&seconds, &local) == nullptr) return std::to_string(time.seconds) + " seconds";
+  // Recovery runs before any other thread: the shared result is safe here.
+  const std::tm* converted = std::localtime(&seconds);
+  if (converted == nullptr) return std::to_string(time.seconds) + " seconds";
+  local = *converted;
   const std::size_t date = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   std::snprintf(text + date, sizeof text - date, ".%09lld", static_cast<long long>(time.nanoseconds));
   const std::size_t at = std::char_traits<char>::length(text);
@@ -150,6 +153,14 @@ class JournalRepair {
     FileHandle open = folder.OpenFile(entry.name, FileHandle::Access::Read);
     // A file made since in the inode the emptied one had is none of this.
     if (open.Identity() != entry.facts->identity || open.BirthTime() != born) return;
+    // Where the file system keeps no birth time, any empty file that took
+    // the inode since would pass for the emptied one: it is only named.
+    if (born == FileTime{}) {
+      repairs_.left.push_back(Left(path,
+                                   "perhaps emptied and renamed by a stopped destroy; its file system cannot "
+                                   "tell, so check it and delete it if it is empty and unknown to you"));
+      return;
+    }
     if (open.Size() != 0) {
       repairs_.left.push_back(Left(path, "emptied and renamed by a stopped destroy, and written to since"));
       return;

@@ -208,7 +208,12 @@ std::optional<JournalRecord> Parse(std::string_view text) {
   const auto length = NumberOf<std::uint64_t>(field("length"));
   const auto lengthenedTo = NumberOf<std::uint64_t>(field("lengthened-to"));
   const auto time = TimeOf(field("time-seconds"), field("time-nanoseconds"));
-  if (!length || !lengthenedTo || !time || *lengthenedTo <= *length) return std::nullopt;
+  // A wipe lengthens a file to the end of its last cluster, far less than
+  // this: a record saying more is damaged, and would have recovery read it.
+  constexpr std::uint64_t kLongestSlack = std::uint64_t{1} << 30;
+  if (!length || !lengthenedTo || !time || *lengthenedTo <= *length || *lengthenedTo - *length > kLongestSlack) {
+    return std::nullopt;
+  }
   record.length = *length;
   record.lengthenedTo = *lengthenedTo;
   record.time = *time;
