@@ -91,7 +91,9 @@ class FileRestorer : public ChunkWatch {
     std::vector<std::uint8_t> tail = Tail();
     JournalRecord::Trace trace{file_.ChangeTime(), Digest(tail), std::nullopt};
     const std::uint64_t from = std::max(offset, length_);
-    const std::uint64_t to = std::min(offset + count, lengthenedTo_);
+    // A file shorter than the wipe made it (its lease lost to a writer)
+    // reads back a shorter tail: nothing is put past its end.
+    const std::uint64_t to = std::min({offset + count, lengthenedTo_, length_ + tail.size()});
     if (from < to) {
       std::copy_n(bytes + (from - offset), to - from, tail.begin() + static_cast<std::ptrdiff_t>(from - length_));
     }
