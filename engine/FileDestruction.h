@@ -108,8 +108,8 @@ class FileDestruction {
   // run of files from the same folder, and once more at the end, instead
   // of once per file. A failed flush is told. So does the journal's record
   // of the emptied files renamed there: it is written with the first and
-  // grows with each, and goes once the folder is flushed with none of them
-  // left in it.
+  // grows with each, and goes once the folder is flushed (a file whose
+  // deletion failed is named on its line, not left to the record).
   void NoteRenaming(const PinnedFile& target, const JournalRecord::RenamedFile& file);
   void FlushWipedFolder();
 
