@@ -80,12 +80,8 @@ bool ConfirmSpaceWipe(QWidget* parent, const SpaceWipeQuestion& question) {
   box.button(QMessageBox::Ok)->setText(QStringLiteral("&Wipe"));
   box.setDefaultButton(careful ? QMessageBox::Cancel : QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Cancel);
-  AddDriveLines(box, question);
-  return box.exec() == QMessageBox::Ok;
-}
-
-void AddDriveLines(QMessageBox& box, const SpaceWipeQuestion& question) {
   PlaceUnderText(box, DriveLinesPane(box, DriveLinesText(question)));
+  return box.exec() == QMessageBox::Ok;
 }
 
 void TellNoDriveSelected(QWidget* parent) {

@@ -6,7 +6,6 @@
 
 #include "disk/SpaceWipeForecast.h"
 
-class QMessageBox;
 class QWidget;
 
 namespace omrek {
@@ -25,10 +24,6 @@ QString SpaceConfirmationText(const SpaceWipeQuestion& question);
 // (Esc), which changes nothing. The drive lines scroll where the screen is
 // too low for all of them.
 bool ConfirmSpaceWipe(QWidget* parent, const SpaceWipeQuestion& question);
-
-// Puts each drive's forecast line, with its warnings, under the box's text,
-// scrolling where the screen is too low for all of them.
-void AddDriveLines(QMessageBox& box, const SpaceWipeQuestion& question);
 
 // Says that no drive is selected, where the question would have been.
 void TellNoDriveSelected(QWidget* parent);
