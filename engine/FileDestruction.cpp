@@ -59,7 +59,8 @@ FileDestruction::FileDestruction(ShredEngine& engine, JobMonitor& monitor, const
 void FileDestruction::DestroyListedFiles(TargetRows& rows) {
   clusterSizes_ = {};
   folderWalks_.Forget();
-  NoteListedNames(rows);
+  rows_ = &rows;
+  listedNames_.reset();
   engine_.WorkTotal = 0;
   if (monitor_.ShowsMeter()) {
     ComputeWorkTotal(WorkKind::PerSector, engine_, rows, profile_, clusterSizes_, folderWalks_);
@@ -157,17 +158,22 @@ TargetOutcome FileDestruction::DestroyFile(const ListedFile& target) {
   return done_;
 }
 
-void FileDestruction::NoteListedNames(const TargetRows& rows) {
-  listedNames_.clear();
-  for (int row = 0; row < rows.RowCount(); ++row) {
-    const ListedFile file = rows.RowFile(row);
-    if (file.expandedFrom && file.identity && file.expandedFrom->namesInside.contains(*file.identity)) {
-      listedNames_.insert(file.path);
+const std::set<std::string>& FileDestruction::ListedNames() {
+  // Read once, and only for a run that meets such a file: the rows gone
+  // by then are names removed, which lead to no file anyway.
+  if (!listedNames_) {
+    listedNames_.emplace();
+    for (int row = 0; row < rows_->RowCount(); ++row) {
+      const ListedFile file = rows_->RowFile(row);
+      if (file.expandedFrom && file.identity && file.expandedFrom->namesInside.contains(*file.identity)) {
+        listedNames_->insert(file.path);
+      }
     }
   }
+  return *listedNames_;
 }
 
-std::uint64_t FileDestruction::NamesOutside(const ListedFile& target, const PinnedFile& file) const {
+std::uint64_t FileDestruction::NamesOutside(const ListedFile& target, const PinnedFile& file) {
   // Counted as the file is now: a name may have come or gone since the walk.
   const std::uint64_t links = file.LinksWhenReached();
   if (!target.expandedFrom || links <= 1) return 0;
@@ -179,7 +185,7 @@ std::uint64_t FileDestruction::NamesOutside(const ListedFile& target, const Pinn
   if (const auto walked = target.expandedFrom->namesInside.find(*target.identity);
       walked != target.expandedFrom->namesInside.end()) {
     for (const std::string& name : walked->second) {
-      if (name != target.path && listedNames_.contains(name) && ListFile(name).identity == target.identity) ++inside;
+      if (name != target.path && ListedNames().contains(name) && ListFile(name).identity == target.identity) ++inside;
     }
   }
   return links > inside ? links - inside : 0;

@@ -93,12 +93,11 @@ class FileDestruction {
   // How many names of the file, as just reached, lie outside the folder
   // walk it came of and are not to lose its content; 0 for a file listed
   // by itself.
-  std::uint64_t NamesOutside(const ListedFile& target, const PinnedFile& file) const;
+  std::uint64_t NamesOutside(const ListedFile& target, const PinnedFile& file);
   // Removes the file's name, its name wiped first, and writes nothing.
   void RemoveNameOnly(PinnedFile& file, std::uint64_t outside);
-  // Notes the rows the command starts with that are names of a file with
-  // other names in the same walked folder.
-  void NoteListedNames(const TargetRows& rows);
+  // The listed names of files with other names in the same walked folder.
+  const std::set<std::string>& ListedNames();
   // Wipes the file's name; what the report should say of it, "" when the
   // name went as always.
   static std::string WipeNameOf(PinnedFile& target);
@@ -135,8 +134,10 @@ class FileDestruction {
   FolderWalks folderWalks_;
   std::shared_ptr<const Directory> wipedFolder_;
   std::string wipedFolderPath_;
-  // The listed names of files with several names inside a walked folder.
-  std::set<std::string> listedNames_;
+  // The rows of the command under way, and their names of files with
+  // several names inside a walked folder, once asked for.
+  const TargetRows* rows_ = nullptr;
+  std::optional<std::set<std::string>> listedNames_;
   // None where the journal could not be written to.
   std::optional<JournalEntry> renamed_;
   // The route DestroyFile walked to its file.

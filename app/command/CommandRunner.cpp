@@ -53,8 +53,7 @@ std::vector<InPlaceCaveat> CaveatsOf(const std::vector<std::string>& paths) {
 CommandRunner::CommandRunner(ShredEngine& engine, JobMonitor& monitor, CommandFrontEnd& frontEnd)
     : engine_(engine), monitor_(monitor), frontEnd_(frontEnd) {}
 
-bool CommandRunner::AcceptCaveats(const std::vector<std::string>& paths) {
-  const std::vector<InPlaceCaveat> caveats = CaveatsOf(paths);
+bool CommandRunner::AcceptCaveats(const std::vector<InPlaceCaveat>& caveats) {
   return caveats.empty() || frontEnd_.AcceptInPlaceCaveats(caveats);
 }
 
@@ -121,6 +120,8 @@ void CommandRunner::ReleaseHeldReport() {
 
 void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, DestroyOptions options, WavePlayer& sound,
                             std::vector<SkippedTarget> skipped, const SpaceFollowUp* followUp) {
+  // Asked of each drive once: the question and the caveats both tell them.
+  const std::vector<InPlaceCaveat> caveats = CaveatsOf(RoutesOf(rows));
   std::optional<FreedDrives> drives;
   bool thenWipe = false;
   if (followUp != nullptr && rows.RowCount() > 0) {
@@ -128,7 +129,7 @@ void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, Destro
     const DestroyQuestion question{static_cast<std::size_t>(rows.RowCount()),
                                    {ForecastSpaceWipe(drives->Lettered(), followUp->speeds),
                                     followUp->options.wipeSlack(), followUp->settingsFile},
-                                   !CaveatsOf(RoutesOf(rows)).empty()};
+                                   !caveats.empty()};
     const std::optional<bool> answer = frontEnd_.ConfirmDestroy(question);
     if (!answer) {
       // Declined, the paths given that are no files are still told.
@@ -137,7 +138,7 @@ void CommandRunner::Destroy(TargetRows& rows, const WipeProfile& profile, Destro
     }
     thenWipe = *answer;
   }
-  if (!AcceptCaveats(RoutesOf(rows))) return;
+  if (!AcceptCaveats(caveats)) return;
   bool stopped = false;
   Reported(
       CommandReport("Destroy", PassOrder::Destroy, profile, options.verify), std::move(skipped),
@@ -186,7 +187,7 @@ void CommandRunner::FollowWithSpaceWipe(const FreedDrives::Freed& freed, const S
 
 void CommandRunner::WipeSlack(TargetRows& rows, const WipeProfile& profile, bool verify,
                               std::vector<SkippedTarget> skipped) {
-  if (!AcceptCaveats(RoutesOf(rows))) return;
+  if (!AcceptCaveats(CaveatsOf(RoutesOf(rows)))) return;
   Reported(CommandReport("Wipe Slack", PassOrder::Slack, profile, verify), std::move(skipped),
            [&](const OutcomeSink& sink) {
              SlackWipe wipe(engine_, monitor_, profile, verify);
@@ -202,7 +203,7 @@ bool CommandRunner::AskToWipeSpace(const std::vector<DriveToWipe>& drives, const
 void CommandRunner::WipeSpace(const std::vector<DriveToWipe>& drives, const WipeProfile& profile,
                               const SpaceWipeOptions& options, TDiskInfo& diskInfo,
                               std::vector<SkippedTarget> skipped) {
-  if (!AcceptCaveats(RootsOf(drives))) return;
+  if (!AcceptCaveats(CaveatsOf(RootsOf(drives)))) return;
   RunSpaceWipe(drives, profile, options, diskInfo, std::move(skipped));
 }
 

@@ -76,7 +76,7 @@ class CommandRunner {
                  TDiskInfo& diskInfo, std::vector<SkippedTarget> skipped = {});
 
  private:
-  bool AcceptCaveats(const std::vector<std::string>& paths);
+  bool AcceptCaveats(const std::vector<InPlaceCaveat>& caveats);
   // Runs `command` with a report of it, which reaches the front end however
   // the command ends; with `holdReport`, only together with the next
   // command's.

@@ -73,6 +73,16 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+// The destroy command without the window: a monitor that records, and the
+// initial profile.
+struct EngineDestroy {
+  ShredEngine engine;
+  test::RecordingMonitor monitor{engine};
+  StoredWipeProfile profile;
+  WavePlayer sound;
+  FileDestruction destruction{engine, monitor, profile, sound};
+};
+
 class DestroyCommand : public ::testing::Test {
  protected:
   DestroyCommand() { program_.Start(); }
@@ -515,11 +525,8 @@ TEST_F(DestroyCommand, AFolderThatGainedAFileOrKeptOneStaysAndIsNamed) {
     if (found.file.path != root + "/kept/z") rows.rows.push_back({std::move(found.file), ""});
   }
   WriteFile(root + "/grown/new", "added since");
-  ShredEngine engine;
-  test::RecordingMonitor monitor(engine);
-  StoredWipeProfile profile;
-  WavePlayer sound;
-  FileDestruction destruction(engine, monitor, profile, sound);
+  EngineDestroy run;
+  auto& [engine, monitor, profile, sound, destruction] = run;
   std::vector<std::string> told;
   destruction.TellOutcomes([&](const TargetOutcome& done) { told.push_back(done.target + ": " + ReportText(done)); });
   // Cancel during the third file: the run stops after it, and every folder
@@ -558,11 +565,8 @@ TEST_F(DestroyCommand, RowsLeftAloneSayWhy) {
   fs::create_directory(folder);
   test::VectorRows rows({swapped, folder});
   ASSERT_EQ(::rename(WriteFile(image_.File("other"), "put in its place").c_str(), swapped.c_str()), 0);
-  ShredEngine engine;
-  test::RecordingMonitor monitor(engine);
-  StoredWipeProfile profile;
-  WavePlayer sound;
-  FileDestruction destruction(engine, monitor, profile, sound);
+  EngineDestroy run;
+  auto& [engine, monitor, profile, sound, destruction] = run;
   std::vector<std::string> told;
   destruction.TellOutcomes([&](const TargetOutcome& done) { told.push_back(ReportText(done)); });
   engine.CancelFlag = false;
@@ -963,11 +967,8 @@ TEST_F(DestroyCommand, ANameTakenOffTheListOrLeftOutsideKeepsTheContent) {
     if (found.file.path != root + "/a/y") rows.rows.push_back({std::move(found.file), ""});
   }
   fs::remove(root + "/a/q");
-  ShredEngine engine;
-  test::RecordingMonitor monitor(engine);
-  StoredWipeProfile profile;
-  WavePlayer sound;
-  FileDestruction destruction(engine, monitor, profile, sound);
+  EngineDestroy run;
+  auto& [engine, monitor, profile, sound, destruction] = run;
   engine.CancelFlag = false;
   destruction.DestroyListedFiles(rows);
   EXPECT_FALSE(Exists(root + "/a/x"));
